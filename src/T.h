@@ -1,0 +1,177 @@
+#pragma once
+
+// The catalogue of every fixed text of the program. Texts printed around a
+// name have two entries: the part before, and the part after ("X" suffix).
+// Trailing blanks belong to the texts.
+
+namespace zanfir {
+
+struct T {
+    // Session, login and scene
+    static constexpr const char* WhatsYourName = "Qual'e' il tuo nome? ";
+    static constexpr const char* WhatsYourPassword = "Qual'e' la tua password? ";
+    static constexpr const char* RedigitYourPassword = "Riscrivi la tua password, per favore: ";
+    static constexpr const char* UseSingleWordName = "- Usa nomi di una sola parola, per favore.";
+    static constexpr const char* AmbiguousName = "- Non puoi usare un nome meno ambiguo?";
+    static constexpr const char* WrongPassword = "- Mi dispiace, la password non e' corretta.";
+    static constexpr const char* PasswordTooShort =
+        "- La password deve essere lunga almeno 4 caratteri.";
+    static constexpr const char* PasswordNotMatch =
+        "- La seconda volta hai scritto una password diversa dalla prima.";
+    static constexpr const char* PressAnyKey = "- Premi <invio> per continuare... ";
+    static constexpr const char* Prompt = "Cosa devo fare? ";
+    static constexpr const char* EmptyPhrase = "- Beh?";
+    static constexpr const char* VerbNotFound = "- Non conosco il verbo '";
+    static constexpr const char* VerbNotFoundX = "'.";
+    static constexpr const char* WordNotFound = "- Non conosco la parola '";
+    static constexpr const char* WordNotFoundX = "'.";
+    static constexpr const char* CantUnderstand = "- Non capisco.";
+    static constexpr const char* DontAskQuestions =
+        "Non si risponde ad una domanda con una domanda.";
+    static constexpr const char* YouAre = "Sei ";
+    static constexpr const char* YouAreX = ".";
+    static constexpr const char* ISee = "Vedo ";
+    static constexpr const char* ISeeX = ".";
+    static constexpr const char* HereThereIs = "Qui c'e' ";
+    static constexpr const char* HereThereIsX = ".";
+    static constexpr const char* Says = " dice << ";
+    static constexpr const char* SaysX = " >>.";
+    static constexpr const char* NoOneHere = "Non c'e' nessuno.";
+    static constexpr const char* OneOf = " e ";
+
+    // Built-in verbs
+    static constexpr const char* CantGoThere = "- Di li' non puoi andare.";
+    static constexpr const char* NothingSpecial = "Non noto nulla di particolare.";
+    static constexpr const char* HeIsJust = "E' proprio ";
+    static constexpr const char* HeIsJustX = ".";
+    static constexpr const char* AlreadyHaveIt = "- Lo possiedi gia'.";
+    static constexpr const char* CantTakeIt = "- Temo che sia impossibile.";
+    static constexpr const char* CantTakeUnvisible = "Non essere ridicolo.";
+    static constexpr const char* Done = "Fatto.";
+    static constexpr const char* DontHaveIt = "- Non ne possiedi.";
+    static constexpr const char* YouHave = "Possiedi:";
+    static constexpr const char* NothingAtAll = "- Un bel niente.";
+    static constexpr const char* AsYouWant = "D'accordo...";
+    static constexpr const char* FileAccessError = "- Errore durante l'accesso al file.";
+    static constexpr const char* FileWriteError = "- Errore durante la creazione del file.";
+    static constexpr const char* WhatDoIHaveToSayToHim = "Cosa gli devo dire? ";
+    static constexpr const char* WhatDoIHaveToSay = "Cosa devo dire? ";
+    static constexpr const char* GettingMad = "Parlare da soli e' il primo sintomo della follia.";
+    static constexpr const char* NotHereNow = "- Qui non c'e'.";
+    static constexpr const char* SureWantToQuit = "- Vuoi smettere di giocare? ";
+    static constexpr const char* Goodbye = "- Arrivederci!";
+    static constexpr char Yes = 'S';
+
+    // Built-in verb and direction words
+    static constexpr const char* North = "NORD";
+    static constexpr const char* South = "SUD";
+    static constexpr const char* East = "EST";
+    static constexpr const char* West = "OVEST";
+    static constexpr const char* Up = "ALTO";
+    static constexpr const char* Down = "BASSO";
+    static constexpr const char* Load = "CARICA";
+    static constexpr const char* Save = "SALVA";
+    static constexpr const char* Quit = "BASTA";
+    static constexpr const char* What = "COSA";
+    static constexpr const char* Take = "PRENDI";
+    static constexpr const char* Drop = "LASCIA";
+    static constexpr const char* Look = "GUARDA";
+    static constexpr const char* Tell = "PARLA";
+    static constexpr const char* Wait = "ATTENDI";
+
+    // Start-up, engine, remote play and log
+    static constexpr const char* Banner = "Zanfir v. 1.00 - Interprete Java di avventure testuali";
+    static constexpr const char* Banner2 =
+        "Avventure testuali in italiano, da soli alla console o insieme in rete";
+    static constexpr const char* Help =
+        "Sintassi: Zanfir <adventure>.zanfa [-server] [-mud] [-debug] [-log] [-dump]";
+    static constexpr const char* Exception = "Eccezione ";
+    static constexpr const char* Initialization = "Inizializzazione";
+    static constexpr const char* LoadingDictionary = "Caricamento dizionario";
+    static constexpr const char* LoadingInventory = "Caricamento inventario";
+    static constexpr const char* LoadingMap = "Caricamento mappa";
+    static constexpr const char* LoadingActionSet = "Caricamento tavola delle azioni";
+    static constexpr const char* CarriedObjectMovedToBeginning =
+        "Oggetto trasportato spostato alla locazione iniziale: '";
+    static constexpr const char* CarriedObjectMovedToBeginningX = "'";
+    static constexpr const char* AdventureBegin = "Inizio avventura";
+    static constexpr const char* AdventureEnd = "Termine avventura";
+    static constexpr const char* Command = "Comando: '";
+    static constexpr const char* Phrase = "Frase: '";
+    static constexpr const char* ResolvedAction = "Azione risolta: '";
+    static constexpr const char* UnresolvedAction = "Azione non risolta";
+    static constexpr const char* UnknownVerb = "Verbo sconosciuto: '";
+    static constexpr const char* UnknownWord = "Parola sconosciuta: '";
+    static constexpr const char* BeginListenOnPort = "Inizio attesa connessioni sulla porta ";
+    static constexpr const char* OpenConnectionForIP = "Aperta una connessione con l'IP ";
+    static constexpr const char* ErrorListeningConnections =
+        "Errore durante l'ascolto sulla porta di connessione";
+    static constexpr const char* CantOpenLogFileC = "IMPOSSIBILE APRIRE IL FILE DI LOG! ";
+    static constexpr const char* CantWriteLogFileC =
+        "IMPOSSIBILE COMPLETARE LA SCRITTURA SUL FILE DI LOG! ";
+    static constexpr const char* AssertionFailed = "Asserzione fallita: ";
+
+    // Errors of the definition files and of the world; the name follows, then "'"
+    static constexpr const char* ConfigNotFound = "File di definizione inesistente: '";
+    static constexpr const char* ConfigErrorInLine =
+        "Errore di sintassi nella linea del file di definizione: '";
+    static constexpr const char* VerbNotDefined = "Verbo non definito: '";
+    static constexpr const char* WordNotDefined = "Parola non definita: '";
+    static constexpr const char* ItemNotFound = "Oggetto inesistente: '";
+    static constexpr const char* ItemOwnedByOtherUser =
+        "Oggetto posseduto da un altro giocatore: '";
+    static constexpr const char* LocationNotFound = "Locazione inesistente: '";
+    static constexpr const char* MessageNotFound = "Messaggio inesistente: '";
+    static constexpr const char* ActionErrorInDeclaration =
+        "Errore di sintassi nella dichiarazione dell'azione: '";
+    static constexpr const char* MessageErrorInDeclaration =
+        "Errore di sintassi nella dichiarazione del messaggio: '";
+    static constexpr const char* EventErrorInDeclaration =
+        "Errore di sintassi nella dichiarazione dell'evento: '";
+    static constexpr const char* InvalidNumber = "Numero non valido: '";
+    static constexpr const char* TypeMismatch = "Tipo di dato non corrispondente: '";
+    static constexpr const char* ContextNameNotFound = "Nome inesistente nel contesto: '";
+    static constexpr const char* NotAContextFile = "File di stato non valido: '";
+    static constexpr const char* QuoteEnd = "'";
+
+    // Errors of the action language and of descriptions
+    static constexpr const char* ActionErrorInCommand = "Errore generale nel comando dell'azione";
+    static constexpr const char* ActionErrorInCondition =
+        "Errore generale nella condizione dell'azione";
+    static constexpr const char* CantRecognizeCommand = "comando non riconosciuto";
+    static constexpr const char* CantGetVarNameOrValue = "variabile e/o valore non determinabile";
+    static constexpr const char* CantGetVarName = "variabile non determinabile";
+    static constexpr const char* CantGetMsgName = "messaggio non determinabile";
+    static constexpr const char* CantGetExprOrAction = "espressione e/o comando non determinabile";
+    static constexpr const char* CantGetAction = "comando non determinabile";
+    static constexpr const char* ExpressionSyntaxError = "errore di sintassi nell'espressione";
+    static constexpr const char* CantGetSecs = "numero di secondi non determinabile";
+    static constexpr const char* ParamsNotExpected = "il comando non prevede parametri";
+    static constexpr const char* CantGetItem = "oggetto non determinabile";
+    static constexpr const char* CantGetLocation = "locazione non determinabile";
+    static constexpr const char* CantFindClass = "classe Java non instanziabile";
+    static constexpr const char* ElseNotFollowingIf = "'else' non direttamente preceduto da 'if'";
+    static constexpr const char* ActionNotFound = "riferimento ad azione non trovato";
+    static constexpr const char* UnbalancedBrackets = "parantesi non bilanciate";
+
+    // Errors of expressions
+    static constexpr const char* SyntaxErrorInRelationExpression =
+        "Errore di sintassi nell'espressione relazionale";
+    static constexpr const char* CantConvertToStringDataType =
+        "Conversione al tipo stringa impossibile";
+    static constexpr const char* CantConvertToIntegerDataType =
+        "Conversione al tipo intero impossibile";
+    static constexpr const char* CantConvertToBooleanDataType =
+        "Conversione al tipo booleano impossibile";
+    static constexpr const char* UnknownConvertingDataType =
+        "Tipo di dato da convertire sconosciuto";
+    static constexpr const char* UnknownDataType = "Tipo di dato sconosciuto";
+    static constexpr const char* UncomparableOperands = "Operandi non comparabili";
+    static constexpr const char* UnknownOperator = "Operatore sconosciuto";
+    static constexpr const char* LogicalOperatorMissing = "Operatore logico mancante";
+    static constexpr const char* SyntaxError = "Errore di sintassi";
+    static constexpr const char* OperatorNotMustBeFollowedByBrackets =
+        "L'operatore '!' deve essere seguito dalle parentesi";
+};
+
+} // namespace zanfir

@@ -1,0 +1,105 @@
+#include "Zanfir.h"
+
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <optional>
+
+#include "Main.h"
+#include "T.h"
+#include "common/Debug.h"
+#include "common/Log.h"
+#include "common/Util.h"
+
+namespace zanfir {
+
+namespace {
+
+constexpr const char* EXTENSION = ".zanfa";
+
+struct Switches {
+    bool server = false, mud = false, debug = false, log = false, dump = false;
+};
+
+bool isFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+int Zanfir::main(const std::vector<std::string>& args) {
+    std::cout << T::Banner << '\n' << T::Banner2 << "\n\n" << std::flush;
+
+    bool valid = !args.empty();
+    Switches on;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string word = Util::toLower(args[i]);
+        if (word == "-server")
+            on.server = true;
+        else if (word == "-mud")
+            on.mud = true;
+        else if (word == "-debug")
+            on.debug = true;
+        else if (word == "-log")
+            on.log = true;
+        else if (word == "-dump")
+            on.dump = true;
+        else
+            valid = false;
+    }
+
+    std::string name;
+    std::optional<std::string> directory;
+    if (valid) {
+        std::string path = args[0];
+        if (Util::toLower(path).find(EXTENSION) == std::string::npos)
+            path += EXTENSION;
+        auto slash = path.rfind('/');
+        std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+        auto cut = Util::toLower(file).find(EXTENSION);
+        // The name comes from the file's own name, never from a directory.
+        valid = isFile(path) && cut != std::string::npos;
+        if (valid) {
+            name = file.substr(0, cut);
+            if (slash != std::string::npos) {
+                auto end = path.find_last_not_of('/', slash);
+                directory = end == std::string::npos ? "/" : path.substr(0, end + 1);
+            }
+        }
+    }
+    if (!valid) {
+        std::cout << T::Help << std::endl;
+        return 2;
+    }
+
+    try {
+        // Never deleted: sessions may still run when start() returns.
+        auto* engine = new Main(name, directory, !on.server, on.server, on.server && on.mud);
+        engine->setDebugEnabled(on.debug);
+        engine->setLogEnabled(on.server || on.log);
+        engine->setDumpEnabled(on.server && on.mud && on.dump);
+        engine->start();
+    } catch (const std::exception& error) {
+        std::cerr << Log::describe(error) << std::endl;
+        Log::writeG("Zanfir main", Log::FAIL, error);
+        Debug::traceStackG(error);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace zanfir
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    int status = zanfir::Zanfir::main(std::vector<std::string>(argv + 1, argv + argc));
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    // Sessions may still run on detached threads: end without destructors.
+    std::_Exit(status);
+}

@@ -1,0 +1,384 @@
+#include "common/Context.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "T.h"
+#include "common/Util.h"
+#include "exception/Exception.h"
+#include "exception/SerializationException.h"
+#include "exception/TypeMismatchException.h"
+
+namespace zanfir {
+
+using json = nlohmann::json;
+
+namespace {
+
+// The file is {"format": FORMAT, "version": VERSION, "context": {...}}.
+// Leaves are JSON strings, integers and booleans, nested contexts objects.
+// Names are always upper-cased, so lower-case markers cannot clash with
+// them: a string that is not valid UTF-8 is stored as {"bytes": hex}, and
+// such a name as "bytes:" + hex.
+constexpr const char* FORMAT = "zanfir-context";
+constexpr int VERSION = 1;
+constexpr const char* BYTES = "bytes";
+constexpr const char* BYTES_PREFIX = "bytes:";
+constexpr int MAX_DEPTH = 256;
+
+bool isValidUtf8(const std::string& s) {
+    std::size_t i = 0, n = s.size();
+    while (i < n) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        auto d = static_cast<unsigned char>(s[i + 1]);
+        if (d < lo || d > hi)
+            return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string toHex(const std::string& s) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : s) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::optional<std::string> fromHex(const std::string& hex) {
+    auto value = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        return -1;
+    };
+    if (hex.size() % 2 != 0)
+        return std::nullopt;
+    std::string out;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        int hi = value(hex[i]), lo = value(hex[i + 1]);
+        if (hi < 0 || lo < 0)
+            return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+    }
+    return out;
+}
+
+[[noreturn]] void badFile(const std::string& file) {
+    throw SerializationException(T::NotAContextFile + file + T::QuoteEnd);
+}
+
+[[noreturn]] void systemError(const std::string& file) {
+    throw SerializationException(file + ": " + std::strerror(errno));
+}
+
+std::string encodeName(const std::string& name) {
+    return isValidUtf8(name) ? name : BYTES_PREFIX + toHex(name);
+}
+
+json toJson(const Context& context) {
+    json object = json::object();
+    for (const auto& [name, value] : context.entries()) {
+        json& slot = object[encodeName(name)];
+        if (auto s = std::get_if<std::string>(&value))
+            slot = isValidUtf8(*s) ? json(*s) : json{{BYTES, toHex(*s)}};
+        else if (auto i = std::get_if<std::int32_t>(&value))
+            slot = *i;
+        else if (auto b = std::get_if<bool>(&value))
+            slot = *b;
+        else
+            slot = toJson(*std::get<std::shared_ptr<Context>>(value));
+    }
+    return object;
+}
+
+void fromJson(const json& object, Context& context, const std::string& file) {
+    for (const auto& [key, item] : object.items()) {
+        std::string name;
+        if (key.starts_with(BYTES_PREFIX)) {
+            auto decoded = fromHex(key.substr(std::strlen(BYTES_PREFIX)));
+            if (!decoded)
+                badFile(file);
+            name = *decoded;
+        } else {
+            name = Util::toUpper(key);
+        }
+        if (name.find('.') != std::string::npos)
+            badFile(file);
+        Context::Value value;
+        if (item.is_string()) {
+            value = item.get<std::string>();
+        } else if (item.is_boolean()) {
+            value = item.get<bool>();
+        } else if (item.is_number_unsigned()) {
+            auto n = item.get<std::uint64_t>();
+            if (n > static_cast<std::uint64_t>(INT32_MAX))
+                badFile(file);
+            value = static_cast<std::int32_t>(n);
+        } else if (item.is_number_integer()) {
+            auto n = item.get<std::int64_t>();
+            if (n < INT32_MIN || n > INT32_MAX)
+                badFile(file);
+            value = static_cast<std::int32_t>(n);
+        } else if (item.is_object() && item.size() == 1 && item.contains(BYTES)) {
+            const json& hex = item[BYTES];
+            auto decoded = hex.is_string() ? fromHex(hex.get<std::string>()) : std::nullopt;
+            if (!decoded)
+                badFile(file);
+            value = *decoded;
+        } else if (item.is_object()) {
+            auto nested = std::make_shared<Context>();
+            fromJson(item, *nested, file);
+            value = nested;
+        } else {
+            badFile(file);
+        }
+        context.set(name, std::move(value));
+    }
+}
+
+} // namespace
+
+template <class Op>
+auto Context::walk(const std::string& path, Op&& op) {
+    std::lock_guard guard(_lock);
+    StringRef cursor(*this, path);
+    Context& next = getIt(cursor);
+    if (&next == this)
+        return op(*this, Util::toUpper(cursor.ref));
+    return next.walk(cursor.ref, std::forward<Op>(op));
+}
+
+Context& Context::getIt(StringRef& cursor) {
+    auto dot = cursor.ref.find('.');
+    if (dot == std::string::npos)
+        return *this;
+    std::string head = Util::toUpper(cursor.ref.substr(0, dot));
+    std::lock_guard guard(_lock);
+    auto found = _data_hash.find(head);
+    std::shared_ptr<Context> child;
+    if (found == _data_hash.end()) {
+        child = std::make_shared<Context>();
+        _data_hash.emplace(head, child);
+    } else if (auto nested = std::get_if<std::shared_ptr<Context>>(&found->second)) {
+        child = *nested;
+    } else {
+        throw TypeMismatchException(cursor.ref);
+    }
+    cursor.ref.erase(0, dot + 1);
+    return *child;
+}
+
+void Context::set(const std::string& path, Value value) {
+    walk(path, [&](Context& here, const std::string& name) {
+        here._data_hash.insert_or_assign(name, std::move(value));
+    });
+}
+
+std::optional<Context::Value> Context::get(const std::string& path) {
+    return walk(path, [](Context& here, const std::string& name) -> std::optional<Value> {
+        auto found = here._data_hash.find(name);
+        if (found == here._data_hash.end())
+            return std::nullopt;
+        return found->second;
+    });
+}
+
+bool Context::exist(const std::string& path) {
+    return walk(path, [](Context& here, const std::string& name) {
+        return here._data_hash.count(name) > 0;
+    });
+}
+
+void Context::remove(const std::string& path) {
+    walk(path, [](Context& here, const std::string& name) { here._data_hash.erase(name); });
+}
+
+void Context::rename(const std::string& from, const std::string& to) {
+    std::lock_guard guard(_lock);
+    auto value = get(from);
+    if (!value)
+        throw Exception(T::ContextNameNotFound + from + T::QuoteEnd);
+    set(to, std::move(*value));
+    remove(from);
+}
+
+void Context::setString(const std::string& path, const std::string& value) {
+    set(path, value);
+}
+
+void Context::setInt(const std::string& path, std::int32_t value) {
+    set(path, value);
+}
+
+void Context::setBoolean(const std::string& path, bool value) {
+    set(path, value);
+}
+
+template <class Kind>
+Kind Context::getTyped(const std::string& path, Kind absent) {
+    return walk(path, [&](Context& here, const std::string& name) {
+        auto found = here._data_hash.find(name);
+        if (found == here._data_hash.end())
+            return absent;
+        if (auto value = std::get_if<Kind>(&found->second))
+            return *value;
+        throw TypeMismatchException(path);
+    });
+}
+
+std::string Context::getString(const std::string& path) {
+    return getTyped<std::string>(path, "");
+}
+
+std::int32_t Context::getInt(const std::string& path) {
+    return getTyped<std::int32_t>(path, 0);
+}
+
+bool Context::getBoolean(const std::string& path) {
+    return getTyped<bool>(path, false);
+}
+
+std::int32_t Context::count() const {
+    return static_cast<std::int32_t>(names().size());
+}
+
+std::vector<std::string> Context::names() const {
+    std::lock_guard guard(_lock);
+    std::vector<std::string> out;
+    out.reserve(_data_hash.size());
+    for (const auto& entry : _data_hash)
+        out.push_back(entry.first);
+    return out;
+}
+
+std::vector<std::pair<std::string, Context::Value>> Context::entries() const {
+    std::lock_guard guard(_lock);
+    return {_data_hash.begin(), _data_hash.end()};
+}
+
+void Context::copyFrom(const Context& other) {
+    if (&other == this)
+        return;
+    std::lock_guard guard(_lock);
+    _data_hash.clear();
+    appendFrom(other);
+}
+
+void Context::appendFrom(const Context& other) {
+    if (&other == this)
+        return;
+    std::lock_guard guard(_lock);
+    for (auto& [name, value] : other.entries())
+        _data_hash.insert_or_assign(name, std::move(value));
+}
+
+void Context::serialize(const std::string& file) const {
+    std::string text =
+        json{{"format", FORMAT}, {"version", VERSION}, {"context", toJson(*this)}}.dump(1, '\t');
+    text += '\n';
+    std::string temp = file + ".tmp.XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0)
+        systemError(file);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            int error = errno;
+            ::close(fd);
+            ::unlink(temp.c_str());
+            errno = error;
+            systemError(file);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0 || ::close(fd) != 0 ||
+        ::rename(temp.c_str(), file.c_str()) != 0) {
+        int error = errno;
+        ::unlink(temp.c_str());
+        errno = error;
+        systemError(file);
+    }
+    // Make the rename itself durable; a failure here loses nothing.
+    auto slash = file.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : file.substr(0, slash + 1);
+    if (int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirfd >= 0) {
+        ::fsync(dirfd);
+        ::close(dirfd);
+    }
+}
+
+std::shared_ptr<Context> Context::deserialize(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        systemError(file);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    if (in.bad())
+        systemError(file);
+    json document;
+    try {
+        document = json::parse(buffer.str(), [](int depth, json::parse_event_t, json&) {
+            if (depth > MAX_DEPTH)
+                throw std::length_error("too deep");
+            return true;
+        });
+    } catch (const std::exception&) {
+        badFile(file);
+    }
+    auto field = [&](const char* name) {
+        return document.is_object() && document.contains(name) ? document[name] : json();
+    };
+    json format = field("format"), version = field("version");
+    if (format != FORMAT || !version.is_number_integer() || version < 1 || version > VERSION ||
+        !field("context").is_object())
+        badFile(file);
+    auto context = std::make_shared<Context>();
+    fromJson(document["context"], *context, file);
+    return context;
+}
+
+} // namespace zanfir

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace zanfir {
+
+// A tree of named values addressed by dotted paths. Names are stored
+// upper-cased; reading a path creates the contexts on the way, as writing
+// does. Every context has its own lock, taken top-down along a path.
+class Context {
+public:
+    using Value = std::variant<std::string, std::int32_t, bool, std::shared_ptr<Context>>;
+
+    // The cursor of a path walk: the context it started in and the part of
+    // the path not yet walked.
+    class StringRef {
+    public:
+        StringRef(Context& context, std::string path) : context(context), ref(std::move(path)) {}
+        Context& context;
+        std::string ref;
+    };
+
+    Context() = default;
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    void set(const std::string& path, Value value);
+    std::optional<Value> get(const std::string& path);
+    bool exist(const std::string& path);
+    // Removes the name under the path (the design's `delete`).
+    void remove(const std::string& path);
+    void rename(const std::string& from, const std::string& to);
+
+    void setString(const std::string& path, const std::string& value);
+    void setInt(const std::string& path, std::int32_t value);
+    void setBoolean(const std::string& path, bool value);
+    std::string getString(const std::string& path);
+    std::int32_t getInt(const std::string& path);
+    bool getBoolean(const std::string& path);
+
+    std::int32_t count() const;
+    // Snapshots taken under the lock.
+    std::vector<std::string> names() const;
+    std::vector<std::pair<std::string, Value>> entries() const;
+
+    void copyFrom(const Context& other);
+    void appendFrom(const Context& other);
+
+    // Writes the tree to a temporary file beside `file`, syncs it and
+    // renames it over `file`. Throws SerializationException.
+    void serialize(const std::string& file) const;
+    // Reads a tree written by serialize. Throws SerializationException.
+    static std::shared_ptr<Context> deserialize(const std::string& file);
+
+protected:
+    // One step of the path walk: the context in which the cursor's path
+    // goes on, which is this context when no dot is left.
+    Context& getIt(StringRef& cursor);
+
+private:
+    template <class Op>
+    auto walk(const std::string& path, Op&& op);
+    template <class Kind>
+    Kind getTyped(const std::string& path, Kind absent);
+
+    mutable std::recursive_mutex _lock;
+    std::unordered_map<std::string, Value> _data_hash;
+};
+
+} // namespace zanfir

@@ -1,0 +1,171 @@
+#include "common/Log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <system_error>
+
+#include "T.h"
+#include "common/Config.h"
+#include "common/Util.h"
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+namespace {
+
+std::shared_ptr<Log> global_log;
+
+std::string twoDigits(int n) {
+    return std::string(n < 10 ? "0" : "") + std::to_string(n);
+}
+
+// Cut to `width` characters, then padded with blanks to exactly `width`.
+std::string column(const std::string& text, std::size_t width) {
+    std::size_t count = 0, end = 0;
+    while (end < text.size() && count < width) {
+        ++end;
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        ++count;
+    }
+    return text.substr(0, end) + std::string(width - count, ' ');
+}
+
+std::string levelName(int level) {
+    switch (level) {
+    case Log::INFO:
+        return "INFO";
+    case Log::WARN:
+        return "WARN";
+    case Log::FAIL:
+        return "FAIL";
+    default:
+        return "????";
+    }
+}
+
+} // namespace
+
+Log::Log(const std::string& path, bool crlf) : _path(Config::getBaseDirG() + path), _crlf(crlf) {
+    if (!path.empty() && path.back() != '/')
+        _path += '/';
+}
+
+void Log::write(const std::string& entity, int level, const std::exception& error) {
+    write(entity, level, describe(error));
+}
+
+void Log::write(const std::string& entity, int level, const std::string& text) {
+    std::lock_guard guard(_lock);
+    if (level < _level)
+        return;
+    auto now = std::chrono::system_clock::now();
+    std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    auto millis =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    struct tm date {};
+    localtime_r(&seconds, &date);
+    std::string ms = std::to_string(millis);
+    std::string line = twoDigits(date.tm_hour) + ":" + twoDigits(date.tm_min) + ":" +
+                       twoDigits(date.tm_sec) + "." + std::string(3 - ms.size(), '0') + ms + " " +
+                       column(entity, ENTITY_LENGTH) + " " + levelName(level) + " " + text +
+                       (_crlf ? "\r\n" : "\n");
+    std::string file = _path + fileName(date);
+    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        std::system_error error(errno, std::generic_category(), file);
+        std::cerr << T::CantOpenLogFileC << getClassName(&error) << ": " << error.what()
+                  << std::endl;
+        return;
+    }
+    std::size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    int writeError = done < line.size() ? errno : 0;
+    if (::close(fd) != 0 && writeError == 0)
+        writeError = errno;
+    if (writeError != 0) {
+        std::system_error error(writeError, std::generic_category(), file);
+        std::cerr << T::CantWriteLogFileC << getClassName(&error) << ": " << error.what()
+                  << std::endl;
+    }
+}
+
+void Log::setLevel(int level) {
+    std::lock_guard guard(_lock);
+    _level = level;
+}
+
+void Log::setLevel(const std::string& name) {
+    std::string upper = Util::toUpper(Util::trim(name));
+    setLevel(upper == "WARN" ? WARN : upper == "FAIL" ? FAIL : INFO);
+}
+
+int Log::getLevel() const {
+    std::lock_guard guard(_lock);
+    return _level;
+}
+
+std::string Log::fileName(const struct tm& date) const {
+    return std::to_string(date.tm_year + 1900) + twoDigits(date.tm_mon + 1) +
+           twoDigits(date.tm_mday) + ".log";
+}
+
+std::string Log::getFileName() {
+    std::lock_guard guard(_lock);
+    std::time_t seconds = std::time(nullptr);
+    struct tm date {};
+    localtime_r(&seconds, &date);
+    return fileName(date);
+}
+
+void Log::setGlobalLog(std::shared_ptr<Log> log) {
+    global_log = std::move(log);
+}
+
+std::shared_ptr<Log> Log::getGlobalLog() {
+    return global_log;
+}
+
+void Log::writeG(const std::string& entity, int level, const std::string& text) {
+    if (global_log)
+        global_log->write(entity, level, text);
+}
+
+void Log::writeG(const std::string& entity, int level, const std::exception& error) {
+    if (global_log)
+        global_log->write(entity, level, error);
+}
+
+void Log::setLevelG(int level) {
+    if (global_log)
+        global_log->setLevel(level);
+}
+
+std::string Log::getClassName(const std::exception* error) {
+    if (!error)
+        return "?";
+    if (auto own = dynamic_cast<const Exception*>(error))
+        return own->className();
+    return Exception::classNameOf(typeid(*error));
+}
+
+std::string Log::describe(const std::exception& error) {
+    const char* message = error.what();
+    return T::Exception + getClassName(&error) + ": " + (message ? message : "null");
+}
+
+} // namespace zanfir

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <typeinfo>
+
+namespace zanfir {
+
+// The daily log file: one line per entry, opened and closed for each entry.
+class Log {
+public:
+    static constexpr int INFO = 10;
+    static constexpr int WARN = 100;
+    static constexpr int FAIL = 10000;
+    static constexpr int ENTITY_LENGTH = 30;
+
+    // `path` is the log directory below the global base directory; an empty
+    // path is the base directory itself.
+    Log(const std::string& path, bool crlf);
+
+    void write(const std::string& entity, int level, const std::exception& error);
+    void write(const std::string& entity, int level, const std::string& text);
+    void setLevel(int level);
+    void setLevel(const std::string& name);
+    int getLevel() const;
+    // The file name of the current date, e.g. "20261205.log".
+    std::string getFileName();
+    const std::string& getPath() const { return _path; }
+
+    static void setGlobalLog(std::shared_ptr<Log> log);
+    static std::shared_ptr<Log> getGlobalLog();
+    static void writeG(const std::string& entity, int level, const std::string& text);
+    static void writeG(const std::string& entity, int level, const std::exception& error);
+    static void setLevelG(int level);
+    // The class name without its namespace; "?" for none.
+    static std::string getClassName(const std::exception* error);
+    // "Eccezione " + class name + ": " + message.
+    static std::string describe(const std::exception& error);
+
+private:
+    std::string fileName(const struct tm& date) const;
+
+    mutable std::recursive_mutex _lock;
+    std::string _path;
+    bool _crlf;
+    int _level = INFO;
+};
+
+} // namespace zanfir

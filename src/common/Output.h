@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+namespace zanfir {
+
+// A session's output: the console or a connection. Wraps text at the row
+// length unless "Preformatted" is set, and ends lines with LF or CR LF.
+class Output {
+public:
+    // Writes to the file descriptor `stream`, which it does not own.
+    Output(int stream, bool crlf);
+    virtual ~Output() = default;
+
+    // Writes the bytes as they are; errors are ignored.
+    virtual void write(const std::string& text);
+    virtual void print(const std::string& text);
+    virtual void println(const std::string& text);
+
+    int column() const { return _pos; }
+
+private:
+    int _stream;
+    bool _crlf;
+    bool _prefmt;
+    int _pos = 0;
+};
+
+} // namespace zanfir

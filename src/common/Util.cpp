@@ -1,0 +1,308 @@
+#include "common/Util.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <iostream>
+
+#include "common/Config.h"
+#include "common/Context.h"
+#include "common/Debug.h"
+#include "exception/NumberFormatException.h"
+
+namespace zanfir {
+
+namespace {
+
+std::atomic<int> row_length{0};
+
+constexpr unsigned char UTF8_LATIN1 = 0xC3;
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Byte offsets of the characters of a text, plus its size at the end.
+std::vector<std::size_t> characterStarts(std::string_view text) {
+    std::vector<std::size_t> starts;
+    starts.reserve(text.size() + 1);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!isContinuation(text[i]))
+            starts.push_back(i);
+    starts.push_back(text.size());
+    return starts;
+}
+
+std::size_t firstCharacterLength(std::string_view text) {
+    std::size_t n = text.empty() ? 0 : 1;
+    while (n < text.size() && isContinuation(text[n]))
+        ++n;
+    return n;
+}
+
+void dumpEntry(const std::string& name, const Context::Value& value, int level, std::ostream& out,
+               int width);
+
+void dumpChildren(const Context& context, int level, std::ostream& out, int width) {
+    auto entries = context.entries();
+    std::stable_partition(entries.begin(), entries.end(), [](const auto& entry) {
+        return !std::holds_alternative<std::shared_ptr<Context>>(entry.second);
+    });
+    for (const auto& [name, value] : entries)
+        dumpEntry(name, value, level, out, width);
+}
+
+void dumpEntry(const std::string& name, const Context::Value& value, int level, std::ostream& out,
+               int width) {
+    for (int i = 0; i < level; ++i)
+        out << "  ";
+    if (auto nested = std::get_if<std::shared_ptr<Context>>(&value)) {
+        out << '[' << name << "]\n";
+        dumpChildren(**nested, level + 1, out, width);
+        return;
+    }
+    std::string text, kind;
+    if (auto s = std::get_if<std::string>(&value)) {
+        text = *s;
+        kind = "String";
+    } else if (auto i = std::get_if<std::int32_t>(&value)) {
+        text = std::to_string(*i);
+        kind = "Integer";
+    } else {
+        text = std::get<bool>(value) ? "true" : "false";
+        kind = "Boolean";
+    }
+    std::string line = name + ": '" + text + "'";
+    long pad = std::max(0L, static_cast<long>(width) - 12 - 2L * level -
+                                static_cast<long>(Util::length(line)));
+    out << line << std::string(static_cast<std::size_t>(pad) + 1, ' ') << '(' << kind << ")\n";
+}
+
+} // namespace
+
+std::string Util::toUpper(std::string_view text) {
+    std::string out(text);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 'a' && c <= 'z') {
+            out[i] = static_cast<char>(c - 32);
+        } else if (c == UTF8_LATIN1 && i + 1 < out.size()) {
+            auto d = static_cast<unsigned char>(out[i + 1]);
+            if (d >= 0xA0 && d <= 0xBE && d != 0xB7)
+                out[i + 1] = static_cast<char>(d - 0x20);
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string Util::toLower(std::string_view text) {
+    std::string out(text);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 'A' && c <= 'Z') {
+            out[i] = static_cast<char>(c + 32);
+        } else if (c == UTF8_LATIN1 && i + 1 < out.size()) {
+            auto d = static_cast<unsigned char>(out[i + 1]);
+            if (d >= 0x80 && d <= 0x9E && d != 0x97)
+                out[i + 1] = static_cast<char>(d + 0x20);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool Util::equalsIgnoreCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && toUpper(a) == toUpper(b);
+}
+
+bool Util::isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+std::string Util::trim(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    std::size_t begin = 0, end = text.size();
+    while (begin < end && blank(text[begin]))
+        ++begin;
+    while (end > begin && blank(text[end - 1]))
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::vector<std::string> Util::split(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isSpace(text[i]))
+            ++i;
+        std::size_t start = i;
+        while (i < text.size() && !isSpace(text[i]))
+            ++i;
+        if (i > start)
+            words.emplace_back(text.substr(start, i - start));
+    }
+    return words;
+}
+
+std::int32_t Util::parseInt(std::string_view text) {
+    std::string_view digits = text;
+    bool plus = !digits.empty() && digits.front() == '+';
+    if (plus)
+        digits.remove_prefix(1);
+    std::int32_t value = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || (plus && digits.front() == '-') || error != std::errc() ||
+        end != digits.data() + digits.size())
+        throw NumberFormatException(std::string(text));
+    return value;
+}
+
+std::size_t Util::length(std::string_view text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return !isContinuation(c); }));
+}
+
+int Util::getRowLength() {
+    return row_length.load();
+}
+
+int Util::rowLength() {
+    int length = row_length.load();
+    if (length > 0)
+        return length;
+    length = DEFAULT_ROW_LENGTH;
+    try {
+        length = parseInt(Config::getGD("RowLength", std::to_string(DEFAULT_ROW_LENGTH)));
+    } catch (const NumberFormatException&) {
+    }
+    if (length <= 0)
+        length = DEFAULT_ROW_LENGTH;
+    row_length.store(length);
+    return length;
+}
+
+void Util::setRowLength(int length) {
+    row_length.store(std::max(0, length));
+}
+
+std::string Util::wordWrap(const std::string& text, bool crlf, int column) {
+    const long rows = rowLength();
+    const auto at = characterStarts(text);
+    const long count = static_cast<long>(at.size()) - 1;
+    long col = std::clamp(static_cast<long>(column), 0L, rows - 1);
+    if (count + col < rows)
+        return text;
+    const char* lineBreak = crlf ? "\r\n" : "\n";
+    auto piece = [&](long from, long to) { return text.substr(at[from], at[to] - at[from]); };
+    std::string out;
+    long begin = 0;
+    while (count - begin + col >= rows) {
+        long k = rows - 1 - col;
+        long found = -1;
+        for (long i = k; i >= 0; --i) {
+            char c = text[at[begin + i]];
+            if (c == ' ' || c == '\n') {
+                found = i;
+                break;
+            }
+        }
+        if (found >= 0) {
+            out += piece(begin, begin + found);
+            out += lineBreak;
+            begin += found + 1;
+        } else if (col == 0) {
+            // A word longer than a row is broken hard.
+            long cut = std::max(k, 1L);
+            out += piece(begin, begin + cut);
+            out += lineBreak;
+            begin += cut;
+        } else {
+            out += lineBreak;
+        }
+        col = 0;
+    }
+    out += text.substr(at[begin]);
+    return out;
+}
+
+std::optional<std::string> Util::replace(std::string_view text, std::string_view from,
+                                         std::string_view to) {
+    if (text.empty() || from.empty())
+        return std::nullopt;
+    std::string out;
+    std::size_t p = 0;
+    for (auto i = text.find(from); i != std::string_view::npos; i = text.find(from, p)) {
+        out.append(text.substr(p, i - p));
+        out.append(to);
+        p = i + from.size();
+    }
+    out.append(text.substr(p));
+    return out;
+}
+
+std::string Util::capitalize(std::string_view text) {
+    std::string upper = toUpper(trim(text));
+    std::size_t first = firstCharacterLength(upper);
+    return upper.substr(0, first) + toLower(std::string_view(upper).substr(first));
+}
+
+bool Util::stringIsString(std::string_view text) {
+    std::string t = trim(text);
+    return t.size() >= 2 && t.front() == QUOTE && t.back() == QUOTE;
+}
+
+bool Util::stringIsBoolean(std::string_view text) {
+    std::string t = toUpper(trim(text));
+    return t == "TRUE" || t == "FALSE";
+}
+
+bool Util::stringIsInteger(std::string_view text) {
+    std::string t = trim(text);
+    if (t == "0")
+        return true;
+    try {
+        return parseInt(t) != 0;
+    } catch (const NumberFormatException&) {
+        return false;
+    }
+}
+
+long Util::matchBracket(std::string_view text, std::size_t index) {
+    char bra = index < text.size() ? text[index] : '\0';
+    Debug::assertG((bra == '(') || (bra == '[') || (bra == '{'),
+                   "(bra == '(') || (bra == '[') || (bra == '{'))");
+    char ket;
+    switch (bra) {
+    case '(':
+        ket = ')';
+        break;
+    case '[':
+        ket = ']';
+        break;
+    case '{':
+        ket = '}';
+        break;
+    default:
+        return -1;
+    }
+    int depth = 0;
+    for (std::size_t i = index; i < text.size(); ++i) {
+        if (text[i] == bra)
+            ++depth;
+        else if (text[i] == ket && --depth == 0)
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+void Util::contextDump(const Context& context) {
+    contextDump(context, std::cout);
+}
+
+void Util::contextDump(const Context& context, std::ostream& stream) {
+    dumpChildren(context, 0, stream, rowLength());
+    stream.flush();
+}
+
+} // namespace zanfir

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zanfir {
+
+class Context;
+
+// Text helpers shared by the whole program. Strings hold bytes; where a
+// character count matters (columns, capitalisation), a character is one
+// UTF-8 sequence.
+class Util {
+public:
+    static constexpr char QUOTE = '\'';
+    static constexpr int DEFAULT_ROW_LENGTH = 80;
+
+    // Case conversion: ASCII letters and the accented Latin letters of UTF-8.
+    static std::string toUpper(std::string_view text);
+    static std::string toLower(std::string_view text);
+    static bool equalsIgnoreCase(std::string_view a, std::string_view b);
+    static bool isSpace(char c);
+    // Removes every byte <= 0x20 from both ends.
+    static std::string trim(std::string_view text);
+    static std::vector<std::string> split(std::string_view text);
+    // A signed 32-bit decimal integer with nothing around it; throws
+    // NumberFormatException otherwise.
+    static std::int32_t parseInt(std::string_view text);
+    // Number of characters (UTF-8 sequences) in the text.
+    static std::size_t length(std::string_view text);
+
+    static std::string wordWrap(const std::string& text, bool crlf, int column = 0);
+    // The row length held, 0 before it has been loaded.
+    static int getRowLength();
+    // The row length, loaded from "RowLength" on first use.
+    static int rowLength();
+    // Sets the row length held; 0 makes the next use load it again.
+    static void setRowLength(int length);
+
+    static std::optional<std::string> replace(std::string_view text, std::string_view from,
+                                              std::string_view to);
+    static std::string capitalize(std::string_view text);
+    static bool stringIsString(std::string_view text);
+    static bool stringIsBoolean(std::string_view text);
+    static bool stringIsInteger(std::string_view text);
+    static long matchBracket(std::string_view text, std::size_t index);
+
+    static void contextDump(const Context& context);
+    static void contextDump(const Context& context, std::ostream& stream);
+};
+
+} // namespace zanfir

@@ -1,0 +1,10 @@
+#include "exception/ActionDeclarationException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+ActionDeclarationException::ActionDeclarationException(std::string when, std::source_location where)
+    : Exception(T::ActionErrorInDeclaration + when + T::QuoteEnd, where), _when(std::move(when)) {}
+
+} // namespace zanfir

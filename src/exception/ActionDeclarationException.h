@@ -1,0 +1,17 @@
+#pragma once
+
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+class ActionDeclarationException : public Exception {
+public:
+    explicit ActionDeclarationException(
+        std::string when, std::source_location where = std::source_location::current());
+    const std::string& getWhen() const { return _when; }
+
+private:
+    std::string _when;
+};
+
+} // namespace zanfir

@@ -1,0 +1,10 @@
+#include "exception/ConfigNotFoundException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+ConfigNotFoundException::ConfigNotFoundException(std::string path, std::source_location where)
+    : Exception(T::ConfigNotFound + path + T::QuoteEnd, where), _path(std::move(path)) {}
+
+} // namespace zanfir

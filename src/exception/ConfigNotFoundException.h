@@ -1,0 +1,17 @@
+#pragma once
+
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+class ConfigNotFoundException : public Exception {
+public:
+    explicit ConfigNotFoundException(std::string path,
+                                     std::source_location where = std::source_location::current());
+    const std::string& getPath() const { return _path; }
+
+private:
+    std::string _path;
+};
+
+} // namespace zanfir

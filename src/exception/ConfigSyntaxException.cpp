@@ -1,0 +1,10 @@
+#include "exception/ConfigSyntaxException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+ConfigSyntaxException::ConfigSyntaxException(std::string line, std::source_location where)
+    : Exception(T::ConfigErrorInLine + line + T::QuoteEnd, where), _line(std::move(line)) {}
+
+} // namespace zanfir

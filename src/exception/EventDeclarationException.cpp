@@ -1,0 +1,10 @@
+#include "exception/EventDeclarationException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+EventDeclarationException::EventDeclarationException(std::string name, std::source_location where)
+    : Exception(T::EventErrorInDeclaration + name + T::QuoteEnd, where), _name(std::move(name)) {}
+
+} // namespace zanfir

@@ -1,0 +1,10 @@
+#include "exception/ItemNotFoundException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+ItemNotFoundException::ItemNotFoundException(std::string item, std::source_location where)
+    : Exception(T::ItemNotFound + item + T::QuoteEnd, where), _item(std::move(item)) {}
+
+} // namespace zanfir

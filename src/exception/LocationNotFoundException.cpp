@@ -1,0 +1,12 @@
+#include "exception/LocationNotFoundException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+LocationNotFoundException::LocationNotFoundException(std::string location,
+                                                     std::source_location where)
+    : Exception(T::LocationNotFound + location + T::QuoteEnd, where),
+      _location(std::move(location)) {}
+
+} // namespace zanfir

@@ -1,0 +1,11 @@
+#include "exception/MessageDeclarationException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+MessageDeclarationException::MessageDeclarationException(std::string name,
+                                                         std::source_location where)
+    : Exception(T::MessageErrorInDeclaration + name + T::QuoteEnd, where), _name(std::move(name)) {}
+
+} // namespace zanfir

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+class MessageDeclarationException : public Exception {
+public:
+    explicit MessageDeclarationException(
+        std::string name, std::source_location where = std::source_location::current());
+    const std::string& getName() const { return _name; }
+
+private:
+    std::string _name;
+};
+
+} // namespace zanfir

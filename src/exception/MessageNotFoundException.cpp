@@ -1,0 +1,10 @@
+#include "exception/MessageNotFoundException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+MessageNotFoundException::MessageNotFoundException(std::string message, std::source_location where)
+    : Exception(T::MessageNotFound + message + T::QuoteEnd, where), _message(std::move(message)) {}
+
+} // namespace zanfir

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+class MessageNotFoundException : public Exception {
+public:
+    explicit MessageNotFoundException(std::string message,
+                                      std::source_location where = std::source_location::current());
+    const std::string& getMessage() const { return _message; }
+
+private:
+    std::string _message;
+};
+
+} // namespace zanfir

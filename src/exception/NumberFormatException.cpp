@@ -1,0 +1,10 @@
+#include "exception/NumberFormatException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+NumberFormatException::NumberFormatException(std::string text, std::source_location where)
+    : Exception(T::InvalidNumber + text + T::QuoteEnd, where), _text(std::move(text)) {}
+
+} // namespace zanfir

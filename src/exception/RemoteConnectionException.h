@@ -1,0 +1,14 @@
+#pragma once
+
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+// The listener cannot accept connections.
+class RemoteConnectionException : public Exception {
+public:
+    explicit RemoteConnectionException(
+        std::string message, std::source_location where = std::source_location::current());
+};
+
+} // namespace zanfir

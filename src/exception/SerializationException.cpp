@@ -1,0 +1,8 @@
+#include "exception/SerializationException.h"
+
+namespace zanfir {
+
+SerializationException::SerializationException(std::string detail, std::source_location where)
+    : Exception(detail, where), _detail(std::move(detail)) {}
+
+} // namespace zanfir

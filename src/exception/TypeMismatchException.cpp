@@ -1,0 +1,10 @@
+#include "exception/TypeMismatchException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+TypeMismatchException::TypeMismatchException(std::string name, std::source_location where)
+    : Exception(T::TypeMismatch + name + T::QuoteEnd, where), _name(std::move(name)) {}
+
+} // namespace zanfir

@@ -1,0 +1,10 @@
+#include "exception/VerbNotFoundException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+VerbNotFoundException::VerbNotFoundException(std::string verb, std::source_location where)
+    : Exception(T::VerbNotDefined + verb + T::QuoteEnd, where), _verb(std::move(verb)) {}
+
+} // namespace zanfir

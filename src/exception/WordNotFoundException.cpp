@@ -1,0 +1,10 @@
+#include "exception/WordNotFoundException.h"
+
+#include "T.h"
+
+namespace zanfir {
+
+WordNotFoundException::WordNotFoundException(std::string word, std::source_location where)
+    : Exception(T::WordNotDefined + word + T::QuoteEnd, where), _word(std::move(word)) {}
+
+} // namespace zanfir

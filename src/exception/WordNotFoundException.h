@@ -1,0 +1,17 @@
+#pragma once
+
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+class WordNotFoundException : public Exception {
+public:
+    explicit WordNotFoundException(std::string word,
+                                   std::source_location where = std::source_location::current());
+    const std::string& getWord() const { return _word; }
+
+private:
+    std::string _word;
+};
+
+} // namespace zanfir

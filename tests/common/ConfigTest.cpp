@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "TestSupport.h"
+#include "common/Config.h"
+#include "exception/ConfigNotFoundException.h"
+#include "exception/ConfigSyntaxException.h"
+
+using namespace zanfir;
+using zanfir::test::TempDir;
+using zanfir::test::writeFile;
+
+namespace {
+
+class ConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override { Config::resetGlobalConfig(); }
+    void TearDown() override { Config::resetGlobalConfig(); }
+
+    Config load(const std::string& text) {
+        writeFile(dir.file("x.cfg"), text);
+        return Config(dir.path(), "x.cfg");
+    }
+
+    TempDir dir;
+};
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST_F(ConfigTest, WorkedExample) {
+    Config c = load("// main definition file\n"
+                    "TITLE=La torre\n"
+                    "[START]\n"
+                    "DESCR=\"Sei ai piedi di una torre. \"\n"
+                    "      \"La porta e' aperta.\"\n"
+                    "NORTH=ATRIO   // the hall\n"
+                    "NOTE=prima riga\\nseconda riga\n"
+                    "     e ancora\n"
+                    "ACTIONS={uno}\n"
+                    "        {due}\n");
+    EXPECT_EQ(c.get("TITLE"), "La torre");
+    EXPECT_EQ(c.get("DESCR", "START"), "Sei ai piedi di una torre. La porta e' aperta.");
+    EXPECT_EQ(c.get("NORTH", "START"), "ATRIO");
+    EXPECT_EQ(c.get("NOTE", "START"), "prima riga\nseconda riga e ancora");
+    EXPECT_EQ(c.get("ACTIONS", "START"), "{uno}{due}");
+    EXPECT_EQ(c.sections(), std::vector<std::string>{"START"});
+    EXPECT_EQ(sorted(c.variables("start")),
+              (std::vector<std::string>{"ACTIONS", "DESCR", "NORTH", "NOTE"}));
+    EXPECT_EQ(c.variables(), std::vector<std::string>{"TITLE"});
+}
+
+TEST_F(ConfigTest, LineKinds) {
+    Config c = load("A=uno\n"
+                    "  B=indented\n"
+                    "X Y=two words\n"
+                    "=first column\n"
+                    "   [T]\n"
+                    "[ S ] trailing text\n"
+                    "C=\"keep // this\" ignored\n"
+                    "D=before \"inside\" after\n"
+                    "E=cut // note\n"
+                    "[  ]\n"
+                    "F=top again\n");
+    EXPECT_EQ(c.get("A"), "uno B=indented X Y=two words =first column [T]");
+    EXPECT_EQ(c.getN("B"), std::nullopt);
+    EXPECT_EQ(c.getN("X"), std::nullopt);
+    EXPECT_EQ(c.get("C", "S"), "keep // this");
+    EXPECT_EQ(c.get("D", "S"), "inside");
+    EXPECT_EQ(c.get("E", "S"), "cut");
+    EXPECT_EQ(c.get("F"), "top again");
+    EXPECT_EQ(c.sections(), (std::vector<std::string>{"S", ""}));
+}
+
+TEST_F(ConfigTest, ContinuationJoinsAndLookups) {
+    Config c = load("A=\n"
+                    "  one\n"
+                    "\n"
+                    "  // a comment in between\n"
+                    "  two\n"
+                    "Q=\"a\"\n"
+                    "  \"b \"\n"
+                    "  c\n"
+                    "B={x}\n"
+                    "  y\n"
+                    "K=old\n"
+                    "k = new\n"
+                    "EMPTY=\n"
+                    "EMPTY2=\"\"\n");
+    EXPECT_EQ(c.get("A"), "one two");
+    EXPECT_EQ(c.get("Q"), "ab  c");
+    EXPECT_EQ(c.get("B"), "{x}y");
+    EXPECT_EQ(c.get("  k "), "new");
+    EXPECT_EQ(c.getN("EMPTY"), "");
+    EXPECT_EQ(c.getN("EMPTY2"), "");
+    EXPECT_EQ(c.getN("MISSING"), std::nullopt);
+    EXPECT_EQ(c.get("MISSING"), "");
+    EXPECT_EQ(c.getD("MISSING", "dflt"), "dflt");
+    EXPECT_EQ(c.getD("K", "dflt"), "new");
+}
+
+TEST_F(ConfigTest, Escapes) {
+    Config c = load("S=\\s\n"
+                    "T=a\\tb\\\\cd\\qe\n"
+                    "Q=\"say \\\"hi\\\"\"\n"
+                    "END=trailing\\\n"
+                    "CTRL=\\r\\b\\f\n");
+    EXPECT_EQ(c.get("S"), " ");
+    EXPECT_EQ(c.get("T"), "a\tb\\cdqe");
+    EXPECT_EQ(c.get("Q"), "say \"hi\"");
+    EXPECT_EQ(c.get("END"), "trailing\\");
+    EXPECT_EQ(c.get("CTRL"), "\r\b\f");
+}
+
+TEST_F(ConfigTest, SectionsAndNames) {
+    Config c = load("orphan text before any variable\n"
+                    "TOP=1\n"
+                    "S/INNER=via slash\n"
+                    "[S]\n"
+                    "orphan text in a section\n"
+                    "A=first\n"
+                    "[OTHER]\n"
+                    "A=other\n"
+                    "[s]\n"
+                    "B=second\n");
+    EXPECT_EQ(c.get("TOP"), "1");
+    EXPECT_EQ(c.get("inner", "s"), "via slash");
+    EXPECT_EQ(c.get("A", "S"), "first");
+    EXPECT_EQ(c.get("B", " s "), "second");
+    EXPECT_EQ(c.get("A", "OTHER"), "other");
+    EXPECT_EQ(c.get("S/A"), "first");
+    EXPECT_EQ(c.sections(), (std::vector<std::string>{"S", "OTHER", "S"}));
+    EXPECT_EQ(sorted(c.variables("S")), (std::vector<std::string>{"A", "B", "INNER"}));
+    EXPECT_EQ(c.variables(), std::vector<std::string>{"TOP"});
+}
+
+TEST_F(ConfigTest, LineEnds) {
+    Config c = load("A=1\r\nB=2\rC=3\n[S]\r\nD=\"x\"\r\n  \"y\"\r");
+    EXPECT_EQ(c.get("A"), "1");
+    EXPECT_EQ(c.get("B"), "2");
+    EXPECT_EQ(c.get("C"), "3");
+    EXPECT_EQ(c.get("D", "S"), "xy");
+}
+
+TEST_F(ConfigTest, Errors) {
+    try {
+        load("A=1\nB=\"never closed\\\" //\n");
+        FAIL() << "no syntax error";
+    } catch (const ConfigSyntaxException& e) {
+        EXPECT_EQ(e.getLine(), "B=\"never closed\\\" //");
+        EXPECT_STREQ(e.what(), "Errore di sintassi nella linea del file di definizione: "
+                               "'B=\"never closed\\\" //'");
+    }
+    try {
+        Config(dir.path(), "missing.cfg");
+        FAIL() << "no error for a missing file";
+    } catch (const ConfigNotFoundException& e) {
+        EXPECT_EQ(e.getPath(), dir.path() + "/missing.cfg");
+        EXPECT_EQ(std::string(e.what()),
+                  "File di definizione inesistente: '" + dir.path() + "/missing.cfg'");
+    }
+    EXPECT_THROW(Config(dir.path(), ""), ConfigNotFoundException); // a directory
+}
+
+TEST_F(ConfigTest, GlobalFileGivesBaseDirectory) {
+    EXPECT_EQ(Config::getG("A"), "");
+    EXPECT_EQ(Config::getGN("A"), std::nullopt);
+    EXPECT_EQ(Config::getGD("A", "d"), "d");
+    writeFile(dir.file("main.zanfa"), "A=main\n[BEGINNING]\nLOCATION=HALL\n");
+    writeFile(dir.file("other.map"), "M=map\n");
+    auto main = std::make_shared<Config>(dir.path() + "/", "main.zanfa");
+    Config::setGlobalConfig(main);
+    EXPECT_EQ(main->getBaseDir(), dir.path() + "/");
+    Config other("other.map");
+    EXPECT_EQ(other.getPath(), dir.path() + "/other.map");
+    EXPECT_EQ(other.getBaseDir(), "");
+    EXPECT_EQ(Config::getG("a"), "main");
+    EXPECT_EQ(Config::getGD("location", "beginning", "x"), "HALL");
+    // The first global file stays.
+    Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "other.map"));
+    EXPECT_EQ(Config::getG("A"), "main");
+}
+
+} // namespace

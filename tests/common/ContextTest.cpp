@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <sstream>
+#include <thread>
+
+#include <sys/stat.h>
+
+#include "TestSupport.h"
+#include "common/Config.h"
+#include "common/Context.h"
+#include "common/Util.h"
+#include "exception/SerializationException.h"
+#include "exception/TypeMismatchException.h"
+
+using namespace zanfir;
+using zanfir::test::TempDir;
+
+namespace {
+
+std::vector<std::string> sortedNames(const Context& c) {
+    auto names = c.names();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::shared_ptr<Context> nested(Context& c, const std::string& path) {
+    auto value = c.get(path);
+    return value ? std::get<std::shared_ptr<Context>>(*value) : nullptr;
+}
+
+TEST(ContextTest, PathWalk) {
+    Context c;
+    c.setInt("a.b", 1);
+    EXPECT_EQ(c.getInt("A.B"), 1);
+    EXPECT_EQ(c.names(), std::vector<std::string>{"A"});
+
+    // Reading creates the contexts on the way.
+    Context r;
+    EXPECT_FALSE(r.exist("X.Y"));
+    ASSERT_EQ(r.count(), 1);
+    EXPECT_EQ(nested(r, "X")->count(), 0);
+    EXPECT_EQ(r.getString("P.Q.R"), "");
+    EXPECT_EQ(nested(r, "P")->names(), std::vector<std::string>{"Q"});
+
+    // Defaults, and delete of an absent name.
+    EXPECT_EQ(c.getString("NONE"), "");
+    EXPECT_EQ(c.getInt("NONE"), 0);
+    EXPECT_FALSE(c.getBoolean("NONE"));
+    c.remove("NONE");
+    c.remove("A.NONE");
+    EXPECT_EQ(c.count(), 1);
+
+    // Empty segments are names like any other.
+    c.setString("E..F", "x");
+    EXPECT_EQ(nested(*nested(c, "E"), "")->getString("F"), "x");
+    c.setString("G.", "y");
+    EXPECT_EQ(nested(c, "G")->names(), std::vector<std::string>{""});
+    EXPECT_EQ(c.getString("g."), "y");
+
+    // Accented letters are one name in either case.
+    c.setString("città.piazza", "ok");
+    EXPECT_EQ(c.getString("CITTÀ.PIAZZA"), "ok");
+}
+
+TEST(ContextTest, TypeErrors) {
+    Context c;
+    c.setString("A", "x");
+    EXPECT_THROW(c.setInt("A.B", 1), TypeMismatchException);
+    EXPECT_EQ(c.getString("A"), "x");
+    EXPECT_THROW(c.get("A.B"), TypeMismatchException);
+    EXPECT_THROW(c.getInt("A"), TypeMismatchException);
+    EXPECT_THROW(c.getBoolean("A"), TypeMismatchException);
+    c.setInt("N", 3);
+    EXPECT_THROW(c.getString("N"), TypeMismatchException);
+    EXPECT_THROW(c.rename("ABSENT", "B"), Exception);
+    c.rename("n", "M.N");
+    EXPECT_FALSE(c.exist("N"));
+    EXPECT_EQ(c.getInt("M.N"), 3);
+}
+
+TEST(ContextTest, CopyAndAppendShareNestedContexts) {
+    Context source;
+    source.setInt("N.P", 1);
+    source.setString("S", "s");
+    Context target;
+    target.setInt("N.Q", 2);
+    target.setString("T", "t");
+    target.appendFrom(source);
+    EXPECT_EQ(sortedNames(target), (std::vector<std::string>{"N", "S", "T"}));
+    EXPECT_EQ(nested(target, "N")->names(), std::vector<std::string>{"P"});
+
+    Context copy;
+    copy.setString("OLD", "gone");
+    copy.copyFrom(source);
+    EXPECT_EQ(sortedNames(copy), (std::vector<std::string>{"N", "S"}));
+    source.setInt("N.P", 7);
+    EXPECT_EQ(copy.getInt("N.P"), 7);
+    source.setString("S", "changed");
+    EXPECT_EQ(copy.getString("S"), "s");
+    copy.copyFrom(copy);
+    EXPECT_EQ(copy.count(), 2);
+    EXPECT_EQ(copy.count(), static_cast<std::int32_t>(copy.names().size()));
+}
+
+class ContextFileTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string file = dir.file("state.gcontext");
+};
+
+TEST_F(ContextFileTest, SaveAndReloadEveryKind) {
+    Context c;
+    c.setString("GLOBAL.ITEMS.LAMPADA.LOCATION", "INGRESSO");
+    c.setBoolean("GLOBAL.ITEMS.LAMPADA.HIDDEN", true);
+    c.setBoolean("FALSE", false);
+    c.setInt("MIN", INT32_MIN);
+    c.setInt("MAX", INT32_MAX);
+    c.setInt("ZERO", 0);
+    c.setString("EMPTY", "");
+    c.setString("CITTÀ", "perché sì");
+    c.setString("LATIN1", std::string("caf\xe9 \xff\xfe", 7));
+    c.setString(std::string("N\xe8ME", 4), "latin-1 name");
+    c.setString("NUL", std::string("a\0b", 3));
+    c.setString("QUOTES", "\"{}[]\\ \n\t'");
+    c.setString(" ODD NAME ", "blanks");
+    c.setString("BYTES", "not an escape");
+    c.set("EMPTYCTX", std::make_shared<Context>());
+    c.setString("E..F", "deep empty names");
+    c.serialize(file);
+
+    auto back = Context::deserialize(file);
+    EXPECT_EQ(sortedNames(*back), sortedNames(c));
+    EXPECT_EQ(back->getString("global.items.lampada.location"), "INGRESSO");
+    EXPECT_TRUE(back->getBoolean("GLOBAL.ITEMS.LAMPADA.HIDDEN"));
+    EXPECT_EQ(*back->get("FALSE"), Context::Value(false));
+    EXPECT_EQ(back->getInt("MIN"), INT32_MIN);
+    EXPECT_EQ(back->getInt("MAX"), INT32_MAX);
+    EXPECT_EQ(*back->get("ZERO"), Context::Value(0));
+    EXPECT_EQ(*back->get("EMPTY"), Context::Value(std::string()));
+    EXPECT_EQ(back->getString("CITTÀ"), "perché sì");
+    EXPECT_EQ(back->getString("LATIN1"), std::string("caf\xe9 \xff\xfe", 7));
+    EXPECT_EQ(back->getString(std::string("N\xe8ME", 4)), "latin-1 name");
+    EXPECT_EQ(back->getString("NUL"), std::string("a\0b", 3));
+    EXPECT_EQ(back->getString("QUOTES"), "\"{}[]\\ \n\t'");
+    EXPECT_EQ(back->getString(" ODD NAME "), "blanks");
+    EXPECT_EQ(back->getString("BYTES"), "not an escape");
+    EXPECT_EQ(nested(*back, "EMPTYCTX")->count(), 0);
+    EXPECT_EQ(back->getString("E..F"), "deep empty names");
+
+    // Saving again over the file replaces it and leaves no temporary file.
+    back->setInt("MAX", 5);
+    back->serialize(file);
+    EXPECT_EQ(Context::deserialize(file)->getInt("MAX"), 5);
+    EXPECT_EQ(zanfir::test::listDir(dir.path()), std::vector<std::string>{"state.gcontext"});
+}
+
+TEST_F(ContextFileTest, BadFilesAreErrorsNotTrees) {
+    EXPECT_THROW(Context::deserialize(file), SerializationException);
+    const char* bad[] = {
+        "",
+        "not json",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":1}",
+        "[1,2]",
+        "{\"format\":\"other\",\"version\":1,\"context\":{}}",
+        "{\"format\":\"zanfir-context\",\"version\":2,\"context\":{}}",
+        "{\"format\":\"zanfir-context\",\"version\":\"1\",\"context\":{}}",
+        "{\"format\":\"zanfir-context\",\"version\":1}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":1.5}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":null}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":[1]}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":2147483648}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":-2147483649}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A.B\":1}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"A\":{\"bytes\":\"zz\"}}}",
+        "{\"format\":\"zanfir-context\",\"version\":1,\"context\":{\"bytes:1\":1}}",
+    };
+    for (const char* text : bad) {
+        zanfir::test::writeFile(file, text);
+        EXPECT_THROW(Context::deserialize(file), SerializationException) << text;
+    }
+    std::string deep = "{\"format\":\"zanfir-context\",\"version\":1,\"context\":";
+    for (int i = 0; i < 100000; ++i)
+        deep += "{\"A\":";
+    zanfir::test::writeFile(file, deep);
+    EXPECT_THROW(Context::deserialize(file), SerializationException);
+
+    zanfir::test::writeFile(file, "{\"format\":\"zanfir-context\",\"version\":1,"
+                                  "\"context\":{\"a\":{\"b\":-3}}}");
+    EXPECT_EQ(Context::deserialize(file)->getInt("A.B"), -3);
+}
+
+TEST_F(ContextFileTest, FailedSaveKeepsTheOldFile) {
+    Context c;
+    c.setInt("A", 1);
+    c.serialize(file);
+    c.setInt("A", 2);
+    EXPECT_THROW(c.serialize(dir.file("missing/state")), SerializationException);
+    ::mkdir(dir.file("adir").c_str(), 0700);
+    EXPECT_THROW(c.serialize(dir.file("adir")), SerializationException);
+    auto names = zanfir::test::listDir(dir.path());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"adir", "state.gcontext"}));
+    EXPECT_EQ(Context::deserialize(file)->getInt("A"), 1);
+}
+
+TEST(ContextDumpTest, Columns) {
+    Config::resetGlobalConfig();
+    Util::setRowLength(0);
+    Context c;
+    c.setInt("SCORE", 10);
+    c.setBoolean("ITEMS.LAMP.HIDDEN", true);
+    std::ostringstream out;
+    Util::contextDump(c, out);
+    EXPECT_EQ(out.str(), "SCORE: '10'" + std::string(58, ' ') + "(Integer)\n" + "[ITEMS]\n" +
+                             "  [LAMP]\n" + "    HIDDEN: 'true'" + std::string(51, ' ') +
+                             "(Boolean)\n");
+    EXPECT_EQ(Util::getRowLength(), 80);
+
+    Context leaves;
+    leaves.setString("NAME", std::string(80, 'x'));
+    leaves.setString("CITTÀ", "è");
+    leaves.setBoolean("Z.Z", false);
+    std::ostringstream wide;
+    Util::contextDump(leaves, wide);
+    auto rows = zanfir::test::lines(wide.str());
+    ASSERT_EQ(rows.size(), 4u);
+    // Leaves come before nested contexts; the kind column counts characters.
+    EXPECT_EQ(rows[2], "[Z]");
+    EXPECT_EQ(rows[3], "  Z: 'false'" + std::string(57, ' ') + "(Boolean)");
+    for (int i = 0; i < 2; ++i) {
+        if (rows[i].starts_with("NAME"))
+            EXPECT_EQ(rows[i], "NAME: '" + std::string(80, 'x') + "' (String)");
+        else
+            EXPECT_EQ(rows[i], "CITTÀ: 'è'" + std::string(59, ' ') + "(String)");
+    }
+    Util::setRowLength(0);
+}
+
+TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
+    TempDir dir;
+    auto shared = std::make_shared<Context>();
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                std::string user = "USER." + std::to_string(t);
+                shared->setInt(user + ".MOVES", i);
+                shared->setString(user + ".ITEMS.I" + std::to_string(i % 10), "x");
+                shared->remove(user + ".ITEMS.I" + std::to_string((i + 5) % 10));
+                EXPECT_EQ(shared->getInt(user + ".MOVES"), i);
+                shared->exist("GLOBAL.ITEMS.LAMP.HIDDEN");
+                Context copy;
+                copy.copyFrom(*shared);
+            }
+        });
+    }
+    std::thread saver([&] {
+        int saves = 0;
+        while (!stop || saves < 3) {
+            std::string file = dir.file("g" + std::to_string(saves % 2));
+            shared->serialize(file);
+            auto back = Context::deserialize(file);
+            for (int t = 0; t < 4; ++t)
+                EXPECT_GE(back->getInt("USER." + std::to_string(t) + ".MOVES"), 0);
+            std::ostringstream dump;
+            Util::contextDump(*shared, dump);
+            ++saves;
+        }
+    });
+    for (auto& thread : threads)
+        thread.join();
+    stop = true;
+    saver.join();
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(shared->getInt("USER." + std::to_string(t) + ".MOVES"), 1999);
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <stdexcept>
+#include <sys/stat.h>
+
+#include "TestSupport.h"
+#include "common/Config.h"
+#include "common/Debug.h"
+#include "common/Log.h"
+#include "exception/ItemNotFoundException.h"
+
+using namespace zanfir;
+
+namespace {
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Config::resetGlobalConfig();
+        test::writeFile(dir.file("a.zanfa"), "X=1\n");
+        Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
+        ::mkdir(dir.file("logs").c_str(), 0755);
+    }
+    void TearDown() override {
+        Config::resetGlobalConfig();
+        Log::setGlobalLog(nullptr);
+    }
+
+    std::string today(const std::string& folder, Log& log) {
+        return test::readFile(dir.file(folder) + "/" + log.getFileName());
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(LogTest, LineFormatAndFileName) {
+    Log log("logs", true);
+    EXPECT_EQ(log.getPath(), dir.path() + "/logs/");
+    EXPECT_TRUE(
+        std::regex_match(log.getFileName(), std::regex("20[0-9]{2}[01][0-9][0-3][0-9]\\.log")));
+
+    log.write("Main", Log::INFO, "Inizializzazione");
+    log.write(std::string(35, 'E'), Log::WARN, "cut");
+    log.write("Adventure [Èlisa]", Log::FAIL, "accents");
+    log.write("Main", 42, "odd level");
+    ItemNotFoundException missing("LAMPADA");
+    log.write("Main", Log::FAIL, missing);
+    std::runtime_error plain("boom");
+    log.write("Main", Log::WARN, plain);
+
+    auto rows = test::lines(today("logs", log));
+    ASSERT_EQ(rows.size(), 6u);
+    std::regex stamp("[0-2][0-9]:[0-5][0-9]:[0-5][0-9]\\.[0-9]{3} .*\r");
+    for (const auto& row : rows)
+        EXPECT_TRUE(std::regex_match(row, stamp)) << row;
+    EXPECT_EQ(rows[0].substr(12), " Main" + std::string(26, ' ') + " INFO Inizializzazione\r");
+    EXPECT_EQ(rows[1].substr(12), " " + std::string(30, 'E') + " WARN cut\r");
+    EXPECT_EQ(rows[2].substr(12), " Adventure [Èlisa]" + std::string(13, ' ') + " FAIL accents\r");
+    EXPECT_EQ(rows[3].substr(49), "odd level\r");
+    EXPECT_EQ(rows[3].substr(44, 4), "????");
+    EXPECT_EQ(rows[4].substr(49),
+              "Eccezione ItemNotFoundException: Oggetto inesistente: 'LAMPADA'\r");
+    EXPECT_EQ(rows[5].substr(49), "Eccezione runtime_error: boom\r");
+}
+
+TEST_F(LogTest, LevelsAndLineEnds) {
+    Log log("logs/", false);
+    EXPECT_EQ(log.getPath(), dir.path() + "/logs/");
+    for (const auto& [name, level] :
+         std::vector<std::pair<std::string, int>>{{" warn ", Log::WARN},
+                                                  {"Fail", Log::FAIL},
+                                                  {"INFO", Log::INFO},
+                                                  {"verbose", Log::INFO},
+                                                  {"", Log::INFO},
+                                                  {"WARN", Log::WARN}}) {
+        log.setLevel(name);
+        EXPECT_EQ(log.getLevel(), level) << name;
+    }
+    log.write("Main", Log::INFO, "hidden");
+    EXPECT_TRUE(test::listDir(dir.file("logs")).empty());
+    log.write("Main", Log::WARN, "shown");
+    EXPECT_EQ(today("logs", log).substr(49), "shown\n");
+}
+
+TEST_F(LogTest, GlobalLogAndFailures) {
+    Log::writeG("Main", Log::FAIL, "nowhere"); // no global log: nothing happens
+    EXPECT_TRUE(test::listDir(dir.file("logs")).empty());
+
+    auto log = std::make_shared<Log>("", false); // the base directory itself
+    EXPECT_EQ(log->getPath(), dir.path() + "/");
+    Log::setGlobalLog(log);
+    Log::writeG("Main", Log::INFO, "here");
+    EXPECT_EQ(today("", *log).substr(49), "here\n");
+
+    Log missing("no-such-dir", false);
+    testing::internal::CaptureStderr();
+    missing.write("Main", Log::FAIL, "lost");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(err.starts_with("IMPOSSIBILE APRIRE IL FILE DI LOG! system_error: ")) << err;
+    EXPECT_FALSE(test::fileExists(dir.file("no-such-dir")));
+}
+
+TEST(DebugTest, TraceAndAssertions) {
+    Debug::setGlobalDebug(nullptr);
+    Debug::assertG(false, "(x > 0)"); // off: not checked
+    testing::internal::CaptureStderr();
+    Debug::traceG("silent");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    Debug::setGlobalDebug(std::make_shared<Debug>());
+    try {
+        Debug::assertG(false, "(x > 0)");
+        ADD_FAILURE() << "no assertion";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Asserzione fallita: (x > 0)");
+    }
+    Debug::assertG(true, "(x > 0)");
+    testing::internal::CaptureStderr();
+    Debug::traceG("a trace");
+    Debug::traceStackG(ItemNotFoundException("X"));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(err.starts_with("a trace\nEccezione ItemNotFoundException: Oggetto inesistente: "
+                                "'X'\n\tat "))
+        << err;
+    EXPECT_NE(err.find("LogTest.cpp:"), std::string::npos) << err;
+    Debug::setGlobalDebug(nullptr);
+}
+
+} // namespace

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "TestSupport.h"
+#include "common/Config.h"
+#include "common/Debug.h"
+#include "common/Util.h"
+#include "exception/NumberFormatException.h"
+
+using namespace zanfir;
+
+namespace {
+
+TEST(UtilTest, CaseTrimAndSplit) {
+    EXPECT_EQ(Util::toUpper("città àèéìòù ÿß x×÷"), "CITTÀ ÀÈÉÌÒÙ ÿß X×÷");
+    EXPECT_EQ(Util::toLower("CITTÀ ÀÈÉÌÒÙ ÞÐ X×÷ Ÿ"), "città àèéìòù þð x×÷ Ÿ");
+    EXPECT_EQ(Util::toUpper(std::string("\xe0\xc3", 2)), std::string("\xe0\xc3", 2));
+    EXPECT_TRUE(Util::equalsIgnoreCase("PerChé", "PERCHÉ"));
+    EXPECT_EQ(Util::trim(std::string("\x01 \t a b \r\n\x7f", 11)), "a b \r\n\x7f");
+    EXPECT_EQ(Util::trim("   "), "");
+    EXPECT_EQ(Util::split(" prendi\tla\r\n  lampada\f\v"),
+              (std::vector<std::string>{"prendi", "la", "lampada"}));
+    EXPECT_TRUE(Util::split(" \t ").empty());
+}
+
+TEST(UtilTest, StrictIntegers) {
+    EXPECT_EQ(Util::parseInt("42"), 42);
+    EXPECT_EQ(Util::parseInt("-2147483648"), INT32_MIN);
+    EXPECT_EQ(Util::parseInt("+7"), 7);
+    for (const char* bad :
+         {"", " 1", "1 ", "2147483648", "-2147483649", "1x", "+", "-", "+-1", "0x10", "1.5"})
+        EXPECT_THROW(Util::parseInt(bad), NumberFormatException) << bad;
+}
+
+TEST(UtilTest, LiteralTests) {
+    EXPECT_TRUE(Util::stringIsString("'a'"));
+    EXPECT_TRUE(Util::stringIsString("  ''  "));
+    EXPECT_FALSE(Util::stringIsString("'"));
+    EXPECT_FALSE(Util::stringIsString("'a"));
+    EXPECT_TRUE(Util::stringIsBoolean(" tRuE "));
+    EXPECT_TRUE(Util::stringIsBoolean("false"));
+    EXPECT_FALSE(Util::stringIsBoolean("yes"));
+    EXPECT_TRUE(Util::stringIsInteger("0"));
+    EXPECT_TRUE(Util::stringIsInteger(" -12 "));
+    EXPECT_TRUE(Util::stringIsInteger("007"));
+    for (const char* no : {"00", "-0", "+0", "", "x", "99999999999", "1 2"})
+        EXPECT_FALSE(Util::stringIsInteger(no)) << no;
+}
+
+TEST(UtilTest, ReplaceCapitalizeAndBrackets) {
+    EXPECT_EQ(Util::replace("a.b.c", ".", ".."), "a..b..c");
+    EXPECT_EQ(Util::replace("aaa", "aa", "a"), "aa");
+    EXPECT_EQ(Util::replace("x", "y", "z"), "x");
+    EXPECT_EQ(Util::replace("", ".", "x"), std::nullopt);
+    EXPECT_EQ(Util::replace("abc", "", "x"), std::nullopt);
+
+    EXPECT_EQ(Util::capitalize("mARIO "), "Mario");
+    EXPECT_EQ(Util::capitalize("x"), "X");
+    EXPECT_EQ(Util::capitalize(""), "");
+    EXPECT_EQ(Util::capitalize("èLISA"), "Èlisa");
+
+    EXPECT_EQ(Util::matchBracket("(a(b)c)d", 0), 6);
+    EXPECT_EQ(Util::matchBracket("(a(b)c)d", 2), 4);
+    EXPECT_EQ(Util::matchBracket("(a(b", 0), -1);
+    EXPECT_EQ(Util::matchBracket("{a(}b}", 0), 3);
+    EXPECT_EQ(Util::matchBracket("[']']", 0), 2);
+    EXPECT_EQ(Util::matchBracket("abc", 1), -1);
+    EXPECT_EQ(Util::matchBracket("abc", 9), -1);
+    Debug::setGlobalDebug(std::make_shared<Debug>());
+    try {
+        Util::matchBracket("abc", 1);
+        ADD_FAILURE() << "no assertion";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "Asserzione fallita: (bra == '(') || (bra == '[') || (bra == '{'))");
+    }
+    Debug::setGlobalDebug(nullptr);
+}
+
+class WrapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Config::resetGlobalConfig();
+        Util::setRowLength(0);
+    }
+    void TearDown() override { Util::setRowLength(0); }
+
+    static void expectRowsFit(const std::string& text, int rows) {
+        for (const auto& row : test::lines(text))
+            EXPECT_LT(Util::length(row), static_cast<std::size_t>(rows)) << row;
+    }
+};
+
+TEST_F(WrapTest, RowBoundaries) {
+    std::string fits(79, 'a');
+    EXPECT_EQ(Util::wordWrap(fits, false), fits);
+    EXPECT_EQ(Util::getRowLength(), 80);
+
+    std::string words = std::string(40, 'a') + " " + std::string(39, 'b'); // 80 characters
+    EXPECT_EQ(Util::wordWrap(words, false), std::string(40, 'a') + "\n" + std::string(39, 'b'));
+    EXPECT_EQ(Util::wordWrap(words, true), std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
+
+    // A blank exactly at R - 1 - column is the break; its neighbours stay.
+    std::string edge = std::string(79, 'a') + "  b";
+    EXPECT_EQ(Util::wordWrap(edge, false), std::string(79, 'a') + "\n b");
+
+    // A first word that does not fit after column 70 moves to the next row.
+    EXPECT_EQ(Util::wordWrap("abcdefghij klm", false, 70), "\nabcdefghij klm");
+    EXPECT_EQ(Util::wordWrap("abc defghijkl", false, 70), "abc\ndefghijkl");
+
+    // A line feed inside the row is kept; one at the break is consumed.
+    std::string feeds = "ab\n" + std::string(76, 'c') + "\nd";
+    EXPECT_EQ(Util::wordWrap(feeds, false), "ab\n" + std::string(76, 'c') + "\nd");
+}
+
+TEST_F(WrapTest, LongWordsAndOddRowLengths) {
+    std::string word(200, 'x');
+    std::string wrapped = Util::wordWrap(word, false);
+    EXPECT_EQ(wrapped,
+              std::string(79, 'x') + "\n" + std::string(79, 'x') + "\n" + std::string(42, 'x'));
+    EXPECT_EQ(Util::wordWrap("ab " + word, false, 10).substr(0, 4), "ab\nx");
+    expectRowsFit(Util::wordWrap("ab " + word, false, 10), 80);
+
+    // Accented letters count as one column each and are never split.
+    std::string accents;
+    for (int i = 0; i < 100; ++i)
+        accents += "è";
+    std::string split = Util::wordWrap(accents, false);
+    auto rows = test::lines(split);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(Util::length(rows[0]), 79u);
+    EXPECT_EQ(rows[0].size(), 158u);
+
+    Util::setRowLength(1);
+    EXPECT_EQ(Util::wordWrap("abc", false), "a\nb\nc\n");
+
+    test::TempDir dir;
+    for (const char* setting : {"0", "-5", "wide", "80x"}) {
+        test::writeFile(dir.file("a.zanfa"), std::string("RowLength=") + setting + "\n");
+        Config::resetGlobalConfig();
+        Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
+        Util::setRowLength(0);
+        EXPECT_EQ(Util::rowLength(), 80) << setting;
+    }
+    test::writeFile(dir.file("a.zanfa"), "RowLength=20\n");
+    Config::resetGlobalConfig();
+    Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
+    Util::setRowLength(0);
+    EXPECT_EQ(Util::wordWrap("uno due tre quattro cinque sei", false),
+              "uno due tre quattro\ncinque sei");
+    Config::resetGlobalConfig();
+}
+
+} // namespace
