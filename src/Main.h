@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include <shared_mutex>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace zanfir {
 
@@ -19,6 +21,7 @@ class Description;
 class Item;
 class Location;
 class Remote;
+class User;
 class Word;
 
 // The engine: owns the loaded world, the sessions and the players.
@@ -56,15 +59,72 @@ public:
 
     // Loads the world, runs the sessions and returns when the engine stops.
     virtual void start();
+    // Reads the other definition files and builds the world (the first
+    // steps of start()); throws what the readers and loaders throw.
+    virtual void load();
+    // Stops the engine: start() returns soon after.
+    virtual void quit();
+    bool isRunning() const { return _running; }
+    // The introduction and death texts of section BEGINNING, parsed anew at
+    // each call; none when the text is empty.
+    virtual std::shared_ptr<Description> getIntro();
+    virtual std::shared_ptr<Description> getDead();
+
+    // World lookups: names are trimmed and upper-cased.
+    virtual std::shared_ptr<Location> getLocation(const std::string& name) const;
+    virtual std::shared_ptr<Item> getItem(const std::string& name) const;
+    virtual bool existItem(const std::string& name) const;
+    virtual std::shared_ptr<User> getUser(const std::string& name) const;
+    // A snapshot of every item, players included.
+    virtual std::vector<std::shared_ptr<Item>> getItems() const;
+
+    // Parses a text of the action language; none for an empty text.
+    virtual std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr);
+
+    virtual std::shared_ptr<Description> getMessage(const std::string& name) const;
+    // The handler of an event key, or none.
+    virtual std::shared_ptr<Description> getEvent(const std::string& key) const;
+
+    // Dictionary. getVerb and getWord normalise their argument; the other
+    // queries take upper-case words as they are.
+    virtual std::shared_ptr<Word> getVerb(const std::string& word);
+    virtual std::shared_ptr<Word> getWord(const std::string& word);
+    virtual std::string blankIfIgnorable(const std::string& word) const;
+    virtual bool isVerbWord(const std::string& word) const;
+    virtual bool isItemWord(const std::string& word) const;
+    virtual bool isAdverbWord(const std::string& word) const;
+    // ITEM_WORD, ADVERB_WORD or 0; never VERB_WORD.
+    virtual int getWordKind(const std::string& word) const;
+    // The canonical word of a synonym; none for an unknown kind. Throws
+    // VerbNotFoundException or WordNotFoundException for an unknown word.
+    virtual std::optional<std::string> resolveSynonym(const std::string& word, int kind) const;
 
     const std::string& getName() const { return _name; }
     const std::optional<std::string>& getPath() const { return _path; }
     bool isConsole() const { return _console; }
     bool isRemote() const { return _remote; }
+    std::shared_ptr<Context> getGlobalContext() const { return _global_ctx; }
+    // The file of the shared state: base directory, name, ".gcontext".
+    std::string stateFile() const;
+
+protected:
+    virtual void waitUntilExit();
+    virtual void serialize();
+    virtual void deserialize();
+    virtual void fillGlobalContext(Context& ctx);
+    virtual void fillUserContext(Context& ctx, std::int32_t id);
+    virtual void fillDictionary();
+    virtual void fillInventory();
+    virtual void fillMap();
 
 private:
     template <class Value>
     using Table = std::unordered_map<std::string, Value>;
+
+    std::shared_ptr<Action> parseCommand(const std::string& command);
+    std::shared_ptr<Description> describe(const std::string& text, const std::string& name);
+    std::shared_ptr<Description> beginningText(const std::string& name);
+    void putWords(Table<std::string>& table, const std::string& section);
 
     std::string _name;
     std::optional<std::string> _path;
@@ -101,6 +161,8 @@ private:
     // state; then the world tables, a leaf lock.
     mutable std::recursive_mutex _lock;
     mutable std::shared_mutex _tables_lock;
+    std::mutex _run_lock;
+    std::condition_variable _run_changed;
 };
 
 } // namespace zanfir

@@ -58,6 +58,7 @@ struct T {
     static constexpr const char* WhatDoIHaveToSay = "Cosa devo dire? ";
     static constexpr const char* GettingMad = "Parlare da soli e' il primo sintomo della follia.";
     static constexpr const char* NotHereNow = "- Qui non c'e'.";
+    static constexpr const char* DontSeeItHere = "- Qui non ne vedo.";
     static constexpr const char* SureWantToQuit = "- Vuoi smettere di giocare? ";
     static constexpr const char* Goodbye = "- Arrivederci!";
     static constexpr char Yes = 'S';
@@ -153,6 +154,8 @@ struct T {
     static constexpr const char* ElseNotFollowingIf = "'else' non direttamente preceduto da 'if'";
     static constexpr const char* ActionNotFound = "riferimento ad azione non trovato";
     static constexpr const char* UnbalancedBrackets = "parantesi non bilanciate";
+    static constexpr const char* NestingTooDeep =
+        "Esecuzione interrotta: troppe azioni annidate una nell'altra (un ciclo senza fine?)";
 
     // Errors of expressions
     static constexpr const char* SyntaxErrorInRelationExpression =

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace zanfir::test {
 
@@ -52,17 +53,75 @@ std::vector<std::string> listDir(const std::string& path) {
     return names;
 }
 
-RunResult runZanfir(const std::vector<std::string>& args, const std::string& input,
-                    const std::string& cwd, std::chrono::milliseconds timeout) {
-    int in[2], out[2], err[2];
-    if (pipe(in) || pipe(out) || pipe(err))
+namespace {
+
+// Reads both pipes until they close or the deadline passes, writing
+// `input` to the program meanwhile.
+void collect(int pid, int& in, int& out, int& err, const std::string& input,
+             std::chrono::milliseconds timeout, RunResult& result) {
+    std::size_t written = 0;
+    if (in >= 0 && input.empty()) {
+        close(in);
+        in = -1;
+    }
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (out >= 0 || err >= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            result.timedOut = true;
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        pollfd fds[3] = {{out, POLLIN, 0}, {err, POLLIN, 0}, {in, POLLOUT, 0}};
+        if (poll(fds, 3, static_cast<int>(left.count())) < 0 && errno != EINTR)
+            break;
+        for (int i = 0; i < 2; ++i) {
+            int& fd = i == 0 ? out : err;
+            if (fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            char buffer[4096];
+            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+            } else {
+                close(fd);
+                fd = -1;
+            }
+        }
+        if (in >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            ssize_t n = write(in, input.data() + written, input.size() - written);
+            if (n > 0)
+                written += static_cast<std::size_t>(n);
+            if (n <= 0 || written == input.size()) {
+                close(in);
+                in = -1;
+            }
+        }
+    }
+    for (int* fd : {&in, &out, &err})
+        if (*fd >= 0) {
+            close(*fd);
+            *fd = -1;
+        }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (!result.timedOut && WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+}
+
+int spawn(const std::vector<std::string>& args, const std::string& cwd, int& in, int& out,
+          int& err) {
+    int pin[2], pout[2], perr[2];
+    if (pipe(pin) || pipe(pout) || pipe(perr))
         throw std::runtime_error("pipe failed");
+    signal(SIGPIPE, SIG_IGN);
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]})
+        dup2(pin[0], 0);
+        dup2(pout[1], 1);
+        dup2(perr[1], 2);
+        for (int fd : {pin[0], pin[1], pout[0], pout[1], perr[0], perr[1]})
             close(fd);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0)
             _exit(127);
@@ -73,62 +132,78 @@ RunResult runZanfir(const std::vector<std::string>& args, const std::string& inp
         execv(ZANFIR_BIN, argv.data());
         _exit(127);
     }
-    close(in[0]);
-    close(out[1]);
-    close(err[1]);
-    signal(SIGPIPE, SIG_IGN);
+    close(pin[0]);
+    close(pout[1]);
+    close(perr[1]);
+    in = pin[1];
+    out = pout[0];
+    err = perr[0];
+    return pid;
+}
 
+} // namespace
+
+RunResult runZanfir(const std::vector<std::string>& args, const std::string& input,
+                    const std::string& cwd, std::chrono::milliseconds timeout) {
+    int in, out, err;
+    int pid = spawn(args, cwd, in, out, err);
     RunResult result;
-    std::size_t written = 0;
-    int inFd = in[1];
-    if (input.empty()) {
-        close(inFd);
-        inFd = -1;
-    }
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    int open = 2;
-    while (open > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            result.timedOut = true;
-            kill(pid, SIGKILL);
-            break;
-        }
-        pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {inFd, POLLOUT, 0}};
-        if (poll(fds, inFd >= 0 ? 3 : 2, static_cast<int>(left.count())) < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            char buffer[4096];
-            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n > 0) {
-                (i == 0 ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
-            } else {
-                close(i == 0 ? out[0] : err[0]);
-                (i == 0 ? out[0] : err[0]) = -1;
-                --open;
-            }
-        }
-        if (inFd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            ssize_t n = write(inFd, input.data() + written, input.size() - written);
-            if (n > 0)
-                written += static_cast<std::size_t>(n);
-            if (n <= 0 || written == input.size()) {
-                close(inFd);
-                inFd = -1;
-            }
-        }
-    }
-    for (int fd : {inFd, out[0], err[0]})
-        if (fd >= 0)
-            close(fd);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!result.timedOut && WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
+    collect(pid, in, out, err, input, timeout, result);
     return result;
+}
+
+Process::Process(const std::vector<std::string>& args, const std::string& cwd) {
+    int in;
+    _pid = spawn(args, cwd, in, _out, _err);
+    close(in);
+}
+
+Process::~Process() {
+    if (_pid > 0)
+        finish(std::chrono::milliseconds(0));
+}
+
+RunResult Process::finish(std::chrono::milliseconds timeout) {
+    RunResult result;
+    int in = -1;
+    collect(_pid, in, _out, _err, "", timeout, result);
+    _pid = -1;
+    return result;
+}
+
+void Process::kill() {
+    if (_pid > 0)
+        ::kill(_pid, SIGKILL);
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::string fixture(const std::string& name) {
+    return std::string(ZANFIR_SOURCE_DIR) + "/tests/adventures/" + name;
+}
+
+std::string copyFixture(const std::string& name, const TempDir& dir) {
+    std::filesystem::copy(fixture(name), dir.path(), std::filesystem::copy_options::recursive);
+    return dir.file(name + ".zanfa");
+}
+
+std::vector<std::string> logLines(const std::string& folder) {
+    std::vector<std::string> all;
+    if (!std::filesystem::exists(folder))
+        return all;
+    for (const auto& name : listDir(folder))
+        if (name.ends_with(".log"))
+            for (const auto& line : lines(readFile(folder + "/" + name)))
+                all.push_back(line.substr(std::min<std::size_t>(line.size(), 13)));
+    return all;
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,37 @@ struct RunResult {
 RunResult runZanfir(const std::vector<std::string>& args, const std::string& input = "",
                     const std::string& cwd = "",
                     std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// A running program with piped standard streams, killed when destroyed.
+class Process {
+public:
+    Process(const std::vector<std::string>& args, const std::string& cwd = "");
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Waits for the program to end and collects its output; kills it after
+    // the timeout.
+    RunResult finish(std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    void kill();
+
+private:
+    int _pid = -1;
+    int _out = -1;
+    int _err = -1;
+};
+
+// Waits until the condition holds, checking it every few milliseconds;
+// false when it still fails after the timeout.
+bool waitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// The folder of a test adventure in the source tree.
+std::string fixture(const std::string& name);
+// Copies a test adventure into `dir`; returns the path of its main file.
+std::string copyFixture(const std::string& name, const TempDir& dir);
+// The log lines written in a folder, without their time stamps.
+std::vector<std::string> logLines(const std::string& folder);
 
 // The lines of a text, split at "\n" (a trailing "\r" is kept).
 std::vector<std::string> lines(const std::string& text);

@@ -20,14 +20,8 @@ protected:
         writeFile(dir.file("adv/castello.zanfa"), "[BEGINNING]\nLOCATION=INGRESSO\n");
     }
 
-    // The log lines written today below adv/logs (empty when none).
     std::vector<std::string> logLines(const std::string& folder = "adv/logs") {
-        std::vector<std::string> all;
-        for (const auto& name : listDir(dir.file(folder)))
-            if (name.ends_with(".log"))
-                for (const auto& line : lines(readFile(dir.file(folder) + "/" + name)))
-                    all.push_back(line.substr(std::min<std::size_t>(line.size(), 13)));
-        return all;
+        return zanfir::test::logLines(dir.file(folder));
     }
 
     TempDir dir;
@@ -64,29 +58,38 @@ TEST_F(CommandLineTest, BannerAndUsageForEveryInvalidLine) {
     EXPECT_TRUE(logLines().empty());
 }
 
+// The main file alone lets the program start and then stop at the first
+// missing file, whose path shows the derived name and directory.
+const std::string MISSING_MAP =
+    "Eccezione ConfigNotFoundException: File di definizione inesistente: '";
+
 TEST_F(CommandLineTest, NameDirectoryAndSwitches) {
     // Console mode without switches: no log.
     RunResult plain = runZanfir({"adv/castello"}, "", dir.path());
-    EXPECT_EQ(plain.status, 0);
-    EXPECT_EQ(plain.out, lines(plain.out)[0] + "\n" + lines(plain.out)[1] + "\n\n");
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(plain.err, MISSING_MAP + "adv/castello.map'\n");
     EXPECT_TRUE(logLines().empty());
 
     // Switches in any case; the log goes below the adventure's directory.
     RunResult logged = runZanfir({"adv/castello.zanfa", "-LoG", "-DEBUG", "-log"}, "", dir.path());
-    EXPECT_EQ(logged.status, 0) << logged.err;
+    // With -debug the report is followed by the trace.
+    std::string report = MISSING_MAP + "adv/castello.map'\n";
+    EXPECT_TRUE(logged.err.starts_with(report + report + "\tat ")) << logged.err;
     auto rows = logLines();
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], "Main                           INFO Inizializzazione\r");
+    EXPECT_EQ(rows[1],
+              "Zanfir main                    FAIL " + MISSING_MAP + "adv/castello.map'\r");
 
     // "-server" always logs; an absolute path works from any directory.
     RunResult server = runZanfir({dir.file("adv/castello.zanfa"), "-server", "-mud", "-dump"});
-    EXPECT_EQ(server.status, 0) << server.err;
-    EXPECT_EQ(logLines().size(), 2u);
+    EXPECT_EQ(server.err, MISSING_MAP + dir.file("adv/castello.map") + "'\n");
+    EXPECT_EQ(logLines().size(), 4u);
 
     // "-mud" and "-dump" alone change nothing: no log.
     RunResult mud = runZanfir({"castello", "-mud", "-dump"}, "", dir.file("adv"));
-    EXPECT_EQ(mud.status, 0) << mud.err;
-    EXPECT_EQ(logLines().size(), 2u);
+    EXPECT_EQ(mud.err, MISSING_MAP + "castello.map'\n");
+    EXPECT_EQ(logLines().size(), 4u);
 }
 
 TEST_F(CommandLineTest, NamesAreCutAndLowerCased) {
@@ -95,19 +98,17 @@ TEST_F(CommandLineTest, NamesAreCutAndLowerCased) {
     writeFile(dir.file("adv/TORRE.ZANFA"), "A=1\n");
     RunResult upper = runZanfir({"adv/TORRE.ZANFA"}, "", dir.path());
     EXPECT_EQ(upper.status, 1);
-    EXPECT_EQ(upper.err, "Eccezione ConfigNotFoundException: File di definizione inesistente: "
-                         "'adv/torre.zanfa'\n");
+    EXPECT_EQ(upper.err, MISSING_MAP + "adv/torre.zanfa'\n");
     EXPECT_EQ(upper.out.find("Sintassi"), std::string::npos);
 
     writeFile(dir.file("adv/a.zanfa.bak"), "A=1\n");
     RunResult bak = runZanfir({"adv/a.zanfa.bak"}, "", dir.path());
-    EXPECT_EQ(bak.err, "Eccezione ConfigNotFoundException: File di definizione inesistente: "
-                       "'adv/a.zanfa'\n");
+    EXPECT_EQ(bak.err, MISSING_MAP + "adv/a.zanfa'\n");
 
     writeFile(dir.file("adv/a.zanfa"), "LogPath=\"\"\n");
     RunResult cut = runZanfir({"adv/a.zanfa.bak", "-log"}, "", dir.path());
-    EXPECT_EQ(cut.status, 0) << cut.err;
-    EXPECT_EQ(logLines("adv").size(), 1u); // an empty LogPath is the directory itself
+    EXPECT_EQ(cut.err, MISSING_MAP + "adv/a.map'\n");
+    EXPECT_EQ(logLines("adv").size(), 2u); // an empty LogPath is the directory itself
 }
 
 TEST_F(CommandLineTest, StartUpFailuresAreReported) {
@@ -122,7 +123,6 @@ TEST_F(CommandLineTest, StartUpFailuresAreReported) {
     // A log directory that does not exist is reported and never created.
     writeFile(dir.file("adv/senzalog.zanfa"), "LogPath=nowhere\n");
     RunResult nolog = runZanfir({"adv/senzalog", "-log"}, "", dir.path());
-    EXPECT_EQ(nolog.status, 0);
     EXPECT_TRUE(nolog.err.starts_with("IMPOSSIBILE APRIRE IL FILE DI LOG! ")) << nolog.err;
     EXPECT_FALSE(fileExists(dir.file("adv/nowhere")));
 }

@@ -1,0 +1,147 @@
+#include "adventure/Action.h"
+
+#include <unordered_map>
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "adventure/Phrase.h"
+#include "common/Input.h"
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+namespace {
+
+struct Frame {
+    Adventure* adventure = nullptr;
+    std::shared_ptr<Context> context;
+    std::shared_ptr<const Phrase> phrase;
+};
+
+// Keyed by a number given to each action, never by its address, so that a
+// new action can never see the frame of a destroyed one.
+thread_local std::unordered_map<std::uint64_t, Frame> frames;
+thread_local int depth = 0;
+std::atomic<std::uint64_t> next_id{1};
+
+const Frame* frameOf(std::uint64_t id) {
+    auto found = frames.find(id);
+    return found == frames.end() ? nullptr : &found->second;
+}
+
+struct DepthGuard {
+    DepthGuard() {
+        if (depth >= Action::MAX_DEPTH)
+            throw Exception(T::NestingTooDeep);
+        ++depth;
+    }
+    ~DepthGuard() { --depth; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+};
+
+} // namespace
+
+Action::Action() : _id(next_id++) {}
+
+bool Action::isParentOf(const Action* action) const {
+    for (; action; action = action->getParent())
+        if (action == this)
+            return true;
+    return false;
+}
+
+Adventure* Action::adventure() const {
+    auto frame = frameOf(_id);
+    return frame ? frame->adventure : nullptr;
+}
+
+std::shared_ptr<Context> Action::context() const {
+    auto frame = frameOf(_id);
+    return frame ? frame->context : nullptr;
+}
+
+std::shared_ptr<const Phrase> Action::phrase() const {
+    auto frame = frameOf(_id);
+    return frame ? frame->phrase : nullptr;
+}
+
+Output& Action::out() const {
+    return adventure()->out();
+}
+
+Input& Action::in() const {
+    return adventure()->in();
+}
+
+void Action::print(const std::string& text) {
+    if (!_silent)
+        adventure()->print(text);
+}
+
+void Action::println(const std::string& text) {
+    if (!_silent)
+        adventure()->println(text);
+}
+
+void Action::println() {
+    println("");
+}
+
+void Action::print(Description& description) {
+    adventure()->print(description);
+}
+
+void Action::println(Description& description) {
+    adventure()->println(description);
+}
+
+void Action::println(const std::string& before, Description& description,
+                     const std::string& after) {
+    adventure()->println(before, description, after);
+}
+
+std::string Action::readln(const std::string& prompt) {
+    return adventure()->readln(prompt);
+}
+
+bool Action::checkItem(const std::string& itemName) {
+    return checkItem(*adventure()->item(itemName));
+}
+
+bool Action::checkItem(Item& item) {
+    if (isPresent(item))
+        return true;
+    println(T::DontSeeItHere);
+    return false;
+}
+
+bool Action::isPresent(Item& item) {
+    Adventure* session = adventure();
+    return session->isItemPresent(item) && !session->isItemHidden(item);
+}
+
+bool Action::checkItems(int mask) {
+    auto current = phrase();
+    int count = current ? current->items() : 0;
+    bool ok = true;
+    for (int i = 0; i < count && i < 31 && ok; ++i)
+        if (mask & (1 << i))
+            ok = isPresent(*adventure()->item(current->itemAt(i)));
+    if (!ok)
+        println(T::DontSeeItHere);
+    return ok;
+}
+
+bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,
+                   std::shared_ptr<const Phrase> phrase) {
+    DepthGuard guard;
+    Frame& frame = frames[_id];
+    frame.adventure = adventure;
+    frame.context = std::move(context);
+    if (phrase)
+        frame.phrase = std::move(phrase);
+    return run();
+}
+
+} // namespace zanfir

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zanfir {
+
+class Adventure;
+class Context;
+class Description;
+class Input;
+class Item;
+class Output;
+class Phrase;
+
+// An executable node of the action language. Action objects are shared by
+// every session; what one execution needs (session, context, phrase) is
+// kept per thread, so several sessions can run the same action at once.
+class Action {
+public:
+    // Nested starts beyond this depth in one thread fail with an Exception.
+    static constexpr int MAX_DEPTH = 200;
+
+    Action();
+    virtual ~Action() = default;
+    Action(const Action&) = delete;
+    Action& operator=(const Action&) = delete;
+
+    virtual Action* getParent() const { return _parent; }
+    virtual void setParent(Action* parent) { _parent = parent; }
+    // True for this action itself and for its descendants.
+    virtual bool isParentOf(const Action* action) const;
+
+    // The execution state recorded for the current thread, or none.
+    virtual Adventure* adventure() const;
+    virtual std::shared_ptr<Context> context() const;
+    virtual std::shared_ptr<const Phrase> phrase() const;
+
+    virtual bool isSilent() const { return _silent; }
+    virtual void setSilent(bool flag) { _silent = flag; }
+
+    virtual Output& out() const;
+    virtual void print(const std::string& text);
+    virtual void println(const std::string& text);
+    virtual void println();
+    virtual void print(Description& description);
+    virtual void println(Description& description);
+    virtual void println(const std::string& before, Description& description,
+                         const std::string& after);
+    virtual Input& in() const;
+    virtual std::string readln(const std::string& prompt = "");
+
+    virtual bool checkItem(const std::string& itemName);
+    virtual bool checkItem(Item& item);
+    // Checks the phrase's items whose bits are set in the mask; tells the
+    // player once when one of them is missing.
+    virtual bool checkItems(int mask);
+
+    // Records the execution state for this thread and runs the action. A
+    // start without a phrase keeps the phrase of the earlier start.
+    virtual bool start(Adventure* adventure, std::shared_ptr<Context> context,
+                       std::shared_ptr<const Phrase> phrase);
+    virtual bool run() = 0;
+
+private:
+    bool isPresent(Item& item);
+
+    const std::uint64_t _id;
+    Action* _parent = nullptr;
+    std::atomic<bool> _silent{false};
+};
+
+} // namespace zanfir

@@ -1,0 +1,44 @@
+#include "adventure/Description.h"
+
+#include "Main.h"
+#include "T.h"
+#include "common/Util.h"
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+Description::Description(Main& main, const std::string& text, bool lineFeed)
+    : _line_feed(lineFeed) {
+    std::size_t end = 0;
+    for (std::size_t open; (open = text.find(Main::ACTION_BEGIN, end)) != std::string::npos;) {
+        long close = Util::matchBracket(text, open);
+        if (close < 0)
+            throw Exception(T::UnbalancedBrackets);
+        if (open > end)
+            _todos.emplace_back(text.substr(end, open - end));
+        auto block = Util::trim(std::string_view(text).substr(open, close - open + 1));
+        if (auto action = main.parseAction(block))
+            _todos.emplace_back(std::move(action));
+        end = static_cast<std::size_t>(close) + 1;
+    }
+    _todos.emplace_back(text.substr(end));
+    for (const auto& part : _todos)
+        if (auto literal = std::get_if<std::string>(&part))
+            _text += *literal;
+}
+
+bool Description::run() {
+    if (_item_check_mask > 0 && !checkItems(_item_check_mask))
+        return true;
+    for (const auto& part : _todos) {
+        if (auto literal = std::get_if<std::string>(&part))
+            print(*literal);
+        else
+            std::get<std::shared_ptr<Action>>(part)->start(adventure(), context(), phrase());
+    }
+    if (_line_feed && !getParent())
+        println();
+    return true;
+}
+
+} // namespace zanfir

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "adventure/Action.h"
+
+namespace zanfir {
+
+class Main;
+
+// A printable text with embedded action blocks in braces. Running it
+// prints the literal parts and runs the blocks, in order.
+class Description : public Action {
+public:
+    using Part = std::variant<std::string, std::shared_ptr<Action>>;
+
+    // Parses the text; throws Exception("parantesi non bilanciate") for a
+    // "{" without its "}", and whatever the action parser throws.
+    Description(Main& main, const std::string& text, bool lineFeed = false);
+
+    bool run() override;
+    // The literal parts joined, without the blocks.
+    virtual const std::string& text() const { return _text; }
+    virtual void setItemCheckMask(int mask) { _item_check_mask = mask; }
+
+    int itemCheckMask() const { return _item_check_mask; }
+    const std::vector<Part>& parts() const { return _todos; }
+
+private:
+    std::vector<Part> _todos;
+    int _item_check_mask = 0;
+    bool _line_feed;
+    std::string _text;
+};
+
+} // namespace zanfir

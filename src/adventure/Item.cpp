@@ -1,0 +1,156 @@
+#include "adventure/Item.h"
+
+#include "adventure/Adventure.h"
+#include "adventure/Location.h"
+#include "adventure/User.h"
+#include "common/Context.h"
+#include "exception/ItemNotOwnedException.h"
+
+namespace zanfir {
+
+// Lock order: an item's lock, then contexts. The player's own location is
+// read before the item is locked, so that two items (a player being one)
+// are never locked at once.
+
+Item::Item(std::string name, std::shared_ptr<Description> descr,
+           std::shared_ptr<Description> lookDescr, std::shared_ptr<Description> firstDescr,
+           bool visible, bool carriable)
+    : _name(std::move(name)), _descr(std::move(descr)), _look_descr(std::move(lookDescr)),
+      _first_descr(std::move(firstDescr)), _visible(visible), _carriable(carriable) {}
+
+std::string Item::globalKey(const std::string& leaf) const {
+    return "GLOBAL.ITEMS." + _name + "." + leaf;
+}
+
+std::string Item::userKey(int id, const std::string& leaf) {
+    return "USER." + std::to_string(id) + "." + leaf;
+}
+
+std::string Item::locationName(Context& ctx) {
+    std::lock_guard guard(_lock);
+    return ctx.getString(globalKey("LOCATION"));
+}
+
+std::shared_ptr<Location> Item::getLocation(Adventure& adv, Context& ctx) {
+    std::string name = locationName(ctx);
+    return name.empty() ? nullptr : adv.location(name);
+}
+
+void Item::setLocation(Adventure&, Context& ctx, const Location& loc) {
+    std::lock_guard guard(_lock);
+    ctx.setString(globalKey("LOCATION"), loc.name());
+}
+
+void Item::takeUp(Adventure& adv, Context& ctx) {
+    std::lock_guard guard(_lock);
+    ctx.setString(globalKey("LOCATION"), "");
+    ctx.setBoolean(userKey(adv.userID(), "INVENTORY." + _name), true);
+}
+
+void Item::dropDown(Adventure& adv, Context& ctx) {
+    auto here = adv.getLocation();
+    dropAt(adv, ctx, here ? here->name() : "");
+}
+
+void Item::dropAt(Adventure& adv, Context& ctx, const std::string& location) {
+    std::lock_guard guard(_lock);
+    ctx.setBoolean(userKey(adv.userID(), "INVENTORY." + _name), false);
+    ctx.setString(globalKey("LOCATION"), location);
+}
+
+void Item::deleteAll(Adventure&, Context& ctx) {
+    std::lock_guard guard(_lock);
+    ctx.remove("GLOBAL.ITEMS." + _name);
+}
+
+bool Item::isSeen(Adventure& adv, Context& ctx) {
+    std::lock_guard guard(_lock);
+    return ctx.getBoolean(userKey(adv.userID(), "SEEN.ITEMS." + _name));
+}
+
+void Item::setSeen(Adventure& adv, Context& ctx, bool seen) {
+    std::lock_guard guard(_lock);
+    ctx.setBoolean(userKey(adv.userID(), "SEEN.ITEMS." + _name), seen);
+}
+
+bool Item::isOwned(Adventure&, Context& ctx) {
+    return locationName(ctx).empty();
+}
+
+bool Item::isHidden(Adventure&, Context& ctx) {
+    std::lock_guard guard(_lock);
+    return ctx.getBoolean(globalKey("HIDDEN"));
+}
+
+void Item::setHidden(Adventure& adv, Context& ctx, bool hidden) {
+    auto here = hidden ? adv.getLocation() : nullptr;
+    std::lock_guard guard(_lock);
+    if (!hidden) {
+        ctx.setBoolean(globalKey("HIDDEN"), false);
+        return;
+    }
+    if (isCarried(adv, ctx))
+        dropAt(adv, ctx, here ? here->name() : "");
+    if (locationName(ctx).empty())
+        throw ItemNotOwnedException(_name);
+    ctx.setBoolean(globalKey("HIDDEN"), true);
+}
+
+bool Item::isPresent(Adventure& adv, Context& ctx) {
+    return isCarried(adv, ctx) || isHere(adv, ctx);
+}
+
+bool Item::isHere(Adventure& adv, Context& ctx) {
+    auto here = adv.getLocation();
+    std::string name = locationName(ctx);
+    return here && !name.empty() && here->name() == name;
+}
+
+bool Item::isCarried(Adventure& adv, Context& ctx) {
+    std::lock_guard guard(_lock);
+    return ctx.getBoolean(userKey(adv.userID(), "INVENTORY." + _name));
+}
+
+bool Item::isUser(Adventure&, Context&) const {
+    return false;
+}
+
+bool Item::isMyself(Adventure&, Context&) const {
+    return false;
+}
+
+void Item::initCarried(bool carried) {
+    _init_carried = carried;
+    if (carried) {
+        _init_location.clear();
+        _init_hidden = false;
+    }
+}
+
+void Item::initHidden(bool hidden) {
+    _init_hidden = hidden;
+    if (hidden)
+        _init_carried = false;
+}
+
+void Item::initLocation(const std::string& location) {
+    _init_location = location;
+    if (!location.empty())
+        _init_carried = false;
+}
+
+void Item::init(Main* main, Context* global, Context* user) {
+    if (!main)
+        return;
+    std::lock_guard guard(_lock);
+    if (global) {
+        global->setString("ITEMS." + _name + ".LOCATION", _init_location);
+        global->setBoolean("ITEMS." + _name + ".HIDDEN", _init_hidden);
+    }
+    if (user) {
+        user->setBoolean("INVENTORY." + _name, _init_carried);
+        user->setBoolean("SEEN.ITEMS." + _name, _init_carried);
+    }
+}
+
+} // namespace zanfir

@@ -1,0 +1,72 @@
+#include "adventure/User.h"
+
+#include "adventure/Adventure.h"
+#include "adventure/Location.h"
+#include "adventure/Quote.h"
+#include "common/Context.h"
+
+namespace zanfir {
+
+User::User(int id, std::string name, std::shared_ptr<Description> descr)
+    : Item(name, std::move(descr), nullptr, nullptr, true, false), _user_id(id),
+      _user_name(std::move(name)) {}
+
+void User::putQuote(std::shared_ptr<User> from, const std::string& text) {
+    std::lock_guard guard(_lock);
+    _quotes.push_back(std::make_shared<Quote>(std::move(from), text));
+}
+
+std::shared_ptr<Quote> User::getQuote() {
+    std::lock_guard guard(_lock);
+    if (_quotes.empty())
+        return nullptr;
+    auto quote = std::move(_quotes.front());
+    _quotes.pop_front();
+    return quote;
+}
+
+bool User::isLocationSeen(Adventure&, Context& ctx, const Location& loc) {
+    std::lock_guard guard(_lock);
+    return ctx.getBoolean(userKey(_user_id, "SEEN.LOCATIONS." + loc.name()));
+}
+
+void User::setLocationSeen(Adventure&, Context& ctx, const Location& loc, bool seen) {
+    std::lock_guard guard(_lock);
+    ctx.setBoolean(userKey(_user_id, "SEEN.LOCATIONS." + loc.name()), seen);
+}
+
+std::shared_ptr<Location> User::getLocation(Adventure& adv, Context& ctx) {
+    std::string name;
+    {
+        std::lock_guard guard(_lock);
+        name = ctx.getString(userKey(_user_id, "LOCATION"));
+    }
+    return name.empty() ? nullptr : adv.location(name);
+}
+
+void User::setLocation(Adventure& adv, Context& ctx, const Location& loc) {
+    std::lock_guard guard(_lock);
+    Item::setLocation(adv, ctx, loc);
+    ctx.setString(userKey(_user_id, "LOCATION"), loc.name());
+}
+
+void User::init(Main* main, Context* global, Context* user) {
+    Item::init(main, global, user);
+    if (!main)
+        return;
+    std::lock_guard guard(_lock);
+    if (global)
+        global->setBoolean("ITEMS." + name() + ".USER", true);
+    if (user)
+        user->setString("LOCATION", initialLocation());
+}
+
+bool User::isUser(Adventure&, Context&) const {
+    return true;
+}
+
+bool User::isMyself(Adventure& adv, Context&) const {
+    return _user_id == adv.userID();
+}
+
+} // namespace zanfir

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+#include "Main.h"
+#include "TestSupport.h"
+#include "adventure/Action.h"
+#include "adventure/Adventure.h"
+#include "adventure/Description.h"
+#include "adventure/User.h"
+#include "common/Config.h"
+#include "common/Context.h"
+#include "common/Input.h"
+#include "common/Output.h"
+#include "common/Util.h"
+
+namespace zanfir::test {
+
+// The engine with its protected operations open to the tests, and action
+// blocks that tests can stand in for the real parser.
+class TestMain : public Main {
+public:
+    explicit TestMain(const std::string& fixtureName, bool multiuser = false,
+                      const std::string& directory = "")
+        : Main(fixtureName, directory.empty() ? fixture(fixtureName) : directory, !multiuser,
+               multiuser, multiuser) {}
+
+    using Main::deserialize;
+    using Main::fillGlobalContext;
+    using Main::fillUserContext;
+    using Main::serialize;
+
+    std::shared_ptr<Action> parseAction(const std::string& text, Action* parent) override {
+        auto found = blocks.find(text);
+        if (found == blocks.end())
+            return Main::parseAction(text, parent);
+        auto action = found->second();
+        action->setParent(parent);
+        return action;
+    }
+
+    // Blocks the parser answers with an action made by the test.
+    std::map<std::string, std::function<std::shared_ptr<Action>()>> blocks;
+};
+
+// Every test that builds an engine starts without a global file.
+class WorldTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Config::resetGlobalConfig();
+        Util::setRowLength(0);
+    }
+    void TearDown() override { Config::resetGlobalConfig(); }
+};
+
+// A session whose output goes to a socket pair, with a player placed in a
+// fresh single-player world.
+class Session {
+public:
+    Session(TestMain& main, int id, const std::string& name,
+            std::shared_ptr<Context> context = nullptr) {
+        socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
+        auto out = std::make_unique<Output>(_fd[0], false);
+        auto in = std::make_unique<Input>(_fd[0], true, *out, false);
+        adventure = std::make_unique<Adventure>(main, std::move(in), std::move(out));
+        if (!context) {
+            context = std::make_shared<Context>();
+            main.fillGlobalContext(*context);
+        }
+        main.fillUserContext(*context, id);
+        user = std::make_shared<User>(id, Util::toUpper(name),
+                                      std::make_shared<Description>(main, name));
+        user->initHidden(false);
+        user->initLocation(Config::getG("LOCATION", "BEGINNING"));
+        auto global = std::get<std::shared_ptr<Context>>(*context->get("GLOBAL"));
+        auto mine = std::get<std::shared_ptr<Context>>(*context->get("USER." + std::to_string(id)));
+        user->init(&main, global.get(), mine.get());
+        adventure->setUser(user, context);
+    }
+    ~Session() {
+        close(_fd[0]);
+        close(_fd[1]);
+    }
+
+    Context& ctx() { return *adventure->context(); }
+    // What the session printed since the last call.
+    std::string output() {
+        std::string text;
+        char buffer[4096];
+        ssize_t n;
+        while ((n = recv(_fd[1], buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+            text.append(buffer, static_cast<std::size_t>(n));
+        return text;
+    }
+    // Sends a line the session can read.
+    void type(const std::string& line) {
+        ASSERT_EQ(::write(_fd[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    }
+
+    std::unique_ptr<Adventure> adventure;
+    std::shared_ptr<User> user;
+
+private:
+    int _fd[2] = {-1, -1};
+};
+
+} // namespace zanfir::test

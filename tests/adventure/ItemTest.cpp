@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include "WorldSupport.h"
+#include "adventure/Item.h"
+#include "adventure/Location.h"
+#include "adventure/Quote.h"
+#include "exception/ItemNotOwnedException.h"
+#include "exception/LocationNotFoundException.h"
+
+using namespace zanfir;
+using namespace zanfir::test;
+
+namespace {
+
+// Two players in one shared world.
+class ItemStateTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        main = std::make_unique<TestMain>("castello", true);
+        main->load();
+        shared = main->getGlobalContext();
+        mario = std::make_unique<Session>(*main, 1, "Mario", shared);
+        luigi = std::make_unique<Session>(*main, 2, "Luigi", shared);
+    }
+
+    std::unique_ptr<TestMain> main;
+    std::shared_ptr<Context> shared;
+    std::unique_ptr<Session> mario, luigi;
+};
+
+TEST_F(ItemStateTest, TakeDropAndPresence) {
+    Adventure& m = *mario->adventure;
+    Adventure& l = *luigi->adventure;
+    auto lanterna = main->getItem("LANTERNA");
+    EXPECT_EQ(m.getLocation()->name(), "INGRESSO");
+    EXPECT_TRUE(m.isItemHere(*lanterna));
+    EXPECT_FALSE(m.isItemOwned(*lanterna));
+
+    lanterna->takeUp(m, *shared);
+    EXPECT_EQ(shared->getString("GLOBAL.ITEMS.LANTERNA.LOCATION"), "");
+    EXPECT_TRUE(shared->getBoolean("USER.1.INVENTORY.LANTERNA"));
+    EXPECT_TRUE(m.isItemOwned(*lanterna) && l.isItemOwned(*lanterna));
+    EXPECT_TRUE(m.isItemCarried(*lanterna));
+    EXPECT_FALSE(l.isItemCarried(*lanterna));
+    EXPECT_FALSE(m.isItemHere(*lanterna) || l.isItemHere(*lanterna));
+    EXPECT_TRUE(m.isItemPresent(*lanterna));
+    EXPECT_FALSE(l.isItemPresent(*lanterna));
+    EXPECT_EQ(m.getItemLocation(*lanterna), nullptr);
+
+    // Mario walks to the hall and drops it there.
+    mario->user->setLocation(m, *shared, *main->getLocation("SALA"));
+    EXPECT_EQ(shared->getString("USER.1.LOCATION"), "SALA");
+    EXPECT_EQ(shared->getString("GLOBAL.ITEMS.MARIO.LOCATION"), "SALA");
+    lanterna->dropDown(m, *shared);
+    EXPECT_FALSE(shared->getBoolean("USER.1.INVENTORY.LANTERNA"));
+    EXPECT_EQ(m.getItemLocation(*lanterna)->name(), "SALA");
+    EXPECT_TRUE(m.isItemHere(*lanterna));
+    EXPECT_FALSE(l.isItemHere(*lanterna));
+
+    // Seen flags belong to each player.
+    lanterna->setSeen(l, *shared, true);
+    EXPECT_TRUE(shared->getBoolean("USER.2.SEEN.ITEMS.LANTERNA"));
+    EXPECT_TRUE(l.isItemSeen(*lanterna));
+    EXPECT_FALSE(m.isItemSeen(*lanterna));
+
+    // A stored location that the map lacks is an error when it is read.
+    shared->setString("GLOBAL.ITEMS.LANTERNA.LOCATION", "CANTINA");
+    EXPECT_THROW(m.getItemLocation(*lanterna), LocationNotFoundException);
+}
+
+TEST_F(ItemStateTest, HidingAndDeleting) {
+    Adventure& m = *mario->adventure;
+    Adventure& l = *luigi->adventure;
+    auto lanterna = main->getItem("LANTERNA");
+
+    // Hiding a carried item drops it first.
+    lanterna->takeUp(m, *shared);
+    lanterna->setHidden(m, *shared, true);
+    EXPECT_FALSE(m.isItemCarried(*lanterna));
+    EXPECT_EQ(shared->getString("GLOBAL.ITEMS.LANTERNA.LOCATION"), "INGRESSO");
+    EXPECT_TRUE(m.isItemHidden(*lanterna) && l.isItemHidden(*lanterna));
+    lanterna->setHidden(m, *shared, false);
+    EXPECT_FALSE(l.isItemHidden(*lanterna));
+
+    // Another player's item cannot be hidden; showing it always works.
+    lanterna->takeUp(l, *shared);
+    try {
+        lanterna->setHidden(m, *shared, true);
+        ADD_FAILURE() << "no error";
+    } catch (const ItemNotOwnedException& e) {
+        EXPECT_STREQ(e.what(), "Oggetto posseduto da un altro giocatore: 'LANTERNA'");
+    }
+    EXPECT_TRUE(l.isItemCarried(*lanterna));
+    EXPECT_FALSE(m.isItemHidden(*lanterna));
+    lanterna->setHidden(m, *shared, false);
+
+    // deleteAll leaves the item nowhere, with the player's flags alone.
+    auto player = mario->user;
+    EXPECT_TRUE(shared->getBoolean("GLOBAL.ITEMS.MARIO.USER"));
+    player->deleteAll(m, *shared);
+    EXPECT_FALSE(shared->exist("GLOBAL.ITEMS.MARIO"));
+    EXPECT_EQ(player->Item::getLocation(m, *shared), nullptr);
+    EXPECT_FALSE(player->isHidden(m, *shared));
+    EXPECT_TRUE(player->isOwned(m, *shared));
+    EXPECT_EQ(m.getLocation()->name(), "INGRESSO"); // the player's own key stays
+}
+
+TEST_F(ItemStateTest, PlayersAndQuotes) {
+    Adventure& m = *mario->adventure;
+    Adventure& l = *luigi->adventure;
+    auto lanterna = main->getItem("LANTERNA");
+    EXPECT_FALSE(m.isItemUser(*lanterna) || m.isItemMyself(*lanterna));
+    EXPECT_TRUE(m.isItemUser(*luigi->user));
+    EXPECT_FALSE(m.isItemMyself(*luigi->user));
+    EXPECT_TRUE(m.isItemMyself(*mario->user));
+    EXPECT_TRUE(m.isItemHere(*luigi->user)); // players stand where they are
+    EXPECT_EQ(m.userID(), 1);
+    EXPECT_EQ(l.userName(), "Luigi");
+
+    auto sala = main->getLocation("SALA");
+    EXPECT_FALSE(mario->user->isLocationSeen(m, *shared, *sala));
+    mario->user->setLocationSeen(m, *shared, *sala, true);
+    EXPECT_TRUE(shared->getBoolean("USER.1.SEEN.LOCATIONS.SALA"));
+    EXPECT_FALSE(luigi->user->isLocationSeen(l, *shared, *sala));
+
+    EXPECT_EQ(mario->user->getQuote(), nullptr);
+    mario->user->putQuote(luigi->user, "ciao");
+    mario->user->putQuote(luigi->user, "come va?");
+    auto first = mario->user->getQuote();
+    EXPECT_EQ(first->user(), luigi->user);
+    EXPECT_EQ(first->text(), "ciao");
+    EXPECT_EQ(mario->user->getQuote()->text(), "come va?");
+    EXPECT_EQ(mario->user->getQuote(), nullptr);
+}
+
+TEST_F(WorldTest, InitialStateOfANewPlayer) {
+    TestMain main("castello");
+    main.load();
+    Session session(main, 3, "Anna");
+    Context& ctx = session.ctx();
+    // Items carried from the start are in the inventory and seen.
+    EXPECT_TRUE(ctx.getBoolean("USER.3.INVENTORY.SPADA"));
+    EXPECT_TRUE(ctx.getBoolean("USER.3.SEEN.ITEMS.SPADA"));
+    EXPECT_FALSE(ctx.getBoolean("USER.3.INVENTORY.LANTERNA"));
+    EXPECT_TRUE(ctx.exist("USER.3.SEEN.ITEMS.LANTERNA"));
+    EXPECT_EQ(ctx.getString("USER.3.LOCATION"), "INGRESSO");
+    EXPECT_EQ(ctx.getString("GLOBAL.ITEMS.SPADA.LOCATION"), "");
+    EXPECT_FALSE(ctx.getBoolean("GLOBAL.ITEMS.SPADA.HIDDEN"));
+    EXPECT_TRUE(ctx.getBoolean("GLOBAL.ITEMS.ANNA.USER"));
+    EXPECT_EQ(ctx.getString("GLOBAL.ITEMS.ANNA.LOCATION"), "INGRESSO");
+    EXPECT_FALSE(ctx.exist("GLOBAL.ITEMS.ANNA.HIDDEN") &&
+                 ctx.getBoolean("GLOBAL.ITEMS.ANNA.HIDDEN"));
+
+    // The setters of the initial state keep it consistent, the last winning.
+    Item item("X", nullptr, nullptr, nullptr, true, true);
+    EXPECT_TRUE(item.initiallyHidden());
+    item.initCarried(true);
+    EXPECT_FALSE(item.initiallyHidden());
+    item.initLocation("SALA");
+    EXPECT_FALSE(item.initiallyCarried());
+    item.initCarried(true);
+    EXPECT_EQ(item.initialLocation(), "");
+    item.initHidden(true);
+    EXPECT_FALSE(item.initiallyCarried());
+    Context untouched;
+    item.init(nullptr, &untouched, &untouched); // without an engine: nothing
+    EXPECT_EQ(untouched.count(), 0);
+}
+
+} // namespace

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "TestSupport.h"
+
+using namespace zanfir::test;
+
+namespace {
+
+class StartTest : public ::testing::Test {
+protected:
+    void SetUp() override { main = copyFixture("castello", dir); }
+
+    std::vector<std::string> log() { return logLines(dir.file("logs")); }
+
+    TempDir dir;
+    std::string main;
+};
+
+TEST_F(StartTest, LoadsTheWorldAndWaits) {
+    Process zanfir({main, "-log"});
+    ASSERT_TRUE(waitUntil([&] { return log().size() >= 4; })) << testing::PrintToString(log());
+    auto rows = log();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], "Main                           INFO Inizializzazione");
+    EXPECT_EQ(rows[1].substr(36), "Caricamento dizionario");
+    EXPECT_EQ(rows[2].substr(36), "Caricamento inventario");
+    EXPECT_EQ(rows[3].substr(36), "Caricamento mappa");
+    zanfir.kill();
+    RunResult result = zanfir.finish();
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(StartTest, MissingActionSetIsOnlyAWarning) {
+    std::remove(dir.file("castello.actionset").c_str());
+    Process zanfir({main, "-log"});
+    ASSERT_TRUE(waitUntil([&] { return log().size() >= 5; }));
+    EXPECT_EQ(log()[1], "Main                           WARN Eccezione ConfigNotFoundException: "
+                        "File di definizione inesistente: '" +
+                            dir.file("castello.actionset") + "'");
+}
+
+TEST_F(StartTest, BrokenFilesStopTheStart) {
+    struct Case {
+        std::string file, content, report; // no content: the file is removed
+    };
+    const std::vector<Case> cases = {
+        {"castello.dictionary", "",
+         "Eccezione ConfigNotFoundException: File di definizione inesistente: '"},
+        {"castello.inventory", "[LANTERNA]\nDESCR=\"una lanterna\n",
+         "Eccezione ConfigSyntaxException: Errore di sintassi nella linea del file di "
+         "definizione: 'DESCR=\"una lanterna'"},
+        {"castello.map", "[SALA]\nDESCR=Una sala {buia.\n",
+         "Eccezione Exception: parantesi non bilanciate"},
+        {"castello.inventory", "[LANTERNA]\nDESCR=Una lanterna {accendi}.\n",
+         "Eccezione ActionSyntaxException: Errore generale nel comando dell'azione (Errore "
+         "generale nel comando dell'azione (comando non riconosciuto): 'accendi'): 'accendi'"},
+    };
+    for (const auto& [name, content, expected] : cases) {
+        TempDir fresh;
+        std::string file = copyFixture("castello", fresh);
+        std::string broken = fresh.file(name);
+        std::string report = expected;
+        if (content.empty()) {
+            std::remove(broken.c_str());
+            report += broken + "'";
+        } else {
+            writeFile(broken, content);
+        }
+        RunResult result = runZanfir({file, "-log"});
+        EXPECT_EQ(result.status, 1) << name;
+        EXPECT_EQ(result.err, report + "\n") << name;
+        auto rows = logLines(fresh.file("logs"));
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.back(), "Zanfir main                    FAIL " + report) << name;
+    }
+}
+
+} // namespace
