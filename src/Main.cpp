@@ -1,27 +1,49 @@
 #include "Main.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <iostream>
 
 #include "T.h"
+#include "adventure/Adventure.h"
 #include "adventure/Description.h"
 #include "adventure/Item.h"
 #include "adventure/Location.h"
 #include "adventure/User.h"
 #include "adventure/Word.h"
+#include "adventure/action/Die.h"
+#include "adventure/action/ItemDrop.h"
+#include "adventure/action/ItemTake.h"
+#include "adventure/action/Load.h"
+#include "adventure/action/Look.h"
+#include "adventure/action/Move.h"
 #include "adventure/action/MultiAction.h"
+#include "adventure/action/Quit.h"
+#include "adventure/action/Save.h"
+#include "adventure/action/Tell.h"
+#include "adventure/action/Wait.h"
+#include "adventure/action/What.h"
 #include "common/Config.h"
 #include "common/Context.h"
 #include "common/Debug.h"
+#include "common/Input.h"
 #include "common/Log.h"
+#include "common/Output.h"
 #include "common/Util.h"
+#include "common/ref/IntRef.h"
+#include "common/ref/ObjectRef.h"
+#include "exception/ActionDeclarationException.h"
 #include "exception/ActionSyntaxException.h"
 #include "exception/ConfigNotFoundException.h"
+#include "exception/EventDeclarationException.h"
 #include "exception/ItemNotFoundException.h"
 #include "exception/LocationNotFoundException.h"
+#include "exception/LoginRefusedException.h"
+#include "exception/MessageDeclarationException.h"
 #include "exception/MessageNotFoundException.h"
 #include "exception/SerializationException.h"
 #include "exception/TypeMismatchException.h"
@@ -61,6 +83,16 @@ std::vector<std::string> splitList(const std::string& list) {
             return elements;
         start = comma + 1;
     }
+}
+
+// The parts of a text split at a separator, empty ones included.
+std::vector<std::string> splitAt(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+        parts.push_back(text.substr(start, at - start));
+    parts.push_back(text.substr(start));
+    return parts;
 }
 
 // Sections holding bindings, messages and events, not items or locations.
@@ -161,6 +193,7 @@ void Main::load() {
     fillDictionary();
     fillInventory();
     fillMap();
+    fillActionSet();
     if (_multiuser) {
         deserialize();
         if (!_global_ctx) {
@@ -173,6 +206,12 @@ void Main::load() {
 void Main::start() {
     load();
     _running = true;
+    if (_console) {
+        auto out = std::make_unique<Output>(STDOUT_FILENO,
+                                            isTrue(Config::getGD("ConsoleOutCRLF", "FALSE")));
+        auto in = std::make_unique<Input>(STDIN_FILENO, false, *out, false);
+        std::make_shared<Adventure>(*this, std::move(in), std::move(out))->start();
+    }
     waitUntilExit();
 }
 
@@ -238,11 +277,16 @@ std::shared_ptr<User> Main::getUser(const std::string& name) const {
 
 std::vector<std::shared_ptr<Item>> Main::getItems() const {
     std::shared_lock guard(_tables_lock);
-    std::vector<std::shared_ptr<Item>> items;
-    items.reserve(_items.size());
-    for (const auto& entry : _items)
-        items.push_back(entry.second);
-    return items;
+    return _item_list;
+}
+
+void Main::putItem(const std::shared_ptr<Item>& item) {
+    std::unique_lock guard(_tables_lock);
+    auto& slot = _items[item->name()];
+    if (slot)
+        std::erase(_item_list, slot);
+    slot = item;
+    _item_list.push_back(item);
 }
 
 std::shared_ptr<Description> Main::getMessage(const std::string& name) const {
@@ -422,11 +466,11 @@ void Main::fillInventory() {
             }
         }
         item->initHidden(isTrue(file.getD("HIDDEN", name, "FALSE")));
+        putItem(item);
         std::unique_lock guard(_tables_lock);
         for (const auto& synonym : splitList(file.get("SYNONYMS", name)))
             _item_words[synonym] = name;
         _item_words[name] = name;
-        _items[name] = item;
     }
 }
 
@@ -443,8 +487,8 @@ void Main::fillMap() {
                                                false, false);
             item->initLocation(name);
             item->initHidden(false);
+            putItem(item);
             std::unique_lock guard(_tables_lock);
-            _items[element] = item;
             _item_words[element] = element;
         }
         auto longText = file.get("LONG-DESCR", name);
@@ -510,6 +554,366 @@ void Main::fillUserContext(Context& ctx, std::int32_t id) {
     for (const auto& item : getItems())
         if (!std::dynamic_pointer_cast<User>(item))
             item->init(this, nullptr, user.get());
+}
+
+// ---- Action sets, messages and events ----
+
+void Main::bind(const std::string& key, std::shared_ptr<Action> action) {
+    auto parts = splitAt(key, ':');
+    std::unique_lock guard(_tables_lock);
+    _actions[key] = std::move(action);
+    _binding_shapes.insert(parts[0] + ":" + parts[1] + ":" + std::to_string(parts.size() - 2));
+}
+
+std::shared_ptr<Action> Main::getAction(const std::string& location,
+                                        const std::string& rest) const {
+    std::string key = normalise(location) + ":" + normalise(rest);
+    std::shared_lock guard(_tables_lock);
+    auto found = _actions.find(key);
+    return found == _actions.end() ? nullptr : found->second;
+}
+
+bool Main::hasBindings(const std::string& entity, const std::string& verb, int words) const {
+    std::string shape = normalise(entity) + ":" + verb + ":" + std::to_string(words);
+    std::shared_lock guard(_tables_lock);
+    return _binding_shapes.count(shape) > 0;
+}
+
+void Main::fillActionSet() {
+    Log::writeG(ENTITY, Log::INFO, T::LoadingActionSet);
+    auto move = std::make_shared<Move>();
+    for (const char* direction :
+         {Word::NORTH, Word::SOUTH, Word::EAST, Word::WEST, Word::UP, Word::DOWN})
+        bind(std::string("*:") + direction, move);
+    bind("*:CARICA", std::make_shared<Load>());
+    bind("*:SALVA", std::make_shared<Save>());
+    bind("*:BASTA", std::make_shared<Quit>());
+    auto look = std::make_shared<Look>();
+    bind("*:GUARDA", look);
+    bind("*:GUARDA:*", look);
+    bind("*:PRENDI:*", std::make_shared<ItemTake>());
+    bind("*:LASCIA:*", std::make_shared<ItemDrop>());
+    bind("*:COSA", std::make_shared<What>());
+    auto wait = std::make_shared<Wait>();
+    wait->setMillisec(500);
+    bind("*:ATTENDI", wait);
+    auto tell = std::make_shared<Tell>();
+    bind("*:PARLA", tell);
+    bind("*:PARLA:*", tell);
+    fillEmbeddedActionSet(*_map, MAP_EMBEDDED_ACTIONSET);
+    fillEmbeddedActionSet(*_inventory, INVENTORY_EMBEDDED_ACTIONSET);
+    if (_actionset)
+        fillEmbeddedActionSet(*_actionset, DEFAULT_ACTIONSET);
+}
+
+void Main::fillEmbeddedActionSet(const Config& config, int type) {
+    bool topLevelRead = false;
+    for (const auto& section : config.sections()) {
+        if (section.empty() || section.find('/') != std::string::npos)
+            continue;
+        std::string owner;
+        int kind = type;
+        if (isEmbeddedSection(section)) {
+            if (topLevelRead)
+                continue;
+            topLevelRead = true;
+            kind = DEFAULT_ACTIONSET;
+        } else {
+            owner = section;
+        }
+        std::string prefix = owner.empty() ? "" : owner + "/";
+        for (const auto& name : config.variables(prefix + "ACTIONS"))
+            fillAction(name, config.get(name, prefix + "ACTIONS"), kind, owner);
+        for (const auto& name : config.variables(prefix + "MESSAGES"))
+            fillMessage(name, config.get(name, prefix + "MESSAGES"), kind, owner);
+        for (const auto& name : config.variables(prefix + "EVENTS"))
+            fillEvent(name, config.get(name, prefix + "EVENTS"), kind, owner);
+    }
+}
+
+void Main::fillAction(const std::string& name, const std::string& text, int type,
+                      const std::string& owner) {
+    IntRef mask;
+    std::string key = tokenizeAction(name, &mask, type, owner);
+    auto action = std::make_shared<Description>(*this, text, true);
+    action->setItemCheckMask(mask.ref);
+    bind(key, action);
+}
+
+std::string Main::tokenizeAction(const std::string& declaration) {
+    return tokenizeAction(declaration, nullptr);
+}
+
+std::string Main::tokenizeAction(const std::string& declaration, IntRef* mask) {
+    return tokenizeAction(declaration, mask, DEFAULT_ACTIONSET, "");
+}
+
+std::string Main::tokenizeAction(const std::string& declaration, IntRef* mask, int type,
+                                 const std::string& owner) {
+    auto parts = splitAt(declaration, ':');
+    for (auto& part : parts) {
+        part = normalise(part);
+        if (part.empty()) // also a blank between two ":"
+            throw ActionDeclarationException(declaration);
+    }
+    const bool located = type == MAP_EMBEDDED_ACTIONSET;
+    if (parts.size() < (located ? 1u : 2u))
+        throw ActionDeclarationException(declaration);
+    std::string location = located ? owner : parts[0];
+    std::size_t next = located ? 1 : 2;
+    std::string key = location + ":" + *resolveSynonym(parts[next - 1], VERB_WORD);
+    int bits = 0, index = 0;
+    auto requireItem = [&] {
+        if (index < 31)
+            bits |= 1 << index;
+    };
+    for (; next < parts.size(); ++next) {
+        std::string part = parts[next];
+        bool optional = part.size() >= 2 && part.front() == OPTIONAL_ITEM_BEGIN &&
+                        part.back() == OPTIONAL_ITEM_END;
+        if (optional) {
+            part = normalise(part.substr(1, part.size() - 2));
+            if (part.empty())
+                throw ActionDeclarationException(declaration);
+        }
+        if (part != ANY_WORD) {
+            if (int kind = getWordKind(part)) {
+                part = *resolveSynonym(part, kind);
+                if (kind == ITEM_WORD) {
+                    if (!optional)
+                        requireItem();
+                    ++index;
+                }
+            } else {
+                Log::writeG(ENTITY, Log::WARN, T::UnknownBindingWord + part + T::QuoteEnd);
+            }
+        }
+        key += ":" + part;
+    }
+    if (type == INVENTORY_EMBEDDED_ACTIONSET) {
+        key += ":" + (isItemWord(owner) ? *resolveSynonym(owner, ITEM_WORD) : owner);
+        requireItem();
+    }
+    if (mask)
+        mask->ref = bits;
+    return key;
+}
+
+void Main::fillMessage(const std::string& name, const std::string& text, int, const std::string&) {
+    std::string key = normalise(name);
+    {
+        std::shared_lock guard(_tables_lock);
+        if (_messages.count(key))
+            throw MessageDeclarationException(key);
+    }
+    auto message = std::make_shared<Description>(*this, text);
+    std::unique_lock guard(_tables_lock);
+    _messages[key] = message;
+}
+
+void Main::fillEvent(const std::string& name, const std::string& text, int type,
+                     const std::string& owner) {
+    std::string declaration = normalise(name);
+    auto handler = std::make_shared<Description>(*this, text);
+    auto parts = splitAt(declaration, ':');
+    auto words = splitAt(parts[0], '-');
+    if (words.size() < 2 || words.size() > 3)
+        throw EventDeclarationException(declaration);
+    for (auto& word : words)
+        word = normalise(word);
+    const std::string& part1 = words[0];
+    if (part1 != "ITEM" && part1 != "LOCATION" && part1 != "COMMAND") {
+        Log::writeG(ENTITY, Log::WARN, T::UnknownEventType + declaration + T::QuoteEnd);
+        return;
+    }
+    auto partAt = [&](std::size_t i) { return i < parts.size() ? normalise(parts[i]) : ""; };
+    std::string location, item;
+    if (type == MAP_EMBEDDED_ACTIONSET) {
+        location = owner;
+        item = partAt(1);
+    } else if (type == INVENTORY_EMBEDDED_ACTIONSET) {
+        item = owner;
+        location = partAt(1);
+    } else if (part1 == "ITEM") {
+        item = partAt(1);
+        location = partAt(2);
+    } else if (part1 == "LOCATION") {
+        location = partAt(1);
+        item = partAt(2);
+    }
+    std::string key = tokenizeEvent(declaration, part1, words[1], words.size() > 2 ? words[2] : "",
+                                    location, item);
+    std::unique_lock guard(_tables_lock);
+    if (_events.count(key))
+        throw EventDeclarationException(key);
+    _events[key] = handler;
+}
+
+std::string Main::tokenizeEvent(const std::string& declaration, const std::string& part1,
+                                const std::string& part2, const std::string& part3,
+                                const std::string& location, const std::string& item) {
+    std::string type = part1 + "-" + part2 + (part3.empty() ? "" : "-" + part3);
+    if (part1 == "COMMAND")
+        return type;
+    auto need = [&](const std::string& value) {
+        if (value.empty())
+            throw EventDeclarationException(declaration);
+    };
+    if (part1 == "ITEM") {
+        need(item);
+        if (part2 == "LOCATION") {
+            need(location);
+            return type + ":" + item + ":" + location;
+        }
+        return type + ":" + item;
+    }
+    need(location);
+    if (part2 == "ITEM") {
+        need(item);
+        return type + ":" + location + ":" + item;
+    }
+    return type + ":" + location;
+}
+
+// ---- Players ----
+
+std::int32_t Main::userFind(const std::string& name) {
+    if (!_multiuser || !_global_ctx)
+        return 0;
+    auto users = _global_ctx->get("USER");
+    if (!users || !std::holds_alternative<std::shared_ptr<Context>>(*users))
+        return 0;
+    auto& table = *std::get<std::shared_ptr<Context>>(*users);
+    for (const auto& id : table.names()) {
+        try {
+            std::int32_t number = Util::parseInt(id);
+            if (table.getString(id + ".NAME") == name)
+                return number;
+        } catch (const std::exception&) {
+        }
+    }
+    return 0;
+}
+
+bool Main::userExist(const std::string& name) {
+    return userFind(name) > 0;
+}
+
+bool Main::userVerify(const std::string& name, const std::string& password) {
+    if (!_multiuser)
+        return true;
+    std::int32_t id = userFind(name);
+    if (id == 0)
+        return false;
+    try {
+        return _global_ctx->getString("USER." + std::to_string(id) + ".PASSWORD") == password;
+    } catch (const std::exception& error) {
+        Log::writeG(ENTITY, Log::WARN, error);
+        return false;
+    }
+}
+
+std::int32_t Main::newUserID() {
+    std::lock_guard guard(_lock);
+    return _user_id++;
+}
+
+std::shared_ptr<User> Main::addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
+                                         const std::string& name, const std::string& password) {
+    std::lock_guard guard(_lock);
+    std::shared_ptr<Context> ctx;
+    std::int32_t id = 0;
+    std::shared_ptr<Location> location;
+    auto setUp = [&] {
+        id = newUserID();
+        location = getLocation(Config::getG("LOCATION", BEGINNING));
+        fillUserContext(*ctx, id);
+        ctx->setString("USER." + std::to_string(id) + ".NAME", name);
+        ctx->setString("USER." + std::to_string(id) + ".PASSWORD", password);
+    };
+    if (_multiuser) {
+        ctx = _global_ctx;
+        id = userFind(name);
+        if (id > 0) {
+            if (_adventures.count(id))
+                throw LoginRefusedException(T::AlreadyPlaying);
+            // Another session may have created the player meanwhile.
+            if (!userVerify(name, password))
+                throw LoginRefusedException(T::WrongPassword);
+            location = getLocation(ctx->getString("USER." + std::to_string(id) + ".LOCATION"));
+        } else {
+            setUp();
+        }
+    } else {
+        ctx = std::make_shared<Context>();
+        fillGlobalContext(*ctx);
+        setUp();
+    }
+    std::string itemName = Util::toUpper(name);
+    auto player = std::make_shared<User>(id, itemName, std::make_shared<Description>(*this, name));
+    player->initCarried(false);
+    player->initHidden(false);
+    player->initLocation(location->name());
+    auto global = std::get<std::shared_ptr<Context>>(*ctx->get("GLOBAL"));
+    auto mine = std::get<std::shared_ptr<Context>>(*ctx->get("USER." + std::to_string(id)));
+    player->init(this, global.get(), mine.get());
+    putItem(player);
+    {
+        std::unique_lock tables(_tables_lock);
+        _item_words[itemName] = itemName;
+    }
+    _adventures[id] = std::move(session);
+    holder.ref = ctx;
+    return player;
+}
+
+void Main::removeAdventure(Adventure& session, Context& ctx) {
+    std::lock_guard guard(_lock);
+    std::int32_t id = session.userID();
+    std::string itemName = Util::toUpper(session.userName());
+    try {
+        auto item = getItem(itemName);
+        // Another session may play a player of the same name: its entries stay.
+        if (item == session.user()) {
+            std::unique_lock tables(_tables_lock);
+            _items.erase(itemName);
+            std::erase(_item_list, item);
+            _item_words.erase(itemName);
+        }
+        session.user()->deleteAll(session, ctx);
+    } catch (const ItemNotFoundException& missing) {
+        Log::writeG(ENTITY, Log::WARN, missing);
+    }
+    auto registered = _adventures.find(id);
+    if (registered != _adventures.end() && registered->second.get() == &session)
+        _adventures.erase(registered);
+    if (!_remote && _adventures.empty())
+        quit();
+}
+
+void Main::onEnterIdle(Adventure&) {
+    std::lock_guard guard(_lock);
+    if (++_idle_adventures == static_cast<std::int32_t>(_adventures.size()))
+        onIdle();
+}
+
+void Main::onExitIdle(Adventure&) {
+    std::lock_guard guard(_lock);
+    --_idle_adventures;
+}
+
+void Main::onIdle() {
+    if (!_multiuser)
+        return;
+    std::lock_guard guard(_lock);
+    try {
+        serialize();
+    } catch (const std::exception& error) {
+        Log::writeG(ENTITY, Log::FAIL, error);
+        Debug::traceStackG(error);
+    }
+    if (_dump && _global_ctx)
+        Util::contextDump(*_global_ctx, std::cerr);
 }
 
 } // namespace zanfir

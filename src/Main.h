@@ -9,6 +9,7 @@
 #include <shared_mutex>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace zanfir {
@@ -18,6 +19,8 @@ class Adventure;
 class Config;
 class Context;
 class Description;
+class IntRef;
+class ObjectRef;
 class Item;
 class Location;
 class Remote;
@@ -99,6 +102,34 @@ public:
     // VerbNotFoundException or WordNotFoundException for an unknown word.
     virtual std::optional<std::string> resolveSynonym(const std::string& word, int kind) const;
 
+    // The action bound to a key, or none.
+    virtual std::shared_ptr<Action> getAction(const std::string& location,
+                                              const std::string& rest) const;
+    // Whether the set of an entity binds the verb with that many words.
+    virtual bool hasBindings(const std::string& entity, const std::string& verb, int words) const;
+    // The binding key of a declaration; the mask receives the item check
+    // mask when given.
+    virtual std::string tokenizeAction(const std::string& declaration);
+    virtual std::string tokenizeAction(const std::string& declaration, IntRef* mask);
+    virtual std::string tokenizeAction(const std::string& declaration, IntRef* mask, int type,
+                                       const std::string& owner);
+
+    // Players. Names are compared exactly as stored.
+    virtual std::int32_t userFind(const std::string& name);
+    virtual bool userExist(const std::string& name);
+    virtual bool userVerify(const std::string& name, const std::string& password);
+    // Registers a session and returns its player, creating the player when
+    // new; the holder receives the context the session plays in. Throws
+    // LoginRefusedException when the player cannot log in now.
+    virtual std::shared_ptr<User> addAdventure(std::shared_ptr<Adventure> session,
+                                               ObjectRef& holder, const std::string& name,
+                                               const std::string& password);
+    virtual void removeAdventure(Adventure& session, Context& ctx);
+    // A session waits for input, or no longer does; when every session
+    // waits, the shared state is saved.
+    virtual void onEnterIdle(Adventure& session);
+    virtual void onExitIdle(Adventure& session);
+
     const std::string& getName() const { return _name; }
     const std::optional<std::string>& getPath() const { return _path; }
     bool isConsole() const { return _console; }
@@ -116,6 +147,19 @@ protected:
     virtual void fillDictionary();
     virtual void fillInventory();
     virtual void fillMap();
+    virtual void onIdle();
+    virtual std::int32_t newUserID();
+    virtual void fillActionSet();
+    virtual void fillEmbeddedActionSet(const Config& config, int type);
+    virtual void fillAction(const std::string& name, const std::string& text, int type,
+                            const std::string& owner);
+    virtual void fillMessage(const std::string& name, const std::string& text, int type,
+                             const std::string& owner);
+    virtual void fillEvent(const std::string& name, const std::string& text, int type,
+                           const std::string& owner);
+    virtual std::string tokenizeEvent(const std::string& declaration, const std::string& part1,
+                                      const std::string& part2, const std::string& part3,
+                                      const std::string& location, const std::string& item);
 
 private:
     template <class Value>
@@ -125,6 +169,8 @@ private:
     std::shared_ptr<Description> describe(const std::string& text, const std::string& name);
     std::shared_ptr<Description> beginningText(const std::string& name);
     void putWords(Table<std::string>& table, const std::string& section);
+    void putItem(const std::shared_ptr<Item>& item);
+    void bind(const std::string& key, std::shared_ptr<Action> action);
 
     std::string _name;
     std::optional<std::string> _path;
@@ -153,7 +199,9 @@ private:
     Table<std::shared_ptr<Word>> _verbs;
     Table<std::shared_ptr<Word>> _words;
     Table<std::shared_ptr<Item>> _items;
+    std::vector<std::shared_ptr<Item>> _item_list; // _items in the order they came
     Table<std::shared_ptr<Action>> _actions;
+    std::unordered_set<std::string> _binding_shapes; // entity:verb:number of words
     Table<std::shared_ptr<Description>> _messages;
     Table<std::shared_ptr<Description>> _events;
 

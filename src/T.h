@@ -16,6 +16,7 @@ struct T {
     static constexpr const char* WrongPassword = "- Mi dispiace, la password non e' corretta.";
     static constexpr const char* PasswordTooShort =
         "- La password deve essere lunga almeno 4 caratteri.";
+    static constexpr const char* AlreadyPlaying = "- Questo giocatore e' gia' in gioco.";
     static constexpr const char* PasswordNotMatch =
         "- La seconda volta hai scritto una password diversa dalla prima.";
     static constexpr const char* PressAnyKey = "- Premi <invio> per continuare... ";
@@ -103,6 +104,10 @@ struct T {
     static constexpr const char* UnresolvedAction = "Azione non risolta";
     static constexpr const char* UnknownVerb = "Verbo sconosciuto: '";
     static constexpr const char* UnknownWord = "Parola sconosciuta: '";
+    static constexpr const char* UnknownBindingWord =
+        "Parola sconosciuta nella dichiarazione dell'azione: '";
+    static constexpr const char* UnknownEventType =
+        "Tipo di evento sconosciuto, dichiarazione ignorata: '";
     static constexpr const char* BeginListenOnPort = "Inizio attesa connessioni sulla porta ";
     static constexpr const char* OpenConnectionForIP = "Aperta una connessione con l'IP ";
     static constexpr const char* ErrorListeningConnections =

@@ -106,7 +106,11 @@ std::string Action::readln(const std::string& prompt) {
 }
 
 bool Action::checkItem(const std::string& itemName) {
-    return checkItem(*adventure()->item(itemName));
+    auto item = adventure()->findItem(itemName);
+    if (item)
+        return checkItem(*item);
+    println(T::DontSeeItHere);
+    return false;
 }
 
 bool Action::checkItem(Item& item) {
@@ -114,6 +118,11 @@ bool Action::checkItem(Item& item) {
         return true;
     println(T::DontSeeItHere);
     return false;
+}
+
+bool Action::isPresent(const std::string& itemName) {
+    auto item = adventure()->findItem(itemName);
+    return item && isPresent(*item);
 }
 
 bool Action::isPresent(Item& item) {
@@ -127,7 +136,7 @@ bool Action::checkItems(int mask) {
     bool ok = true;
     for (int i = 0; i < count && i < 31 && ok; ++i)
         if (mask & (1 << i))
-            ok = isPresent(*adventure()->item(current->itemAt(i)));
+            ok = isPresent(current->itemAt(i));
     if (!ok)
         println(T::DontSeeItHere);
     return ok;

@@ -66,6 +66,7 @@ public:
 
 private:
     bool isPresent(Item& item);
+    bool isPresent(const std::string& itemName);
 
     const std::uint64_t _id;
     Action* _parent = nullptr;

@@ -1,22 +1,189 @@
 #include "adventure/Adventure.h"
 
+#include <sys/stat.h>
+
+#include <thread>
+
 #include "Main.h"
+#include "T.h"
 #include "adventure/Action.h"
 #include "adventure/Description.h"
 #include "adventure/Item.h"
 #include "adventure/Location.h"
 #include "adventure/Phrase.h"
+#include "adventure/Quote.h"
 #include "adventure/User.h"
+#include "adventure/Word.h"
 #include "common/Context.h"
+#include "common/Debug.h"
 #include "common/Input.h"
+#include "common/Log.h"
 #include "common/Output.h"
+#include "common/Util.h"
+#include "common/ref/ObjectRef.h"
+#include "exception/ItemNotFoundException.h"
+#include "exception/LoginRefusedException.h"
+#include "exception/SerializationException.h"
+#include "exception/VerbNotFoundException.h"
+#include "exception/WordNotFoundException.h"
 
 namespace zanfir {
+
+namespace {
+
+constexpr const char* ANY = "*";
+
+// A player's name becomes a file name, a context name and an item name:
+// only letters (accented ones too) and digits are allowed.
+bool isPlainName(const std::string& name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        auto c = static_cast<unsigned char>(name[i]);
+        if (std::isalnum(c) && c < 0x80)
+            continue;
+        auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (c == 0xC3 && next >= 0x80 && next <= 0xBF && next != 0x97 && next != 0xB7) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    return !name.empty();
+}
+
+void logFailure(const std::string& entity, const std::exception& error) {
+    Log::writeG(entity, Log::FAIL, error);
+    Debug::traceStackG(error);
+}
+
+} // namespace
 
 Adventure::Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out)
     : _main(main), _in(std::move(in)), _out(std::move(out)) {}
 
 Adventure::~Adventure() = default;
+
+void Adventure::start() {
+    std::thread([self = shared_from_this()] { self->run(); }).detach();
+}
+
+// ---- Session ----
+
+void Adventure::run() {
+    if (_started)
+        return;
+    _started = true;
+    bool logged = false;
+    try {
+        logged = init();
+    } catch (const std::exception& error) {
+        logFailure(entity(), error);
+    }
+    if (!logged)
+        return;
+    _running = true;
+    Log::writeG(entity(), Log::INFO, T::AdventureBegin);
+    try {
+        play();
+    } catch (const std::exception& error) {
+        logFailure(entity(), error);
+    }
+    Log::writeG(entity(), Log::INFO, T::AdventureEnd);
+    try {
+        _main.removeAdventure(*this, *_ctx);
+    } catch (const std::exception& error) {
+        logFailure(entity(), error);
+    }
+    _running = false;
+}
+
+void Adventure::play() {
+    println();
+    println();
+    if (!isIntroSeen()) {
+        if (auto intro = messageIntro()) {
+            print(*intro);
+            println();
+        }
+        setIntroSeen();
+    }
+    while (_running && _in->isAlive()) {
+        println();
+        printQuotes();
+        printLocation();
+        printItems();
+        printUsers();
+        println();
+        println();
+        onCommandPromptEnter();
+        _main.onEnterIdle(*this);
+        std::optional<std::string> command;
+        try {
+            do
+                command = readCommand();
+            while (command && command->empty());
+        } catch (const std::exception& error) {
+            logFailure(entity(), error);
+            command.reset();
+        }
+        _main.onExitIdle(*this);
+        if (!command)
+            break;
+        onCommandPromptExit();
+        println();
+        _curr_phrase = parseCommand(*command);
+        if (_curr_phrase)
+            executeCommand(_curr_phrase);
+    }
+}
+
+bool Adventure::init() {
+    println();
+    for (;;) {
+        auto typed = readUserName();
+        if (!typed)
+            return false;
+        std::string name = Util::capitalize(*typed);
+        std::string password;
+        if (_main.isMultiUser()) {
+            auto first = readUserPassword();
+            if (!first)
+                return false;
+            if (_main.userExist(name)) {
+                if (!_main.userVerify(name, *first)) {
+                    refuse(T::WrongPassword);
+                    continue;
+                }
+            } else {
+                auto again = readUserPasswordAgain();
+                if (!again)
+                    return false;
+                if (*again != *first) {
+                    refuse(T::PasswordNotMatch);
+                    continue;
+                }
+            }
+            password = *first;
+        }
+        ObjectRef holder;
+        std::shared_ptr<User> player;
+        try {
+            player = _main.addAdventure(shared_from_this(), holder, name, password);
+        } catch (const LoginRefusedException& refusal) {
+            refuse(refusal.what());
+            continue;
+        }
+        if (player) {
+            setUser(player, holder.as<Context>());
+            return true;
+        }
+    }
+}
+
+void Adventure::refuse(const std::string& message) {
+    println();
+    println(message);
+    println();
+}
 
 std::int32_t Adventure::userID() const {
     return _user_item ? _user_item->id() : 0;
@@ -31,12 +198,97 @@ void Adventure::setUser(std::shared_ptr<User> user, std::shared_ptr<Context> con
     _ctx = std::move(context);
 }
 
+std::string Adventure::entity() const {
+    return "Adventure [" + userName() + "]";
+}
+
+std::string Adventure::playerKey(const std::string& leaf) const {
+    return "USER." + std::to_string(userID()) + "." + leaf;
+}
+
+// ---- Player position ----
+
 std::shared_ptr<Location> Adventure::getLocation() {
     return _user_item ? _user_item->getLocation(*this, *_ctx) : nullptr;
 }
 
+void Adventure::setLocation(std::shared_ptr<Location> location) {
+    auto current = getLocation();
+    if (current && current->equals(location.get()))
+        return;
+    if (current)
+        onLocationExit(*current);
+    _user_item->setLocation(*this, *_ctx, *location);
+    onLocationEnter(*location);
+}
+
+bool Adventure::isLocationSeen(Location& location) {
+    return _user_item->isLocationSeen(*this, *_ctx, location);
+}
+
+void Adventure::setLocationSeen(Location& location) {
+    _user_item->setLocationSeen(*this, *_ctx, location, true);
+    onLocationSeen(location);
+}
+
+void Adventure::setLocationNotSeen(Location& location) {
+    _user_item->setLocationSeen(*this, *_ctx, location, false);
+}
+
+// ---- Items ----
+
 std::shared_ptr<Location> Adventure::getItemLocation(Item& item) {
     return item.getLocation(*this, *_ctx);
+}
+
+void Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) {
+    auto current = getItemLocation(item);
+    Debug::assertG(current != nullptr, "(getItemLocation(item) != null)");
+    if (current && current->equals(location.get()))
+        return;
+    if (current) {
+        onItemLocationExit(item, *current);
+        onLocationItemExit(*current, item);
+    }
+    item.setLocation(*this, *_ctx, *location);
+    onLocationItemEnter(*location, item);
+    onItemLocationEnter(item, *location);
+}
+
+std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
+    std::vector<std::shared_ptr<Item>> here;
+    for (const auto& item : _main.getItems())
+        if (isItemHere(*item) && !isItemMyself(*item))
+            here.push_back(item);
+    return here;
+}
+
+std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
+    std::vector<std::shared_ptr<Item>> carried;
+    for (const auto& item : _main.getItems())
+        if (isItemCarried(*item))
+            carried.push_back(item);
+    return carried;
+}
+
+void Adventure::takeItem(Item& item) {
+    auto current = getItemLocation(item);
+    Debug::assertG(current != nullptr, "(getItemLocation(item) != null)");
+    if (current) {
+        onItemLocationExit(item, *current);
+        onLocationItemExit(*current, item);
+    }
+    item.takeUp(*this, *_ctx);
+    onItemTake(item);
+}
+
+void Adventure::dropItem(Item& item) {
+    if (auto here = getLocation()) {
+        onItemLocationEnter(item, *here);
+        onLocationItemEnter(*here, item);
+    }
+    item.dropDown(*this, *_ctx);
+    onItemDrop(item);
 }
 
 bool Adventure::isItemPresent(Item& item) {
@@ -63,6 +315,11 @@ bool Adventure::isItemSeen(Item& item) {
     return item.isSeen(*this, *_ctx);
 }
 
+void Adventure::setItemSeen(Item& item) {
+    item.setSeen(*this, *_ctx, true);
+    onItemSeen(item);
+}
+
 bool Adventure::isItemOwned(Item& item) {
     return item.isOwned(*this, *_ctx);
 }
@@ -70,6 +327,136 @@ bool Adventure::isItemOwned(Item& item) {
 bool Adventure::isItemHidden(Item& item) {
     return item.isHidden(*this, *_ctx);
 }
+
+void Adventure::hideItem(Item& item) {
+    item.setHidden(*this, *_ctx, true);
+    onItemHide(item);
+}
+
+void Adventure::unhideItem(Item& item) {
+    item.setHidden(*this, *_ctx, false);
+    onItemUnhide(item);
+}
+
+// ---- Events ----
+
+void Adventure::fireBoth(const std::string& name, const std::string& first) {
+    fireEvent(name, first);
+    fireEvent(name, ANY);
+}
+
+void Adventure::fireFour(const std::string& name, const std::string& first,
+                         const std::string& second) {
+    fireEvent(name, first, second);
+    fireEvent(name, ANY, second);
+    fireEvent(name, first, ANY);
+    fireEvent(name, ANY, ANY);
+}
+
+void Adventure::onCommandPromptEnter() {
+    fireEvent("COMMAND-PROMPT-ENTER");
+}
+
+void Adventure::onCommandPromptExit() {
+    fireEvent("COMMAND-PROMPT-EXIT");
+}
+
+void Adventure::onCommandDo(const Phrase&) {
+    fireEvent("COMMAND-DO");
+}
+
+void Adventure::onCommandUnknown(const Phrase&) {
+    fireEvent("COMMAND-UNKNOWN");
+}
+
+void Adventure::onItemTake(Item& item) {
+    fireBoth("ITEM-TAKE", item.name());
+}
+
+void Adventure::onItemDrop(Item& item) {
+    fireBoth("ITEM-DROP", item.name());
+}
+
+void Adventure::onItemHide(Item& item) {
+    fireBoth("ITEM-HIDE", item.name());
+}
+
+void Adventure::onItemUnhide(Item& item) {
+    fireBoth("ITEM-UNHIDE", item.name());
+}
+
+void Adventure::onItemSeen(Item& item) {
+    fireBoth("ITEM-SEEN", item.name());
+}
+
+void Adventure::onItemLocationEnter(Item& item, Location& location) {
+    fireFour("ITEM-LOCATION-ENTER", item.name(), location.name());
+}
+
+void Adventure::onItemLocationExit(Item& item, Location& location) {
+    fireFour("ITEM-LOCATION-EXIT", item.name(), location.name());
+}
+
+void Adventure::onLocationEnter(Location& location) {
+    fireBoth("LOCATION-ENTER", location.name());
+}
+
+void Adventure::onLocationExit(Location& location) {
+    fireBoth("LOCATION-EXIT", location.name());
+}
+
+void Adventure::onLocationSeen(Location& location) {
+    fireBoth("LOCATION-SEEN", location.name());
+}
+
+void Adventure::onLocationItemEnter(Location& location, Item& item) {
+    fireFour("LOCATION-ITEM-ENTER", location.name(), item.name());
+}
+
+void Adventure::onLocationItemExit(Location& location, Item& item) {
+    fireFour("LOCATION-ITEM-EXIT", location.name(), item.name());
+}
+
+void Adventure::fireEvent(const std::string& name, const std::optional<std::string>& a,
+                          const std::optional<std::string>& b) {
+    std::string type = Util::toUpper(Util::trim(name));
+    std::string key = type;
+    if (a)
+        key += ":" + *a;
+    if (b)
+        key += ":" + *b;
+    auto handler = _main.getEvent(key);
+    if (!handler)
+        return;
+    std::string prefix = type.substr(0, type.find('-'));
+    std::string item, location;
+    if (prefix == "ITEM") {
+        item = a.value_or("");
+        location = b.value_or("");
+    } else if (prefix == "LOCATION") {
+        location = a.value_or("");
+        item = b.value_or("");
+    }
+    _ctx->setString(playerKey("EVENT.ITEM"), item);
+    _ctx->setString(playerKey("EVENT.LOCATION"), location);
+    executeAction(*handler);
+}
+
+bool Adventure::executeAction(Action& action) {
+    auto view = std::make_shared<Context>();
+    if (_ctx) {
+        if (auto global = _ctx->get("GLOBAL"))
+            view->set("GLOBAL", *global);
+        if (auto player = _ctx->get("USER." + std::to_string(userID())))
+            view->set("USER", *player);
+        auto variables = view->get("USER.VARIABLES");
+        if (variables && std::holds_alternative<std::shared_ptr<Context>>(*variables))
+            view->appendFrom(*std::get<std::shared_ptr<Context>>(*variables));
+    }
+    return action.start(this, view, _curr_phrase);
+}
+
+// ---- Lookups ----
 
 std::shared_ptr<Location> Adventure::location(const std::string& name) {
     return _main.getLocation(name);
@@ -79,6 +466,14 @@ std::shared_ptr<Item> Adventure::item(const std::string& name) {
     return _main.getItem(name);
 }
 
+std::shared_ptr<Item> Adventure::findItem(const std::string& name) {
+    try {
+        return item(name);
+    } catch (const ItemNotFoundException&) {
+        return nullptr;
+    }
+}
+
 std::shared_ptr<Word> Adventure::verb(const std::string& text) {
     return _main.getVerb(text);
 }
@@ -86,6 +481,122 @@ std::shared_ptr<Word> Adventure::verb(const std::string& text) {
 std::shared_ptr<Word> Adventure::word(const std::string& text) {
     return _main.getWord(text);
 }
+
+std::shared_ptr<Description> Adventure::messageIntro() {
+    return _main.getIntro();
+}
+
+std::shared_ptr<Description> Adventure::messageDead() {
+    return _main.getDead();
+}
+
+std::shared_ptr<Description> Adventure::message(const std::string& name) {
+    return _main.getMessage(name);
+}
+
+// ---- Saved game ----
+
+std::string Adventure::savedGameFile() const {
+    return _main.getBaseDir() + Util::toLower(userName()) + ".context";
+}
+
+bool Adventure::serialize() {
+    if (_main.isMultiUser())
+        return true;
+    _ctx->serialize(savedGameFile());
+    return true;
+}
+
+bool Adventure::deserialize() {
+    if (_main.isMultiUser())
+        return true;
+    std::string file = savedGameFile();
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0)
+        return false;
+    auto saved = Context::deserialize(file);
+    // The game may have been saved under another player number: find the
+    // player by name and give the state this session's number.
+    std::string mine = std::to_string(userID());
+    auto users = saved->get("USER");
+    bool found = false;
+    if (users && std::holds_alternative<std::shared_ptr<Context>>(*users)) {
+        auto& table = *std::get<std::shared_ptr<Context>>(*users);
+        for (const auto& id : table.names()) {
+            if (table.getString(id + ".NAME") != userName())
+                continue;
+            if (id != mine)
+                table.rename(id, mine);
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        throw SerializationException(T::NotAContextFile + file + T::QuoteEnd);
+    _ctx = saved;
+    return true;
+}
+
+bool Adventure::isIntroSeen() {
+    return _ctx->getBoolean(playerKey("INTRO"));
+}
+
+void Adventure::setIntroSeen() {
+    _ctx->setBoolean(playerKey("INTRO"), true);
+}
+
+// ---- Scene ----
+
+void Adventure::printQuotes() {
+    while (auto quote = _user_item->getQuote()) {
+        print(quote->user()->descr());
+        println(T::Says + quote->text() + T::SaysX);
+        println();
+    }
+}
+
+void Adventure::printLocation() {
+    auto here = getLocation();
+    if (!here)
+        return;
+    if (isLocationSeen(*here)) {
+        println(T::YouAre, here->descr(), T::YouAreX);
+        return;
+    }
+    setLocationSeen(*here);
+    if (here->hasLongDescription())
+        println("", *here->descrLong(), "");
+    else
+        println(T::YouAre, here->descr(), T::YouAreX);
+}
+
+void Adventure::printItems() {
+    for (const auto& item : getItemsHere()) {
+        if (!item->visible() || isItemUser(*item) || isItemHidden(*item))
+            continue;
+        if (isItemSeen(*item)) {
+            println(T::ISee, item->descr(), T::ISeeX);
+            continue;
+        }
+        setItemSeen(*item);
+        if (item->hasFirstDescription())
+            println(*item->descrFirst());
+        else
+            println(T::ISee, item->descr(), T::ISeeX);
+    }
+}
+
+void Adventure::printUsers() {
+    for (const auto& item : getItemsHere()) {
+        if (!item->visible() || !isItemUser(*item) || isItemHidden(*item))
+            continue;
+        if (!isItemSeen(*item))
+            setItemSeen(*item);
+        println(T::HereThereIs, item->descr(), T::HereThereIsX);
+    }
+}
+
+// ---- Input and output ----
 
 void Adventure::print(Description& description) {
     executeAction(description);
@@ -124,18 +635,192 @@ std::string Adventure::readln(const std::string& prompt) {
     return readln();
 }
 
-bool Adventure::executeAction(Action& action) {
-    auto view = std::make_shared<Context>();
-    if (_ctx) {
-        if (auto global = _ctx->get("GLOBAL"))
-            view->set("GLOBAL", *global);
-        if (auto player = _ctx->get("USER." + std::to_string(userID())))
-            view->set("USER", *player);
-        auto variables = view->get("USER.VARIABLES");
-        if (variables && std::holds_alternative<std::shared_ptr<Context>>(*variables))
-            view->appendFrom(*std::get<std::shared_ptr<Context>>(*variables));
+std::string Adventure::readlnH(const std::string& prompt) {
+    print(prompt);
+    return _in->readln(true);
+}
+
+std::optional<std::string> Adventure::readUserName() {
+    for (;;) {
+        std::string line = readln(T::WhatsYourName);
+        if (!_in->isAlive())
+            return std::nullopt;
+        auto words = Util::split(line);
+        if (words.empty())
+            continue;
+        if (words.size() > 1) {
+            refuse(T::UseSingleWordName);
+            continue;
+        }
+        std::string upper = Util::toUpper(words[0]);
+        bool known = _main.blankIfIgnorable(upper).empty();
+        try {
+            _main.resolveSynonym(upper, Main::ITEM_WORD);
+            known = true;
+        } catch (const WordNotFoundException&) {
+        } catch (const VerbNotFoundException&) {
+            Debug::assertG(false, "false");
+            known = true;
+        }
+        if (!known && isPlainName(words[0]))
+            return words[0];
+        refuse(T::AmbiguousName);
     }
-    return action.start(this, view, _curr_phrase);
+}
+
+std::optional<std::string> Adventure::readUserPassword() {
+    for (;;) {
+        std::string line = readlnH(T::WhatsYourPassword);
+        if (!_in->isAlive())
+            return std::nullopt;
+        std::string password = Util::trim(line);
+        if (Util::length(password) >= 4)
+            return password;
+        refuse(T::PasswordTooShort);
+    }
+}
+
+std::optional<std::string> Adventure::readUserPasswordAgain() {
+    std::string line = readlnH(T::RedigitYourPassword);
+    if (!_in->isAlive())
+        return std::nullopt;
+    return Util::trim(line);
+}
+
+bool Adventure::askYesNoQuestion(const std::string& prompt) {
+    bool answer = false;
+    std::string line;
+    while (line.empty()) {
+        line = readln(prompt);
+        if (!_in->isAlive())
+            return answer;
+        if (!line.empty())
+            answer = Util::toUpper(line.substr(0, 1)) == std::string(1, T::Yes);
+    }
+    return answer;
+}
+
+void Adventure::pressAnyKey() {
+    println();
+    readln(T::PressAnyKey);
+    println();
+}
+
+// ---- Commands ----
+
+std::optional<std::string> Adventure::readCommand() {
+    std::string line = readln(T::Prompt);
+    if (!_in->isAlive())
+        return std::nullopt;
+    return Util::trim(line);
+}
+
+std::vector<std::shared_ptr<Word>> Adventure::resolveWords(const std::string& text) {
+    std::vector<std::shared_ptr<Word>> words;
+    auto tokens = Util::split(text);
+    if (tokens.empty())
+        return words;
+    if (!_main.isVerbWord(tokens[0]))
+        throw VerbNotFoundException(tokens[0]);
+    words.push_back(verb(*_main.resolveSynonym(tokens[0], Main::VERB_WORD)));
+    for (std::size_t p = 1; p < tokens.size();) {
+        std::size_t taken = 0;
+        for (std::size_t n = std::min<std::size_t>(3, tokens.size() - p); n > 0 && !taken; --n) {
+            std::string candidate = tokens[p];
+            for (std::size_t i = 1; i < n; ++i)
+                candidate += " " + tokens[p + i];
+            if (int kind = _main.getWordKind(candidate)) {
+                words.push_back(word(*_main.resolveSynonym(candidate, kind)));
+                taken = n;
+            }
+        }
+        if (!taken)
+            throw WordNotFoundException(tokens[p]);
+        p += taken;
+    }
+    return words;
+}
+
+std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
+    std::string text = Util::toUpper(Util::trim(line));
+    for (const char* mark : {"'", "!", "*"})
+        text = Util::replace(text, mark, " ").value_or(text);
+    if (text.find('?') != std::string::npos) {
+        println(T::DontAskQuestions);
+        return nullptr;
+    }
+    Log::writeG(entity(), Log::INFO, T::Command + text + T::QuoteEnd);
+    std::string kept;
+    for (const auto& token : Util::split(text))
+        kept += _main.blankIfIgnorable(token) + " ";
+    std::vector<std::shared_ptr<Word>> words;
+    try {
+        words = resolveWords(kept);
+    } catch (const WordNotFoundException& unknown) {
+        println(T::WordNotFound + unknown.getWord() + T::WordNotFoundX);
+        Log::writeG(entity(), Log::WARN, T::UnknownWord + unknown.getWord() + T::QuoteEnd);
+        return nullptr;
+    } catch (const VerbNotFoundException& unknown) {
+        println(T::VerbNotFound + unknown.getVerb() + T::VerbNotFoundX);
+        Log::writeG(entity(), Log::WARN, T::UnknownVerb + unknown.getVerb() + T::QuoteEnd);
+        return nullptr;
+    }
+    if (words.empty()) {
+        println(T::EmptyPhrase);
+        return nullptr;
+    }
+    auto phrase = std::make_shared<const Phrase>(words);
+    _ctx->remove(playerKey("PHRASE"));
+    _ctx->setString(playerKey("PHRASE.VERB"), phrase->verb());
+    for (int n = 1; n <= phrase->items(); ++n)
+        _ctx->setString(playerKey("PHRASE.ITEMS." + std::to_string(n)), phrase->itemAt(n - 1));
+    Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
+    return phrase;
+}
+
+std::shared_ptr<Action> Adventure::resolveCommand(Location& location, const Phrase& phrase) {
+    return resolveCommand(location.name(), phrase);
+}
+
+std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, const Phrase& phrase,
+                                                  int startMask) {
+    const int items = phrase.items();
+    const long last = items > 30 ? startMask : (1L << items) - 1;
+    for (const std::string& set : {entity, std::string(ANY)}) {
+        // Only sets that bind this verb with this many words can match.
+        if (_main.hasBindings(set, phrase.verb(), phrase.size() - 1)) {
+            long mask = startMask;
+            do {
+                std::string key = phrase.verb();
+                for (int i = 1, k = 0; i < phrase.size(); ++i) {
+                    bool wild = phrase.kindAt(i) == Main::ITEM_WORD && (mask >> (items - ++k)) & 1;
+                    key += ":" + (wild ? std::string(ANY) : phrase.wordAt(i));
+                }
+                if (auto action = _main.getAction(set, key)) {
+                    Log::writeG(this->entity(), Log::INFO,
+                                T::ResolvedAction + set + ":" + key + T::QuoteEnd);
+                    return action;
+                }
+            } while (++mask <= last);
+        }
+        if (set == ANY)
+            break;
+    }
+    Log::writeG(this->entity(), Log::WARN, T::UnresolvedAction);
+    return nullptr;
+}
+
+bool Adventure::executeCommand(std::shared_ptr<const Phrase> phrase) {
+    auto here = getLocation();
+    auto action = here ? resolveCommand(*here, *phrase) : resolveCommand(ANY, *phrase);
+    if (action) {
+        executeAction(*action);
+        onCommandDo(*phrase);
+        return true;
+    }
+    println(T::CantUnderstand);
+    onCommandUnknown(*phrase);
+    return false;
 }
 
 } // namespace zanfir

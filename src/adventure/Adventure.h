@@ -3,7 +3,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace zanfir {
 
@@ -19,15 +21,20 @@ class Phrase;
 class User;
 class Word;
 
-// One player's game session: its input and output, its player and the
-// context it plays in, and the operations through which actions reach the
-// world.
-class Adventure {
+// One player's game session, run on a thread of its own: the login, the
+// command loop, and the operations through which actions change the world
+// and fire the adventure's events.
+class Adventure : public std::enable_shared_from_this<Adventure> {
 public:
     Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out);
     virtual ~Adventure();
     Adventure(const Adventure&) = delete;
     Adventure& operator=(const Adventure&) = delete;
+
+    // Runs the session on a new detached thread.
+    void start();
+    // The whole session: login, the command loop, the logout.
+    virtual void run();
 
     virtual Input& in() const { return *_in; }
     virtual Output& out() const { return *_out; }
@@ -38,32 +45,84 @@ public:
     virtual std::string userName() const;
     virtual bool isRunning() const { return _running; }
     virtual bool isDead() const { return !_running; }
+    // The login dialogue; true when a player is logged in.
+    virtual bool init();
     virtual void quit() { _running = false; }
 
     // The player of this session and the context it plays in.
-    virtual void setUser(std::shared_ptr<User> user, std::shared_ptr<Context> context);
+    void setUser(std::shared_ptr<User> user, std::shared_ptr<Context> context);
     std::shared_ptr<Context> context() const { return _ctx; }
     Main& main() const { return _main; }
+    // The log's entity for this session: "Adventure [name]".
+    std::string entity() const;
 
     // The player's position.
     virtual std::shared_ptr<Location> getLocation();
+    virtual void setLocation(std::shared_ptr<Location> location);
+    virtual bool isLocationSeen(Location& location);
+    virtual void setLocationSeen(Location& location);
+    virtual void setLocationNotSeen(Location& location);
 
-    // Queries on items for this session's player.
+    // Items, for this session's player.
     virtual std::shared_ptr<Location> getItemLocation(Item& item);
+    virtual void setItemLocation(Item& item, std::shared_ptr<Location> location);
+    // Every item here but the player, players included, in load order.
+    virtual std::vector<std::shared_ptr<Item>> getItemsHere();
+    virtual std::vector<std::shared_ptr<Item>> getItemsCarried();
+    virtual void takeItem(Item& item);
+    virtual void dropItem(Item& item);
     virtual bool isItemPresent(Item& item);
     virtual bool isItemHere(Item& item);
     virtual bool isItemUser(Item& item);
     virtual bool isItemMyself(Item& item);
     virtual bool isItemCarried(Item& item);
     virtual bool isItemSeen(Item& item);
+    virtual void setItemSeen(Item& item);
     virtual bool isItemOwned(Item& item);
     virtual bool isItemHidden(Item& item);
+    virtual void hideItem(Item& item);
+    virtual void unhideItem(Item& item);
+
+    // Event hooks.
+    virtual void onCommandPromptEnter();
+    virtual void onCommandPromptExit();
+    virtual void onCommandDo(const Phrase& phrase);
+    virtual void onCommandUnknown(const Phrase& phrase);
+    virtual void onItemTake(Item& item);
+    virtual void onItemDrop(Item& item);
+    virtual void onItemHide(Item& item);
+    virtual void onItemUnhide(Item& item);
+    virtual void onItemLocationEnter(Item& item, Location& location);
+    virtual void onItemLocationExit(Item& item, Location& location);
+    virtual void onItemSeen(Item& item);
+    virtual void onLocationEnter(Location& location);
+    virtual void onLocationExit(Location& location);
+    virtual void onLocationSeen(Location& location);
+    virtual void onLocationItemEnter(Location& location, Item& item);
+    virtual void onLocationItemExit(Location& location, Item& item);
 
     // World lookups.
     virtual std::shared_ptr<Location> location(const std::string& name);
     virtual std::shared_ptr<Item> item(const std::string& name);
+    // The item of that name, or none.
+    std::shared_ptr<Item> findItem(const std::string& name);
     virtual std::shared_ptr<Word> verb(const std::string& text);
     virtual std::shared_ptr<Word> word(const std::string& text);
+    virtual std::shared_ptr<Description> messageIntro();
+    virtual std::shared_ptr<Description> messageDead();
+    virtual std::shared_ptr<Description> message(const std::string& name);
+
+    // The single player's saved game; multi-user mode saves nothing here.
+    virtual bool serialize();
+    virtual bool deserialize();
+    virtual bool isIntroSeen();
+    virtual void setIntroSeen();
+
+    // The scene.
+    virtual void printQuotes();
+    virtual void printLocation();
+    virtual void printItems();
+    virtual void printUsers();
 
     virtual void print(Description& description);
     virtual void println(Description& description);
@@ -74,12 +133,36 @@ public:
     virtual void println();
     virtual std::string readln();
     virtual std::string readln(const std::string& prompt);
+    virtual std::string readlnH(const std::string& prompt);
+    virtual std::optional<std::string> readUserName();
+    virtual std::optional<std::string> readUserPassword();
+    virtual std::optional<std::string> readUserPasswordAgain();
+    virtual bool askYesNoQuestion(const std::string& prompt);
+    virtual void pressAnyKey();
 
+    // Commands.
+    virtual std::optional<std::string> readCommand();
+    virtual std::vector<std::shared_ptr<Word>> resolveWords(const std::string& text);
+    virtual std::shared_ptr<const Phrase> parseCommand(const std::string& line);
+    virtual std::shared_ptr<Action> resolveCommand(Location& location, const Phrase& phrase);
+    virtual std::shared_ptr<Action> resolveCommand(const std::string& entity, const Phrase& phrase,
+                                                   int mask = 0);
+    virtual bool executeCommand(std::shared_ptr<const Phrase> phrase);
+
+    virtual void fireEvent(const std::string& name, const std::optional<std::string>& a = {},
+                           const std::optional<std::string>& b = {});
     // Runs an action for this session, in a view of the state that shows
     // "GLOBAL", "USER" (this player) and the player's variables by name.
     virtual bool executeAction(Action& action);
 
 private:
+    void play();
+    std::string playerKey(const std::string& leaf) const;
+    std::string savedGameFile() const;
+    void fireBoth(const std::string& name, const std::string& first);
+    void fireFour(const std::string& name, const std::string& first, const std::string& second);
+    void refuse(const std::string& message);
+
     Main& _main;
     std::unique_ptr<Input> _in;
     std::unique_ptr<Output> _out;
@@ -87,6 +170,7 @@ private:
     std::shared_ptr<User> _user_item;
     std::shared_ptr<const Phrase> _curr_phrase;
     std::atomic<bool> _running{false};
+    bool _started = false;
 };
 
 } // namespace zanfir

@@ -134,8 +134,7 @@ std::string Config::getD(const std::string& name, const Section& section,
 std::vector<std::string> Config::variables(const Section& section) const {
     std::vector<std::string> names;
     std::string prefix = section ? Util::toUpper(Util::trim(*section)) + "/" : "";
-    for (const auto& entry : _variables) {
-        const std::string& k = entry.first;
+    for (const auto& k : _order) {
         if (!section && k.find('/') == std::string::npos)
             names.push_back(k);
         else if (section && k.starts_with(prefix))
@@ -226,8 +225,11 @@ void Config::load() {
     std::string section, name, value;
     bool pending = false;
     auto store = [&] {
-        if (pending)
-            _variables.insert_or_assign(key(name, section), value);
+        if (pending) {
+            auto [slot, added] = _variables.insert_or_assign(key(name, section), value);
+            if (added)
+                _order.push_back(slot->first);
+        }
         pending = false;
         value.clear();
     };

@@ -34,7 +34,8 @@ public:
     std::string getD(const std::string& name, const std::string& fallback) const;
     std::string getD(const std::string& name, const Section& section,
                      const std::string& fallback) const;
-    // Names of a section's variables; without a section, those outside any.
+    // Names of a section's variables, in file order; without a section,
+    // those outside any.
     std::vector<std::string> variables(const Section& section = std::nullopt) const;
     // Section names in file order, one per header line.
     const std::vector<std::string>& sections() const { return _sections; }
@@ -64,6 +65,7 @@ private:
     std::string _path;
     std::string _baseDir;
     std::unordered_map<std::string, std::string> _variables;
+    std::vector<std::string> _order; // keys in the order first defined
     std::vector<std::string> _sections;
 };
 

@@ -187,6 +187,17 @@ void Util::setRowLength(int length) {
 }
 
 std::string Util::wordWrap(const std::string& text, bool crlf, int column) {
+    // A line feed of the text ends its row: each line is wrapped on its own.
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
+        out += wrapLine(text.substr(start, feed - start), crlf, column) + "\n";
+        column = 0;
+    }
+    return out + wrapLine(text.substr(start), crlf, column);
+}
+
+std::string Util::wrapLine(const std::string& text, bool crlf, int column) {
     const long rows = rowLength();
     const auto at = characterStarts(text);
     const long count = static_cast<long>(at.size()) - 1;
@@ -202,7 +213,7 @@ std::string Util::wordWrap(const std::string& text, bool crlf, int column) {
         long found = -1;
         for (long i = k; i >= 0; --i) {
             char c = text[at[begin + i]];
-            if (c == ' ' || c == '\n') {
+            if (c == ' ') {
                 found = i;
                 break;
             }

@@ -51,6 +51,9 @@ public:
 
     static void contextDump(const Context& context);
     static void contextDump(const Context& context, std::ostream& stream);
+
+private:
+    static std::string wrapLine(const std::string& text, bool crlf, int column);
 };
 
 } // namespace zanfir

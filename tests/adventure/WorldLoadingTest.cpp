@@ -114,7 +114,7 @@ TEST_F(LoadingTest, InventoryAndMap) {
     EXPECT_TRUE(main.isItemWord("PORTONE"));
 
     auto ingresso = main.getLocation("ingresso");
-    EXPECT_EQ(ingresso->descr().text(), "Sei nell'ingresso.");
+    EXPECT_EQ(ingresso->descr().text(), "nell'ingresso");
     EXPECT_FALSE(ingresso->hasLongDescription());
     EXPECT_EQ(ingresso->north(), "SALA");
     EXPECT_EQ(ingresso->getNextByDirection(Location::N), "SALA");
@@ -140,7 +140,8 @@ TEST_F(LoadingTest, InventoryAndMap) {
     }
     EXPECT_THROW(main.getUser("LANTERNA"), TypeMismatchException);
     EXPECT_THROW(main.getMessage("saluto"), MessageNotFoundException);
-    EXPECT_EQ(main.getEvent("ITEM-TAKE:*"), nullptr);
+    EXPECT_EQ(main.getEvent("ITEM-TAKE:*")->text(), "Preso.");
+    EXPECT_EQ(main.getEvent("ITEM-TAKE:LANTERNA"), nullptr);
 
     EXPECT_EQ(main.getIntro()->text(),
               "Benvenuto al castello. Trova la chiave e sali sulla torre.");
@@ -190,7 +191,7 @@ TEST_F(LoadingTest, WarningWhenCarriedItemMoves) {
     main.setLogEnabled(true);
     main.load();
     auto rows = logLines(dir.file("logs"));
-    ASSERT_EQ(rows.size(), 6u) << testing::PrintToString(rows);
+    ASSERT_EQ(rows.size(), 7u) << testing::PrintToString(rows);
     EXPECT_EQ(rows[0].substr(36), "Inizializzazione");
     EXPECT_EQ(rows[1].substr(36), "Caricamento dizionario");
     EXPECT_EQ(rows[2].substr(36), "Caricamento inventario");
@@ -198,6 +199,7 @@ TEST_F(LoadingTest, WarningWhenCarriedItemMoves) {
                        "locazione iniziale: 'SPADA'");
     EXPECT_EQ(rows[4].substr(36), "Oggetto trasportato spostato alla locazione iniziale: 'SCUDO'");
     EXPECT_EQ(rows[5].substr(36), "Caricamento mappa");
+    EXPECT_EQ(rows[6].substr(36), "Caricamento tavola delle azioni");
     Log::setGlobalLog(nullptr);
 }
 

@@ -108,9 +108,11 @@ TEST_F(WrapTest, RowBoundaries) {
     EXPECT_EQ(Util::wordWrap("abcdefghij klm", false, 70), "\nabcdefghij klm");
     EXPECT_EQ(Util::wordWrap("abc defghijkl", false, 70), "abc\ndefghijkl");
 
-    // A line feed inside the row is kept; one at the break is consumed.
-    std::string feeds = "ab\n" + std::string(76, 'c') + "\nd";
-    EXPECT_EQ(Util::wordWrap(feeds, false), "ab\n" + std::string(76, 'c') + "\nd");
+    // A line feed of the text ends its row: the next line starts at column 0.
+    std::string feeds = "ab\n" + std::string(76, 'c') + " dd\n\nx";
+    EXPECT_EQ(Util::wordWrap(feeds, false), feeds);
+    EXPECT_EQ(Util::wordWrap("abc\n" + words, true, 70),
+              "abc\n" + std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
 }
 
 TEST_F(WrapTest, LongWordsAndOddRowLengths) {

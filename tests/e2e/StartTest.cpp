@@ -20,13 +20,14 @@ protected:
 
 TEST_F(StartTest, LoadsTheWorldAndWaits) {
     Process zanfir({main, "-log"});
-    ASSERT_TRUE(waitUntil([&] { return log().size() >= 4; })) << testing::PrintToString(log());
+    ASSERT_TRUE(waitUntil([&] { return log().size() >= 5; })) << testing::PrintToString(log());
     auto rows = log();
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
     EXPECT_EQ(rows[0], "Main                           INFO Inizializzazione");
     EXPECT_EQ(rows[1].substr(36), "Caricamento dizionario");
     EXPECT_EQ(rows[2].substr(36), "Caricamento inventario");
     EXPECT_EQ(rows[3].substr(36), "Caricamento mappa");
+    EXPECT_EQ(rows[4].substr(36), "Caricamento tavola delle azioni");
     zanfir.kill();
     RunResult result = zanfir.finish();
     EXPECT_EQ(result.err, "");

@@ -1,0 +1,30 @@
+#include "adventure/action/ItemTake.h"
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "adventure/Item.h"
+#include "adventure/Phrase.h"
+
+namespace zanfir {
+
+bool ItemTake::run() {
+    Adventure& session = *adventure();
+    // An author's item must exist; a word of the player's may name none.
+    auto item = _item.empty() ? session.findItem(phrase()->item()) : session.item(_item);
+    if (!item || !session.isItemPresent(*item) || session.isItemHidden(*item)) {
+        println(T::DontSeeItHere);
+    } else if (!session.isItemHere(*item)) {
+        println(T::AlreadyHaveIt);
+    } else if (!item->visible()) {
+        println(T::CantTakeUnvisible);
+    } else if (!item->carriable()) {
+        println(T::CantTakeIt);
+    } else {
+        session.takeItem(*item);
+        session.setItemSeen(*item);
+        println(T::Done);
+    }
+    return true;
+}
+
+} // namespace zanfir

@@ -1,0 +1,22 @@
+#include "adventure/action/Load.h"
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "common/Log.h"
+#include "exception/SerializationException.h"
+
+namespace zanfir {
+
+bool Load::run() {
+    Adventure& session = *adventure();
+    try {
+        if (session.deserialize())
+            return true;
+    } catch (const SerializationException& error) {
+        Log::writeG(session.entity(), Log::WARN, error);
+    }
+    println(T::FileAccessError);
+    return false;
+}
+
+} // namespace zanfir

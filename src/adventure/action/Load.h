@@ -1,0 +1,13 @@
+#pragma once
+
+#include "adventure/Action.h"
+
+namespace zanfir {
+
+// Loads the player's saved game.
+class Load : public Action {
+public:
+    bool run() override;
+};
+
+} // namespace zanfir

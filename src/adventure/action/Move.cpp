@@ -1,0 +1,22 @@
+#include "adventure/action/Move.h"
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "adventure/Location.h"
+#include "adventure/Phrase.h"
+#include "adventure/Word.h"
+
+namespace zanfir {
+
+bool Move::run() {
+    Adventure& session = *adventure();
+    auto here = session.getLocation();
+    std::string next = here ? here->getNextByDirection(phrase()->verbWord()->getDirection()) : "";
+    if (next.empty())
+        println(T::CantGoThere);
+    else
+        session.setLocation(session.location(next));
+    return true;
+}
+
+} // namespace zanfir

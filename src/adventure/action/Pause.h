@@ -1,0 +1,13 @@
+#pragma once
+
+#include "adventure/Action.h"
+
+namespace zanfir {
+
+// Waits until the player presses Enter.
+class Pause : public Action {
+public:
+    bool run() override;
+};
+
+} // namespace zanfir

@@ -1,0 +1,22 @@
+#include "adventure/action/Save.h"
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "common/Log.h"
+#include "exception/SerializationException.h"
+
+namespace zanfir {
+
+bool Save::run() {
+    Adventure& session = *adventure();
+    try {
+        if (session.serialize())
+            return true;
+    } catch (const SerializationException& error) {
+        Log::writeG(session.entity(), Log::WARN, error);
+    }
+    println(T::FileWriteError);
+    return false;
+}
+
+} // namespace zanfir

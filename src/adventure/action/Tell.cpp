@@ -1,0 +1,42 @@
+#include "adventure/action/Tell.h"
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "adventure/Phrase.h"
+#include "adventure/User.h"
+#include "common/Input.h"
+#include "common/Util.h"
+
+namespace zanfir {
+
+bool Tell::run() {
+    Adventure& session = *adventure();
+    std::vector<std::shared_ptr<User>> hearers;
+    std::string prompt;
+    if (phrase()->isVerbOnly()) {
+        for (const auto& item : session.getItemsHere())
+            if (auto player = std::dynamic_pointer_cast<User>(item))
+                hearers.push_back(player);
+        prompt = T::WhatDoIHaveToSay;
+    } else {
+        auto player = std::dynamic_pointer_cast<User>(session.findItem(phrase()->item()));
+        if (player && !session.isItemPresent(*player)) {
+            println(T::NotHereNow);
+            return true;
+        }
+        if (player)
+            hearers.push_back(player);
+        prompt = T::WhatDoIHaveToSayToHim;
+    }
+    if (hearers.empty()) {
+        println(T::GettingMad);
+        return true;
+    }
+    std::string text = Util::trim(readln(prompt));
+    if (!text.empty() && session.in().isAlive())
+        for (const auto& hearer : hearers)
+            hearer->putQuote(session.user(), text);
+    return true;
+}
+
+} // namespace zanfir

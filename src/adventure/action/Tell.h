@@ -1,0 +1,13 @@
+#pragma once
+
+#include "adventure/Action.h"
+
+namespace zanfir {
+
+// Says something to the players here, or to the one named.
+class Tell : public Action {
+public:
+    bool run() override;
+};
+
+} // namespace zanfir

@@ -1,0 +1,17 @@
+#include "adventure/action/Wait.h"
+
+#include <chrono>
+#include <thread>
+
+#include "T.h"
+
+namespace zanfir {
+
+bool Wait::run() {
+    println(T::AsYouWant);
+    if (_millisec > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(_millisec));
+    return true;
+}
+
+} // namespace zanfir
