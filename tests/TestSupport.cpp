@@ -186,12 +186,14 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
-std::string fixture(const std::string& name) {
-    return std::string(ZANFIR_SOURCE_DIR) + "/tests/adventures/" + name;
+std::string fixture(const std::string& name, bool bundled) {
+    return std::string(ZANFIR_SOURCE_DIR) + (bundled ? "/adventures/" : "/tests/adventures/") +
+           name;
 }
 
-std::string copyFixture(const std::string& name, const TempDir& dir) {
-    std::filesystem::copy(fixture(name), dir.path(), std::filesystem::copy_options::recursive);
+std::string copyFixture(const std::string& name, const TempDir& dir, bool bundled) {
+    std::filesystem::copy(fixture(name, bundled), dir.path(),
+                          std::filesystem::copy_options::recursive);
     return dir.file(name + ".zanfa");
 }
 

@@ -66,10 +66,11 @@ private:
 bool waitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
-// The folder of a test adventure in the source tree.
-std::string fixture(const std::string& name);
-// Copies a test adventure into `dir`; returns the path of its main file.
-std::string copyFixture(const std::string& name, const TempDir& dir);
+// The folder of an adventure in the source tree: a test adventure, or with
+// `bundled` one of those shipped with the program.
+std::string fixture(const std::string& name, bool bundled = false);
+// Copies an adventure into `dir`; returns the path of its main file.
+std::string copyFixture(const std::string& name, const TempDir& dir, bool bundled = false);
 // The log lines written in a folder, without their time stamps.
 std::vector<std::string> logLines(const std::string& folder);
 

@@ -19,6 +19,7 @@
 #include "common/Input.h"
 #include "common/Output.h"
 #include "common/Util.h"
+#include "common/ref/ObjectRef.h"
 
 namespace zanfir::test {
 
@@ -59,29 +60,18 @@ protected:
     void TearDown() override { Config::resetGlobalConfig(); }
 };
 
-// A session whose output goes to a socket pair, with a player placed in a
-// fresh single-player world.
+// A session whose output goes to a socket pair, with its player logged in
+// through the engine (numbered from 1 in each engine).
 class Session {
 public:
-    Session(TestMain& main, int id, const std::string& name,
-            std::shared_ptr<Context> context = nullptr) {
+    Session(Main& main, const std::string& name) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
         auto out = std::make_unique<Output>(_fd[0], false);
         auto in = std::make_unique<Input>(_fd[0], true, *out, false);
-        adventure = std::make_unique<Adventure>(main, std::move(in), std::move(out));
-        if (!context) {
-            context = std::make_shared<Context>();
-            main.fillGlobalContext(*context);
-        }
-        main.fillUserContext(*context, id);
-        user = std::make_shared<User>(id, Util::toUpper(name),
-                                      std::make_shared<Description>(main, name));
-        user->initHidden(false);
-        user->initLocation(Config::getG("LOCATION", "BEGINNING"));
-        auto global = std::get<std::shared_ptr<Context>>(*context->get("GLOBAL"));
-        auto mine = std::get<std::shared_ptr<Context>>(*context->get("USER." + std::to_string(id)));
-        user->init(&main, global.get(), mine.get());
-        adventure->setUser(user, context);
+        adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
+        ObjectRef holder;
+        user = main.addAdventure(adventure, holder, name, "");
+        adventure->setUser(user, holder.as<Context>());
     }
     ~Session() {
         close(_fd[0]);
@@ -103,11 +93,51 @@ public:
         ASSERT_EQ(::write(_fd[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
     }
 
-    std::unique_ptr<Adventure> adventure;
+    std::shared_ptr<Adventure> adventure;
     std::shared_ptr<User> user;
 
 private:
     int _fd[2] = {-1, -1};
 };
+
+// A real session on its own thread, talking over a socket pair as a
+// remote player would, without echo.
+class Client {
+public:
+    explicit Client(Main& main) {
+        socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
+        auto out = std::make_unique<Output>(_fd[0], false);
+        auto in = std::make_unique<Input>(_fd[0], true, *out, false);
+        session = std::make_shared<Adventure>(main, std::move(in), std::move(out));
+        session->start();
+    }
+    ~Client() {
+        hangUp();
+        close(_fd[0]);
+    }
+
+    // Everything the session wrote until `marker` appeared (the marker
+    // included); fails the test after the timeout.
+    std::string until(const std::string& marker,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void send(const std::string& line) {
+        ASSERT_EQ(::write(_fd[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    }
+    void hangUp() {
+        if (_fd[1] >= 0)
+            close(_fd[1]);
+        _fd[1] = -1;
+    }
+
+    std::shared_ptr<Adventure> session;
+
+private:
+    int _fd[2] = {-1, -1};
+    std::string _pending;
+};
+
+// Writes an adventure's files into `dir`: extension -> text.
+void writeAdventure(const TempDir& dir, const std::string& name,
+                    const std::map<std::string, std::string>& files);
 
 } // namespace zanfir::test

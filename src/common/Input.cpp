@@ -21,7 +21,11 @@ Input::Input(int stream, bool remote, Output& out, bool echo)
 std::string Input::readln(bool hidden) {
     if (_dead)
         return "";
-    return _remote ? readRemote(hidden) : readConsole();
+    std::string line = _remote ? readRemote(hidden) : readConsole();
+    // The terminal's own echo of Enter put the cursor back at column 0.
+    if (!line.empty() && line.back() == '\n')
+        _out.lineEnded();
+    return line;
 }
 
 bool Input::fill() {

@@ -18,6 +18,8 @@ public:
     virtual void println(const std::string& text);
 
     int column() const { return _pos; }
+    // The player's Enter ended the line on the terminal.
+    void lineEnded() { _pos = 0; }
 
 private:
     int _stream;

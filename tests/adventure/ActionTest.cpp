@@ -50,7 +50,7 @@ TEST_F(WorldTest, ThreadsRunOneActionWithTheirOwnState) {
         shared.start(session, ctx, nullptr); // keeps the phrase of this thread
         seen = {shared.adventure(), shared.context(), shared.phrase()};
     };
-    Session one(main, 1, "Uno"), two(main, 2, "Due");
+    Session one(main, "Uno"), two(main, "Due");
     auto ctxOne = std::make_shared<Context>(), ctxTwo = std::make_shared<Context>();
     auto take = phraseOf(main, "PRENDI", {"LANTERNA"});
     auto look = phraseOf(main, "GUARDA");
@@ -74,7 +74,7 @@ TEST_F(WorldTest, ThreadsRunOneActionWithTheirOwnState) {
 TEST_F(WorldTest, RunawayNestingFailsCleanly) {
     TestMain main("castello");
     main.load();
-    Session session(main, 1, "Uno");
+    Session session(main, "Uno");
     int runs = 0;
     ProbeAction loop([&](ProbeAction& self) {
         ++runs;
@@ -105,7 +105,7 @@ TEST_F(WorldTest, ParentsSilenceAndItemChecks) {
     EXPECT_FALSE(root.isParentOf(nullptr));
     EXPECT_FALSE(root.isParentOf(&other));
 
-    Session session(main, 1, "Uno"); // in INGRESSO, where the lantern lies
+    Session session(main, "Uno"); // in INGRESSO, where the lantern lies
     bool result = true;
     int mask = 0;
     ProbeAction checker([&](ProbeAction& self) {

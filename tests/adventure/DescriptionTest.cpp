@@ -84,7 +84,7 @@ TEST_F(DescriptionTest, Parsing) {
 }
 
 TEST_F(DescriptionTest, Running) {
-    Session session(*main, 1, "Uno");
+    Session session(*main, "Uno");
     Description text(*main, "Vedi {mark} qui.");
     session.adventure->print(text);
     EXPECT_EQ(session.output(), "Vedi * qui.");

@@ -20,8 +20,8 @@ protected:
         main = std::make_unique<TestMain>("castello", true);
         main->load();
         shared = main->getGlobalContext();
-        mario = std::make_unique<Session>(*main, 1, "Mario", shared);
-        luigi = std::make_unique<Session>(*main, 2, "Luigi", shared);
+        mario = std::make_unique<Session>(*main, "Mario");
+        luigi = std::make_unique<Session>(*main, "Luigi");
     }
 
     std::unique_ptr<TestMain> main;
@@ -137,14 +137,14 @@ TEST_F(ItemStateTest, PlayersAndQuotes) {
 TEST_F(WorldTest, InitialStateOfANewPlayer) {
     TestMain main("castello");
     main.load();
-    Session session(main, 3, "Anna");
+    Session session(main, "Anna");
     Context& ctx = session.ctx();
     // Items carried from the start are in the inventory and seen.
-    EXPECT_TRUE(ctx.getBoolean("USER.3.INVENTORY.SPADA"));
-    EXPECT_TRUE(ctx.getBoolean("USER.3.SEEN.ITEMS.SPADA"));
-    EXPECT_FALSE(ctx.getBoolean("USER.3.INVENTORY.LANTERNA"));
-    EXPECT_TRUE(ctx.exist("USER.3.SEEN.ITEMS.LANTERNA"));
-    EXPECT_EQ(ctx.getString("USER.3.LOCATION"), "INGRESSO");
+    EXPECT_TRUE(ctx.getBoolean("USER.1.INVENTORY.SPADA"));
+    EXPECT_TRUE(ctx.getBoolean("USER.1.SEEN.ITEMS.SPADA"));
+    EXPECT_FALSE(ctx.getBoolean("USER.1.INVENTORY.LANTERNA"));
+    EXPECT_TRUE(ctx.exist("USER.1.SEEN.ITEMS.LANTERNA"));
+    EXPECT_EQ(ctx.getString("USER.1.LOCATION"), "INGRESSO");
     EXPECT_EQ(ctx.getString("GLOBAL.ITEMS.SPADA.LOCATION"), "");
     EXPECT_FALSE(ctx.getBoolean("GLOBAL.ITEMS.SPADA.HIDDEN"));
     EXPECT_TRUE(ctx.getBoolean("GLOBAL.ITEMS.ANNA.USER"));

@@ -94,9 +94,13 @@ TEST_F(IOTest, ConsoleReadsLineByLine) {
     std::string text = "nord\r\nprendi la lampada\n" + std::string(300, 'x') + "\n\nlast";
     ASSERT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     close(fds[1]);
-    Output out(STDOUT_FILENO, false);
+    Pair screen;
+    Output out(screen.fd[0], false);
     Input in(fds[0], false, out, false);
+    out.print("Cosa devo fare? ");
+    EXPECT_EQ(out.column(), 16);
     EXPECT_EQ(in.readln(), "nord\r\n");
+    EXPECT_EQ(out.column(), 0); // the player's Enter ended the row
     EXPECT_EQ(in.readln(), "prendi la lampada\n");
     EXPECT_EQ(in.readln(), std::string(256, 'x'));
     EXPECT_EQ(in.readln(), std::string(44, 'x') + "\n");

@@ -1,0 +1,189 @@
+#include <gtest/gtest.h>
+
+#include "WorldSupport.h"
+#include "exception/Exception.h"
+
+using namespace zanfir;
+using namespace zanfir::test;
+
+namespace {
+
+const std::string NAME = "Qual'e' il tuo nome? ";
+const std::string PASSWORD = "Qual'e' la tua password? ";
+const std::string AGAIN = "Riscrivi la tua password, per favore: ";
+const std::string PROMPT = "Cosa devo fare? ";
+
+class LoginTest : public WorldTest {
+protected:
+    std::unique_ptr<TestMain> engine(bool multiuser) {
+        Config::resetGlobalConfig();
+        auto main = std::make_unique<TestMain>("castello", multiuser, dir.path());
+        main->load();
+        return main;
+    }
+
+    // Answers every question of a new player's login.
+    static void join(Client& client, const std::string& name, const std::string& password) {
+        client.until(NAME);
+        client.send(name + "\n");
+        client.until(PASSWORD);
+        client.send(password + "\n");
+        client.until(AGAIN);
+        client.send(password + "\n");
+    }
+
+    void SetUp() override {
+        WorldTest::SetUp();
+        copyFixture("castello", dir);
+    }
+
+    TempDir dir;
+};
+
+TEST_F(LoginTest, NamesOfOneSinglePlayer) {
+    auto main = engine(false);
+    Client client(*main);
+    client.until(NAME);
+    // Empty lines ask again silently; the other refusals say why.
+    const std::pair<const char*, const char*> refused[] = {
+        {"   ", ""},
+        {"mario rossi", "\n- Usa nomi di una sola parola, per favore.\n\n"},
+        {"lume", "\n- Non puoi usare un nome meno ambiguo?\n\n"},
+        {"CHIAVINA", "\n- Non puoi usare un nome meno ambiguo?\n\n"},
+        {"gli", "\n- Non puoi usare un nome meno ambiguo?\n\n"},
+        {"ma.rio", "\n- Non puoi usare un nome meno ambiguo?\n\n"},
+        {"../../etc", "\n- Non puoi usare un nome meno ambiguo?\n\n"},
+        {"a\x01", "\n- Non puoi usare un nome meno ambiguo?\n\n"},
+    };
+    for (const auto& [name, answer] : refused) {
+        client.send(std::string(name) + "\n");
+        EXPECT_EQ(client.until(NAME), answer + NAME) << name;
+    }
+    client.send("  nICCOLò  \n"); // no password in single-player mode
+    std::string start = client.until(PROMPT);
+    EXPECT_EQ(client.session->userName(), "Niccolò");
+    EXPECT_NE(start.find("Benvenuto al castello."), std::string::npos);
+    EXPECT_EQ(main->getUser("NICCOLÒ"), client.session->user());
+    EXPECT_TRUE(main->isItemWord("NICCOLÒ"));
+    client.hangUp();
+    ASSERT_TRUE(waitUntil([&] { return !main->isRunning() && client.session->isDead(); }));
+    EXPECT_FALSE(main->existItem("NICCOLÒ")); // handed back at the end
+}
+
+TEST_F(LoginTest, PasswordsInASharedWorld) {
+    auto main = engine(true);
+    Client first(*main);
+    first.until(NAME);
+    first.send("Mario\n");
+    first.until(PASSWORD);
+    first.send(" abc \n");
+    EXPECT_EQ(first.until(PASSWORD),
+              "\n- La password deve essere lunga almeno 4 caratteri.\n\n" + PASSWORD);
+    first.send("abcd\n");
+    first.until(AGAIN);
+    first.send("abce\n");
+    EXPECT_EQ(first.until(NAME),
+              "\n- La seconda volta hai scritto una password diversa dalla prima.\n\n" + NAME);
+    first.send("Mario\n");
+    first.until(PASSWORD);
+    first.send("segreto\n");
+    first.until(AGAIN);
+    first.send("segreto\n");
+    first.until(PROMPT);
+    EXPECT_EQ(first.session->userID(), 1);
+    EXPECT_TRUE(fileExists(main->stateFile())); // saved at the first idle moment
+
+    // While Mario plays, his name is a word of the game.
+    Client second(*main);
+    second.until(NAME);
+    second.send("mario\n");
+    EXPECT_EQ(second.until(NAME), "\n- Non puoi usare un nome meno ambiguo?\n\n" + NAME);
+
+    // Players see each other and talk.
+    second.send("Luigi\n");
+    second.until(PASSWORD);
+    second.send("password\n");
+    second.until(AGAIN);
+    second.send("password\n");
+    std::string scene = second.until(PROMPT);
+    EXPECT_NE(scene.find("Qui c'e' Mario."), std::string::npos) << scene;
+    second.send("parla\n");
+    second.until("Cosa devo dire? ");
+    second.send("  ciao Mario \n");
+    second.until(PROMPT);
+    first.send("guarda\n");
+    EXPECT_NE(first.until(PROMPT).find("Luigi dice << ciao Mario >>.\n\n"), std::string::npos);
+
+    // Once Mario has left, his password is asked and checked.
+    first.hangUp();
+    ASSERT_TRUE(waitUntil([&] { return first.session->isDead() && !main->isItemWord("MARIO"); }));
+    Client third(*main);
+    third.until(NAME);
+    third.send("mario\n");
+    third.until(PASSWORD);
+    third.send("SEGRETO\n");
+    EXPECT_EQ(third.until(NAME), "\n- Mi dispiace, la password non e' corretta.\n\n" + NAME);
+    third.send("mario\n");
+    third.until(PASSWORD);
+    third.send("segreto\n");
+    third.until(PROMPT);
+    EXPECT_EQ(third.session->userID(), 1);
+}
+
+TEST_F(LoginTest, OnePlayerPlaysOnceAtATime) {
+    auto main = engine(true);
+    Session mario(*main, "Mario");
+    try {
+        Session again(*main, "Mario");
+        ADD_FAILURE() << "admitted twice";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "- Questo giocatore e' gia' in gioco.");
+    }
+    EXPECT_EQ(main->getUser("MARIO"), mario.user);
+}
+
+TEST_F(LoginTest, SharedStateSurvivesARestart) {
+    {
+        auto main = engine(true);
+        main->setDumpEnabled(true);
+        Client mario(*main);
+        testing::internal::CaptureStderr();
+        join(mario, "Mario", "segreto");
+        mario.until(PROMPT);
+        mario.send("prendi lanterna\n");
+        mario.until(PROMPT);
+        mario.send("nord\n");
+        mario.until(PROMPT);
+        std::string dump = testing::internal::GetCapturedStderr();
+        EXPECT_NE(dump.find("[GLOBAL]\n"), std::string::npos);
+        EXPECT_NE(dump.find("      LOCATION: 'SALA'"), std::string::npos) << dump;
+        mario.send("basta\n");
+        mario.until("- Vuoi smettere di giocare? ");
+        mario.send("si\n");
+        mario.until("- Premi <invio> per continuare... ");
+        mario.send("\n");
+        ASSERT_TRUE(waitUntil([&] { return mario.session->isDead(); }));
+    }
+    auto state = Context::deserialize(dir.file("castello.gcontext"));
+    EXPECT_EQ(state->getString("USER.1.NAME"), "Mario");
+    EXPECT_EQ(state->getString("USER.1.LOCATION"), "SALA");
+    EXPECT_TRUE(state->getBoolean("USER.1.INVENTORY.LANTERNA"));
+
+    auto main = engine(true);
+    Client mario(*main), anna(*main);
+    mario.until(NAME);
+    mario.send("MARIO\n");
+    mario.until(PASSWORD);
+    mario.send("segreto\n");
+    std::string back = mario.until(PROMPT);
+    EXPECT_NE(back.find("Sei in una grande sala."), std::string::npos) << back;
+    EXPECT_EQ(back.find("Benvenuto"), std::string::npos); // the introduction once
+    EXPECT_EQ(mario.session->userID(), 1);
+    join(anna, "Anna", "nuovanuova");
+    anna.until(PROMPT);
+    EXPECT_EQ(anna.session->userID(), 2);
+    mario.send("cosa\n");
+    EXPECT_NE(mario.until(PROMPT).find("- una lanterna"), std::string::npos);
+}
+
+} // namespace

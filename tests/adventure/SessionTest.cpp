@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "WorldSupport.h"
+#include "adventure/Item.h"
+#include "adventure/Location.h"
+#include "adventure/Phrase.h"
+#include "common/Log.h"
+
+using namespace zanfir;
+using namespace zanfir::test;
+
+namespace {
+
+// Runs a function of the test where a block {probe} stands in a text.
+class Probe : public Action {
+public:
+    explicit Probe(std::function<void(Probe&)> work) : _work(std::move(work)) {}
+    bool run() override {
+        _work(*this);
+        return true;
+    }
+
+private:
+    std::function<void(Probe&)> _work;
+};
+
+const std::string DICTIONARY = "[IGNORE]\nARTICOLI=il, la, l\n"
+                               "[VERBS]\nAPRI=\nSPINGI=\n"
+                               "[ITEMS]\nCHIAVE=\nPORTA=\nASCIA=\nSCRIGNO=\nSPADA=\n"
+                               "PIETRA=pietra rossa grande\nROSSA=\n"
+                               "[ADVERBS]\nPIANO=\n";
+
+class SessionTest : public WorldTest {
+protected:
+    std::unique_ptr<TestMain> load(const std::string& map, const std::string& inventory,
+                                   const std::string& actionset, bool multiuser = false) {
+        writeAdventure(dir, "prova",
+                       {{"zanfa", "[BEGINNING]\nLOCATION=SALA\n"},
+                        {"dictionary", DICTIONARY},
+                        {"map", map},
+                        {"inventory", inventory},
+                        {"actionset", actionset}});
+        ::mkdir(dir.file("logs").c_str(), 0755);
+        Config::resetGlobalConfig();
+        auto main = std::make_unique<TestMain>("prova", multiuser, dir.path());
+        main->blocks["{probe}"] = [this] {
+            return std::make_shared<Probe>([this](Probe& self) { probe(self); });
+        };
+        main->load();
+        return main;
+    }
+
+    std::shared_ptr<const Phrase> parse(Session& session, const std::string& line) {
+        return session.adventure->parseCommand(line);
+    }
+
+    TempDir dir;
+    std::function<void(Probe&)> probe = [](Probe&) {};
+};
+
+const std::string TWO_ROOMS = "[SALA]\nDESCR=in sala\nLONG-DESCR=Una grande sala.\nNORTH=CORTE\n"
+                              "ITEMS=chiave, porta, pietra\n"
+                              "[CORTE]\nDESCR=in corte\nSOUTH=SALA\n";
+const std::string ITEMS = "[CHIAVE]\nDESCR=una chiave\n"
+                          "[PORTA]\nDESCR=una porta\nCARRIABLE=FALSE\n"
+                          "[PIETRA]\nDESCR=una pietra\nVISIBLE=FALSE\n";
+
+TEST_F(SessionTest, EventsFireInKeyOrder) {
+    auto main = load(TWO_ROOMS, ITEMS,
+                     "[EVENTS]\n"
+                     "ITEM-TAKE:CHIAVE=\"[take chiave]\"\n"
+                     "ITEM-TAKE:*=\"[take *]\"\n"
+                     "ITEM-LOCATION-EXIT:CHIAVE:SALA=\"[ile chiave:sala]\"\n"
+                     "LOCATION-ITEM-EXIT:*:*=\"[lie *:*]\"\n"
+                     "ITEM-LOCATION-ENTER:*:*={probe}\n"
+                     "ITEM-DROP:*=\"[drop]\"\n"
+                     "LOCATION-EXIT:SALA=\"[exit sala]\"\n"
+                     "LOCATION-ENTER:*=\"[enter *]\"\n");
+    Session mario(*main, "Mario");
+    Adventure& session = *mario.adventure;
+    auto chiave = main->getItem("CHIAVE");
+    std::string seenItem, seenLocation;
+    bool carriedThen = false;
+    probe = [&](Probe& self) {
+        seenItem = self.context()->getString("USER.EVENT.ITEM");
+        seenLocation = self.context()->getString("USER.EVENT.LOCATION");
+        carriedThen = session.isItemCarried(*chiave);
+        self.print("[ile *:*]");
+    };
+    session.takeItem(*chiave);
+    EXPECT_EQ(mario.output(), "[ile chiave:sala][lie *:*][take chiave][take *]");
+    EXPECT_EQ(mario.ctx().getString("USER.1.EVENT.ITEM"), "*"); // the last handler's key
+    session.setLocation(main->getLocation("corte"));
+    EXPECT_EQ(mario.output(), "[exit sala][enter *]");
+    session.setLocation(main->getLocation("CORTE")); // already there: nothing
+    EXPECT_EQ(mario.output(), "");
+    session.dropItem(*chiave);
+    EXPECT_EQ(mario.output(), "[ile *:*]\n[drop]"); // the row was full
+    EXPECT_EQ(seenItem, "*");
+    EXPECT_EQ(seenLocation, "*");
+    EXPECT_TRUE(carriedThen); // the enter events of a drop run while it is carried
+    EXPECT_EQ(session.getItemLocation(*chiave)->name(), "CORTE");
+}
+
+TEST_F(SessionTest, RunawayEventsHitTheDepthGuard) {
+    auto main = load(TWO_ROOMS, ITEMS, "[EVENTS]\nLOCATION-ENTER:*={probe}\n");
+    probe = [&](Probe& self) {
+        Adventure& session = *self.adventure();
+        auto here = session.getLocation()->name();
+        session.setLocation(session.location(here == "SALA" ? "CORTE" : "SALA"));
+    };
+    main->setLogEnabled(true);
+    Client client(*main);
+    client.until("Qual'e' il tuo nome? ");
+    client.send("Mario\n");
+    client.until("Cosa devo fare? ");
+    client.send("nord\n");
+    ASSERT_TRUE(waitUntil([&] { return client.session->isDead(); }));
+    auto rows = logLines(dir.file("logs"));
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const std::string& row) {
+        return row.find("FAIL Eccezione Exception: Esecuzione interrotta") != std::string::npos;
+    })) << testing::PrintToString(rows);
+    EXPECT_EQ(rows.back().substr(36), "Termine avventura\r");
+    Log::setGlobalLog(nullptr);
+}
+
+TEST_F(SessionTest, Scene) {
+    auto main = load(TWO_ROOMS,
+                     "[CHIAVE]\nDESCR=una chiave\nFIRST-DESCR=Una chiave luccica.\n"
+                     "[PORTA]\nDESCR=una porta\nCARRIABLE=FALSE\n"
+                     "[PIETRA]\nDESCR=una pietra\nVISIBLE=FALSE\n"
+                     "[PIETRA/EVENTS]\nITEM-SEEN=never\n",
+                     "[EVENTS]\nLOCATION-SEEN:SALA=\"[seen sala] \"\n"
+                     "ITEM-SEEN:CHIAVE=\"[seen chiave] \"\n",
+                     true);
+    Session mario(*main, "Mario"), luigi(*main, "Luigi");
+    Adventure& session = *mario.adventure;
+    session.printLocation();
+    session.printItems();
+    session.printUsers();
+    EXPECT_EQ(mario.output(), "[seen sala] Una grande sala.\n"
+                              "[seen chiave] Una chiave luccica.\n"
+                              "Vedo una porta.\n"
+                              "Qui c'e' Luigi.\n");
+    EXPECT_TRUE(session.isItemSeen(*luigi.user));
+    session.printLocation();
+    session.printItems();
+    EXPECT_EQ(mario.output(), "Sei in sala.\nVedo una chiave.\nVedo una porta.\n");
+
+    mario.user->putQuote(luigi.user, "ciao");
+    mario.user->putQuote(luigi.user, "come va?");
+    session.printQuotes();
+    EXPECT_EQ(mario.output(), "Luigi dice << ciao >>.\n\nLuigi dice << come va? >>.\n\n");
+    session.printQuotes();
+    EXPECT_EQ(mario.output(), "");
+    // Hidden items and hidden players are not listed.
+    session.hideItem(*main->getItem("PORTA"));
+    session.printItems();
+    EXPECT_EQ(mario.output(), "Vedo una chiave.\n");
+}
+
+TEST_F(SessionTest, CommandsBecomePhrases) {
+    auto main = load(TWO_ROOMS, ITEMS, "");
+    Session mario(*main, "Mario");
+    Context& ctx = mario.ctx();
+
+    auto phrase = parse(mario, " spingi l'ascia! ");
+    ASSERT_NE(phrase, nullptr);
+    EXPECT_EQ(phrase->toString(), "SPINGI ASCIA");
+    EXPECT_EQ(ctx.getString("USER.1.PHRASE.VERB"), "SPINGI");
+    EXPECT_EQ(ctx.getString("USER.1.PHRASE.ITEMS.1"), "ASCIA");
+    EXPECT_EQ(parse(mario, "apri piano porta scrigno")->toString(), "APRI PIANO PORTA SCRIGNO");
+    EXPECT_EQ(ctx.getString("USER.1.PHRASE.ITEMS.2"), "SCRIGNO");
+    EXPECT_EQ(parse(mario, "apri *")->toString(), "APRI");
+    EXPECT_FALSE(ctx.exist("USER.1.PHRASE.ITEMS.1"));
+
+    // The longest dictionary expression wins.
+    EXPECT_EQ(parse(mario, "spingi pietra rossa grande rossa")->toString(), "SPINGI PIETRA ROSSA");
+    EXPECT_EQ(mario.output(), "");
+
+    const std::pair<const char*, const char*> refused[] = {
+        {"dove sono?", "Non si risponde ad una domanda con una domanda.\n"},
+        {"il la", "- Beh?\n"},
+        {"porta", "- Non conosco il verbo 'PORTA'.\n"},
+        {"apri tavolo", "- Non conosco la parola 'TAVOLO'.\n"},
+        {"apri spingi", "- Non conosco la parola 'SPINGI'.\n"},
+    };
+    for (const auto& [line, answer] : refused) {
+        EXPECT_EQ(parse(mario, line), nullptr) << line;
+        EXPECT_EQ(mario.output(), answer) << line;
+    }
+    EXPECT_EQ(ctx.getString("USER.1.PHRASE.VERB"), "SPINGI"); // refused lines change nothing
+}
+
+TEST_F(SessionTest, BindingsResolveFromSpecificToDefault) {
+    auto main = load(TWO_ROOMS, ITEMS,
+                     "[ACTIONS]\n"
+                     "*:APRI:*:*=default\n"
+                     "SALA:APRI:*:PORTA=\"wild first\"\n"
+                     "SALA:APRI:CHIAVE:*=\"wild second\"\n"
+                     "*:APRI:PIANO:*=\"adverb\"\n"
+                     "[EVENTS]\nCOMMAND-DO=\"[do]\"\nCOMMAND-UNKNOWN=\"[unknown]\"\n");
+    Session mario(*main, "Mario");
+    Adventure& session = *mario.adventure;
+    auto run = [&](const std::string& line) {
+        session.executeCommand(parse(mario, line));
+        return mario.output();
+    };
+    EXPECT_EQ(run("apri chiave porta"), "wild second\n[do]");
+    EXPECT_EQ(run("apri scrigno porta"), "wild first\n[do]");
+    EXPECT_EQ(run("apri scrigno ascia"), "default\n[do]");
+    EXPECT_EQ(run("apri piano chiave"), "adverb\n[do]");
+    EXPECT_EQ(run("apri piano"), "- Non capisco.\n[unknown]");
+    session.setLocation(main->getLocation("CORTE"));
+    EXPECT_EQ(run("apri chiave porta"), "default\n[do]");
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "TestSupport.h"
+
+using namespace zanfir::test;
+
+namespace {
+
+const std::string BANNER = "Zanfir v. 1.00 - Interprete Java di avventure testuali\n"
+                           "Avventure testuali in italiano, da soli alla console o insieme in "
+                           "rete\n\n";
+const std::string PROMPT = "\n\n\nCosa devo fare? ";
+
+class ConsoleGameTest : public ::testing::Test {
+protected:
+    // A two-room adventure written for the test.
+    std::string smallAdventure(const std::string& settings = "") {
+        writeFile(dir.file("orto.zanfa"),
+                  settings + "[BEGINNING]\nINTRO=Benvenuto.\nLOCATION=CUCINA\n");
+        writeFile(dir.file("orto.dictionary"), "[IGNORE]\nARTICOLI=il, la\n[ITEMS]\nMELA=pomo\n");
+        writeFile(dir.file("orto.inventory"), "[MELA]\nDESCR=una mela\n");
+        writeFile(dir.file("orto.map"), "[CUCINA]\nDESCR=in cucina\nNORTH=ORTO\nITEMS=mela\n"
+                                        "[ORTO]\nDESCR=nell'orto\nSOUTH=CUCINA\n");
+        return dir.file("orto.zanfa");
+    }
+
+    TempDir dir;
+};
+
+TEST_F(ConsoleGameTest, ShortGameTranscript) {
+    RunResult game =
+        runZanfir({smallAdventure()}, "Anna\nprendi la mela\nnord\ncosa\nbasta\nsi\n\n");
+    EXPECT_EQ(game.status, 0);
+    EXPECT_EQ(game.err, "");
+    EXPECT_EQ(game.out, BANNER + "\nQual'e' il tuo nome? " + "\n\nBenvenuto.\n" +
+                            "\nSei in cucina.\nVedo una mela." + PROMPT + "\nFatto.\n" +
+                            "\nSei in cucina." + PROMPT + "\n" + "\nSei nell'orto." + PROMPT +
+                            "\nPossiedi:\n- una mela\n" + "\nSei nell'orto." + PROMPT +
+                            "\n- Vuoi smettere di giocare? \n- Arrivederci!\n\n"
+                            "- Premi <invio> per continuare... \n");
+}
+
+TEST_F(ConsoleGameTest, CrLfAndTheEndOfInput) {
+    auto start = std::chrono::steady_clock::now();
+    RunResult game = runZanfir({smallAdventure("ConsoleOutCRLF=true\n")}, "Anna\nnord");
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(game.status, 0);
+    EXPECT_LT(took, std::chrono::seconds(3)); // ends with its input, not at a timeout
+    EXPECT_TRUE(game.out.ends_with("\r\nSei nell'orto.\r\n\r\n\r\nCosa devo fare? ")) << game.out;
+    EXPECT_EQ(game.out.find("\n\n"), BANNER.size() - 2); // only the banner uses bare LF
+}
+
+TEST_F(ConsoleGameTest, SaveAndLoadAcrossRuns) {
+    std::string main = copyFixture("castello", dir);
+    RunResult missing = runZanfir({main}, "mario\ncarica\n");
+    EXPECT_NE(missing.out.find("\n- Errore durante l'accesso al file.\n"), std::string::npos);
+
+    RunResult first = runZanfir({main}, "mario\nprendi lanterna\nnord\nsalva\n");
+    EXPECT_EQ(first.status, 0);
+    std::string saved = readFile(dir.file("mario.context"));
+    EXPECT_NE(saved.find("\"format\": \"zanfir-context\""), std::string::npos) << saved;
+    EXPECT_EQ(listDir(dir.path()).size(), 7u); // no temporary file left
+
+    RunResult second = runZanfir({main}, "Mario\ncarica\ncosa\n");
+    std::string out = second.out;
+    auto loaded = out.find("Cosa devo fare? \n\nSei in una grande sala.");
+    ASSERT_NE(loaded, std::string::npos) << out;
+    EXPECT_NE(out.find("Possiedi:\n- una lanterna\n- una spada\n", loaded), std::string::npos);
+
+    writeFile(dir.file("mario.context"), "{\"format\": \"zanfir-context\", \"vers");
+    RunResult broken = runZanfir({main}, "mario\ncarica\n");
+    EXPECT_NE(broken.out.find("\n- Errore durante l'accesso al file.\n"), std::string::npos);
+    EXPECT_EQ(broken.status, 0);
+}
+
+TEST_F(ConsoleGameTest, SessionLogLines) {
+    std::string main = copyFixture("castello", dir);
+    RunResult game =
+        runZanfir({main, "-log"}, "mario\nprendi la lanterna\nvola\napri tavolo\napri porta\n");
+    EXPECT_EQ(game.status, 0);
+    auto rows = logLines(dir.file("logs"));
+    std::vector<std::string> session;
+    for (const auto& row : rows)
+        if (row.starts_with("Adventure [Mario]"))
+            session.push_back(row.substr(31));
+    EXPECT_EQ(session, (std::vector<std::string>{
+                           "INFO Inizio avventura",
+                           "INFO Comando: 'PRENDI LA LANTERNA'",
+                           "INFO Frase: 'PRENDI LANTERNA'",
+                           "INFO Azione risolta: '*:PRENDI:*'",
+                           "INFO Comando: 'VOLA'",
+                           "WARN Verbo sconosciuto: 'VOLA'",
+                           "INFO Comando: 'APRI TAVOLO'",
+                           "WARN Parola sconosciuta: 'TAVOLO'",
+                           "INFO Comando: 'APRI PORTA'",
+                           "INFO Frase: 'APRI PORTA'",
+                           "WARN Azione non risolta",
+                           "INFO Termine avventura",
+                       }));
+}
+
+TEST_F(ConsoleGameTest, BundledAdventureWalkthrough) {
+    RunResult game =
+        runZanfir({copyFixture("torre", dir, true)},
+                  "Anna\nleggi la mappa\nest\nprendi le foglie\novest\nnord\nscendi\n"
+                  "prendi il lume\nsali\nsali\nsali\nlascia la lanterna\nguarda la campana\n"
+                  "cosa\nattendi\nparla\nsalva\nbasta\nno\nbasta\nsi\n\n");
+    EXPECT_EQ(game.status, 0);
+    EXPECT_EQ(game.err, "");
+    for (const char* step :
+         {"dorme sotto le foglie", "Senti il fruscio delle foglie",
+          "Appesa a un gancio arrugginito", "più leggera", "Il vento ti scompiglia i capelli.",
+          "Ce l'hai fatta!", "sembra tornata a casa", "1787", "- una vecchia mappa", "D'accordo...",
+          "Parlare da soli", "- Arrivederci!"})
+        EXPECT_NE(game.out.find(step), std::string::npos) << step;
+    EXPECT_EQ(game.out.find("Non capisco"), std::string::npos) << game.out;
+    EXPECT_EQ(game.out.find("Non conosco"), std::string::npos) << game.out;
+    EXPECT_TRUE(fileExists(dir.file("anna.context")));
+}
+
+} // namespace
