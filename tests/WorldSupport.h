@@ -113,6 +113,7 @@ public:
     }
     ~Client() {
         hangUp();
+        EXPECT_TRUE(waitUntil([this] { return session->isFinished(); }));
         close(_fd[0]);
     }
 

@@ -72,6 +72,10 @@ void Adventure::run() {
     if (_started)
         return;
     _started = true;
+    struct Finish {
+        std::atomic<bool>& flag;
+        ~Finish() { flag = true; }
+    } finish{_finished};
     bool logged = false;
     try {
         logged = init();

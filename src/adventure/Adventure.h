@@ -44,6 +44,8 @@ public:
     // The player's name as given at login, empty before.
     virtual std::string userName() const;
     virtual bool isRunning() const { return _running; }
+    // The session has run and ended (its thread does nothing more).
+    bool isFinished() const { return _finished; }
     virtual bool isDead() const { return !_running; }
     // The login dialogue; true when a player is logged in.
     virtual bool init();
@@ -170,6 +172,7 @@ private:
     std::shared_ptr<User> _user_item;
     std::shared_ptr<const Phrase> _curr_phrase;
     std::atomic<bool> _running{false};
+    std::atomic<bool> _finished{false};
     bool _started = false;
 };
 

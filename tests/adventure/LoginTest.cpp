@@ -66,7 +66,7 @@ TEST_F(LoginTest, NamesOfOneSinglePlayer) {
     EXPECT_EQ(main->getUser("NICCOLÒ"), client.session->user());
     EXPECT_TRUE(main->isItemWord("NICCOLÒ"));
     client.hangUp();
-    ASSERT_TRUE(waitUntil([&] { return !main->isRunning() && client.session->isDead(); }));
+    ASSERT_TRUE(waitUntil([&] { return client.session->isFinished(); }));
     EXPECT_FALSE(main->existItem("NICCOLÒ")); // handed back at the end
 }
 
@@ -116,7 +116,8 @@ TEST_F(LoginTest, PasswordsInASharedWorld) {
 
     // Once Mario has left, his password is asked and checked.
     first.hangUp();
-    ASSERT_TRUE(waitUntil([&] { return first.session->isDead() && !main->isItemWord("MARIO"); }));
+    ASSERT_TRUE(waitUntil([&] { return first.session->isFinished(); }));
+    EXPECT_FALSE(main->isItemWord("MARIO"));
     Client third(*main);
     third.until(NAME);
     third.send("mario\n");
@@ -162,7 +163,7 @@ TEST_F(LoginTest, SharedStateSurvivesARestart) {
         mario.send("si\n");
         mario.until("- Premi <invio> per continuare... ");
         mario.send("\n");
-        ASSERT_TRUE(waitUntil([&] { return mario.session->isDead(); }));
+        ASSERT_TRUE(waitUntil([&] { return mario.session->isFinished(); }));
     }
     auto state = Context::deserialize(dir.file("castello.gcontext"));
     EXPECT_EQ(state->getString("USER.1.NAME"), "Mario");

@@ -117,7 +117,7 @@ TEST_F(SessionTest, RunawayEventsHitTheDepthGuard) {
     client.send("Mario\n");
     client.until("Cosa devo fare? ");
     client.send("nord\n");
-    ASSERT_TRUE(waitUntil([&] { return client.session->isDead(); }));
+    ASSERT_TRUE(waitUntil([&] { return client.session->isFinished(); }));
     auto rows = logLines(dir.file("logs"));
     EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const std::string& row) {
         return row.find("FAIL Eccezione Exception: Esecuzione interrotta") != std::string::npos;
