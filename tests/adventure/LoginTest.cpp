@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "WorldSupport.h"
-#include "exception/Exception.h"
+#include "adventure/Location.h"
+#include "exception/LoginRefusedException.h"
+#include "exception/SerializationException.h"
+
+#include <cstdio>
 
 using namespace zanfir;
 using namespace zanfir::test;
@@ -141,6 +145,38 @@ TEST_F(LoginTest, OnePlayerPlaysOnceAtATime) {
         EXPECT_STREQ(e.what(), "- Questo giocatore e' gia' in gioco.");
     }
     EXPECT_EQ(main->getUser("MARIO"), mario.user);
+
+    // A player created by another session meanwhile still needs the password.
+    main->removeAdventure(*mario.adventure, mario.ctx());
+    ObjectRef holder;
+    auto late = std::make_shared<Adventure>(*main, nullptr, nullptr);
+    EXPECT_THROW(main->addAdventure(late, holder, "Mario", "wrong"), LoginRefusedException);
+    EXPECT_FALSE(main->existItem("MARIO"));
+}
+
+TEST_F(LoginTest, SingleSessionsOfOneName) {
+    auto main = engine(false);
+    Session first(*main, "Mario");
+    Session second(*main, "Mario");
+    EXPECT_NE(first.ctx().getString("USER.1.NAME"), ""); // separate worlds
+    EXPECT_FALSE(second.ctx().exist("USER.1"));
+    // The first logout leaves the second player registered.
+    main->removeAdventure(*first.adventure, first.ctx());
+    EXPECT_EQ(main->getUser("MARIO"), second.user);
+    EXPECT_TRUE(main->isItemWord("MARIO"));
+
+    // A game saved under another number is taken over by this one.
+    ASSERT_TRUE(first.adventure->serialize());
+    second.adventure->setLocation(main->getLocation("SALA"));
+    ASSERT_TRUE(second.adventure->deserialize());
+    EXPECT_EQ(second.adventure->getLocation()->name(), "INGRESSO");
+    EXPECT_TRUE(second.ctx().getBoolean("USER.2.INVENTORY.SPADA"));
+    EXPECT_FALSE(second.ctx().exist("USER.1"));
+
+    // Someone else's game is no saved game of this player.
+    Session anna(*main, "Anna");
+    std::rename(dir.file("mario.context").c_str(), dir.file("anna.context").c_str());
+    EXPECT_THROW(anna.adventure->deserialize(), SerializationException);
 }
 
 TEST_F(LoginTest, SharedStateSurvivesARestart) {

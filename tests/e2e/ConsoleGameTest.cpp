@@ -101,6 +101,21 @@ TEST_F(ConsoleGameTest, SessionLogLines) {
                        }));
 }
 
+TEST_F(ConsoleGameTest, WordsThatNameNoItemAreAnswered) {
+    // PIANO is an item word of the dictionary, but no item has that name.
+    std::string main = copyFixture("castello", dir);
+    RunResult game = runZanfir({main}, "mario\nprendi piano\nguarda piano\nlascia piano\n"
+                                       "parla piano\nguarda lanterna\n");
+    EXPECT_EQ(game.status, 0);
+    std::string answers;
+    for (const auto& line : lines(game.out))
+        if (line.starts_with("- ") || line.starts_with("Parlare") || line.starts_with("Una "))
+            answers += line + "\n";
+    EXPECT_EQ(answers, "- Qui non ne vedo.\n- Qui non ne vedo.\n- Non ne possiedi.\n"
+                       "Parlare da soli e' il primo sintomo della follia.\n"
+                       "Una vecchia lanterna a olio.\n");
+}
+
 TEST_F(ConsoleGameTest, BundledAdventureWalkthrough) {
     RunResult game =
         runZanfir({copyFixture("torre", dir, true)},
