@@ -4,8 +4,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <climits>
+#include <cmath>
+#include <functional>
 #include <iostream>
 
 #include "T.h"
@@ -15,21 +18,31 @@
 #include "adventure/Location.h"
 #include "adventure/User.h"
 #include "adventure/Word.h"
+#include "adventure/action/ActionRef.h"
 #include "adventure/action/Die.h"
+#include "adventure/action/IfElse.h"
+#include "adventure/action/IfThen.h"
 #include "adventure/action/ItemDrop.h"
+#include "adventure/action/ItemGoTo.h"
+#include "adventure/action/ItemHide.h"
 #include "adventure/action/ItemTake.h"
 #include "adventure/action/Load.h"
 #include "adventure/action/Look.h"
 #include "adventure/action/Move.h"
+#include "adventure/action/MsgPrint.h"
 #include "adventure/action/MultiAction.h"
+#include "adventure/action/Pause.h"
 #include "adventure/action/Quit.h"
 #include "adventure/action/Save.h"
 #include "adventure/action/Tell.h"
+#include "adventure/action/VarInc.h"
+#include "adventure/action/VarSet.h"
 #include "adventure/action/Wait.h"
 #include "adventure/action/What.h"
 #include "common/Config.h"
 #include "common/Context.h"
 #include "common/Debug.h"
+#include "common/Expression.h"
 #include "common/Input.h"
 #include "common/Log.h"
 #include "common/Output.h"
@@ -140,6 +153,65 @@ std::vector<std::string> splitCommands(const std::string& text) {
     }
     end();
     return commands;
+}
+
+// The action classes a command may name by their qualified class name.
+std::shared_ptr<Action> instantiate(const std::string& name) {
+    static const std::string package = "com.brisolcorp.zanfir.adventure.action.";
+    static const std::unordered_map<std::string, std::function<std::shared_ptr<Action>()>>
+        registry = [] {
+            std::unordered_map<std::string, std::function<std::shared_ptr<Action>()>> table;
+            auto add = [&]<class Kind>(const char* simple, Kind*) {
+                table[package + simple] = [] { return std::make_shared<Kind>(); };
+            };
+            add("ActionRef", static_cast<ActionRef*>(nullptr));
+            add("Die", static_cast<Die*>(nullptr));
+            add("IfElse", static_cast<IfElse*>(nullptr));
+            add("IfThen", static_cast<IfThen*>(nullptr));
+            add("ItemDrop", static_cast<ItemDrop*>(nullptr));
+            add("ItemGoTo", static_cast<ItemGoTo*>(nullptr));
+            add("ItemHide", static_cast<ItemHide*>(nullptr));
+            add("ItemTake", static_cast<ItemTake*>(nullptr));
+            add("Load", static_cast<Load*>(nullptr));
+            add("Look", static_cast<Look*>(nullptr));
+            add("Move", static_cast<Move*>(nullptr));
+            add("MsgPrint", static_cast<MsgPrint*>(nullptr));
+            add("MultiAction", static_cast<MultiAction*>(nullptr));
+            add("Pause", static_cast<Pause*>(nullptr));
+            add("Quit", static_cast<Quit*>(nullptr));
+            add("Save", static_cast<Save*>(nullptr));
+            add("Tell", static_cast<Tell*>(nullptr));
+            add("VarInc", static_cast<VarInc*>(nullptr));
+            add("VarSet", static_cast<VarSet*>(nullptr));
+            add("Wait", static_cast<Wait*>(nullptr));
+            add("What", static_cast<What*>(nullptr));
+            return table;
+        }();
+    auto found = registry.find(name);
+    if (found == registry.end())
+        throw Exception(T::CantFindClass);
+    return found->second();
+}
+
+// Milliseconds of a number of seconds, which may have a fraction; below 0
+// is 0 and beyond the 32-bit range the largest value.
+std::int32_t milliseconds(const std::string& seconds) {
+    double value = 0;
+    auto [end, error] = std::from_chars(seconds.data(), seconds.data() + seconds.size(), value);
+    if (seconds.empty() || error != std::errc() || end != seconds.data() + seconds.size() ||
+        std::isnan(value))
+        throw Exception(T::CantGetSecs);
+    double ms = std::trunc(value * 1000);
+    return ms <= 0 ? 0 : ms >= INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(ms);
+}
+
+// The item or message before the first "." of a command, which must not
+// be empty.
+std::string nameBeforeDot(const std::string& command, const char* reason) {
+    std::string name = Util::trim(command.substr(0, command.find('.')));
+    if (name.empty())
+        throw Exception(reason);
+    return name;
 }
 
 } // namespace
@@ -332,12 +404,158 @@ std::shared_ptr<Action> Main::parseAction(const std::string& text, Action* paren
     return result;
 }
 
-std::shared_ptr<Action> Main::parseCommand(const std::string& command) {
+std::shared_ptr<Action> Main::parseCommand(const std::string& c) {
     try {
-        throw ActionSyntaxException(command, T::CantRecognizeCommand);
+        return recogniseCommand(c);
     } catch (const std::exception& error) {
-        throw ActionSyntaxException(command, error.what());
+        throw ActionSyntaxException(c, error.what());
     }
+}
+
+std::shared_ptr<Action> Main::recogniseCommand(const std::string& c) {
+    const std::string l = Util::toLower(c);
+    auto noParameters = [&](std::shared_ptr<Action> action, std::size_t length) {
+        if (l.size() > length)
+            throw Exception(T::ParamsNotExpected);
+        return action;
+    };
+    auto at = [&](const char* keyword) {
+        auto found = l.find(keyword);
+        return found != std::string::npos && found > 0;
+    };
+    if (l.starts_with("@")) {
+        auto ref = std::make_shared<ActionRef>();
+        ref->setRef(tokenizeAction(Util::toUpper(c.substr(1))));
+        return ref;
+    }
+    if (l.starts_with("die"))
+        return noParameters(std::make_shared<Die>(), 3);
+    if (l.starts_with("end")) {
+        auto die = std::make_shared<Die>();
+        die->setEndOnly(true);
+        return noParameters(die, 3);
+    }
+    if (l.starts_with("sleep")) {
+        auto wait = std::make_shared<Wait>();
+        wait->setSilent(true);
+        wait->setMillisec(milliseconds(Util::trim(c.substr(5))));
+        return wait;
+    }
+    if (l.starts_with("pause"))
+        return noParameters(std::make_shared<Pause>(), 5);
+    if (l.starts_with("if")) {
+        auto open = c.find(Expression::OP_BRA, 2);
+        if (open == std::string::npos)
+            throw Exception(T::ExpressionSyntaxError);
+        long close = Util::matchBracket(c, open);
+        if (close < 0)
+            throw Exception(T::UnbalancedBrackets);
+        std::string expression = Util::trim(c.substr(open, close - open + 1));
+        std::string rest = Util::trim(c.substr(close + 1));
+        if (expression.empty() || rest.empty())
+            throw Exception(T::CantGetExprOrAction);
+        auto condition = std::make_shared<IfThen>();
+        condition->setExpression(expression);
+        condition->setThenAction(parseAction(rest, condition.get()));
+        return condition;
+    }
+    if (l.starts_with("else")) {
+        std::string rest = Util::trim(c.substr(4));
+        if (rest.empty())
+            throw Exception(T::CantGetAction);
+        auto otherwise = std::make_shared<IfElse>();
+        otherwise->setElseAction(parseAction(rest, otherwise.get()));
+        return otherwise;
+    }
+    if (l.starts_with("print")) {
+        auto print = std::make_shared<MsgPrint>();
+        bool line = l.starts_with("println");
+        print->setLineFeed(line);
+        std::string rest = c.substr(line ? 7 : 5);
+        std::size_t start = 0;
+        for (std::size_t plus;; start = plus + 1) {
+            plus = rest.find('+', start);
+            std::string piece = Util::trim(rest.substr(start, plus - start));
+            if (!piece.empty())
+                print->addString(piece);
+            if (plus == std::string::npos)
+                break;
+        }
+        return print;
+    }
+    if (auto go = l.find("goto"); go != std::string::npos) {
+        auto move = std::make_shared<ItemGoTo>();
+        std::string location = Util::trim(c.substr(go + 4));
+        if (location.empty())
+            throw Exception(T::CantGetLocation);
+        move->setLocation(location);
+        auto dot = c.find('.');
+        if (dot != std::string::npos && dot > 0 && dot < go)
+            move->setItem(Util::trim(c.substr(0, dot)));
+        return move;
+    }
+    if (at(".gohere")) {
+        auto move = std::make_shared<ItemGoTo>();
+        move->setItem(nameBeforeDot(c, T::CantGetItem));
+        return move;
+    }
+    if (at(".hide") || at(".unhide")) {
+        auto hide = std::make_shared<ItemHide>();
+        hide->setItem(nameBeforeDot(c, T::CantGetItem));
+        hide->setHide(at(".hide"));
+        return hide;
+    }
+    if (at(".take")) {
+        auto take = std::make_shared<ItemTake>();
+        take->setItem(nameBeforeDot(c, T::CantGetItem));
+        take->setSilent(true);
+        return take;
+    }
+    if (at(".drop")) {
+        auto drop = std::make_shared<ItemDrop>();
+        drop->setItem(nameBeforeDot(c, T::CantGetItem));
+        drop->setSilent(true);
+        return drop;
+    }
+    if (at(".print") || at(".exec")) {
+        auto print = std::make_shared<MsgPrint>();
+        print->setMessage(nameBeforeDot(c, T::CantGetMsgName));
+        print->setSilent(!at(".print"));
+        return print;
+    }
+    for (const auto& [step, text] : {std::pair{1, "++"}, std::pair{-1, "--"}}) {
+        auto found = l.find(text);
+        if (found != std::string::npos && found == l.size() - 2) {
+            std::string variable = Util::trim(c.substr(0, found));
+            if (variable.empty())
+                throw Exception(T::CantGetVarName);
+            auto increment = std::make_shared<VarInc>();
+            increment->setVariable(variable);
+            increment->setDelta(step);
+            return increment;
+        }
+    }
+    if (auto eq = l.find('='); eq != std::string::npos && eq > 0 && eq + 1 < l.size()) {
+        std::string variable = Util::trim(c.substr(0, eq));
+        std::string value = Util::trim(c.substr(eq + 1));
+        if (variable.empty() || value.empty())
+            throw Exception(T::CantGetVarNameOrValue);
+        auto assign = std::make_shared<VarSet>();
+        assign->setVariable(variable);
+        std::string lower = Util::toLower(value);
+        if (lower.starts_with("ask")) {
+            assign->setAsk(true);
+            value = Util::trim(value.substr(3));
+        } else if (lower.starts_with("random")) {
+            assign->setRandom(true);
+            value = Util::trim(value.substr(6));
+        }
+        assign->setValue(value);
+        return assign;
+    }
+    if (at("."))
+        return instantiate(c);
+    throw ActionSyntaxException(c, T::CantRecognizeCommand);
 }
 
 // ---- Dictionary ----
@@ -676,17 +894,17 @@ std::string Main::tokenizeAction(const std::string& declaration, IntRef* mask, i
             if (part.empty())
                 throw ActionDeclarationException(declaration);
         }
-        if (part != ANY_WORD) {
-            if (int kind = getWordKind(part)) {
-                part = *resolveSynonym(part, kind);
-                if (kind == ITEM_WORD) {
-                    if (!optional)
-                        requireItem();
-                    ++index;
-                }
-            } else {
-                Log::writeG(ENTITY, Log::WARN, T::UnknownBindingWord + part + T::QuoteEnd);
+        if (part == ANY_WORD) {
+            ++index; // "*" stands for an item of the phrase: bits follow the phrase's items
+        } else if (int kind = getWordKind(part)) {
+            part = *resolveSynonym(part, kind);
+            if (kind == ITEM_WORD) {
+                if (!optional)
+                    requireItem();
+                ++index;
             }
+        } else {
+            Log::writeG(ENTITY, Log::WARN, T::UnknownBindingWord + part + T::QuoteEnd);
         }
         key += ":" + part;
     }

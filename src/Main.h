@@ -165,7 +165,9 @@ private:
     template <class Value>
     using Table = std::unordered_map<std::string, Value>;
 
+    // One command of the action language, its errors wrapped with it.
     std::shared_ptr<Action> parseCommand(const std::string& command);
+    std::shared_ptr<Action> recogniseCommand(const std::string& command);
     std::shared_ptr<Description> describe(const std::string& text, const std::string& name);
     std::shared_ptr<Description> beginningText(const std::string& name);
     void putWords(Table<std::string>& table, const std::string& section);

@@ -5,6 +5,7 @@
 #include "T.h"
 #include "adventure/Adventure.h"
 #include "adventure/Phrase.h"
+#include "common/Context.h"
 #include "common/Input.h"
 #include "exception/Exception.h"
 
@@ -16,6 +17,8 @@ struct Frame {
     Adventure* adventure = nullptr;
     std::shared_ptr<Context> context;
     std::shared_ptr<const Phrase> phrase;
+    std::optional<Action*> parent; // lent by a Loan
+    std::optional<bool> silent;    // lent by a Loan
 };
 
 // Keyed by a number given to each action, never by its address, so that a
@@ -43,6 +46,33 @@ struct DepthGuard {
 } // namespace
 
 Action::Action() : _id(next_id++) {}
+
+Action* Action::getParent() const {
+    auto frame = frameOf(_id);
+    return frame && frame->parent ? *frame->parent : _parent;
+}
+
+bool Action::isSilent() const {
+    auto frame = frameOf(_id);
+    return frame && frame->silent ? *frame->silent : _silent.load();
+}
+
+Action::Loan::Loan(Action& action, std::optional<Action*> parent, std::optional<bool> silent)
+    : _action(action) {
+    Frame& frame = frames[action._id];
+    _parent = frame.parent;
+    _silent = frame.silent;
+    if (parent)
+        frame.parent = parent;
+    if (silent)
+        frame.silent = silent;
+}
+
+Action::Loan::~Loan() {
+    Frame& frame = frames[_action._id];
+    frame.parent = _parent;
+    frame.silent = _silent;
+}
 
 bool Action::isParentOf(const Action* action) const {
     for (; action; action = action->getParent())
@@ -75,12 +105,12 @@ Input& Action::in() const {
 }
 
 void Action::print(const std::string& text) {
-    if (!_silent)
+    if (!isSilent())
         adventure()->print(text);
 }
 
 void Action::println(const std::string& text) {
-    if (!_silent)
+    if (!isSilent())
         adventure()->println(text);
 }
 
@@ -140,6 +170,11 @@ bool Action::checkItems(int mask) {
     if (!ok)
         println(T::DontSeeItHere);
     return ok;
+}
+
+void Action::refreshVariables() {
+    if (auto ctx = context())
+        ctx->appendFromNested("USER.VARIABLES");
 }
 
 bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,

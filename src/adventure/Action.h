@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zanfir {
@@ -28,7 +29,8 @@ public:
     Action(const Action&) = delete;
     Action& operator=(const Action&) = delete;
 
-    virtual Action* getParent() const { return _parent; }
+    // The parent in the parsed tree, or the one lent for this thread.
+    virtual Action* getParent() const;
     virtual void setParent(Action* parent) { _parent = parent; }
     // True for this action itself and for its descendants.
     virtual bool isParentOf(const Action* action) const;
@@ -38,7 +40,8 @@ public:
     virtual std::shared_ptr<Context> context() const;
     virtual std::shared_ptr<const Phrase> phrase() const;
 
-    virtual bool isSilent() const { return _silent; }
+    // The silent flag, or the one lent for this thread.
+    virtual bool isSilent() const;
     virtual void setSilent(bool flag) { _silent = flag; }
 
     virtual Output& out() const;
@@ -63,6 +66,28 @@ public:
     virtual bool start(Adventure* adventure, std::shared_ptr<Context> context,
                        std::shared_ptr<const Phrase> phrase);
     virtual bool run() = 0;
+
+    // While it lives, the action has another parent and/or silent flag in
+    // the current thread only (a reference or a message print running it).
+    class Loan {
+    public:
+        Loan(Action& action, std::optional<Action*> parent, std::optional<bool> silent);
+        ~Loan();
+        Loan(const Loan&) = delete;
+        Loan& operator=(const Loan&) = delete;
+
+    private:
+        Action& _action;
+        std::optional<Action*> _parent;
+        std::optional<bool> _silent;
+    };
+
+protected:
+    // A number no other action has, for per-thread tables.
+    std::uint64_t id() const { return _id; }
+    // Copies the player's variables, as they are now, to the top level of
+    // the action context, where conditions and prints name them bare.
+    void refreshVariables();
 
 private:
     bool isPresent(Item& item);

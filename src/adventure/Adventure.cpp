@@ -198,6 +198,7 @@ std::string Adventure::userName() const {
 }
 
 void Adventure::setUser(std::shared_ptr<User> user, std::shared_ptr<Context> context) {
+    _running = user != nullptr; // a session with a player plays
     _user_item = std::move(user);
     _ctx = std::move(context);
 }
@@ -453,9 +454,7 @@ bool Adventure::executeAction(Action& action) {
             view->set("GLOBAL", *global);
         if (auto player = _ctx->get("USER." + std::to_string(userID())))
             view->set("USER", *player);
-        auto variables = view->get("USER.VARIABLES");
-        if (variables && std::holds_alternative<std::shared_ptr<Context>>(*variables))
-            view->appendFrom(*std::get<std::shared_ptr<Context>>(*variables));
+        view->appendFromNested("USER.VARIABLES");
     }
     return action.start(this, view, _curr_phrase);
 }
@@ -815,6 +814,7 @@ std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, con
 }
 
 bool Adventure::executeCommand(std::shared_ptr<const Phrase> phrase) {
+    _curr_phrase = phrase;
     auto here = getLocation();
     auto action = here ? resolveCommand(*here, *phrase) : resolveCommand(ANY, *phrase);
     if (action) {

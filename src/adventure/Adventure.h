@@ -51,7 +51,8 @@ public:
     virtual bool init();
     virtual void quit() { _running = false; }
 
-    // The player of this session and the context it plays in.
+    // The player of this session and the context it plays in; with a
+    // player the session runs.
     void setUser(std::shared_ptr<User> user, std::shared_ptr<Context> context);
     std::shared_ptr<Context> context() const { return _ctx; }
     Main& main() const { return _main; }

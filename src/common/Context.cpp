@@ -313,6 +313,12 @@ void Context::appendFrom(const Context& other) {
         _data_hash.insert_or_assign(name, std::move(value));
 }
 
+void Context::appendFromNested(const std::string& path) {
+    auto nested = get(path);
+    if (nested && std::holds_alternative<std::shared_ptr<Context>>(*nested))
+        appendFrom(*std::get<std::shared_ptr<Context>>(*nested));
+}
+
 void Context::serialize(const std::string& file) const {
     std::string text =
         json{{"format", FORMAT}, {"version", VERSION}, {"context", toJson(*this)}}.dump(1, '\t');

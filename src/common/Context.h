@@ -53,6 +53,8 @@ public:
 
     void copyFrom(const Context& other);
     void appendFrom(const Context& other);
+    // appendFrom the context under the path, when there is one there.
+    void appendFromNested(const std::string& path);
 
     // Writes the tree to a temporary file beside `file`, syncs it and
     // renames it over `file`. Throws SerializationException.

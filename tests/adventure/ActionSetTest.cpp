@@ -95,7 +95,7 @@ TEST_F(ActionSetTest, BindingKeys) {
     EXPECT_EQ(mask.ref, 0);
     EXPECT_EQ(main->tokenizeAction("SALA:APRI:*:PORTA:PIANO:[LUME]:CHIAVE", &mask),
               "SALA:APRI:*:PORTA:PIANO:LANTERNA:CHIAVE");
-    EXPECT_EQ(mask.ref, 0b101);
+    EXPECT_EQ(mask.ref, 0b1010); // "*" takes the place of an item
     EXPECT_EQ(main->tokenizeAction("*:ACCENDI:PILA", &mask, Main::INVENTORY_EMBEDDED_ACTIONSET,
                                    "LANTERNA"),
               "*:ACCENDI:PILA:LANTERNA");

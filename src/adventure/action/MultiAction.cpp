@@ -1,21 +1,40 @@
 #include "adventure/action/MultiAction.h"
 
+#include <unordered_map>
+
+#include "T.h"
 #include "adventure/Adventure.h"
+#include "adventure/action/IfElse.h"
+#include "adventure/action/IfThen.h"
+#include "exception/Exception.h"
 
 namespace zanfir {
+
+namespace {
+// The result of the last if-command of each sequence, in this thread.
+thread_local std::unordered_map<std::uint64_t, bool> ifs;
+} // namespace
 
 bool MultiAction::run() {
     for (const auto& action : _actions) {
         if (adventure()->isDead())
             break;
-        action->start(adventure(), context(), phrase());
+        if (dynamic_cast<IfElse*>(action.get()) && ifs[id()])
+            continue;
+        bool result = action->start(adventure(), context(), phrase());
+        if (dynamic_cast<IfThen*>(action.get()))
+            ifs[id()] = result;
     }
     return true;
 }
 
 void MultiAction::addAction(std::shared_ptr<Action> action) {
-    if (action)
-        _actions.push_back(std::move(action));
+    if (!action)
+        return;
+    if (dynamic_cast<IfElse*>(action.get()) &&
+        (_actions.empty() || !dynamic_cast<IfThen*>(_actions.back().get())))
+        throw Exception(T::ElseNotFollowingIf);
+    _actions.push_back(std::move(action));
 }
 
 } // namespace zanfir

@@ -1,0 +1,48 @@
+#include "adventure/action/ActionRef.h"
+
+#include "Main.h"
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "adventure/Phrase.h"
+#include "adventure/Word.h"
+#include "common/Util.h"
+#include "exception/Exception.h"
+
+namespace zanfir {
+
+bool ActionRef::run() {
+    if (_ref.empty())
+        return false;
+    Adventure& session = *adventure();
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t colon; (colon = _ref.find(':', start)) != std::string::npos; start = colon + 1)
+        fields.push_back(Util::toUpper(Util::trim(_ref.substr(start, colon - start))));
+    fields.push_back(Util::toUpper(Util::trim(_ref.substr(start))));
+    if (fields.size() < 2)
+        throw Exception(T::ActionNotFound);
+    const std::string& location = fields[0];
+    if (location != Main::ANY_WORD)
+        session.location(location);
+    std::vector<std::shared_ptr<Word>> words{session.verb(fields[1])};
+    auto current = phrase();
+    for (std::size_t i = 2, item = 0; i < fields.size(); ++i) {
+        std::string field = fields[i];
+        if (field == Main::ANY_WORD) {
+            field = current ? current->itemAt(static_cast<int>(item)) : "";
+            ++item;
+        }
+        words.push_back(session.word(field));
+        if (fields[i] != Main::ANY_WORD && words.back()->kind() == Main::ITEM_WORD)
+            ++item;
+    }
+    auto referred = std::make_shared<const Phrase>(words);
+    auto action = session.resolveCommand(location, *referred);
+    if (!action)
+        throw Exception(T::ActionNotFound);
+    Loan parent(*action, this, std::nullopt);
+    action->start(adventure(), context(), referred);
+    return true;
+}
+
+} // namespace zanfir

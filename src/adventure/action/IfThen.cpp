@@ -1,0 +1,20 @@
+#include "adventure/action/IfThen.h"
+
+#include "common/Context.h"
+
+namespace zanfir {
+
+void IfThen::setExpression(const std::string& text) {
+    _evaluator.parse(text);
+    _expression = text;
+}
+
+bool IfThen::run() {
+    refreshVariables();
+    bool holds = _evaluator.evaluate(*context());
+    if (holds && _then)
+        _then->start(adventure(), context(), phrase());
+    return holds;
+}
+
+} // namespace zanfir

@@ -1,0 +1,21 @@
+#include "adventure/action/ItemGoTo.h"
+
+#include "adventure/Adventure.h"
+#include "adventure/Item.h"
+
+namespace zanfir {
+
+bool ItemGoTo::run() {
+    Adventure& session = *adventure();
+    if (_item.empty()) {
+        session.setLocation(session.location(_location));
+        return true;
+    }
+    auto item = session.item(_item);
+    if (!session.isItemOwned(*item))
+        session.setItemLocation(*item, _location.empty() ? session.getLocation()
+                                                         : session.location(_location));
+    return true;
+}
+
+} // namespace zanfir

@@ -1,0 +1,25 @@
+#include "adventure/action/VarInc.h"
+
+#include "common/Context.h"
+
+namespace zanfir {
+
+bool VarInc::run() {
+    if (_variable.empty())
+        return false;
+    Context& ctx = *context();
+    std::string path = "USER.VARIABLES." + _variable;
+    auto value = ctx.get(path);
+    if (!value) {
+        ctx.setInt(path, _delta);
+    } else if (auto number = std::get_if<std::int32_t>(&*value)) {
+        // Wraps around at the ends of the range, never overflows.
+        ctx.setInt(path, static_cast<std::int32_t>(static_cast<std::uint32_t>(*number) +
+                                                   static_cast<std::uint32_t>(_delta)));
+    } else if (auto flag = std::get_if<bool>(&*value)) {
+        ctx.setBoolean(path, !*flag);
+    }
+    return true;
+}
+
+} // namespace zanfir

@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "WorldSupport.h"
+#include "adventure/Description.h"
+#include "adventure/Item.h"
+#include "adventure/Location.h"
+#include "adventure/Phrase.h"
+#include "adventure/Word.h"
+#include "exception/LocationNotFoundException.h"
+
+using namespace zanfir;
+using namespace zanfir::test;
+
+namespace {
+
+class LanguageTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        writeAdventure(dir, "lingua",
+                       {{"zanfa", "[BEGINNING]\nLOCATION=SALA\n"},
+                        {"dictionary", "[VERBS]\nAPRI=\nTOCCA=\n[ITEMS]\nPORTA=\nLAMPADA=\n"},
+                        {"inventory", "[PORTA]\nDESCR=una porta\nHIDDEN=TRUE\n"
+                                      "[LAMPADA]\nDESCR=una lampada\nCARRIED=TRUE\n"},
+                        {"map", "[SALA]\nDESCR=in sala\nNORTH=CORTE\nITEMS=porta\n"
+                                "[CORTE]\nDESCR=in corte\nSOUTH=SALA\n"},
+                        {"actionset", "[ACTIONS]\n"
+                                      "*:APRI:PORTA=\"La porta cigola.\"\n"
+                                      "*:TOCCA:*={@*:APRI:*}\n"
+                                      "*:TOCCA=\"{@*:TOCCA}\"\n"
+                                      "[MESSAGES]\n"
+                                      "SALUTO=Ciao {CONTA++}!\n"
+                                      "ANCORA={ANCORA.print}\n"
+                                      "[EVENTS]\n"
+                                      "ITEM-LOCATION-ENTER:*:CORTE=\"[in corte]\"\n"}});
+        Config::resetGlobalConfig();
+        main = std::make_unique<TestMain>("lingua", false, dir.path());
+        main->load();
+        session = std::make_unique<Session>(*main, "Anna");
+    }
+
+    // Runs a text as a bound action would run, and returns what it printed.
+    std::string run(const std::string& text) {
+        Description action(*main, text, true);
+        session->adventure->executeAction(action);
+        return session->output();
+    }
+    Context& ctx() { return session->ctx(); }
+    std::string variable(const std::string& name) {
+        auto value = ctx().get("USER.1.VARIABLES." + name);
+        if (!value)
+            return "<none>";
+        if (auto s = std::get_if<std::string>(&*value))
+            return "'" + *s + "'";
+        if (auto i = std::get_if<std::int32_t>(&*value))
+            return std::to_string(*i);
+        if (auto b = std::get_if<bool>(&*value))
+            return *b ? "true" : "false";
+        return "<context>";
+    }
+
+    TempDir dir;
+    std::unique_ptr<TestMain> main;
+    std::unique_ptr<Session> session;
+};
+
+TEST_F(LanguageTest, WorkedExampleRuns) {
+    const std::string block = "{ if (ACCESA == TRUE) {println 'Vedi una porta.'; PORTA.unhide}; "
+                              "else println 'Buio pesto.'; MOSSE++ }";
+    auto porta = main->getItem("PORTA");
+    run("{ACCESA = false}"); // TRUE could not be compared with an unset (empty) text
+    EXPECT_EQ(run(block), "Buio pesto.\n\n");
+    EXPECT_EQ(variable("MOSSE"), "1");
+    EXPECT_TRUE(session->adventure->isItemHidden(*porta));
+    run("{ACCESA = true}");
+    EXPECT_EQ(run(block), "Vedi una porta.\n\n");
+    EXPECT_FALSE(session->adventure->isItemHidden(*porta));
+    EXPECT_EQ(variable("MOSSE"), "2");
+    EXPECT_EQ(run("{if (A) x=1; else y=1; z=1}{if (MOSSE == 2) w=1; else v=1}"), "\n");
+    EXPECT_EQ(variable("X") + variable("Y") + variable("Z") + variable("W") + variable("V"),
+              "<none>111<none>");
+}
+
+TEST_F(LanguageTest, Variables) {
+    run("{S = 'ciao'; N = 12; B = TRUE; E = NULLA; G = GLOBAL.ITEMS.PORTA.LOCATION}");
+    EXPECT_EQ(variable("S"), "'ciao'");
+    EXPECT_EQ(variable("N"), "12");
+    EXPECT_EQ(variable("B"), "true");
+    EXPECT_EQ(variable("E"), "''");
+    EXPECT_EQ(variable("G"), "'SALA'");
+    run("{GLOBAL.X = 1; C = S; N++; B++; S++; NUOVO--; TANTI++}");
+    EXPECT_EQ(ctx().getInt("USER.1.VARIABLES.GLOBAL.X"), 1); // always a player variable
+    EXPECT_FALSE(ctx().exist("GLOBAL.X"));
+    EXPECT_EQ(variable("C"), "'ciao'");
+    EXPECT_EQ(variable("N"), "13");
+    EXPECT_EQ(variable("B"), "false");
+    EXPECT_EQ(variable("S"), "'ciao'");
+    EXPECT_EQ(variable("NUOVO"), "-1");
+    EXPECT_EQ(variable("TANTI"), "1");
+    ctx().setInt("USER.1.VARIABLES.MAX", INT32_MAX);
+    run("{MAX++}");
+    EXPECT_EQ(variable("MAX"), std::to_string(INT32_MIN));
+
+    // Bare names see the values written earlier in the same run.
+    EXPECT_EQ(run("{K = 1; if (K == 1) println 'uno'; K = 2; if (K == 2) println 'due'}"),
+              "uno\ndue\n\n");
+    EXPECT_EQ(run("{println 'Hai ' + N + ' punti' + VUOTA + '.'; print 7 + ' ' + B + S}"),
+              "Hai 13 punti.\n7 ciao\n");
+}
+
+TEST_F(LanguageTest, RandomAndAsk) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 300; ++i) {
+        run("{D = random 1 6; R = random 6 1; Q = random 5; Z = random x 7; H = random}");
+        seen.insert(variable("D"));
+        int d = std::stoi(variable("D")), r = std::stoi(variable("R"));
+        int q = std::stoi(variable("Q")), z = std::stoi(variable("Z"));
+        int h = std::stoi(variable("H"));
+        ASSERT_TRUE(d >= 1 && d <= 6 && r >= 1 && r <= 6) << d << " " << r;
+        ASSERT_TRUE(q >= 5 && q <= 100 && z >= 1 && z <= 100 && h >= 1 && h <= 100);
+    }
+    EXPECT_EQ(seen.size(), 6u);
+
+    session->type("si\n");
+    EXPECT_EQ(run("{OK = ask 'Sei sicuro? '}"), "Sei sicuro? \n");
+    EXPECT_EQ(variable("OK"), "true");
+    session->type("nemmeno per sogno\n");
+    run("{OK = ASK}");
+    EXPECT_EQ(variable("OK"), "false");
+}
+
+TEST_F(LanguageTest, MessagesItemsAndMoves) {
+    EXPECT_EQ(run("{SALUTO.print}"), "Ciao !\n");
+    EXPECT_EQ(variable("CONTA"), "1");
+    EXPECT_EQ(run("{SALUTO.exec}"), "\n"); // runs the block, prints no text
+    EXPECT_EQ(variable("CONTA"), "2");
+    EXPECT_EQ(run("{SALUTO.print}"), "Ciao !\n"); // the message is not left silent
+    EXPECT_FALSE(main->getMessage("SALUTO")->isSilent());
+
+    Adventure& anna = *session->adventure;
+    auto lampada = main->getItem("LAMPADA");
+    auto porta = main->getItem("PORTA");
+    EXPECT_EQ(run("{LAMPADA.gohere; PORTA.goto corte}"), "[in corte]\n");
+    EXPECT_TRUE(anna.isItemCarried(*lampada)); // carried: stays where it is
+    EXPECT_EQ(anna.getItemLocation(*porta)->name(), "CORTE");
+    run("{goto CORTE; PORTA.hide}");
+    EXPECT_EQ(anna.getLocation()->name(), "CORTE");
+    EXPECT_TRUE(anna.isItemHidden(*porta));
+    run("{porta.unhide; lampada.drop; porta.take}");
+    EXPECT_FALSE(anna.isItemHidden(*porta));
+    EXPECT_TRUE(anna.isItemHere(*lampada));
+    EXPECT_TRUE(anna.isItemCarried(*porta));
+    EXPECT_THROW(run("{goto CANTINA}"), LocationNotFoundException);
+}
+
+TEST_F(LanguageTest, ReferencesResolveLikeCommands) {
+    auto phrase = [&](const std::string& line) { return session->adventure->parseCommand(line); };
+    // TOCCA PORTA runs {@*:APRI:*}: APRI with the phrase's door.
+    session->adventure->executeCommand(phrase("tocca porta"));
+    EXPECT_EQ(session->output(), "- Qui non ne vedo.\n\n"); // the door is hidden
+    run("{PORTA.unhide}");
+    session->adventure->executeCommand(phrase("tocca porta"));
+    // The referred binding ends no line of its own: the referring one does.
+    EXPECT_EQ(session->output(), "La porta cigola.\n");
+    EXPECT_EQ(main->getAction("*", "APRI:PORTA")->getParent(), nullptr); // given back
+    try {
+        run("{@*:APRI:LAMPADA}");
+        ADD_FAILURE() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "riferimento ad azione non trovato");
+    }
+    // References and messages that reach themselves stop at the depth guard.
+    for (const char* loop : {"{@*:TOCCA}", "{ANCORA.print}"}) {
+        try {
+            run(loop);
+            ADD_FAILURE() << loop;
+        } catch (const Exception& e) {
+            EXPECT_NE(std::string(e.what()).find("troppe azioni annidate"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(LanguageTest, SequencesKeepTheirConditionsPerThread) {
+    auto sequence = main->parseAction("{if (A) X++; else Y++}", nullptr);
+    auto play = [&](bool a, std::int32_t& xs, std::int32_t& ys) {
+        auto view = std::make_shared<Context>();
+        view->setBoolean("A", a);
+        for (int i = 0; i < 3000; ++i)
+            sequence->start(session->adventure.get(), view, nullptr);
+        xs = view->getInt("USER.VARIABLES.X");
+        ys = view->getInt("USER.VARIABLES.Y");
+    };
+    std::int32_t x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    std::thread yes(play, true, std::ref(x1), std::ref(y1));
+    std::thread no(play, false, std::ref(x2), std::ref(y2));
+    yes.join();
+    no.join();
+    EXPECT_EQ(x1, 3000);
+    EXPECT_EQ(y1, 0);
+    EXPECT_EQ(x2, 0);
+    EXPECT_EQ(y2, 3000);
+}
+
+} // namespace
