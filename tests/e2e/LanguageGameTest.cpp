@@ -1,0 +1,125 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+
+#include "TestSupport.h"
+
+using namespace zanfir::test;
+
+namespace {
+
+class LanguageGameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        writeFile(dir.file("gioco.zanfa"),
+                  "[BEGINNING]\nINTRO=Pronti.\nDEAD=Sei morto.\nLOCATION=CASA\n");
+        writeFile(dir.file("gioco.dictionary"),
+                  "[VERBS]\nLANCIA=\nSCAVA=\nDORMI=\nRIPOSA=\nSALTA=\nFINE=\nCHIAMA=\n"
+                  "VOLA=\nNASCONDI=\nSALUTA=\nCONTA=\nANCORA=\n"
+                  "[ITEMS]\nDADO=\nTESORO=\nPALA=\n");
+        writeFile(dir.file("gioco.inventory"), "[DADO]\nDESCR=un dado\nCARRIED=TRUE\n"
+                                               "[TESORO]\nDESCR=un tesoro\nHIDDEN=TRUE\n"
+                                               "[PALA]\nDESCR=una pala\n");
+        writeFile(dir.file("gioco.map"),
+                  "[CASA]\nDESCR=in casa\nNORTH=GIARDINO\nITEMS=pala\n"
+                  "[GIARDINO]\nDESCR=in giardino\nSOUTH=CASA\nITEMS=tesoro\n"
+                  "[GIARDINO/ACTIONS]\n"
+                  "SCAVA:[PALA]={if (SCAVATO) println 'Hai gia scavato.'; "
+                  "else {TESORO.unhide; SCAVATO = true; println 'Trovi un tesoro!'}}\n");
+        writeFile(dir.file("gioco.actionset"),
+                  "[ACTIONS]\n"
+                  "*:LANCIA:DADO={N = random 1 6}{print 'Esce ' + N + '.'}\n"
+                  "*:DORMI={sleep 0.3}Zzz...\n"
+                  "*:RIPOSA={pause}Riposato.\n"
+                  "*:SALTA={OK = ask 'Sei sicuro? '}{if (OK) die; else println 'Meglio di no.'}\n"
+                  "*:FINE={end}\n"
+                  "*:CHIAMA={PALA.gohere}La pala torna da te.\n"
+                  "*:VOLA={goto GIARDINO}\n"
+                  "*:NASCONDI={TESORO.hide}\n"
+                  "*:SALUTA={SALUTO.print}\n"
+                  "*:CONTA={SALUTO.exec}{println 'Saluti: ' + CONTA}\n"
+                  "*:ANCORA:*={@*:LANCIA:*}\n"
+                  "[MESSAGES]\nSALUTO=Ciao!{CONTA++}\n");
+    }
+
+    // What the game answered to each command: the text between a prompt
+    // and the next scene.
+    static std::vector<std::string> answers(const std::string& out) {
+        std::vector<std::string> found;
+        const std::string prompt = "Cosa devo fare? \n";
+        for (auto at = out.find(prompt); at != std::string::npos; at = out.find(prompt, at)) {
+            at += prompt.size();
+            auto end = out.find("\nSei ", at);
+            found.push_back(
+                out.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        }
+        return found;
+    }
+
+    TempDir dir;
+};
+
+TEST_F(LanguageGameTest, EveryKindOfCommand) {
+    auto start = std::chrono::steady_clock::now();
+    RunResult game = runZanfir({dir.file("gioco.zanfa")},
+                               "Anna\nlancia dado\nsaluta\nconta\nvola\nscava pala\nscava pala\n"
+                               "prendi tesoro\nnascondi\nchiama\ndormi\nriposa\n\nancora dado\n"
+                               "salta\nno\nsalta\nsi\n\n");
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(game.status, 0);
+    EXPECT_EQ(game.err, "");
+    auto said = answers(game.out);
+    ASSERT_EQ(said.size(), 14u) << game.out;
+    EXPECT_TRUE(std::regex_match(said[0], std::regex("Esce [1-6]\\.\n")));
+    EXPECT_EQ(said[1], "Ciao!\n");
+    EXPECT_EQ(said[2], "Saluti: 2\n\n");
+    EXPECT_EQ(said[3], "\n");
+    EXPECT_EQ(said[4], "Trovi un tesoro!\n\n");
+    EXPECT_EQ(said[5], "Hai gia scavato.\n\n");
+    EXPECT_EQ(said[6], "Fatto.\n");
+    EXPECT_EQ(said[7], "\n"); // a carried treasure is dropped, then hidden
+    EXPECT_EQ(said[8], "La pala torna da te.\n");
+    EXPECT_EQ(said[9], "Zzz...\n");
+    EXPECT_GE(took, std::chrono::milliseconds(300));
+    EXPECT_EQ(said[10], "\n- Premi <invio> per continuare... \nRiposato.\n");
+    EXPECT_TRUE(std::regex_match(said[11], std::regex("Esce [1-6]\\.\n")));
+    EXPECT_EQ(said[12], "Sei sicuro? Meglio di no.\n\n");
+    EXPECT_EQ(said[13], "Sei sicuro? Sei morto.\n\n- Premi <invio> per continuare... \n\n");
+    // The scene after each command shows where the player and the items are.
+    EXPECT_NE(game.out.find("Sei in giardino.\nVedo una pala."), std::string::npos);
+}
+
+TEST_F(LanguageGameTest, VariablesAreSavedWithTheGame) {
+    RunResult first = runZanfir({dir.file("gioco.zanfa")}, "Anna\nsaluta\nsaluta\nsalva\n");
+    EXPECT_EQ(first.status, 0);
+    EXPECT_NE(readFile(dir.file("anna.context")).find("\"CONTA\": 2"), std::string::npos);
+    RunResult second = runZanfir({dir.file("gioco.zanfa")}, "Anna\nconta\ncarica\nconta\n");
+    auto said = answers(second.out);
+    ASSERT_EQ(said.size(), 3u);
+    EXPECT_EQ(said[0], "Saluti: 1\n\n");
+    EXPECT_EQ(said[2], "Saluti: 3\n\n");
+}
+
+TEST_F(LanguageGameTest, EndWithoutDeathText) {
+    RunResult game = runZanfir({dir.file("gioco.zanfa")}, "Anna\nfine\n\n");
+    EXPECT_EQ(game.status, 0);
+    auto said = answers(game.out);
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_EQ(said[0], "\n\n- Premi <invio> per continuare... \n\n");
+}
+
+TEST_F(LanguageGameTest, RunawayReferencesEndOnlyThatSession) {
+    writeFile(dir.file("gioco.actionset"), "[ACTIONS]\n*:SALTA={@*:SALTA}\n");
+    ::mkdir(dir.file("logs").c_str(), 0755);
+    RunResult game = runZanfir({dir.file("gioco.zanfa"), "-log"}, "Anna\nsalta\nguarda\n");
+    EXPECT_EQ(game.status, 0);
+    EXPECT_EQ(answers(game.out).size(), 1u); // nothing after the failing command
+    auto rows = logLines(dir.file("logs"));
+    bool logged = false;
+    for (const auto& row : rows)
+        logged |= row.find("FAIL Eccezione Exception: Esecuzione interrotta") != std::string::npos;
+    EXPECT_TRUE(logged) << testing::PrintToString(rows);
+}
+
+} // namespace
