@@ -117,22 +117,31 @@ TEST_F(ConsoleGameTest, WordsThatNameNoItemAreAnswered) {
 }
 
 TEST_F(ConsoleGameTest, BundledAdventureWalkthrough) {
-    RunResult game =
-        runZanfir({copyFixture("torre", dir, true)},
-                  "Anna\nleggi la mappa\nest\nprendi le foglie\novest\nnord\nscendi\n"
-                  "prendi il lume\nsali\nsali\nsali\nlascia la lanterna\nguarda la campana\n"
-                  "cosa\nattendi\nparla\nsalva\nbasta\nno\nbasta\nsi\n\n");
+    RunResult game = runZanfir(
+        {copyFixture("torre", dir, true)},
+        "Anna\nleggi la vecchia mappa\nest\nguarda il mucchio di foglie\ncerca tra le foglie\n"
+        "prendi la chiave\novest\nnord\nprendi i fiammiferi\nscendi\nprendi il lume\nsali\n"
+        "sali\nsali\napri la porta\nsalva\nsali\nsuona la campana\nsuona campana\n"
+        "suona campana\nappendi la lanterna\nprendi lanterna\ncosa\nattendi\nparla\n"
+        "usa i fiammiferi\nguarda la lanterna\nappendi la lanterna\n\n");
     EXPECT_EQ(game.status, 0);
     EXPECT_EQ(game.err, "");
     for (const char* step :
          {"dorme sotto le foglie", "Senti il fruscio delle foglie",
-          "Appesa a un gancio arrugginito", "più leggera", "Il vento ti scompiglia i capelli.",
-          "Ce l'hai fatta!", "sembra tornata a casa", "1787", "- una vecchia mappa", "D'accordo...",
-          "Parlare da soli", "- Arrivederci!"})
+          "Sotto le foglie trovi una chiave arrugginita!", "Appesa a un gancio arrugginito",
+          "più leggera", "La porticina è chiusa a chiave.", "la porticina si apre.",
+          "Il vento ti scompiglia i capelli.", "Dong!", "un colpo di vento",
+          "Fatto. Ma una lanterna spenta", "- una vecchia mappa", "D'accordo...", "Parlare da soli",
+          "si accende con una fiamma calda", "Brucia con una",
+          "Hai finito l'avventura con 4 punti su 4."})
         EXPECT_NE(game.out.find(step), std::string::npos) << step;
     EXPECT_EQ(game.out.find("Non capisco"), std::string::npos) << game.out;
     EXPECT_EQ(game.out.find("Non conosco"), std::string::npos) << game.out;
-    EXPECT_TRUE(fileExists(dir.file("anna.context")));
+    EXPECT_TRUE(game.out.ends_with("- Premi <invio> per continuare... \n\n"));
+
+    // The game saved on the stairs goes on from there.
+    RunResult again = runZanfir({dir.file("torre.zanfa")}, "Anna\ncarica\nsali\n");
+    EXPECT_NE(again.out.find("Il vento ti scompiglia i capelli."), std::string::npos);
 }
 
 } // namespace
