@@ -1,5 +1,7 @@
 #include "Main.h"
 
+#include "Remote.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -283,6 +285,10 @@ void Main::start() {
                                             isTrue(Config::getGD("ConsoleOutCRLF", "FALSE")));
         auto in = std::make_unique<Input>(STDIN_FILENO, false, *out, false);
         std::make_shared<Adventure>(*this, std::move(in), std::move(out))->start();
+    }
+    if (_remote) {
+        _remote_mgr = std::make_shared<Remote>(*this);
+        _remote_mgr->start();
     }
     waitUntilExit();
 }
@@ -1105,8 +1111,12 @@ void Main::removeAdventure(Adventure& session, Context& ctx) {
     auto registered = _adventures.find(id);
     if (registered != _adventures.end() && registered->second.get() == &session)
         _adventures.erase(registered);
-    if (!_remote && _adventures.empty())
+    if (_remote) {
+        if (_remote_mgr)
+            _remote_mgr->close(id);
+    } else if (_adventures.empty()) {
         quit();
+    }
 }
 
 void Main::onEnterIdle(Adventure&) {

@@ -135,6 +135,8 @@ public:
     bool isConsole() const { return _console; }
     bool isRemote() const { return _remote; }
     std::shared_ptr<Context> getGlobalContext() const { return _global_ctx; }
+    // The listener of server mode, once started.
+    std::shared_ptr<Remote> getRemote() const { return _remote_mgr; }
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
 

@@ -1,8 +1,12 @@
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -167,6 +171,7 @@ RunResult Process::finish(std::chrono::milliseconds timeout) {
     RunResult result;
     int in = -1;
     collect(_pid, in, _out, _err, "", timeout, result);
+    result.err = _err_text + result.err;
     _pid = -1;
     return result;
 }
@@ -216,6 +221,118 @@ std::vector<std::string> lines(const std::string& text) {
     if (start < text.size())
         out.push_back(text.substr(start));
     return out;
+}
+
+} // namespace zanfir::test
+
+namespace zanfir::test {
+
+std::string Process::err() {
+    char buffer[4096];
+    pollfd fd{_err, POLLIN, 0};
+    while (_err >= 0 && poll(&fd, 1, 0) > 0) {
+        ssize_t n = read(_err, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        _err_text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return _err_text;
+}
+
+TcpClient::TcpClient(int port, std::chrono::milliseconds timeout) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    waitUntil(
+        [&] {
+            _fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            if (::connect(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+                return true;
+            ::close(_fd);
+            _fd = -1;
+            return false;
+        },
+        timeout);
+}
+
+TcpClient::~TcpClient() {
+    close();
+}
+
+void TcpClient::close() {
+    if (_fd >= 0)
+        ::close(_fd);
+    _fd = -1;
+}
+
+void TcpClient::send(const std::string& bytes) {
+    std::size_t done = 0;
+    while (_fd >= 0 && done < bytes.size()) {
+        ssize_t n = ::send(_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+std::string TcpClient::until(const std::string& marker, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        auto found = _pending.find(marker);
+        if (found != std::string::npos) {
+            std::string text = _pending.substr(0, found + marker.size());
+            _pending.erase(0, found + marker.size());
+            return text;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd fd{_fd, POLLIN, 0};
+        if (_fd < 0 || left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) {
+            ADD_FAILURE() << "no \"" << marker << "\" in: " << _pending;
+            return std::exchange(_pending, "");
+        }
+        char buffer[4096];
+        ssize_t n = ::recv(_fd, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            ADD_FAILURE() << "closed before \"" << marker << "\" in: " << _pending;
+            return std::exchange(_pending, "");
+        }
+        _pending.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool TcpClient::closedByServer(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (_fd >= 0) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd fd{_fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+            return false;
+        char buffer[4096];
+        ssize_t n = ::recv(_fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return true;
+        _pending.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+int freePort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+int openFiles(int pid) {
+    return static_cast<int>(listDir("/proc/" + std::to_string(pid) + "/fd").size());
 }
 
 } // namespace zanfir::test

@@ -54,12 +54,45 @@ public:
     // the timeout.
     RunResult finish(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     void kill();
+    int pid() const { return _pid; }
+    // What the program wrote on standard error so far (it keeps running).
+    std::string err();
 
 private:
     int _pid = -1;
     int _out = -1;
     int _err = -1;
+    std::string _err_text;
 };
+
+// A TCP client of the server on the loopback address.
+class TcpClient {
+public:
+    // Connects, retrying until the server listens or the timeout passes.
+    explicit TcpClient(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    ~TcpClient();
+    TcpClient(const TcpClient&) = delete;
+    TcpClient& operator=(const TcpClient&) = delete;
+
+    bool connected() const { return _fd >= 0; }
+    // What came until `marker` appeared (the marker included); fails the
+    // test after the timeout or when the server closes first.
+    std::string until(const std::string& marker,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // True when the server closes the connection within the timeout.
+    bool closedByServer(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void send(const std::string& bytes);
+    void close();
+
+private:
+    int _fd = -1;
+    std::string _pending;
+};
+
+// A TCP port that nothing listens on now.
+int freePort();
+// The number of file descriptors a process has open.
+int openFiles(int pid);
 
 // Waits until the condition holds, checking it every few milliseconds;
 // false when it still fails after the timeout.

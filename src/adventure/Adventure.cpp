@@ -73,9 +73,13 @@ void Adventure::run() {
         return;
     _started = true;
     struct Finish {
-        std::atomic<bool>& flag;
-        ~Finish() { flag = true; }
-    } finish{_finished};
+        Adventure& session;
+        ~Finish() {
+            if (session._on_finished)
+                session._on_finished();
+            session._finished = true;
+        }
+    } finish{*this};
     bool logged = false;
     try {
         logged = init();

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -46,6 +47,8 @@ public:
     virtual bool isRunning() const { return _running; }
     // The session has run and ended (its thread does nothing more).
     bool isFinished() const { return _finished; }
+    // Called on the session's thread when the session ends, logged in or not.
+    void setOnFinished(std::function<void()> hook) { _on_finished = std::move(hook); }
     virtual bool isDead() const { return !_running; }
     // The login dialogue; true when a player is logged in.
     virtual bool init();
@@ -174,6 +177,7 @@ private:
     std::shared_ptr<const Phrase> _curr_phrase;
     std::atomic<bool> _running{false};
     std::atomic<bool> _finished{false};
+    std::function<void()> _on_finished;
     bool _started = false;
 };
 

@@ -70,7 +70,7 @@ std::string Input::readConsole() {
 
 std::string Input::readRemote(bool hidden) {
     std::string line;
-    while (line.size() < MAX_LINE) {
+    while (line.size() < MAX_REMOTE_LINE) {
         if (_next == _buffer.size() && !fill()) {
             _dead = true;
             return line;

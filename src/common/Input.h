@@ -12,8 +12,10 @@ class Output;
 // hidden) and edited with backspace, since the remote terminal does not.
 class Input {
 public:
-    // The longest line one readln returns; longer lines come in pieces.
+    // The longest line one readln returns, on the console and on a
+    // connection; longer lines come in pieces.
     static constexpr std::size_t MAX_LINE = 256;
+    static constexpr std::size_t MAX_REMOTE_LINE = 4096;
 
     // Reads the file descriptor `stream`, which it does not own.
     Input(int stream, bool remote, Output& out, bool echo);

@@ -30,7 +30,7 @@ void Output::write(const std::string& text) {
 }
 
 void Output::print(const std::string& text) {
-    std::string out = _prefmt ? text : Util::wordWrap(text, _crlf, _pos);
+    std::string out = _prefmt ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, _pos);
     auto lastBreak = out.rfind('\n');
     long pos = lastBreak == std::string::npos
                    ? _pos + static_cast<long>(Util::length(out))

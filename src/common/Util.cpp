@@ -187,14 +187,30 @@ void Util::setRowLength(int length) {
 }
 
 std::string Util::wordWrap(const std::string& text, bool crlf, int column) {
-    // A line feed of the text ends its row: each line is wrapped on its own.
+    // A line feed of the text ends its row: each line is wrapped on its own,
+    // and ends with the chosen line end.
     std::string out;
     std::size_t start = 0;
     for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
-        out += wrapLine(text.substr(start, feed - start), crlf, column) + "\n";
+        std::size_t end = feed > start && text[feed - 1] == '\r' ? feed - 1 : feed;
+        out += wrapLine(text.substr(start, end - start), crlf, column) + (crlf ? "\r\n" : "\n");
         column = 0;
     }
     return out + wrapLine(text.substr(start), crlf, column);
+}
+
+std::string Util::lineEnds(const std::string& text, bool crlf) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (text[i] == '\n')
+            out += crlf ? "\r\n" : "\n";
+        else
+            out += text[i];
+    }
+    return out;
 }
 
 std::string Util::wrapLine(const std::string& text, bool crlf, int column) {

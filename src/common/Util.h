@@ -33,7 +33,11 @@ public:
     // Number of characters (UTF-8 sequences) in the text.
     static std::size_t length(std::string_view text);
 
+    // Wraps each line of the text at the row length; lines end with CR LF
+    // or LF as chosen, whatever they ended with.
     static std::string wordWrap(const std::string& text, bool crlf, int column = 0);
+    // The text with every line end made CR LF or LF.
+    static std::string lineEnds(const std::string& text, bool crlf);
     // The row length held, 0 before it has been loaded.
     static int getRowLength();
     // The row length, loaded from "RowLength" on first use.

@@ -74,10 +74,12 @@ TEST_F(IOTest, OutputLineEndsColumnAndWrap) {
     test::writeFile(dir.file("a.zanfa"), "Preformatted=true\nRowLength=10\n");
     Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
     Util::setRowLength(0);
-    Output pre(pair.fd[0], false);
+    Output pre(pair.fd[0], true);
     pre.print("uno due tre quattro");
     EXPECT_EQ(pair.received(), "uno due tre quattro");
     EXPECT_EQ(pre.column(), 9); // 19 modulo the row length
+    pre.print("a\nb\r\n");
+    EXPECT_EQ(pair.received(), "a\r\nb\r\n"); // not wrapped, but its lines end alike
 }
 
 TEST_F(IOTest, WritingToAClosedPeerIsIgnored) {
@@ -141,9 +143,9 @@ TEST_F(IOTest, RemoteWithoutEchoAndNulByte) {
     Pair pair;
     Output out(pair.fd[0], false);
     Input in(pair.fd[0], true, out, false);
-    pair.send(std::string(300, 'y') + "\n");
-    EXPECT_EQ(in.readln(), std::string(256, 'y'));
-    EXPECT_EQ(in.readln(), std::string(44, 'y') + "\n");
+    pair.send(std::string(5000, 'y') + "\n");
+    EXPECT_EQ(in.readln(), std::string(4096, 'y'));
+    EXPECT_EQ(in.readln(), std::string(904, 'y') + "\n");
     pair.send("nord\nsu");
     pair.send(std::string("d\0rest\n", 7));
     EXPECT_EQ(in.readln(), "nord\n");

@@ -111,8 +111,11 @@ TEST_F(WrapTest, RowBoundaries) {
     // A line feed of the text ends its row: the next line starts at column 0.
     std::string feeds = "ab\n" + std::string(76, 'c') + " dd\n\nx";
     EXPECT_EQ(Util::wordWrap(feeds, false), feeds);
+    // Every line end becomes the chosen one.
     EXPECT_EQ(Util::wordWrap("abc\n" + words, true, 70),
-              "abc\n" + std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
+              "abc\r\n" + std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
+    EXPECT_EQ(Util::wordWrap("a\r\nb\n\nc\r", true), "a\r\nb\r\n\r\nc\r");
+    EXPECT_EQ(Util::wordWrap("a\r\nb\n", false), "a\nb\n");
 }
 
 TEST_F(WrapTest, LongWordsAndOddRowLengths) {

@@ -1,0 +1,206 @@
+#include "Remote.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+#include <thread>
+
+#include "Main.h"
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "common/Config.h"
+#include "common/Input.h"
+#include "common/Log.h"
+#include "common/Output.h"
+#include "common/Util.h"
+#include "exception/RemoteConnectionException.h"
+
+namespace zanfir {
+
+namespace {
+
+constexpr const char* ENTITY = "Remote";
+
+bool setting(const char* name) {
+    return Util::equalsIgnoreCase(Config::getGD(name, "TRUE"), "TRUE");
+}
+
+std::string peerAddress(int socket) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
+        throw std::system_error(errno, std::generic_category(), "getpeername");
+    char text[INET6_ADDRSTRLEN] = "";
+    if (peer.ss_family == AF_INET) {
+        ::inet_ntop(AF_INET, &reinterpret_cast<sockaddr_in*>(&peer)->sin_addr, text, sizeof text);
+        return text;
+    }
+    const in6_addr& address = reinterpret_cast<sockaddr_in6*>(&peer)->sin6_addr;
+    if (IN6_IS_ADDR_V4MAPPED(&address)) // an IPv4 client: dotted decimal
+        ::inet_ntop(AF_INET, &address.s6_addr[12], text, sizeof text);
+    else
+        ::inet_ntop(AF_INET6, &address, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+Remote::RemoteConnection::RemoteConnection(Remote& remote, int socket,
+                                           std::shared_ptr<Adventure> adventure, std::int32_t id)
+    : _remote(remote), _id(id), _socket(socket), _adventure(std::move(adventure)) {}
+
+bool Remote::RemoteConnection::isUserID(std::int32_t userId) const {
+    return _adventure && _adventure->userID() == userId;
+}
+
+void Remote::RemoteConnection::close() {
+    if (_socket < 0)
+        return;
+    ::shutdown(_socket, SHUT_RDWR);
+    ::close(_socket);
+    _socket = -1;
+}
+
+Remote::Remote(Main& main) : _main(main) {
+    _port = Util::parseInt(Config::getGD("RemotePort", "12345"));
+    Log::writeG(ENTITY, Log::INFO, T::BeginListenOnPort + std::to_string(_port));
+    try {
+        if (_port < 0 || _port > 65535)
+            throw std::system_error(EINVAL, std::generic_category(), "port");
+        _socket = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        bool v6 = _socket >= 0;
+        if (!v6)
+            _socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (_socket < 0)
+            throw std::system_error(errno, std::generic_category(), "socket");
+        int on = 1, off = 0;
+        ::setsockopt(_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        int bound;
+        if (v6) {
+            // Both IPv6 and IPv4 clients, on all addresses.
+            ::setsockopt(_socket, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+            sockaddr_in6 address{};
+            address.sin6_family = AF_INET6;
+            address.sin6_addr = in6addr_any;
+            address.sin6_port = htons(static_cast<std::uint16_t>(_port));
+            bound = ::bind(_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        } else {
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_ANY);
+            address.sin_port = htons(static_cast<std::uint16_t>(_port));
+            bound = ::bind(_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        if (bound != 0 || ::listen(_socket, SOMAXCONN) != 0)
+            throw std::system_error(errno, std::generic_category(), "listen");
+    } catch (const std::system_error& error) {
+        if (_socket >= 0)
+            ::close(_socket);
+        _socket = -1;
+        Log::writeG(ENTITY, Log::FAIL, error);
+        throw RemoteConnectionException(T::ErrorListeningConnections);
+    }
+}
+
+Remote::~Remote() {
+    close();
+}
+
+void Remote::start() {
+    std::thread([this] { run(); }).detach();
+}
+
+void Remote::run() {
+    while (_socket >= 0) {
+        int connection = ::accept4(_socket, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) {
+            // A client that left before it was accepted, or no file
+            // descriptor to spare for a moment: go on listening.
+            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE ||
+                errno == ENOBUFS || errno == ENOMEM || errno == EPROTO) {
+                if (errno != EINTR && errno != ECONNABORTED)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            return;
+        }
+        accepted(connection);
+    }
+}
+
+void Remote::accepted(int socket) {
+    try {
+        int on = 1;
+        ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        std::string address = peerAddress(socket);
+        auto out = std::make_unique<Output>(socket, setting("RemoteOutCRLF"));
+        auto in = std::make_unique<Input>(socket, true, *out, setting("RemoteInEcho"));
+        auto session = std::make_shared<Adventure>(_main, std::move(in), std::move(out));
+        std::int32_t id;
+        {
+            std::lock_guard guard(_lock);
+            id = _connection_id++;
+            _connections[id] = std::make_unique<RemoteConnection>(*this, socket, session, id);
+        }
+        // A session that ends (with or without a player) gives its socket back.
+        session->setOnFinished([this, id] { forget(id); });
+        Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);
+        session->start();
+    } catch (const std::exception& error) {
+        Log::writeG(ENTITY, Log::WARN, error);
+        ::close(socket);
+    }
+}
+
+void Remote::forget(std::int32_t connection) {
+    std::unique_ptr<RemoteConnection> gone;
+    {
+        std::lock_guard guard(_lock);
+        auto found = _connections.find(connection);
+        if (found == _connections.end())
+            return;
+        gone = std::move(found->second);
+        _connections.erase(found);
+    }
+    gone->close();
+}
+
+void Remote::close(std::int32_t userId) {
+    std::vector<std::unique_ptr<RemoteConnection>> gone;
+    {
+        std::lock_guard guard(_lock);
+        for (auto it = _connections.begin(); it != _connections.end();) {
+            if (it->second->isUserID(userId)) {
+                gone.push_back(std::move(it->second));
+                it = _connections.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (auto& connection : gone)
+        connection->close();
+}
+
+void Remote::close() {
+    if (_socket >= 0) {
+        ::shutdown(_socket, SHUT_RDWR);
+        ::close(_socket);
+        _socket = -1;
+    }
+    std::lock_guard guard(_lock);
+    for (auto& [id, connection] : _connections)
+        connection->close();
+}
+
+std::size_t Remote::connections() const {
+    std::lock_guard guard(_lock);
+    return _connections.size();
+}
+
+} // namespace zanfir

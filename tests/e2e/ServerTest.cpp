@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include "TestSupport.h"
+
+using namespace zanfir::test;
+
+namespace {
+
+const std::string NAME = "Qual'e' il tuo nome? ";
+const std::string PASSWORD = "Qual'e' la tua password? ";
+const std::string AGAIN = "Riscrivi la tua password, per favore: ";
+const std::string PROMPT = "Cosa devo fare? ";
+
+class ServerTest : public ::testing::Test {
+protected:
+    // The test adventure on a free port, with more settings.
+    std::string adventure(const std::string& settings = "") {
+        std::string main = copyFixture("castello", dir);
+        port = freePort();
+        // Settings stand before the first section.
+        writeFile(main, "RemotePort=" + std::to_string(port) + "\n" + settings + readFile(main));
+        return main;
+    }
+
+    // Logs a player in, answering every question of a new player.
+    static void join(TcpClient& client, const std::string& name, bool passwords) {
+        client.until(NAME);
+        client.send(name + "\r\n");
+        if (passwords) {
+            client.until(PASSWORD);
+            client.send("segreto\r\n");
+            client.until(AGAIN);
+            client.send("segreto\r\n");
+        }
+        client.until(PROMPT);
+    }
+
+    std::vector<std::string> log() { return logLines(dir.file("logs")); }
+    bool logged(const std::string& text) {
+        for (const auto& row : log())
+            if (row.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    TempDir dir;
+    int port = 0;
+};
+
+TEST_F(ServerTest, OneWorldPerConnection) {
+    Process server({adventure(), "-server"});
+    TcpClient anna(port), bruno(port);
+    std::string greeting = anna.until(NAME);
+    EXPECT_EQ(greeting, "\r\n" + NAME);
+    anna.send("Anna\r\n");
+    std::string start = anna.until(PROMPT);
+    EXPECT_TRUE(start.starts_with("Anna\r\r\n\r\n\r\nBenvenuto al castello.")) << start;
+    EXPECT_NE(start.find("Vedo una lanterna.\r\n"), std::string::npos);
+    anna.send("prendi lanterna\r\n");
+    EXPECT_NE(anna.until(PROMPT).find("Fatto."), std::string::npos);
+
+    // Bruno plays in a world of his own: the lantern is still there.
+    join(bruno, "Bruno", false);
+    bruno.send("guarda\r\n");
+    std::string scene = bruno.until(PROMPT);
+    EXPECT_NE(scene.find("Vedo una lanterna."), std::string::npos) << scene;
+    EXPECT_EQ(scene.find("Anna"), std::string::npos);
+
+    // Quitting closes that connection only.
+    anna.send("basta\r\n");
+    anna.until("- Vuoi smettere di giocare? ");
+    anna.send("si\r\n");
+    anna.until("- Premi <invio> per continuare... ");
+    anna.send("\r\n");
+    EXPECT_TRUE(anna.closedByServer());
+    bruno.send("nord\r\n");
+    EXPECT_NE(bruno.until(PROMPT).find("Una sala con un camino spento."), std::string::npos);
+    EXPECT_TRUE(logged("Remote                         INFO Aperta una connessione con l'IP "
+                       "127.0.0.1"));
+    EXPECT_TRUE(logged("INFO Inizio attesa connessioni sulla porta " + std::to_string(port)));
+    EXPECT_FALSE(fileExists(dir.file("castello.gcontext")));
+}
+
+TEST_F(ServerTest, EchoAndLineEnds) {
+    Process server({adventure("RemoteInEcho=false\nRemoteOutCRLF=FALSE\n"), "-server"});
+    TcpClient client(port);
+    client.until(NAME);
+    client.send("An\bnna\r\n");
+    std::string start = client.until(PROMPT);
+    EXPECT_TRUE(start.starts_with("\n\nBenvenuto")) << start; // no echo, bare LF
+    EXPECT_EQ(start.find('\r'), std::string::npos);
+}
+
+TEST_F(ServerTest, SharedWorldAcrossRestarts) {
+    std::string main = adventure();
+    {
+        Process server({main, "-server", "-mud", "-dump"});
+        TcpClient anna(port), bruno(port);
+        anna.until(NAME);
+        anna.send("anna\r\n");
+        anna.until(PASSWORD);
+        anna.send("segx\breto\r\n");
+        std::string masked = anna.until(AGAIN);
+        EXPECT_TRUE(masked.starts_with("****\b \b*****\r\n")) << masked; // CR masked too
+        anna.send("segreto\r\n");
+        anna.until(PROMPT);
+        join(bruno, "Bruno", true);
+        anna.send("prendi lanterna\r\n");
+        anna.until(PROMPT);
+        anna.send("nord\r\n");
+        anna.until(PROMPT);
+        bruno.send("nord\r\n");
+        std::string meeting = bruno.until(PROMPT);
+        EXPECT_NE(meeting.find("Qui c'e' Anna."), std::string::npos) << meeting;
+        bruno.send("parla anna\r\n");
+        bruno.until("Cosa gli devo dire? ");
+        bruno.send("ciao!\r\n");
+        bruno.until(PROMPT);
+        anna.send("cosa\r\n");
+        std::string heard = anna.until(PROMPT);
+        EXPECT_NE(heard.find("Bruno dice << ciao! >>.\r\n"), std::string::npos) << heard;
+        EXPECT_NE(heard.find("- una lanterna"), std::string::npos);
+        ASSERT_TRUE(waitUntil([&] {
+            return readFile(dir.file("castello.gcontext")).find("\"BRUNO\"") != std::string::npos;
+        }));
+        EXPECT_NE(server.err().find("[GLOBAL]\n"), std::string::npos);
+        server.kill(); // the server runs until it is killed
+    }
+    Process server({main, "-server", "-mud"});
+    TcpClient anna(port);
+    anna.until(NAME);
+    anna.send("Anna\r\n");
+    anna.until(PASSWORD);
+    anna.send("segreto\r\n");
+    std::string back = anna.until(PROMPT);
+    EXPECT_NE(back.find("Sei in una grande sala."), std::string::npos) << back;
+    anna.send("cosa\r\n");
+    EXPECT_NE(anna.until(PROMPT).find("- una lanterna"), std::string::npos);
+    TcpClient carla(port);
+    join(carla, "Carla", true);
+    auto state = readFile(dir.file("castello.gcontext"));
+    EXPECT_NE(state.find("\"3\""), std::string::npos); // numbers go on after the stored ones
+}
+
+TEST_F(ServerTest, ClientsThatMisbehave) {
+    Process server({adventure(), "-server", "-mud"});
+    TcpClient steady(port);
+    join(steady, "Anna", true);
+    int baseline = openFiles(server.pid());
+
+    // Clients that leave during the login, send garbage or endless lines.
+    for (int i = 0; i < 20; ++i) {
+        TcpClient quitter(port);
+        quitter.until(NAME);
+        if (i % 4 == 1)
+            quitter.send(std::string("\xff\xfb\x01\x00garbage", 11));
+        if (i % 4 == 2)
+            quitter.send(std::string(100000, 'x'));
+        if (i % 4 == 3)
+            quitter.send("Bruno\r\nabc");
+    }
+    TcpClient rude(port);
+    rude.until(NAME);
+    rude.send(std::string("Carla\r\nsegreto\r\nsegreto\r\n") + "\x01\x02\xfe\xfd nord\r\n");
+    rude.until(PROMPT);
+    rude.until(PROMPT);
+    rude.close(); // in the middle of the game
+
+    steady.send("guarda\r\n");
+    EXPECT_NE(steady.until(PROMPT).find("Sei nell'ingresso."), std::string::npos);
+    // Every connection that ended gave its socket back.
+    EXPECT_TRUE(waitUntil([&] { return openFiles(server.pid()) == baseline; }))
+        << openFiles(server.pid()) << " open, " << baseline << " before";
+}
+
+TEST_F(ServerTest, ListeningFailures) {
+    std::string main = adventure();
+    Process first({main, "-server"});
+    TcpClient probe(port); // the first server listens
+    ASSERT_TRUE(probe.connected());
+    RunResult second = runZanfir({main, "-server"});
+    EXPECT_EQ(second.status, 1);
+    EXPECT_EQ(second.err, "Eccezione RemoteConnectionException: Errore durante l'ascolto sulla "
+                          "porta di connessione\n");
+
+    // Without a port setting the server listens on 12345.
+    TempDir other;
+    std::string standard = copyFixture("castello", other);
+    if (!TcpClient(12345, std::chrono::milliseconds(0)).connected()) {
+        Process server({standard, "-server"});
+        TcpClient client(12345);
+        EXPECT_EQ(client.until(NAME), "\r\n" + NAME);
+        EXPECT_TRUE(waitUntil([&] {
+            for (const auto& row : logLines(other.file("logs")))
+                if (row.ends_with("Inizio attesa connessioni sulla porta 12345\r"))
+                    return true;
+            return false;
+        }));
+    }
+
+    writeFile(dir.file("nonumero.zanfa"),
+              "RemotePort=dodici\n" + readFile(fixture("castello") + "/castello.zanfa"));
+    for (const char* file : {"map", "dictionary", "inventory", "actionset"})
+        writeFile(dir.file(std::string("nonumero.") + file),
+                  readFile(dir.file(std::string("castello.") + file)));
+    RunResult noNumber = runZanfir({dir.file("nonumero.zanfa"), "-server"});
+    EXPECT_EQ(noNumber.err, "Eccezione NumberFormatException: Numero non valido: 'dodici'\n");
+}
+
+} // namespace
