@@ -192,7 +192,7 @@ TEST_F(ServerTest, ListeningFailures) {
         EXPECT_EQ(client.until(NAME), "\r\n" + NAME);
         EXPECT_TRUE(waitUntil([&] {
             for (const auto& row : logLines(other.file("logs")))
-                if (row.ends_with("Inizio attesa connessioni sulla porta 12345\r"))
+                if (row.ends_with("Inizio attesa connessioni sulla porta 12345"))
                     return true;
             return false;
         }));
