@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 ADVENTURE ?= adventures/torre/torre.zanfa
 
-.PHONY: all deps configure build play test clean
+.PHONY: all deps configure build play test bench clean
 
 all: build
 
@@ -21,6 +21,11 @@ play: build
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+# The load benchmark of the server: a shared world, then a world per connection.
+bench: build
+	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10
+	$(BUILD_DIR)/bench_remote --connections 1000 --active 0 --no-mud
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -226,7 +226,17 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
     Config::setGlobalConfig(_venture);
 }
 
-Main::~Main() = default;
+Main::~Main() {
+    // The program itself ends without destroying the engine; this serves
+    // the tests, which build many engines: pending saves are written first.
+    {
+        std::lock_guard save(_save_lock);
+        _save_stop = true;
+    }
+    _save_changed.notify_all();
+    if (_saver.joinable())
+        _saver.join();
+}
 
 std::string Main::getBaseDir() const {
     return Config::getBaseDirG();
@@ -1134,14 +1144,65 @@ void Main::onIdle() {
     if (!_multiuser)
         return;
     std::lock_guard guard(_lock);
-    try {
-        serialize();
-    } catch (const std::exception& error) {
-        Log::writeG(ENTITY, Log::FAIL, error);
-        Debug::traceStackG(error);
-    }
+    snapshot();
     if (_dump && _global_ctx)
         Util::contextDump(*_global_ctx, std::cerr);
+}
+
+// Called with every session idle, under the engine's lock: the state is
+// consistent now. At most one snapshot is taken per SAVE_INTERVAL; one that
+// comes too soon is left to the saver, which takes it at the first idle
+// moment after the interval, so the latest state always reaches the file.
+void Main::snapshot() {
+    auto now = std::chrono::steady_clock::now();
+    std::lock_guard save(_save_lock);
+    if (!_saver.joinable())
+        _saver = std::thread([this] { saveLoop(); });
+    if (now - _last_snapshot < SAVE_INTERVAL && !_save_stop) {
+        _save_wanted = true;
+    } else {
+        _save_text = _global_ctx->toText();
+        _last_snapshot = now;
+        _save_wanted = false;
+    }
+    _save_changed.notify_all();
+}
+
+void Main::saveLoop() {
+    std::unique_lock save(_save_lock);
+    for (;;) {
+        if (_save_text) {
+            std::string text = std::move(*_save_text);
+            _save_text.reset();
+            save.unlock();
+            try {
+                Context::writeText(stateFile(), text);
+            } catch (const std::exception& error) {
+                Log::writeG(ENTITY, Log::FAIL, error);
+                Debug::traceStackG(error);
+            }
+            save.lock();
+        } else if (_save_wanted && (_save_stop || std::chrono::steady_clock::now() >=
+                                                     _last_snapshot + SAVE_INTERVAL)) {
+            save.unlock();
+            {
+                std::lock_guard engine(_lock);
+                if (_idle_adventures == static_cast<std::int32_t>(_adventures.size()))
+                    snapshot();
+            }
+            save.lock();
+            if (_save_stop && !_save_text)
+                return;
+            if (!_save_text)
+                _save_changed.wait(save); // busy now: the next idle moment takes it
+        } else if (_save_stop) {
+            return;
+        } else if (_save_wanted) {
+            _save_changed.wait_until(save, _last_snapshot + SAVE_INTERVAL);
+        } else {
+            _save_changed.wait(save);
+        }
+    }
 }
 
 } // namespace zanfir

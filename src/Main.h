@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <shared_mutex>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -211,6 +213,19 @@ private:
 
     // Registration of players, the idle count and the save of the shared
     // state; then the world tables, a leaf lock.
+    // Saving the shared state: snapshots taken at idle moments, written by
+    // a thread of their own.
+    void snapshot();
+    void saveLoop();
+    static constexpr std::chrono::milliseconds SAVE_INTERVAL{100};
+    std::mutex _save_lock; // after _lock
+    std::condition_variable _save_changed;
+    std::optional<std::string> _save_text;
+    bool _save_wanted = false;
+    bool _save_stop = false;
+    std::chrono::steady_clock::time_point _last_snapshot;
+    std::thread _saver;
+
     mutable std::recursive_mutex _lock;
     mutable std::shared_mutex _tables_lock;
     std::mutex _run_lock;

@@ -81,6 +81,7 @@ public:
     Context& ctx() { return *adventure->context(); }
     // What the session printed since the last call.
     std::string output() {
+        adventure->out().flush();
         std::string text;
         char buffer[4096];
         ssize_t n;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <thread>
+#include <unordered_set>
 
 #include "Main.h"
 #include "T.h"
@@ -75,6 +76,7 @@ void Adventure::run() {
     struct Finish {
         Adventure& session;
         ~Finish() {
+            session._out->flush();
             if (session._on_finished)
                 session._on_finished();
             session._finished = true;
@@ -96,6 +98,7 @@ void Adventure::run() {
         logFailure(entity(), error);
     }
     Log::writeG(entity(), Log::INFO, T::AdventureEnd);
+    _out->flush(); // before the engine closes a connection
     try {
         _main.removeAdventure(*this, *_ctx);
     } catch (const std::exception& error) {
@@ -265,19 +268,39 @@ void Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) 
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
+    // One pass over the items' state, not one walk from the root per item:
+    // a shared world holds every player as an item.
     std::vector<std::shared_ptr<Item>> here;
-    for (const auto& item : _main.getItems())
-        if (isItemHere(*item) && !isItemMyself(*item))
-            here.push_back(item);
-    return here;
+    auto location = getLocation();
+    auto state = _ctx->get("GLOBAL.ITEMS");
+    if (!location || !state || !std::holds_alternative<std::shared_ptr<Context>>(*state))
+        return here;
+    auto names = std::get<std::shared_ptr<Context>>(*state)->namesWhere(
+        "LOCATION", Context::Value(location->name()));
+    return itemsNamed(names, [&](Item& item) { return !isItemMyself(item); });
+}
+
+std::vector<std::shared_ptr<Item>>
+Adventure::itemsNamed(const std::vector<std::string>& names,
+                      const std::function<bool(Item&)>& keep) {
+    std::vector<std::shared_ptr<Item>> items;
+    std::unordered_set<std::string> wanted(names.begin(), names.end());
+    if (wanted.empty())
+        return items;
+    for (const auto& item : _main.getItems()) // the engine's order
+        if (wanted.count(item->name()) && keep(*item))
+            items.push_back(item);
+    return items;
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
-    std::vector<std::shared_ptr<Item>> carried;
-    for (const auto& item : _main.getItems())
-        if (isItemCarried(*item))
-            carried.push_back(item);
-    return carried;
+    std::vector<std::string> names;
+    auto inventory = _ctx->get(playerKey("INVENTORY"));
+    if (inventory && std::holds_alternative<std::shared_ptr<Context>>(*inventory))
+        for (const auto& [name, value] : std::get<std::shared_ptr<Context>>(*inventory)->entries())
+            if (value == Context::Value(true))
+                names.push_back(name);
+    return itemsNamed(names, [](Item&) { return true; });
 }
 
 void Adventure::takeItem(Item& item) {
@@ -606,6 +629,12 @@ void Adventure::printUsers() {
 // ---- Input and output ----
 
 void Adventure::print(Description& description) {
+    // A text without blocks needs no action context to be printed.
+    if (description.isPlain()) {
+        if (!description.isSilent())
+            print(description.text());
+        return;
+    }
     executeAction(description);
 }
 

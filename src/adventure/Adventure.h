@@ -165,6 +165,9 @@ private:
     void play();
     std::string playerKey(const std::string& leaf) const;
     std::string savedGameFile() const;
+    // The items of those names that `keep` accepts, in the engine's order.
+    std::vector<std::shared_ptr<Item>> itemsNamed(const std::vector<std::string>& names,
+                                                  const std::function<bool(Item&)>& keep);
     void fireBoth(const std::string& name, const std::string& first);
     void fireFour(const std::string& name, const std::string& first, const std::string& second);
     void refuse(const std::string& message);

@@ -27,6 +27,8 @@ public:
     virtual void setItemCheckMask(int mask) { _item_check_mask = mask; }
 
     int itemCheckMask() const { return _item_check_mask; }
+    // Only text: running it just prints it.
+    bool isPlain() const { return _todos.size() == 1 && _item_check_mask == 0 && !_line_feed; }
     const std::vector<Part>& parts() const { return _todos; }
 
 private:

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -33,6 +34,7 @@ constexpr int VERSION = 1;
 constexpr const char* BYTES = "bytes";
 constexpr const char* BYTES_PREFIX = "bytes:";
 constexpr int MAX_DEPTH = 256;
+
 
 bool isValidUtf8(const std::string& s) {
     std::size_t i = 0, n = s.size();
@@ -116,20 +118,75 @@ std::string encodeName(const std::string& name) {
     return isValidUtf8(name) ? name : BYTES_PREFIX + toHex(name);
 }
 
-json toJson(const Context& context) {
-    json object = json::object();
-    for (const auto& [name, value] : context.entries()) {
-        json& slot = object[encodeName(name)];
-        if (auto s = std::get_if<std::string>(&value))
-            slot = isValidUtf8(*s) ? json(*s) : json{{BYTES, toHex(*s)}};
-        else if (auto i = std::get_if<std::int32_t>(&value))
-            slot = *i;
-        else if (auto b = std::get_if<bool>(&value))
-            slot = *b;
-        else
-            slot = toJson(*std::get<std::shared_ptr<Context>>(value));
+void writeString(const std::string& text, std::string& out) {
+    static constexpr char digits[] = "0123456789abcdef";
+    out += '"';
+    for (unsigned char c : text) {
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            if (c < 0x20) {
+                out += "\\u00";
+                out += digits[c >> 4];
+                out += digits[c & 15];
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
     }
-    return object;
+    out += '"';
+}
+
+// The context as a JSON object, written straight into the text: a shared
+// world is saved often, and this is its cost.
+void writeObject(const Context& context, std::string& out, int depth) {
+    auto entries = context.entries();
+    if (entries.empty()) {
+        out += "{}";
+        return;
+    }
+    out += "{\n";
+    bool first = true;
+    for (const auto& [name, value] : entries) {
+        if (!first)
+            out += ",\n";
+        first = false;
+        out.append(static_cast<std::size_t>(depth + 1), '\t');
+        writeString(encodeName(name), out);
+        out += ": ";
+        if (auto s = std::get_if<std::string>(&value)) {
+            if (isValidUtf8(*s)) {
+                writeString(*s, out);
+            } else {
+                out += "{\"";
+                out += BYTES;
+                out += "\": \"" + toHex(*s) + "\"}";
+            }
+        } else if (auto i = std::get_if<std::int32_t>(&value)) {
+            out += std::to_string(*i);
+        } else if (auto b = std::get_if<bool>(&value)) {
+            out += *b ? "true" : "false";
+        } else {
+            writeObject(*std::get<std::shared_ptr<Context>>(value), out, depth + 1);
+        }
+    }
+    out += '\n';
+    out.append(static_cast<std::size_t>(depth), '\t');
+    out += '}';
 }
 
 void fromJson(const json& object, Context& context, const std::string& file) {
@@ -179,44 +236,65 @@ void fromJson(const json& object, Context& context, const std::string& file) {
 
 } // namespace
 
+// A path is walked one context at a time: each step holds only the lock of
+// the context it reads, and keeps the next context alive by its pointer.
 template <class Op>
-auto Context::walk(const std::string& path, Op&& op) {
-    std::lock_guard guard(_lock);
+auto Context::walk(const std::string& path, bool write, Op&& op) {
     StringRef cursor(*this, path);
-    Context& next = getIt(cursor);
-    if (&next == this)
-        return op(*this, Util::toUpper(cursor.ref));
-    return next.walk(cursor.ref, std::forward<Op>(op));
+    std::shared_ptr<Context> hold;
+    Context* here = this;
+    for (;;) {
+        std::shared_ptr<Context> next;
+        Context& child = here->getIt(cursor, next);
+        if (&child == here)
+            break;
+        hold = std::move(next);
+        here = hold.get();
+    }
+    std::string name = Util::toUpper(cursor.ref);
+    if (write) {
+        std::unique_lock guard(here->_lock);
+        return op(*here, name);
+    }
+    std::shared_lock guard(here->_lock);
+    return op(*here, name);
 }
 
-Context& Context::getIt(StringRef& cursor) {
+Context& Context::getIt(StringRef& cursor, std::shared_ptr<Context>& next) {
     auto dot = cursor.ref.find('.');
     if (dot == std::string::npos)
         return *this;
-    std::string head = Util::toUpper(cursor.ref.substr(0, dot));
-    std::lock_guard guard(_lock);
-    auto found = _data_hash.find(head);
-    std::shared_ptr<Context> child;
-    if (found == _data_hash.end()) {
-        child = std::make_shared<Context>();
-        _data_hash.emplace(head, child);
-    } else if (auto nested = std::get_if<std::shared_ptr<Context>>(&found->second)) {
-        child = *nested;
-    } else {
-        throw TypeMismatchException(cursor.ref);
+    std::string head = Util::toUpper(std::string_view(cursor.ref).substr(0, dot));
+    auto childOf = [&](const Value& value) {
+        auto nested = std::get_if<std::shared_ptr<Context>>(&value);
+        if (!nested)
+            throw TypeMismatchException(cursor.ref);
+        return *nested;
+    };
+    {
+        std::shared_lock guard(_lock);
+        if (auto found = _data_hash.find(head); found != _data_hash.end())
+            next = childOf(found->second);
+    }
+    if (!next) { // reading creates, as writing does
+        std::unique_lock guard(_lock);
+        auto found = _data_hash.find(head);
+        if (found == _data_hash.end())
+            found = _data_hash.emplace(head, std::make_shared<Context>()).first;
+        next = childOf(found->second);
     }
     cursor.ref.erase(0, dot + 1);
-    return *child;
+    return *next;
 }
 
 void Context::set(const std::string& path, Value value) {
-    walk(path, [&](Context& here, const std::string& name) {
+    walk(path, true, [&](Context& here, const std::string& name) {
         here._data_hash.insert_or_assign(name, std::move(value));
     });
 }
 
 std::optional<Context::Value> Context::get(const std::string& path) {
-    return walk(path, [](Context& here, const std::string& name) -> std::optional<Value> {
+    return walk(path, false, [](Context& here, const std::string& name) -> std::optional<Value> {
         auto found = here._data_hash.find(name);
         if (found == here._data_hash.end())
             return std::nullopt;
@@ -225,17 +303,16 @@ std::optional<Context::Value> Context::get(const std::string& path) {
 }
 
 bool Context::exist(const std::string& path) {
-    return walk(path, [](Context& here, const std::string& name) {
+    return walk(path, false, [](Context& here, const std::string& name) {
         return here._data_hash.count(name) > 0;
     });
 }
 
 void Context::remove(const std::string& path) {
-    walk(path, [](Context& here, const std::string& name) { here._data_hash.erase(name); });
+    walk(path, true, [](Context& here, const std::string& name) { here._data_hash.erase(name); });
 }
 
 void Context::rename(const std::string& from, const std::string& to) {
-    std::lock_guard guard(_lock);
     auto value = get(from);
     if (!value)
         throw Exception(T::ContextNameNotFound + from + T::QuoteEnd);
@@ -257,7 +334,7 @@ void Context::setBoolean(const std::string& path, bool value) {
 
 template <class Kind>
 Kind Context::getTyped(const std::string& path, Kind absent) {
-    return walk(path, [&](Context& here, const std::string& name) {
+    return walk(path, false, [&](Context& here, const std::string& name) {
         auto found = here._data_hash.find(name);
         if (found == here._data_hash.end())
             return absent;
@@ -284,7 +361,7 @@ std::int32_t Context::count() const {
 }
 
 std::vector<std::string> Context::names() const {
-    std::lock_guard guard(_lock);
+    std::shared_lock guard(_lock);
     std::vector<std::string> out;
     out.reserve(_data_hash.size());
     for (const auto& entry : _data_hash)
@@ -293,24 +370,44 @@ std::vector<std::string> Context::names() const {
 }
 
 std::vector<std::pair<std::string, Context::Value>> Context::entries() const {
-    std::lock_guard guard(_lock);
+    std::shared_lock guard(_lock);
     return {_data_hash.begin(), _data_hash.end()};
 }
 
 void Context::copyFrom(const Context& other) {
     if (&other == this)
         return;
-    std::lock_guard guard(_lock);
+    auto copied = other.entries(); // no two contexts are ever locked at once
+    std::unique_lock guard(_lock);
     _data_hash.clear();
-    appendFrom(other);
+    for (auto& [name, value] : copied)
+        _data_hash.insert_or_assign(name, std::move(value));
 }
 
 void Context::appendFrom(const Context& other) {
     if (&other == this)
         return;
-    std::lock_guard guard(_lock);
-    for (auto& [name, value] : other.entries())
+    auto copied = other.entries();
+    std::unique_lock guard(_lock);
+    for (auto& [name, value] : copied)
         _data_hash.insert_or_assign(name, std::move(value));
+}
+
+std::vector<std::string> Context::namesWhere(const std::string& leaf, const Value& value) const {
+    std::string key = Util::toUpper(leaf);
+    std::vector<std::string> found;
+    std::shared_lock guard(_lock);
+    for (const auto& [name, entry] : _data_hash) {
+        auto nested = std::get_if<std::shared_ptr<Context>>(&entry);
+        if (!nested)
+            continue;
+        // A reader may hold its child's lock too: writers hold only one.
+        std::shared_lock inner((*nested)->_lock);
+        auto match = (*nested)->_data_hash.find(key);
+        if (match != (*nested)->_data_hash.end() && match->second == value)
+            found.push_back(name);
+    }
+    return found;
 }
 
 void Context::appendFromNested(const std::string& path) {
@@ -319,10 +416,18 @@ void Context::appendFromNested(const std::string& path) {
         appendFrom(*std::get<std::shared_ptr<Context>>(*nested));
 }
 
-void Context::serialize(const std::string& file) const {
-    std::string text =
-        json{{"format", FORMAT}, {"version", VERSION}, {"context", toJson(*this)}}.dump(1, '\t');
-    text += '\n';
+std::string Context::toText() const {
+    std::string text = "{\n\t\"format\": \"";
+    text += FORMAT;
+    text += "\",\n\t\"version\": " + std::to_string(VERSION) + ",\n\t\"context\": ";
+    writeObject(*this, text, 1);
+    text += "\n}\n";
+    return text;
+}
+
+void Context::serialize(const std::string& file) const { writeText(file, toText()); }
+
+void Context::writeText(const std::string& file, const std::string& text) {
     std::string temp = file + ".tmp.XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0)

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <shared_mutex>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -14,7 +14,7 @@ namespace zanfir {
 
 // A tree of named values addressed by dotted paths. Names are stored
 // upper-cased; reading a path creates the contexts on the way, as writing
-// does. Every context has its own lock, taken top-down along a path.
+// does. Every context has its own lock; a path is walked one lock at a time.
 class Context {
 public:
     using Value = std::variant<std::string, std::int32_t, bool, std::shared_ptr<Context>>;
@@ -55,25 +55,32 @@ public:
     void appendFrom(const Context& other);
     // appendFrom the context under the path, when there is one there.
     void appendFromNested(const std::string& path);
+    // The names of the nested contexts directly in this one whose entry
+    // `leaf` (a name without dots) holds the given value.
+    std::vector<std::string> namesWhere(const std::string& leaf, const Value& value) const;
 
     // Writes the tree to a temporary file beside `file`, syncs it and
     // renames it over `file`. Throws SerializationException.
     void serialize(const std::string& file) const;
+    // The text serialize writes, and the writing of such a text.
+    std::string toText() const;
+    static void writeText(const std::string& file, const std::string& text);
     // Reads a tree written by serialize. Throws SerializationException.
     static std::shared_ptr<Context> deserialize(const std::string& file);
 
 protected:
     // One step of the path walk: the context in which the cursor's path
-    // goes on, which is this context when no dot is left.
-    Context& getIt(StringRef& cursor);
+    // goes on (kept alive by `next`), or this context when no dot is left.
+    Context& getIt(StringRef& cursor, std::shared_ptr<Context>& next);
 
 private:
     template <class Op>
-    auto walk(const std::string& path, Op&& op);
+    auto walk(const std::string& path, bool write, Op&& op);
     template <class Kind>
     Kind getTyped(const std::string& path, Kind absent);
 
-    mutable std::recursive_mutex _lock;
+    // Readers share it; a writer holds one context's lock at a time.
+    mutable std::shared_mutex _lock;
     std::unordered_map<std::string, Value> _data_hash;
 };
 

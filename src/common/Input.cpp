@@ -22,6 +22,8 @@ std::string Input::readln(bool hidden) {
     if (_dead)
         return "";
     std::string line = _remote ? readRemote(hidden) : readConsole();
+    if (_remote && _echo)
+        _out.flush(); // the echo of the line end, at once
     // The terminal's own echo of Enter put the cursor back at column 0.
     if (!line.empty() && line.back() == '\n')
         _out.lineEnded();
@@ -29,6 +31,7 @@ std::string Input::readln(bool hidden) {
 }
 
 bool Input::fill() {
+    _out.flush(); // the prompt and the echo reach the player before we wait
     if (_ended)
         return false;
     _buffer.erase(0, _next);

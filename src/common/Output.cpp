@@ -15,18 +15,25 @@ Output::Output(int stream, bool crlf)
       _prefmt(Util::equalsIgnoreCase(Config::getGD("Preformatted", "FALSE"), "TRUE")) {}
 
 void Output::write(const std::string& text) {
+    _pending += text;
+    if (_pending.size() >= 65536)
+        flush();
+}
+
+void Output::flush() {
     std::size_t done = 0;
-    while (done < text.size()) {
+    while (done < _pending.size()) {
         // send() never raises SIGPIPE; write() serves what is not a socket.
-        ssize_t n = ::send(_stream, text.data() + done, text.size() - done, MSG_NOSIGNAL);
+        ssize_t n = ::send(_stream, _pending.data() + done, _pending.size() - done, MSG_NOSIGNAL);
         if (n < 0 && errno == ENOTSOCK)
-            n = ::write(_stream, text.data() + done, text.size() - done);
+            n = ::write(_stream, _pending.data() + done, _pending.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return;
+            break;
         done += static_cast<std::size_t>(n);
     }
+    _pending.clear();
 }
 
 void Output::print(const std::string& text) {

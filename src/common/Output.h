@@ -10,10 +10,13 @@ class Output {
 public:
     // Writes to the file descriptor `stream`, which it does not own.
     Output(int stream, bool crlf);
-    virtual ~Output() = default;
+    virtual ~Output() { flush(); }
 
-    // Writes the bytes as they are; errors are ignored.
+    // Writes the bytes as they are; errors are ignored. The bytes are
+    // sent at the next flush (before every read, and when many gather).
     virtual void write(const std::string& text);
+    // Sends what was written.
+    virtual void flush();
     virtual void print(const std::string& text);
     virtual void println(const std::string& text);
 
@@ -26,6 +29,7 @@ private:
     bool _crlf;
     bool _prefmt;
     int _pos = 0;
+    std::string _pending;
 };
 
 } // namespace zanfir

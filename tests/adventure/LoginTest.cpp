@@ -95,7 +95,8 @@ TEST_F(LoginTest, PasswordsInASharedWorld) {
     first.send("segreto\n");
     first.until(PROMPT);
     EXPECT_EQ(first.session->userID(), 1);
-    EXPECT_TRUE(fileExists(main->stateFile())); // saved at the first idle moment
+    // saved at the first idle moment
+    EXPECT_TRUE(waitUntil([&] { return fileExists(main->stateFile()); }));
 
     // While Mario plays, his name is a word of the game.
     Client second(*main);

@@ -54,20 +54,23 @@ TEST_F(IOTest, OutputLineEndsColumnAndWrap) {
     Pair pair;
     Output crlf(pair.fd[0], true);
     crlf.println("");
+    EXPECT_EQ(pair.received(), ""); // held until flushed
+    crlf.flush();
     EXPECT_EQ(pair.received(), "\r\n");
     EXPECT_EQ(crlf.column(), 0);
 
     crlf.print("Cosa devo fare? ");
     EXPECT_EQ(crlf.column(), 16);
     crlf.print(std::string(60, 'a') + " bbbbbbbbbb");
+    crlf.flush();
     EXPECT_EQ(pair.received(), "Cosa devo fare? " + std::string(60, 'a') + "\r\nbbbbbbbbbb");
     EXPECT_EQ(crlf.column(), 10);
 
     Output lf(pair.fd[0], false);
     lf.println("già fatto");
-    EXPECT_EQ(pair.received(), "già fatto\n");
     lf.write(std::string(100, 'w'));
-    EXPECT_EQ(pair.received(), std::string(100, 'w'));
+    lf.flush();
+    EXPECT_EQ(pair.received(), "già fatto\n" + std::string(100, 'w'));
     EXPECT_EQ(lf.column(), 0);
 
     test::TempDir dir;
@@ -76,9 +79,11 @@ TEST_F(IOTest, OutputLineEndsColumnAndWrap) {
     Util::setRowLength(0);
     Output pre(pair.fd[0], true);
     pre.print("uno due tre quattro");
+    pre.flush();
     EXPECT_EQ(pair.received(), "uno due tre quattro");
     EXPECT_EQ(pre.column(), 9); // 19 modulo the row length
     pre.print("a\nb\r\n");
+    pre.flush();
     EXPECT_EQ(pair.received(), "a\r\nb\r\n"); // not wrapped, but its lines end alike
 }
 
@@ -86,7 +91,8 @@ TEST_F(IOTest, WritingToAClosedPeerIsIgnored) {
     Pair pair;
     Output out(pair.fd[0], false);
     pair.closePeer();
-    out.println("nobody listens"); // no SIGPIPE, no exception
+    out.println("nobody listens");
+    out.flush(); // no SIGPIPE, no exception
     SUCCEED();
 }
 
