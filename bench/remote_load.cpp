@@ -49,7 +49,7 @@ struct Bot {
     std::string pending;
     enum Step { Name, Password, Again, Playing, Waiting, Done } step = Name;
     bool active = false;
-    int next = 0;                // index into the command cycle
+    int next = 0; // index into the command cycle
     std::string location = "PRATO";
     Clock::time_point sent;
 };
@@ -57,8 +57,10 @@ struct Bot {
 // The command cycle of an active player, between the hall and the cellar of
 // the bundled adventure, and where each command leaves the player.
 const std::vector<std::pair<std::string, std::string>> CYCLE = {
-    {"scendi", "CANTINA"}, {"guarda", ""},        {"sali", "INGRESSO"}, {"prendi fiammiferi", ""},
-    {"cosa", ""},          {"lascia fiammiferi", ""}, {"parla", ""},     {"guarda fiammiferi", ""},
+    {"scendi", "CANTINA"}, {"guarda", ""},
+    {"sali", "INGRESSO"},  {"prendi fiammiferi", ""},
+    {"cosa", ""},          {"lascia fiammiferi", ""},
+    {"parla", ""},         {"guarda fiammiferi", ""},
 };
 
 long rssKiB(int pid, const char* field) {
@@ -240,7 +242,8 @@ int main(int argc, char** argv) {
                 }
         }
         if (driving && !stopping &&
-            Clock::now() - driveStart > std::chrono::duration<double>(options.seconds)) {
+            (options.active == 0 ||
+             Clock::now() - driveStart > std::chrono::duration<double>(options.seconds))) {
             stopping = true;
             driveEnd = Clock::now();
         }
@@ -341,7 +344,9 @@ int main(int argc, char** argv) {
     std::printf("commands            %6ld in %.1f s\n", commands, seconds);
     std::printf("commands per second %8.0f\n", seconds > 0 ? commands / seconds : 0.0);
     std::printf("latency p50         %8.2f ms\n", percentile(latencies, 0.50));
+    std::printf("latency p90         %8.2f ms\n", percentile(latencies, 0.90));
     std::printf("latency p99         %8.2f ms\n", percentile(latencies, 0.99));
+    std::printf("latency max         %8.2f ms\n", percentile(latencies, 1.0));
     std::printf("errors              %6d\n", errors);
     if (lost >= 0)
         std::printf("players not where their client left them %d\n", lost);

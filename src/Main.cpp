@@ -368,7 +368,22 @@ std::vector<std::shared_ptr<Item>> Main::getItems() const {
     return _item_list;
 }
 
+std::vector<std::shared_ptr<Item>> Main::getItems(const std::vector<std::string>& names) const {
+    std::vector<std::shared_ptr<Item>> items;
+    {
+        std::shared_lock guard(_tables_lock);
+        for (const auto& name : names)
+            if (auto found = _items.find(name); found != _items.end())
+                items.push_back(found->second);
+    }
+    std::sort(items.begin(), items.end(),
+              [](const auto& a, const auto& b) { return a->order() < b->order(); });
+    return items;
+}
+
 void Main::putItem(const std::shared_ptr<Item>& item) {
+    static std::atomic<std::uint64_t> arrivals{0};
+    item->setOrder(++arrivals);
     std::unique_lock guard(_tables_lock);
     auto& slot = _items[item->name()];
     if (slot)
@@ -1129,6 +1144,30 @@ void Main::removeAdventure(Adventure& session, Context& ctx) {
     }
 }
 
+void Main::beginTurn() {
+    std::unique_lock guard(_turn_lock);
+    if (_turn_free > 0 && _turn_queue.empty()) {
+        --_turn_free;
+        return;
+    }
+    TurnWaiter waiter;
+    _turn_queue.push_back(&waiter);
+    waiter.ready.wait(guard, [&] { return waiter.go; });
+}
+
+void Main::endTurn() {
+    std::lock_guard guard(_turn_lock);
+    if (_turn_queue.empty()) {
+        ++_turn_free;
+        return;
+    }
+    // The turn passes straight to the first in the queue.
+    TurnWaiter* next = _turn_queue.front();
+    _turn_queue.pop_front();
+    next->go = true;
+    next->ready.notify_one();
+}
+
 void Main::onEnterIdle(Adventure&) {
     std::lock_guard guard(_lock);
     if (++_idle_adventures == static_cast<std::int32_t>(_adventures.size()))
@@ -1158,12 +1197,17 @@ void Main::snapshot() {
     std::lock_guard save(_save_lock);
     if (!_saver.joinable())
         _saver = std::thread([this] { saveLoop(); });
-    if (now - _last_snapshot < SAVE_INTERVAL && !_save_stop) {
+    if (now - _last_snapshot < _save_interval && !_save_stop) {
         _save_wanted = true;
     } else {
         _save_text = _global_ctx->toText();
         _last_snapshot = now;
         _save_wanted = false;
+        // Snapshots of a large world come less often: sessions wait while
+        // one is taken.
+        _save_interval =
+            std::max(SAVE_INTERVAL, 10 * std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now() - now));
     }
     _save_changed.notify_all();
 }
@@ -1183,7 +1227,7 @@ void Main::saveLoop() {
             }
             save.lock();
         } else if (_save_wanted && (_save_stop || std::chrono::steady_clock::now() >=
-                                                     _last_snapshot + SAVE_INTERVAL)) {
+                                                      _last_snapshot + _save_interval)) {
             save.unlock();
             {
                 std::lock_guard engine(_lock);
@@ -1198,7 +1242,7 @@ void Main::saveLoop() {
         } else if (_save_stop) {
             return;
         } else if (_save_wanted) {
-            _save_changed.wait_until(save, _last_snapshot + SAVE_INTERVAL);
+            _save_changed.wait_until(save, _last_snapshot + _save_interval);
         } else {
             _save_changed.wait(save);
         }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -82,6 +84,8 @@ public:
     virtual std::shared_ptr<User> getUser(const std::string& name) const;
     // A snapshot of every item, players included.
     virtual std::vector<std::shared_ptr<Item>> getItems() const;
+    // The items of those names (upper case), in the engine's order.
+    std::vector<std::shared_ptr<Item>> getItems(const std::vector<std::string>& names) const;
 
     // Parses a text of the action language; none for an empty text.
     virtual std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr);
@@ -127,6 +131,12 @@ public:
                                                ObjectRef& holder, const std::string& name,
                                                const std::string& password);
     virtual void removeAdventure(Adventure& session, Context& ctx);
+    // A session's turn: the time it works between two reads. At most a few
+    // sessions work at once, the others queue first come, first served, so
+    // that many players share the processors fairly.
+    void beginTurn();
+    void endTurn();
+
     // A session waits for input, or no longer does; when every session
     // waits, the shared state is saved.
     virtual void onEnterIdle(Adventure& session);
@@ -218,6 +228,7 @@ private:
     void snapshot();
     void saveLoop();
     static constexpr std::chrono::milliseconds SAVE_INTERVAL{100};
+    std::chrono::milliseconds _save_interval = SAVE_INTERVAL;
     std::mutex _save_lock; // after _lock
     std::condition_variable _save_changed;
     std::optional<std::string> _save_text;
@@ -225,6 +236,14 @@ private:
     bool _save_stop = false;
     std::chrono::steady_clock::time_point _last_snapshot;
     std::thread _saver;
+
+    struct TurnWaiter {
+        std::condition_variable ready;
+        bool go = false;
+    };
+    std::mutex _turn_lock;
+    std::deque<TurnWaiter*> _turn_queue;
+    int _turn_free = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
 
     mutable std::recursive_mutex _lock;
     mutable std::shared_mutex _tables_lock;

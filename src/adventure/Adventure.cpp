@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <thread>
-#include <unordered_set>
 
 #include "Main.h"
 #include "T.h"
@@ -117,15 +116,33 @@ void Adventure::play() {
         }
         setIntroSeen();
     }
+    struct Turn {
+        Adventure& session;
+        explicit Turn(Adventure& owner) : session(owner) { take(); }
+        ~Turn() { leave(); }
+        void take() {
+            session._main.beginTurn();
+            session._in_turn = true;
+        }
+        void leave() {
+            if (session._in_turn)
+                session._main.endTurn();
+            session._in_turn = false;
+        }
+    } turn{*this}; // reads inside a command give it back while they wait
     while (_running && _in->isAlive()) {
         println();
         printQuotes();
         printLocation();
-        printItems();
-        printUsers();
+        auto here = getItemsHere(); // once for both lists
+        printItems(here);
+        printUsers(here);
         println();
         println();
         onCommandPromptEnter();
+        // Waiting for the player is no turn: the idle moments (and the save
+        // they may bring) never keep a working session waiting.
+        turn.leave();
         _main.onEnterIdle(*this);
         std::optional<std::string> command;
         try {
@@ -139,6 +156,7 @@ void Adventure::play() {
         _main.onExitIdle(*this);
         if (!command)
             break;
+        turn.take();
         onCommandPromptExit();
         println();
         _curr_phrase = parseCommand(*command);
@@ -280,16 +298,10 @@ std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
     return itemsNamed(names, [&](Item& item) { return !isItemMyself(item); });
 }
 
-std::vector<std::shared_ptr<Item>>
-Adventure::itemsNamed(const std::vector<std::string>& names,
-                      const std::function<bool(Item&)>& keep) {
-    std::vector<std::shared_ptr<Item>> items;
-    std::unordered_set<std::string> wanted(names.begin(), names.end());
-    if (wanted.empty())
-        return items;
-    for (const auto& item : _main.getItems()) // the engine's order
-        if (wanted.count(item->name()) && keep(*item))
-            items.push_back(item);
+std::vector<std::shared_ptr<Item>> Adventure::itemsNamed(const std::vector<std::string>& names,
+                                                         const std::function<bool(Item&)>& keep) {
+    auto items = _main.getItems(names);
+    std::erase_if(items, [&](const auto& item) { return !keep(*item); });
     return items;
 }
 
@@ -601,7 +613,15 @@ void Adventure::printLocation() {
 }
 
 void Adventure::printItems() {
-    for (const auto& item : getItemsHere()) {
+    printItems(getItemsHere());
+}
+
+void Adventure::printUsers() {
+    printUsers(getItemsHere());
+}
+
+void Adventure::printItems(const std::vector<std::shared_ptr<Item>>& here) {
+    for (const auto& item : here) {
         if (!item->visible() || isItemUser(*item) || isItemHidden(*item))
             continue;
         if (isItemSeen(*item)) {
@@ -616,11 +636,15 @@ void Adventure::printItems() {
     }
 }
 
-void Adventure::printUsers() {
-    for (const auto& item : getItemsHere()) {
+void Adventure::printUsers(const std::vector<std::shared_ptr<Item>>& here) {
+    for (const auto& item : here) {
         if (!item->visible() || !isItemUser(*item) || isItemHidden(*item))
             continue;
-        if (!isItemSeen(*item))
+        // A player's seen flag serves only the ITEM-SEEN events; kept for
+        // every pair of players, it would grow a shared world's state with
+        // the square of its players.
+        if (!isItemSeen(*item) &&
+            (_main.getEvent("ITEM-SEEN:" + item->name()) || _main.getEvent("ITEM-SEEN:*")))
             setItemSeen(*item);
         println(T::HereThereIs, item->descr(), T::HereThereIsX);
     }
@@ -662,8 +686,28 @@ void Adventure::println() {
     _out->println("");
 }
 
+template <class Read>
+std::string Adventure::outsideTurn(Read read) {
+    bool turn = _in_turn;
+    if (turn) {
+        _in_turn = false;
+        _main.endTurn();
+    }
+    struct Back {
+        Adventure& session;
+        bool turn;
+        ~Back() {
+            if (turn) {
+                session._main.beginTurn();
+                session._in_turn = true;
+            }
+        }
+    } back{*this, turn};
+    return read();
+}
+
 std::string Adventure::readln() {
-    return _in->readln();
+    return outsideTurn([this] { return _in->readln(); });
 }
 
 std::string Adventure::readln(const std::string& prompt) {
@@ -673,7 +717,15 @@ std::string Adventure::readln(const std::string& prompt) {
 
 std::string Adventure::readlnH(const std::string& prompt) {
     print(prompt);
-    return _in->readln(true);
+    return outsideTurn([this] { return _in->readln(true); });
+}
+
+void Adventure::sleep(std::int32_t milliseconds) {
+    _out->flush();
+    outsideTurn([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        return std::string();
+    });
 }
 
 std::optional<std::string> Adventure::readUserName() {

@@ -145,6 +145,8 @@ public:
     virtual std::optional<std::string> readUserPasswordAgain();
     virtual bool askYesNoQuestion(const std::string& prompt);
     virtual void pressAnyKey();
+    // Sleeps without holding a turn.
+    void sleep(std::int32_t milliseconds);
 
     // Commands.
     virtual std::optional<std::string> readCommand();
@@ -163,11 +165,16 @@ public:
 
 private:
     void play();
+    // Runs a read outside the session's turn.
+    template <class Read>
+    std::string outsideTurn(Read read);
     std::string playerKey(const std::string& leaf) const;
     std::string savedGameFile() const;
     // The items of those names that `keep` accepts, in the engine's order.
     std::vector<std::shared_ptr<Item>> itemsNamed(const std::vector<std::string>& names,
                                                   const std::function<bool(Item&)>& keep);
+    void printItems(const std::vector<std::shared_ptr<Item>>& here);
+    void printUsers(const std::vector<std::shared_ptr<Item>>& here);
     void fireBoth(const std::string& name, const std::string& first);
     void fireFour(const std::string& name, const std::string& first, const std::string& second);
     void refuse(const std::string& message);
@@ -182,6 +189,7 @@ private:
     std::atomic<bool> _finished{false};
     std::function<void()> _on_finished;
     bool _started = false;
+    bool _in_turn = false;
 };
 
 } // namespace zanfir

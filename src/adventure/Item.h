@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -60,6 +61,11 @@ public:
     // Writes the initial state into the given contexts (either may be none).
     virtual void init(Main* main, Context* global, Context* user);
 
+    // The item's place in the engine's order: items by load order, then
+    // players by login.
+    std::uint64_t order() const { return _order; }
+    void setOrder(std::uint64_t order) { _order = order; }
+
     const std::string& initialLocation() const { return _init_location; }
     bool initiallyCarried() const { return _init_carried; }
     bool initiallyHidden() const { return _init_hidden; }
@@ -82,6 +88,7 @@ private:
     std::string _init_location;
     bool _init_carried = false;
     bool _init_hidden = true;
+    std::uint64_t _order = 0;
 };
 
 } // namespace zanfir

@@ -35,7 +35,6 @@ constexpr const char* BYTES = "bytes";
 constexpr const char* BYTES_PREFIX = "bytes:";
 constexpr int MAX_DEPTH = 256;
 
-
 bool isValidUtf8(const std::string& s) {
     std::size_t i = 0, n = s.size();
     while (i < n) {
@@ -240,7 +239,7 @@ void fromJson(const json& object, Context& context, const std::string& file) {
 // the context it reads, and keeps the next context alive by its pointer.
 template <class Op>
 auto Context::walk(const std::string& path, bool write, Op&& op) {
-    StringRef cursor(*this, path);
+    StringRef cursor(*this, Util::toUpper(path)); // every name is stored upper-cased
     std::shared_ptr<Context> hold;
     Context* here = this;
     for (;;) {
@@ -251,7 +250,7 @@ auto Context::walk(const std::string& path, bool write, Op&& op) {
         hold = std::move(next);
         here = hold.get();
     }
-    std::string name = Util::toUpper(cursor.ref);
+    const std::string& name = cursor.ref;
     if (write) {
         std::unique_lock guard(here->_lock);
         return op(*here, name);
@@ -264,7 +263,7 @@ Context& Context::getIt(StringRef& cursor, std::shared_ptr<Context>& next) {
     auto dot = cursor.ref.find('.');
     if (dot == std::string::npos)
         return *this;
-    std::string head = Util::toUpper(std::string_view(cursor.ref).substr(0, dot));
+    std::string_view head = std::string_view(cursor.ref).substr(0, dot);
     auto childOf = [&](const Value& value) {
         auto nested = std::get_if<std::shared_ptr<Context>>(&value);
         if (!nested)
@@ -280,7 +279,7 @@ Context& Context::getIt(StringRef& cursor, std::shared_ptr<Context>& next) {
         std::unique_lock guard(_lock);
         auto found = _data_hash.find(head);
         if (found == _data_hash.end())
-            found = _data_hash.emplace(head, std::make_shared<Context>()).first;
+            found = _data_hash.emplace(std::string(head), std::make_shared<Context>()).first;
         next = childOf(found->second);
     }
     cursor.ref.erase(0, dot + 1);
@@ -425,7 +424,9 @@ std::string Context::toText() const {
     return text;
 }
 
-void Context::serialize(const std::string& file) const { writeText(file, toText()); }
+void Context::serialize(const std::string& file) const {
+    writeText(file, toText());
+}
 
 void Context::writeText(const std::string& file, const std::string& text) {
     std::string temp = file + ".tmp.XXXXXX";

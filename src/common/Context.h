@@ -2,9 +2,10 @@
 
 #include <cstdint>
 #include <memory>
-#include <shared_mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <variant>
@@ -81,7 +82,14 @@ private:
 
     // Readers share it; a writer holds one context's lock at a time.
     mutable std::shared_mutex _lock;
-    std::unordered_map<std::string, Value> _data_hash;
+    // Looked up by string_view too, so a walk cuts no strings out of a path.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, Value, NameHash, std::equal_to<>> _data_hash;
 };
 
 } // namespace zanfir

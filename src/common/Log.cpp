@@ -1,6 +1,7 @@
 #include "common/Log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,8 +63,7 @@ void Log::write(const std::string& entity, int level, const std::exception& erro
 }
 
 void Log::write(const std::string& entity, int level, const std::string& text) {
-    std::lock_guard guard(_lock);
-    if (level < _level)
+    if (level < getLevel())
         return;
     auto now = std::chrono::system_clock::now();
     std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -77,35 +77,52 @@ void Log::write(const std::string& entity, int level, const std::string& text) {
                        twoDigits(date.tm_sec) + "." + std::string(3 - ms.size(), '0') + ms + " " +
                        column(entity, ENTITY_LENGTH) + " " + levelName(level) + " " + text +
                        (_crlf ? "\r\n" : "\n");
-    std::string file = _path + fileName(date);
-    int fd = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        std::system_error error(errno, std::generic_category(), file);
-        std::cerr << T::CantOpenLogFileC << getClassName(&error) << ": " << error.what()
-                  << std::endl;
+    auto file = openFile(_path + fileName(date));
+    if (!file)
         return;
-    }
+    // One append of the whole line: entries never interleave.
     std::size_t done = 0;
     while (done < line.size()) {
-        ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+        ssize_t n = ::write(file->fd, line.data() + done, line.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            break;
+        if (n <= 0) {
+            std::system_error error(errno, std::generic_category(), file->name);
+            std::cerr << T::CantWriteLogFileC << getClassName(&error) << ": " << error.what()
+                      << std::endl;
+            return;
+        }
         done += static_cast<std::size_t>(n);
-    }
-    int writeError = done < line.size() ? errno : 0;
-    if (::close(fd) != 0 && writeError == 0)
-        writeError = errno;
-    if (writeError != 0) {
-        std::system_error error(writeError, std::generic_category(), file);
-        std::cerr << T::CantWriteLogFileC << getClassName(&error) << ": " << error.what()
-                  << std::endl;
     }
 }
 
-void Log::setLevel(int level) {
+// The log file stays open between entries, but a file that was moved or
+// removed meanwhile is opened (created) again, as is the next day's.
+std::shared_ptr<Log::File> Log::openFile(const std::string& name) {
     std::lock_guard guard(_lock);
+    struct stat info {};
+    if (_file && _file->name == name && ::stat(name.c_str(), &info) == 0 &&
+        info.st_dev == _file->device && info.st_ino == _file->inode)
+        return _file;
+    _file.reset();
+    int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        std::system_error error(errno, std::generic_category(), name);
+        std::cerr << T::CantOpenLogFileC << getClassName(&error) << ": " << error.what()
+                  << std::endl;
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    _file = std::make_shared<File>(fd, info.st_dev, info.st_ino, name);
+    return _file;
+}
+
+Log::File::~File() {
+    ::close(fd);
+}
+
+void Log::setLevel(int level) {
     _level = level;
 }
 
@@ -115,7 +132,6 @@ void Log::setLevel(const std::string& name) {
 }
 
 int Log::getLevel() const {
-    std::lock_guard guard(_lock);
     return _level;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -8,7 +11,8 @@
 
 namespace zanfir {
 
-// The daily log file: one line per entry, opened and closed for each entry.
+// The daily log file: one line per entry. The file may be read, moved or
+// removed while the program runs: the next entry opens it again.
 class Log {
 public:
     static constexpr int INFO = 10;
@@ -40,12 +44,27 @@ public:
     static std::string describe(const std::exception& error);
 
 private:
-    std::string fileName(const struct tm& date) const;
+    // An open log file and the file it is on the disk.
+    struct File {
+        File(int fd, dev_t device, ino_t inode, std::string name)
+            : fd(fd), device(device), inode(inode), name(std::move(name)) {}
+        ~File();
+        File(const File&) = delete;
+        File& operator=(const File&) = delete;
+        int fd;
+        dev_t device;
+        ino_t inode;
+        std::string name;
+    };
 
-    mutable std::recursive_mutex _lock;
+    std::string fileName(const struct tm& date) const;
+    std::shared_ptr<File> openFile(const std::string& name);
+
+    mutable std::recursive_mutex _lock; // the open file
     std::string _path;
     bool _crlf;
-    int _level = INFO;
+    std::atomic<int> _level = INFO;
+    std::shared_ptr<File> _file;
 };
 
 } // namespace zanfir

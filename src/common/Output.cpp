@@ -15,9 +15,9 @@ Output::Output(int stream, bool crlf)
       _prefmt(Util::equalsIgnoreCase(Config::getGD("Preformatted", "FALSE"), "TRUE")) {}
 
 void Output::write(const std::string& text) {
+    // Sent before the next read: a turn's output is bounded by what the
+    // turn prints, and a client that reads nothing never blocks a turn.
     _pending += text;
-    if (_pending.size() >= 65536)
-        flush();
 }
 
 void Output::flush() {

@@ -136,6 +136,30 @@ TEST_F(LoginTest, PasswordsInASharedWorld) {
     EXPECT_EQ(third.session->userID(), 1);
 }
 
+TEST_F(LoginTest, PlayersWaitingInsideACommandBlockNobody) {
+    auto main = engine(true);
+    std::vector<std::unique_ptr<Client>> askers;
+    for (const char* name : {"Anna", "Bruno", "Carla", "Dario", "Elena"}) {
+        askers.push_back(std::make_unique<Client>(*main));
+        join(*askers.back(), name, "segreto");
+        askers.back()->until(PROMPT);
+    }
+    // Everyone is asked what to say, and nobody answers yet.
+    for (auto& asker : askers) {
+        asker->send("parla\n");
+        asker->until("Cosa devo dire? ");
+    }
+    Client other(*main);
+    join(other, "Franco", "segreto");
+    other.until(PROMPT);
+    other.send("guarda\n");
+    other.until(PROMPT);
+    for (auto& asker : askers) {
+        asker->send("ciao\n");
+        asker->until(PROMPT);
+    }
+}
+
 TEST_F(LoginTest, OnePlayerPlaysOnceAtATime) {
     auto main = engine(true);
     Session mario(*main, "Mario");

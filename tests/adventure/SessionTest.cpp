@@ -133,7 +133,8 @@ TEST_F(SessionTest, Scene) {
                      "[PIETRA]\nDESCR=una pietra\nVISIBLE=FALSE\n"
                      "[PIETRA/EVENTS]\nITEM-SEEN=never\n",
                      "[EVENTS]\nLOCATION-SEEN:SALA=\"[seen sala] \"\n"
-                     "ITEM-SEEN:CHIAVE=\"[seen chiave] \"\n",
+                     "ITEM-SEEN:CHIAVE=\"[seen chiave] \"\n"
+                     "ITEM-SEEN:LUIGI=\"[seen luigi] \"\n",
                      true);
     Session mario(*main, "Mario"), luigi(*main, "Luigi");
     Adventure& session = *mario.adventure;
@@ -143,8 +144,13 @@ TEST_F(SessionTest, Scene) {
     EXPECT_EQ(mario.output(), "[seen sala] Una grande sala.\n"
                               "[seen chiave] Una chiave luccica.\n"
                               "Vedo una porta.\n"
-                              "Qui c'e' Luigi.\n");
+                              "[seen luigi] Qui c'e' Luigi.\n");
     EXPECT_TRUE(session.isItemSeen(*luigi.user));
+    // Without a handler for them, players leave no seen flags behind.
+    EXPECT_FALSE(luigi.adventure->isItemSeen(*mario.user));
+    luigi.adventure->printUsers();
+    EXPECT_EQ(luigi.output(), "Qui c'e' Mario.\n");
+    EXPECT_FALSE(luigi.adventure->isItemSeen(*mario.user));
     session.printLocation();
     session.printItems();
     EXPECT_EQ(mario.output(), "Sei in sala.\nVedo una chiave.\nVedo una porta.\n");

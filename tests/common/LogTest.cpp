@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <regex>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -81,6 +82,22 @@ TEST_F(LogTest, LevelsAndLineEnds) {
     EXPECT_TRUE(test::listDir(dir.file("logs")).empty());
     log.write("Main", Log::WARN, "shown");
     EXPECT_EQ(today("logs", log).substr(49), "shown\n");
+}
+
+TEST_F(LogTest, MovedOrRemovedFilesAreOpenedAgain) {
+    Log log("logs", false);
+    log.write("Main", Log::INFO, "uno");
+    std::string file = dir.file("logs") + "/" + log.getFileName();
+    std::rename(file.c_str(), (file + ".old").c_str());
+    log.write("Main", Log::INFO, "due");
+    std::remove(file.c_str());
+    log.write("Main", Log::INFO, "tre");
+    log.write("Main", Log::INFO, "quattro");
+    EXPECT_EQ(test::readFile(file + ".old").substr(49), "uno\n");
+    auto rows = test::lines(test::readFile(file));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].substr(49), "tre");
+    EXPECT_EQ(rows[1].substr(49), "quattro");
 }
 
 TEST_F(LogTest, GlobalLogAndFailures) {

@@ -4,15 +4,14 @@
 #include <thread>
 
 #include "T.h"
-#include "common/Output.h"
+#include "adventure/Adventure.h"
 
 namespace zanfir {
 
 bool Wait::run() {
     println(T::AsYouWant);
-    out().flush();
     if (_millisec > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(_millisec));
+        adventure()->sleep(_millisec);
     return true;
 }
 
