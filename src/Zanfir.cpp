@@ -1,5 +1,6 @@
 #include "Zanfir.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <csignal>
@@ -96,6 +97,13 @@ int Zanfir::main(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
+    // A server holds a socket per player: allow as many files as the
+    // system lets this process have.
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+    }
     int status = zanfir::Zanfir::main(std::vector<std::string>(argv + 1, argv + argc));
     std::cout.flush();
     std::cerr.flush();
