@@ -277,29 +277,43 @@ void TcpClient::send(const std::string& bytes) {
 }
 
 std::string TcpClient::until(const std::string& marker, std::chrono::milliseconds timeout) {
+    return readUntil(_fd, _pending, marker, timeout);
+}
+
+std::string readUntil(int fd, std::string& pending, const std::string& marker,
+                      std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        auto found = _pending.find(marker);
+        auto found = pending.find(marker);
         if (found != std::string::npos) {
-            std::string text = _pending.substr(0, found + marker.size());
-            _pending.erase(0, found + marker.size());
+            std::string text = pending.substr(0, found + marker.size());
+            pending.erase(0, found + marker.size());
             return text;
         }
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        pollfd fd{_fd, POLLIN, 0};
-        if (_fd < 0 || left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0) {
-            ADD_FAILURE() << "no \"" << marker << "\" in: " << _pending;
-            return std::exchange(_pending, "");
+        pollfd ready{fd, POLLIN, 0};
+        if (fd < 0 || left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+            ADD_FAILURE() << "no \"" << marker << "\" in: " << pending;
+            return std::exchange(pending, "");
         }
         char buffer[4096];
-        ssize_t n = ::recv(_fd, buffer, sizeof buffer, 0);
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) {
-            ADD_FAILURE() << "closed before \"" << marker << "\" in: " << _pending;
-            return std::exchange(_pending, "");
+            ADD_FAILURE() << "closed before \"" << marker << "\" in: " << pending;
+            return std::exchange(pending, "");
         }
-        _pending.append(buffer, static_cast<std::size_t>(n));
+        pending.append(buffer, static_cast<std::size_t>(n));
     }
+}
+
+std::string drain(int fd) {
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+        text.append(buffer, static_cast<std::size_t>(n));
+    return text;
 }
 
 bool TcpClient::closedByServer(std::chrono::milliseconds timeout) {

@@ -89,6 +89,14 @@ private:
     std::string _pending;
 };
 
+// What arrives on a socket until `marker` appears (the marker included),
+// keeping what follows in `pending`; fails the test after the timeout or
+// when the peer closes first.
+std::string readUntil(int fd, std::string& pending, const std::string& marker,
+                      std::chrono::milliseconds timeout);
+// Everything that can be read from a socket now, without waiting.
+std::string drain(int fd);
+
 // A TCP port that nothing listens on now.
 int freePort();
 // The number of file descriptors a process has open.

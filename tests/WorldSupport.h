@@ -82,12 +82,7 @@ public:
     // What the session printed since the last call.
     std::string output() {
         adventure->out().flush();
-        std::string text;
-        char buffer[4096];
-        ssize_t n;
-        while ((n = recv(_fd[1], buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
-            text.append(buffer, static_cast<std::size_t>(n));
-        return text;
+        return drain(_fd[1]);
     }
     // Sends a line the session can read.
     void type(const std::string& line) {

@@ -10,7 +10,9 @@ class Output {
 public:
     // Writes to the file descriptor `stream`, which it does not own.
     Output(int stream, bool crlf);
-    virtual ~Output() { flush(); }
+    // Sends nothing: the stream may be closed by then; the session flushes
+    // before it ends.
+    virtual ~Output() = default;
 
     // Writes the bytes as they are; errors are ignored. The bytes are
     // sent at the next flush (before every read, and when many gather).

@@ -30,14 +30,7 @@ struct Pair {
         fd[1] = -1;
     }
     // Everything that arrived at the peer so far.
-    std::string received() const {
-        std::string text;
-        char buffer[1024];
-        ssize_t n;
-        while ((n = recv(fd[1], buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
-            text.append(buffer, static_cast<std::size_t>(n));
-        return text;
-    }
+    std::string received() const { return test::drain(fd[1]); }
     int fd[2] = {-1, -1};
 };
 
