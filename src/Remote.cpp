@@ -198,9 +198,4 @@ void Remote::close() {
         connection->close();
 }
 
-std::size_t Remote::connections() const {
-    std::lock_guard guard(_lock);
-    return _connections.size();
-}
-
 } // namespace zanfir

@@ -52,7 +52,6 @@ public:
     virtual void close(std::int32_t userId);
 
     int port() const { return _port; }
-    std::size_t connections() const;
 
 private:
     void accepted(int socket);
