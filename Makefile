@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 ADVENTURE ?= adventures/torre/torre.zanfa
 
-.PHONY: all deps configure build play test bench clean
+.PHONY: all deps configure build play test sanitize bench clean
 
 all: build
 
@@ -22,10 +22,21 @@ play: build
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
 
+# The tests again under AddressSanitizer with UndefinedBehaviorSanitizer, and
+# the tests that run threads under ThreadSanitizer.
+CONCURRENT_TESTS = Context|Login|Session|Server|Language|World|ItemState|Action|Console
+sanitize: deps
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZANFIR_SANITIZE=address,undefined >/dev/null
+	@cmake --build build-asan -j2
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2
+	@cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DZANFIR_SANITIZE=thread >/dev/null
+	@cmake --build build-tsan -j2
+	cd build-tsan && ctest --output-on-failure -j2 -R '$(CONCURRENT_TESTS)'
+
 # The load benchmark of the server: a shared world, then a world per connection.
 bench: build
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 0 --no-mud
 
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -754,9 +754,9 @@ void Main::fillMap() {
 
 // ---- Shared state ----
 
-std::string Main::stateFile() const {
-    return getBaseDir() + _name + ".gcontext";
-}
+// No virtual call here: the saver thread asks it while an engine of the
+// tests may be half destroyed.
+std::string Main::stateFile() const { return Config::getBaseDirG() + _name + ".gcontext"; }
 
 void Main::serialize() {
     if (!_multiuser || !_global_ctx)
