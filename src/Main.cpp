@@ -756,7 +756,9 @@ void Main::fillMap() {
 
 // No virtual call here: the saver thread asks it while an engine of the
 // tests may be half destroyed.
-std::string Main::stateFile() const { return Config::getBaseDirG() + _name + ".gcontext"; }
+std::string Main::stateFile() const {
+    return Config::getBaseDirG() + _name + ".gcontext";
+}
 
 void Main::serialize() {
     if (!_multiuser || !_global_ctx)
@@ -768,6 +770,7 @@ void Main::deserialize() {
     if (!_multiuser)
         return;
     std::string file = stateFile();
+    Context::removeLeftovers(file);
     struct stat info {};
     if (::stat(file.c_str(), &info) != 0)
         return;

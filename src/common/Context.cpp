@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -461,6 +462,16 @@ void Context::writeText(const std::string& file, const std::string& text) {
         ::fsync(dirfd);
         ::close(dirfd);
     }
+}
+
+void Context::removeLeftovers(const std::string& file) {
+    auto slash = file.rfind('/');
+    std::string dir = slash == std::string::npos ? "." : file.substr(0, slash);
+    std::string prefix = (slash == std::string::npos ? file : file.substr(slash + 1)) + ".tmp.";
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ignored))
+        if (entry.path().filename().string().starts_with(prefix))
+            std::filesystem::remove(entry.path(), ignored);
 }
 
 std::shared_ptr<Context> Context::deserialize(const std::string& file) {

@@ -66,6 +66,9 @@ public:
     // The text serialize writes, and the writing of such a text.
     std::string toText() const;
     static void writeText(const std::string& file, const std::string& text);
+    // Removes the temporary files that writes of `file` left behind when the
+    // program was killed in the middle.
+    static void removeLeftovers(const std::string& file);
     // Reads a tree written by serialize. Throws SerializationException.
     static std::shared_ptr<Context> deserialize(const std::string& file);
 
