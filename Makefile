@@ -35,6 +35,7 @@ sanitize: deps
 
 # The load benchmark of the server: a shared world, then a world per connection.
 bench: build
+	$(BUILD_DIR)/bench_files
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 0 --no-mud
 

@@ -120,9 +120,9 @@ bool isEmbeddedSection(const std::string& name) {
 // the top level.
 std::vector<std::string> definitionSections(const Config& config) {
     std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
     for (const auto& name : config.sections())
-        if (!name.empty() && !isEmbeddedSection(name) &&
-            std::find(names.begin(), names.end(), name) == names.end())
+        if (!name.empty() && !isEmbeddedSection(name) && seen.insert(name).second)
             names.push_back(name);
     return names;
 }
@@ -294,7 +294,11 @@ void Main::start() {
         auto out = std::make_unique<Output>(STDOUT_FILENO,
                                             isTrue(Config::getGD("ConsoleOutCRLF", "FALSE")));
         auto in = std::make_unique<Input>(STDIN_FILENO, false, *out, false);
-        std::make_shared<Adventure>(*this, std::move(in), std::move(out))->start();
+        auto session = std::make_shared<Adventure>(*this, std::move(in), std::move(out));
+        // The console's only session ends the program, also when its input
+        // ended before anybody logged in.
+        session->setOnFinished([this] { quit(); });
+        session->start();
     }
     if (_remote) {
         _remote_mgr = std::make_shared<Remote>(*this);

@@ -132,15 +132,10 @@ std::string Config::getD(const std::string& name, const Section& section,
 }
 
 std::vector<std::string> Config::variables(const Section& section) const {
-    std::vector<std::string> names;
-    std::string prefix = section ? Util::toUpper(Util::trim(*section)) + "/" : "";
-    for (const auto& k : _order) {
-        if (!section && k.find('/') == std::string::npos)
-            names.push_back(k);
-        else if (section && k.starts_with(prefix))
-            names.push_back(k.substr(prefix.size()));
-    }
-    return names;
+    if (!section)
+        return _top_level;
+    auto found = _sections_index.find(Util::toUpper(Util::trim(*section)));
+    return found == _sections_index.end() ? std::vector<std::string>() : found->second;
 }
 
 void Config::setGlobalConfig(std::shared_ptr<Config> config) {
@@ -195,6 +190,14 @@ bool Config::isAssignment(const std::string& line) {
     return true;
 }
 
+// A key A/B/C is variable B/C of section A and variable C of section A/B.
+void Config::index(const std::string& key) {
+    if (key.find('/') == std::string::npos)
+        _top_level.push_back(key);
+    for (auto slash = key.find('/'); slash != std::string::npos; slash = key.find('/', slash + 1))
+        _sections_index[key.substr(0, slash)].push_back(key.substr(slash + 1));
+}
+
 void Config::appendPiece(const std::string& line, std::size_t start, std::string& value) const {
     std::string piece;
     bool quoted = false;
@@ -228,7 +231,7 @@ void Config::load() {
         if (pending) {
             auto [slot, added] = _variables.insert_or_assign(key(name, section), value);
             if (added)
-                _order.push_back(slot->first);
+                index(slot->first);
         }
         pending = false;
         value.clear();

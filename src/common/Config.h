@@ -61,11 +61,15 @@ protected:
 private:
     static std::string key(const std::string& name, const Section& section);
     void appendPiece(const std::string& line, std::size_t start, std::string& value) const;
+    void index(const std::string& key);
 
     std::string _path;
     std::string _baseDir;
     std::unordered_map<std::string, std::string> _variables;
-    std::vector<std::string> _order; // keys in the order first defined
+    // The variable names of each section and of the top level, in the
+    // order they were first defined.
+    std::unordered_map<std::string, std::vector<std::string>> _sections_index;
+    std::vector<std::string> _top_level;
     std::vector<std::string> _sections;
 };
 

@@ -42,6 +42,14 @@ TEST_F(ConsoleGameTest, ShortGameTranscript) {
                             "- Premi <invio> per continuare... \n");
 }
 
+TEST_F(ConsoleGameTest, InputEndingDuringTheLogin) {
+    auto start = std::chrono::steady_clock::now();
+    RunResult game = runZanfir({smallAdventure()}, "");
+    EXPECT_EQ(game.status, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_TRUE(game.out.ends_with("\nQual'e' il tuo nome? ")) << game.out;
+}
+
 TEST_F(ConsoleGameTest, CrLfAndTheEndOfInput) {
     auto start = std::chrono::steady_clock::now();
     RunResult game = runZanfir({smallAdventure("ConsoleOutCRLF=true\n")}, "Anna\nnord");
