@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 ADVENTURE ?= adventures/torre/torre.zanfa
 
-.PHONY: all deps configure build play test sanitize bench clean
+.PHONY: all deps configure build play test sanitize fuzz bench clean
 
 all: build
 
@@ -33,6 +33,26 @@ sanitize: deps
 	@cmake --build build-tsan -j2
 	cd build-tsan && ctest --output-on-failure -j2 -R '$(CONCURRENT_TESTS)'
 
+# Each fuzz target for FUZZ_SECONDS, from its seed corpus in fuzz/corpus
+# (clang and libFuzzer; new inputs go to build-fuzz/corpus, findings to
+# build-fuzz/findings).
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = Config Action Expression Context Remote
+fuzz:
+	@scripts/deps.sh clang libclang-rt-14-dev
+	@cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DZANFIR_FUZZ=ON -DZANFIR_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j2 $(addprefix --target fuzz,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+		mkdir -p build-fuzz/corpus/$$t build-fuzz/findings; \
+		echo "fuzz$$t: $(FUZZ_SECONDS) s"; \
+		build-fuzz/fuzz$$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
+			-artifact_prefix=build-fuzz/findings/$$t- -print_final_stats=1 \
+			build-fuzz/corpus/$$t fuzz/corpus/$$(echo $$t | tr A-Z a-z) 2>&1 \
+			| grep -E 'Done|stat::number_of_executed_units|ERROR|SUMMARY' || exit 1; \
+		test -z "$$(ls build-fuzz/findings | grep ^$$t-)" || exit 1; \
+	done
+
 # The load benchmark of the server: a shared world, then a world per connection.
 bench: build
 	$(BUILD_DIR)/bench_files
@@ -40,4 +60,4 @@ bench: build
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 0 --no-mud
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

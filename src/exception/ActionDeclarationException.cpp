@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-ActionDeclarationException::ActionDeclarationException(std::string when, std::source_location where)
+ActionDeclarationException::ActionDeclarationException(std::string when, SourceLocation where)
     : Exception(T::ActionErrorInDeclaration + when + T::QuoteEnd, where), _when(std::move(when)) {}
 
 } // namespace zanfir

@@ -6,8 +6,8 @@ namespace zanfir {
 
 class ActionDeclarationException : public Exception {
 public:
-    explicit ActionDeclarationException(
-        std::string when, std::source_location where = std::source_location::current());
+    explicit ActionDeclarationException(std::string when,
+                                        SourceLocation where = SourceLocation::current());
     const std::string& getWhen() const { return _when; }
 
 private:

@@ -4,12 +4,12 @@
 
 namespace zanfir {
 
-ActionSyntaxException::ActionSyntaxException(std::string what, std::source_location where)
+ActionSyntaxException::ActionSyntaxException(std::string what, SourceLocation where)
     : Exception(std::string(T::ActionErrorInCommand) + ": '" + what + T::QuoteEnd, where),
       _what(std::move(what)) {}
 
 ActionSyntaxException::ActionSyntaxException(std::string what, const std::string& reason,
-                                             std::source_location where)
+                                             SourceLocation where)
     : Exception(std::string(T::ActionErrorInCommand) + " (" + reason + "): '" + what + T::QuoteEnd,
                 where),
       _what(std::move(what)) {}

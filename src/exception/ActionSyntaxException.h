@@ -8,9 +8,9 @@ namespace zanfir {
 class ActionSyntaxException : public Exception {
 public:
     explicit ActionSyntaxException(std::string what,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     ActionSyntaxException(std::string what, const std::string& reason,
-                          std::source_location where = std::source_location::current());
+                          SourceLocation where = SourceLocation::current());
     const std::string& getWhat() const { return _what; }
 
 private:

@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-ConfigNotFoundException::ConfigNotFoundException(std::string path, std::source_location where)
+ConfigNotFoundException::ConfigNotFoundException(std::string path, SourceLocation where)
     : Exception(T::ConfigNotFound + path + T::QuoteEnd, where), _path(std::move(path)) {}
 
 } // namespace zanfir

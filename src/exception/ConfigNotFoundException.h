@@ -7,7 +7,7 @@ namespace zanfir {
 class ConfigNotFoundException : public Exception {
 public:
     explicit ConfigNotFoundException(std::string path,
-                                     std::source_location where = std::source_location::current());
+                                     SourceLocation where = SourceLocation::current());
     const std::string& getPath() const { return _path; }
 
 private:

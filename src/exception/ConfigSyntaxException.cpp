@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-ConfigSyntaxException::ConfigSyntaxException(std::string line, std::source_location where)
+ConfigSyntaxException::ConfigSyntaxException(std::string line, SourceLocation where)
     : Exception(T::ConfigErrorInLine + line + T::QuoteEnd, where), _line(std::move(line)) {}
 
 } // namespace zanfir

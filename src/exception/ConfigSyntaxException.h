@@ -7,7 +7,7 @@ namespace zanfir {
 class ConfigSyntaxException : public Exception {
 public:
     explicit ConfigSyntaxException(std::string line,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     const std::string& getLine() const { return _line; }
 
 private:

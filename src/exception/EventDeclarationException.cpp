@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-EventDeclarationException::EventDeclarationException(std::string name, std::source_location where)
+EventDeclarationException::EventDeclarationException(std::string name, SourceLocation where)
     : Exception(T::EventErrorInDeclaration + name + T::QuoteEnd, where), _name(std::move(name)) {}
 
 } // namespace zanfir

@@ -6,8 +6,8 @@ namespace zanfir {
 
 class EventDeclarationException : public Exception {
 public:
-    explicit EventDeclarationException(
-        std::string name, std::source_location where = std::source_location::current());
+    explicit EventDeclarationException(std::string name,
+                                       SourceLocation where = SourceLocation::current());
     const std::string& getName() const { return _name; }
 
 private:

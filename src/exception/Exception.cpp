@@ -6,7 +6,7 @@
 
 namespace zanfir {
 
-Exception::Exception(std::string message, std::source_location where)
+Exception::Exception(std::string message, SourceLocation where)
     : _message(std::move(message)), _where(where) {}
 
 std::string Exception::className() const {

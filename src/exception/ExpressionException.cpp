@@ -5,7 +5,7 @@
 namespace zanfir {
 
 ExpressionException::ExpressionException(const std::string& reason, std::string expression,
-                                         std::source_location where)
+                                         SourceLocation where)
     : Exception(reason + ": '" + expression + T::QuoteEnd, where),
       _expression(std::move(expression)) {}
 

@@ -8,7 +8,7 @@ namespace zanfir {
 class ExpressionException : public Exception {
 public:
     ExpressionException(const std::string& reason, std::string expression,
-                        std::source_location where = std::source_location::current());
+                        SourceLocation where = SourceLocation::current());
     const std::string& getExpression() const { return _expression; }
 
 private:

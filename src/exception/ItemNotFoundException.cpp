@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-ItemNotFoundException::ItemNotFoundException(std::string item, std::source_location where)
+ItemNotFoundException::ItemNotFoundException(std::string item, SourceLocation where)
     : Exception(T::ItemNotFound + item + T::QuoteEnd, where), _item(std::move(item)) {}
 
 } // namespace zanfir

@@ -7,7 +7,7 @@ namespace zanfir {
 class ItemNotFoundException : public Exception {
 public:
     explicit ItemNotFoundException(std::string item,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     const std::string& getItem() const { return _item; }
 
 private:

@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-ItemNotOwnedException::ItemNotOwnedException(std::string item, std::source_location where)
+ItemNotOwnedException::ItemNotOwnedException(std::string item, SourceLocation where)
     : Exception(T::ItemOwnedByOtherUser + item + T::QuoteEnd, where), _item(std::move(item)) {}
 
 } // namespace zanfir

@@ -4,8 +4,7 @@
 
 namespace zanfir {
 
-LocationNotFoundException::LocationNotFoundException(std::string location,
-                                                     std::source_location where)
+LocationNotFoundException::LocationNotFoundException(std::string location, SourceLocation where)
     : Exception(T::LocationNotFound + location + T::QuoteEnd, where),
       _location(std::move(location)) {}
 

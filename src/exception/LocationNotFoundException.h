@@ -6,8 +6,8 @@ namespace zanfir {
 
 class LocationNotFoundException : public Exception {
 public:
-    explicit LocationNotFoundException(
-        std::string location, std::source_location where = std::source_location::current());
+    explicit LocationNotFoundException(std::string location,
+                                       SourceLocation where = SourceLocation::current());
     const std::string& getLocation() const { return _location; }
 
 private:

@@ -2,7 +2,7 @@
 
 namespace zanfir {
 
-LoginRefusedException::LoginRefusedException(std::string message, std::source_location where)
+LoginRefusedException::LoginRefusedException(std::string message, SourceLocation where)
     : Exception(std::move(message), where) {}
 
 } // namespace zanfir

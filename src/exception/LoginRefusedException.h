@@ -9,7 +9,7 @@ namespace zanfir {
 class LoginRefusedException : public Exception {
 public:
     explicit LoginRefusedException(std::string message,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
 };
 
 } // namespace zanfir

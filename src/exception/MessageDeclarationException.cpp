@@ -4,8 +4,7 @@
 
 namespace zanfir {
 
-MessageDeclarationException::MessageDeclarationException(std::string name,
-                                                         std::source_location where)
+MessageDeclarationException::MessageDeclarationException(std::string name, SourceLocation where)
     : Exception(T::MessageErrorInDeclaration + name + T::QuoteEnd, where), _name(std::move(name)) {}
 
 } // namespace zanfir

@@ -6,8 +6,8 @@ namespace zanfir {
 
 class MessageDeclarationException : public Exception {
 public:
-    explicit MessageDeclarationException(
-        std::string name, std::source_location where = std::source_location::current());
+    explicit MessageDeclarationException(std::string name,
+                                         SourceLocation where = SourceLocation::current());
     const std::string& getName() const { return _name; }
 
 private:

@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-MessageNotFoundException::MessageNotFoundException(std::string message, std::source_location where)
+MessageNotFoundException::MessageNotFoundException(std::string message, SourceLocation where)
     : Exception(T::MessageNotFound + message + T::QuoteEnd, where), _message(std::move(message)) {}
 
 } // namespace zanfir

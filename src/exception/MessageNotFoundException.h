@@ -7,7 +7,7 @@ namespace zanfir {
 class MessageNotFoundException : public Exception {
 public:
     explicit MessageNotFoundException(std::string message,
-                                      std::source_location where = std::source_location::current());
+                                      SourceLocation where = SourceLocation::current());
     const std::string& getMessage() const { return _message; }
 
 private:

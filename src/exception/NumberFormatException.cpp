@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-NumberFormatException::NumberFormatException(std::string text, std::source_location where)
+NumberFormatException::NumberFormatException(std::string text, SourceLocation where)
     : Exception(T::InvalidNumber + text + T::QuoteEnd, where), _text(std::move(text)) {}
 
 } // namespace zanfir

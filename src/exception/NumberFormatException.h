@@ -7,7 +7,7 @@ namespace zanfir {
 class NumberFormatException : public Exception {
 public:
     explicit NumberFormatException(std::string text,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     const std::string& getText() const { return _text; }
 
 private:

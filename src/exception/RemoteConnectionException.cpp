@@ -2,8 +2,7 @@
 
 namespace zanfir {
 
-RemoteConnectionException::RemoteConnectionException(std::string message,
-                                                     std::source_location where)
+RemoteConnectionException::RemoteConnectionException(std::string message, SourceLocation where)
     : Exception(std::move(message), where) {}
 
 } // namespace zanfir

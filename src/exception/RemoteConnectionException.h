@@ -7,8 +7,8 @@ namespace zanfir {
 // The listener cannot accept connections.
 class RemoteConnectionException : public Exception {
 public:
-    explicit RemoteConnectionException(
-        std::string message, std::source_location where = std::source_location::current());
+    explicit RemoteConnectionException(std::string message,
+                                       SourceLocation where = SourceLocation::current());
 };
 
 } // namespace zanfir

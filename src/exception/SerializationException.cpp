@@ -2,7 +2,7 @@
 
 namespace zanfir {
 
-SerializationException::SerializationException(std::string detail, std::source_location where)
+SerializationException::SerializationException(std::string detail, SourceLocation where)
     : Exception(detail, where), _detail(std::move(detail)) {}
 
 } // namespace zanfir

@@ -8,7 +8,7 @@ namespace zanfir {
 class SerializationException : public Exception {
 public:
     explicit SerializationException(std::string detail,
-                                    std::source_location where = std::source_location::current());
+                                    SourceLocation where = SourceLocation::current());
     const std::string& getDetail() const { return _detail; }
 
 private:

@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-TypeMismatchException::TypeMismatchException(std::string name, std::source_location where)
+TypeMismatchException::TypeMismatchException(std::string name, SourceLocation where)
     : Exception(T::TypeMismatch + name + T::QuoteEnd, where), _name(std::move(name)) {}
 
 } // namespace zanfir

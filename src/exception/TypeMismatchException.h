@@ -7,7 +7,7 @@ namespace zanfir {
 class TypeMismatchException : public Exception {
 public:
     explicit TypeMismatchException(std::string name,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     const std::string& getName() const { return _name; }
 
 private:

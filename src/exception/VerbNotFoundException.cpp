@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-VerbNotFoundException::VerbNotFoundException(std::string verb, std::source_location where)
+VerbNotFoundException::VerbNotFoundException(std::string verb, SourceLocation where)
     : Exception(T::VerbNotDefined + verb + T::QuoteEnd, where), _verb(std::move(verb)) {}
 
 } // namespace zanfir

@@ -7,7 +7,7 @@ namespace zanfir {
 class VerbNotFoundException : public Exception {
 public:
     explicit VerbNotFoundException(std::string verb,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     const std::string& getVerb() const { return _verb; }
 
 private:

@@ -4,7 +4,7 @@
 
 namespace zanfir {
 
-WordNotFoundException::WordNotFoundException(std::string word, std::source_location where)
+WordNotFoundException::WordNotFoundException(std::string word, SourceLocation where)
     : Exception(T::WordNotDefined + word + T::QuoteEnd, where), _word(std::move(word)) {}
 
 } // namespace zanfir

@@ -7,7 +7,7 @@ namespace zanfir {
 class WordNotFoundException : public Exception {
 public:
     explicit WordNotFoundException(std::string word,
-                                   std::source_location where = std::source_location::current());
+                                   SourceLocation where = SourceLocation::current());
     const std::string& getWord() const { return _word; }
 
 private:

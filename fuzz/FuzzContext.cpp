@@ -1,0 +1,22 @@
+// Fuzz target: the state-file reader, and writing back what it read.
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+#include "common/Context.h"
+#include "exception/Exception.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const std::string file = "/tmp/zanfir-fuzz-context-" + std::to_string(::getpid());
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    try {
+        auto context = zanfir::Context::deserialize(file);
+        context->serialize(file);
+        zanfir::Context::deserialize(file);
+    } catch (const zanfir::Exception&) {
+    }
+    return 0;
+}
