@@ -116,20 +116,13 @@ void Adventure::play() {
         }
         setIntroSeen();
     }
+    // The session works in turns; reads inside a command give the turn back
+    // while they wait.
     struct Turn {
         Adventure& session;
-        explicit Turn(Adventure& owner) : session(owner) { take(); }
-        ~Turn() { leave(); }
-        void take() {
-            session._main.beginTurn();
-            session._in_turn = true;
-        }
-        void leave() {
-            if (session._in_turn)
-                session._main.endTurn();
-            session._in_turn = false;
-        }
-    } turn{*this}; // reads inside a command give it back while they wait
+        explicit Turn(Adventure& owner) : session(owner) { session.takeTurn(); }
+        ~Turn() { session.leaveTurn(); }
+    } turn{*this};
     while (_running && _in->isAlive()) {
         println();
         printQuotes();
@@ -142,7 +135,7 @@ void Adventure::play() {
         onCommandPromptEnter();
         // Waiting for the player is no turn: the idle moments (and the save
         // they may bring) never keep a working session waiting.
-        turn.leave();
+        leaveTurn();
         _main.onEnterIdle(*this);
         std::optional<std::string> command;
         try {
@@ -156,7 +149,7 @@ void Adventure::play() {
         _main.onExitIdle(*this);
         if (!command)
             break;
-        turn.take();
+        takeTurn();
         onCommandPromptExit();
         println();
         _curr_phrase = parseCommand(*command);
@@ -686,21 +679,27 @@ void Adventure::println() {
     _out->println("");
 }
 
+void Adventure::takeTurn() {
+    _main.beginTurn();
+    _in_turn = true;
+}
+
+void Adventure::leaveTurn() {
+    if (_in_turn)
+        _main.endTurn();
+    _in_turn = false;
+}
+
 template <class Read>
 std::string Adventure::outsideTurn(Read read) {
     bool turn = _in_turn;
-    if (turn) {
-        _in_turn = false;
-        _main.endTurn();
-    }
+    leaveTurn();
     struct Back {
         Adventure& session;
         bool turn;
         ~Back() {
-            if (turn) {
-                session._main.beginTurn();
-                session._in_turn = true;
-            }
+            if (turn)
+                session.takeTurn();
         }
     } back{*this, turn};
     return read();

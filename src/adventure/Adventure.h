@@ -165,6 +165,8 @@ public:
 
 private:
     void play();
+    void takeTurn();
+    void leaveTurn();
     // Runs a read outside the session's turn.
     template <class Read>
     std::string outsideTurn(Read read);

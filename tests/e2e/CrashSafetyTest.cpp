@@ -41,6 +41,11 @@ TEST(CrashSafetyTest, SharedWorldSurvivesKills) {
             client.send("segreto\r\n");
         }
         client.until("Cosa devo fare? ");
+        if (round == 0) { // Anna is known from the first save on
+            ASSERT_TRUE(waitUntil([&] {
+                return readFile(dir.file("castello.gcontext")).find("Anna") != std::string::npos;
+            }));
+        }
         // Play and save all the time, and die at a random moment.
         for (int i = 0; i < 40; ++i)
             client.send(i % 2 ? "prendi lanterna\r\nnord\r\n" : "sud\r\nlascia lanterna\r\n");
