@@ -72,10 +72,6 @@ namespace {
 constexpr const char* ENTITY = "Main";
 constexpr const char* BEGINNING = "BEGINNING";
 
-const char* const BUILT_IN_VERBS[] = {Word::NORTH, Word::SOUTH, Word::EAST, Word::WEST, Word::UP,
-                                      Word::DOWN,  Word::LOAD,  Word::SAVE, Word::QUIT, Word::WHAT,
-                                      Word::TAKE,  Word::DROP,  Word::LOOK, Word::WAIT, Word::TELL};
-
 std::string normalise(const std::string& name) {
     return Util::toUpper(Util::trim(name));
 }
@@ -116,9 +112,9 @@ bool isEmbeddedSection(const std::string& name) {
            name.find('/') != std::string::npos;
 }
 
-// Each section name once, in file order, leaving out embedded sections and
-// the top level.
-std::vector<std::string> definitionSections(const Config& config) {
+} // namespace
+
+std::vector<std::string> Main::definitionSections(const Config& config) {
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
     for (const auto& name : config.sections())
@@ -126,6 +122,8 @@ std::vector<std::string> definitionSections(const Config& config) {
             names.push_back(name);
     return names;
 }
+
+namespace {
 
 // The commands of an action text: ";" ends a command, a braced block ends
 // the command it closes. Throws for a "{" without its "}".
@@ -674,6 +672,14 @@ void Main::putWords(Table<std::string>& table, const std::string& section) {
     }
 }
 
+const std::vector<std::string>& Main::builtInVerbs() {
+    static const std::vector<std::string> verbs{Word::NORTH, Word::SOUTH, Word::EAST, Word::WEST,
+                                                Word::UP,    Word::DOWN,  Word::LOAD, Word::SAVE,
+                                                Word::QUIT,  Word::WHAT,  Word::TAKE, Word::DROP,
+                                                Word::LOOK,  Word::WAIT,  Word::TELL};
+    return verbs;
+}
+
 void Main::fillDictionary() {
     Log::writeG(ENTITY, Log::INFO, T::LoadingDictionary);
     std::unique_lock guard(_tables_lock);
@@ -685,7 +691,7 @@ void Main::fillDictionary() {
     putWords(_verb_words, "VERBS");
     putWords(_item_words, "ITEMS");
     putWords(_adverb_words, "ADVERBS");
-    for (const char* verb : BUILT_IN_VERBS)
+    for (const auto& verb : builtInVerbs())
         _verb_words[verb] = verb;
 }
 

@@ -87,6 +87,9 @@ public:
     // The items of those names (upper case), in the engine's order.
     std::vector<std::shared_ptr<Item>> getItems(const std::vector<std::string>& names) const;
 
+    // The verbs every adventure has, canonical words.
+    static const std::vector<std::string>& builtInVerbs();
+
     // Parses a text of the action language; none for an empty text.
     virtual std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr);
 
@@ -171,6 +174,12 @@ protected:
                              const std::string& owner);
     virtual void fillEvent(const std::string& name, const std::string& text, int type,
                            const std::string& owner);
+    // The sections of a definition file naming items or places, each once,
+    // in file order.
+    static std::vector<std::string> definitionSections(const Config& config);
+    // The description of an item or location named `name`: its text, or
+    // the name in quotes for an empty text.
+    virtual std::shared_ptr<Description> describe(const std::string& text, const std::string& name);
     virtual std::string tokenizeEvent(const std::string& declaration, const std::string& part1,
                                       const std::string& part2, const std::string& part3,
                                       const std::string& location, const std::string& item);
@@ -182,7 +191,6 @@ private:
     // One command of the action language, its errors wrapped with it.
     std::shared_ptr<Action> parseCommand(const std::string& command);
     std::shared_ptr<Action> recogniseCommand(const std::string& command);
-    std::shared_ptr<Description> describe(const std::string& text, const std::string& name);
     std::shared_ptr<Description> beginningText(const std::string& name);
     void putWords(Table<std::string>& table, const std::string& section);
     void putItem(const std::shared_ptr<Item>& item);

@@ -180,6 +180,63 @@ struct T {
     static constexpr const char* SyntaxError = "Errore di sintassi";
     static constexpr const char* OperatorNotMustBeFollowedByBrackets =
         "L'operatore '!' deve essere seguito dalle parentesi";
+
+    // Scripted games (zanfir-script)
+    static constexpr const char* ScriptUsage =
+        "Sintassi: zanfir-script <avventura>.zanfa <copione> [-record] [-zanfir <programma>]";
+    static constexpr const char* ScriptNoAdventure = "Avventura inesistente: '";
+    static constexpr const char* ScriptCantRead = "Copione illeggibile: '";
+    static constexpr const char* ScriptCantStart = "Impossibile avviare il gioco: ";
+    static constexpr const char* ScriptEmptyContains = "Riga '~' senza testo nel copione, riga ";
+    static constexpr const char* ScriptDifferent = "la risposta non e' quella attesa";
+    static constexpr const char* ScriptDifferentOpening =
+        "l'apertura del gioco non e' quella attesa";
+    static constexpr const char* ScriptCommandAt = "  comando (riga ";
+    static constexpr const char* ScriptPreviousAt = "  comando precedente (riga ";
+    static constexpr const char* ScriptExpected = "  atteso (riga ";
+    static constexpr const char* ScriptExpectedSomewhere = "  atteso in una riga qualsiasi (riga ";
+    static constexpr const char* ScriptFound = "  trovato: ";
+    static constexpr const char* ScriptMissing = "  la risposta finisce prima";
+    static constexpr const char* ScriptNowhere = "  non c'e' in nessuna riga";
+    static constexpr const char* ScriptExtraLine = "  riga in piu' nella risposta: ";
+    static constexpr const char* ScriptWholeAnswer = "  la risposta:";
+    static constexpr const char* ScriptEmptyAnswer = "    (nessuna riga)";
+    static constexpr const char* ScriptGameOver = "la partita e' finita prima di questo comando";
+    static constexpr const char* ScriptSilent =
+        "il gioco non risponde piu' (30 secondi senza chiedere nulla)";
+    static constexpr const char* ScriptPassed = "ok: ";
+    static constexpr const char* ScriptPassedCommands = " comandi come da copione";
+    static constexpr const char* ScriptPassedToTheEnd = ", fino alla fine della partita";
+
+    // The checker of adventure files (zanfir-check); a name follows some
+    // texts, then "'"
+    static constexpr const char* CheckUsage = "Sintassi: zanfir-check <avventura>.zanfa";
+    static constexpr const char* CheckError = "errore: ";
+    static constexpr const char* CheckNote = "nota: ";
+    static constexpr const char* CheckUnknownLocation = "luogo inesistente: '";
+    static constexpr const char* CheckUnknownItem = "oggetto inesistente: '";
+    static constexpr const char* CheckUnknownWord = "parola che il dizionario non conosce: '";
+    static constexpr const char* CheckUnknownMessage = "messaggio non dichiarato: '";
+    static constexpr const char* CheckUnknownEvent = "tipo di evento sconosciuto: '";
+    static constexpr const char* CheckUnservedReference = "riferimento che nessuna azione serve: '";
+    static constexpr const char* CheckNoStart =
+        "manca il luogo di partenza (LOCATION nella sezione BEGINNING)";
+    static constexpr const char* CheckItemNowhere =
+        "l'oggetto non sta in nessun luogo: nessun ITEMS lo elenca, non e' CARRIED e nessuna "
+        "azione lo sposta";
+    static constexpr const char* CheckPlacedTwice = "oggetto elencato in due luoghi: '";
+    static constexpr const char* CheckPlacedTwiceX = "; vale questo, non ";
+    static constexpr const char* CheckDotInName =
+        "nome con un punto: lo stato della partita non lo potrebbe registrare";
+    static constexpr const char* CheckSectionIgnored = "sezione che il caricatore ignora";
+    static constexpr const char* CheckMessageUnused = "messaggio che nessun testo usa";
+    static constexpr const char* CheckUnreachable =
+        "nessuna uscita porta qui dal luogo di partenza (forse un'azione lo fa)";
+    static constexpr const char* CheckNothingFound = "nessun problema trovato";
+    static constexpr const char* CheckErrors = " errori";
+    static constexpr const char* CheckOneError = "1 errore";
+    static constexpr const char* CheckNotes = " note";
+    static constexpr const char* CheckOneNote = "1 nota";
 };
 
 } // namespace zanfir
