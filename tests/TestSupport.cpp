@@ -114,8 +114,8 @@ void collect(int pid, int& in, int& out, int& err, const std::string& input,
         result.status = WEXITSTATUS(status);
 }
 
-int spawn(const std::vector<std::string>& args, const std::string& cwd, int& in, int& out,
-          int& err) {
+int spawn(const std::string& program, const std::vector<std::string>& args, const std::string& cwd,
+          int& in, int& out, int& err) {
     int pin[2], pout[2], perr[2];
     if (pipe(pin) || pipe(pout) || pipe(perr))
         throw std::runtime_error("pipe failed");
@@ -129,11 +129,11 @@ int spawn(const std::vector<std::string>& args, const std::string& cwd, int& in,
             close(fd);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0)
             _exit(127);
-        std::vector<char*> argv{const_cast<char*>(ZANFIR_BIN)};
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& arg : args)
             argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
-        execv(ZANFIR_BIN, argv.data());
+        execv(program.c_str(), argv.data());
         _exit(127);
     }
     close(pin[0]);
@@ -149,8 +149,14 @@ int spawn(const std::vector<std::string>& args, const std::string& cwd, int& in,
 
 RunResult runZanfir(const std::vector<std::string>& args, const std::string& input,
                     const std::string& cwd, std::chrono::milliseconds timeout) {
+    return runProgram(ZANFIR_BIN, args, input, cwd, timeout);
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& input, const std::string& cwd,
+                     std::chrono::milliseconds timeout) {
     int in, out, err;
-    int pid = spawn(args, cwd, in, out, err);
+    int pid = spawn(program, args, cwd, in, out, err);
     RunResult result;
     collect(pid, in, out, err, input, timeout, result);
     return result;
@@ -158,7 +164,7 @@ RunResult runZanfir(const std::vector<std::string>& args, const std::string& inp
 
 Process::Process(const std::vector<std::string>& args, const std::string& cwd) {
     int in;
-    _pid = spawn(args, cwd, in, _out, _err);
+    _pid = spawn(ZANFIR_BIN, args, cwd, in, _out, _err);
     close(in);
 }
 

@@ -42,6 +42,11 @@ RunResult runZanfir(const std::vector<std::string>& args, const std::string& inp
                     const std::string& cwd = "",
                     std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+// The same for another program of the project.
+RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& input = "", const std::string& cwd = "",
+                     std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
 // A running program with piped standard streams, killed when destroyed.
 class Process {
 public:

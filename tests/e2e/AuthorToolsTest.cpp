@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+
+using namespace zanfir::test;
+
+namespace {
+
+RunResult check(const std::string& adventure) {
+    return runProgram(ZANFIR_CHECK_BIN, {adventure});
+}
+
+RunResult play(const std::string& adventure, const std::string& script,
+               const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args{adventure, script};
+    args.insert(args.end(), more.begin(), more.end());
+    return runProgram(ZANFIR_SCRIPT_BIN, args, "", "", std::chrono::seconds(60));
+}
+
+void append(const std::string& path, const std::string& text) {
+    writeFile(path, readFile(path) + text);
+}
+
+void replace(const std::string& path, const std::string& from, const std::string& to) {
+    std::string text = readFile(path);
+    auto at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    writeFile(path, text.replace(at, from.size(), to));
+}
+
+bool hasLine(const std::string& out, const std::string& line) {
+    for (const auto& each : lines(out))
+        if (each == line)
+            return true;
+    return false;
+}
+
+} // namespace
+
+TEST(CheckerTest, BundledAdventuresAreClean) {
+    for (const auto& entry : std::filesystem::directory_iterator(fixture("", true))) {
+        std::string name = entry.path().filename().string();
+        RunResult run = check(fixture(name, true) + "/" + name + ".zanfa");
+        EXPECT_EQ(run.status, 0) << name << "\n" << run.out;
+        EXPECT_EQ(run.out, "nessun problema trovato\n") << name;
+    }
+}
+
+TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    replace(dir.file("torre.zanfa"), "LOCATION=PRATO", "LOCATION=PRATONE");
+    replace(dir.file("torre.map"), "EAST=BOSCO", "EAST=BOSCHETTO");
+    replace(dir.file("torre.map"), "goto CIMA;", "goto CIME;");
+    replace(dir.file("torre.map"), "PRENDI:FOGLIE={@BOSCO:CERCA:FOGLIE}",
+            "PRENDI:FOGLIE={@BOSCO:CERCA:RAMI}");
+    append(dir.file("torre.map"), "\n[GROTTA.NORD]\nDESCR=in una grotta\n"
+                                  "[FANTASMA/ACTIONS]\nGUARDA=Nessuno legge questa sezione.\n");
+    append(dir.file("torre.inventory"), "\n[SCUDO]\nDESCR=uno scudo\n");
+    append(dir.file("torre.actionset"),
+           "\n[ACTIONS]\n"
+           "*:SUONA:TROMBA=Tuuu.\n"         // word unknown
+           "*:USA:MAPPA={@*:LEGGI:TORRE}\n" // nobody serves it
+           "*:USA:CAMPANA={@*:SUONA:*}\n"   // served by the bell's own
+           "*:GUARDA:CAMPANA={NUVOLE.print; SPADA.hide; ELMO.goto PRATO; MAPPA.goto LAGO}\n"
+           "*:GUARDA:LANTERNA={if (X == 1) println 'a'\n" // unbalanced
+           "*:FLAUTA:TORRE=Verbo sconosciuto.\n"
+           "PIAZZA:GUARDA=Nessuna piazza.\n"
+           "[EVENTS]\n"
+           "LOCATION-ENTRA:CIMA=Evento sconosciuto.\n"
+           "ITEM-TAKE:SPADA=Spada.\n"
+           "ITEM-LOCATION-ENTER:MAPPA:LAGO=Lago.\n"
+           "[MESSAGES]\n"
+           "GUARDA=Un messaggio che rompe le parentesi {\n");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> expected = {
+        "errore: torre.zanfa [BEGINNING] LOCATION: luogo inesistente: 'PRATONE'",
+        "errore: torre.inventory [SCUDO]: l'oggetto non sta in nessun luogo: nessun ITEMS lo "
+        "elenca, non e' CARRIED e nessuna azione lo sposta",
+        "errore: torre.map [FANTASMA/ACTIONS]: sezione che il caricatore ignora",
+        "errore: torre.map [BOSCO/ACTIONS] PRENDI:FOGLIE: parola che il dizionario non conosce: "
+        "'RAMI'",
+        "errore: torre.map [SCALA/ACTIONS] ALTO: luogo inesistente: 'CIME'",
+        "errore: torre.map [GROTTA.NORD]: nome con un punto: lo stato della partita non lo "
+        "potrebbe registrare",
+        "errore: torre.map [PRATO] EAST: luogo inesistente: 'BOSCHETTO'",
+        "errore: torre.actionset [ACTIONS] *:SUONA:TROMBA: parola che il dizionario non conosce: "
+        "'TROMBA'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:LANTERNA: parantesi non bilanciate",
+        "errore: torre.actionset [ACTIONS] *:FLAUTA:TORRE: Verbo non definito: 'FLAUTA'",
+        "errore: torre.actionset [ACTIONS] PIAZZA:GUARDA: luogo inesistente: 'PIAZZA'",
+        "errore: torre.actionset [EVENTS] LOCATION-ENTRA:CIMA: tipo di evento sconosciuto: "
+        "'LOCATION-ENTRA'",
+        "errore: torre.actionset [EVENTS] ITEM-TAKE:SPADA: oggetto inesistente: 'SPADA'",
+        "errore: torre.actionset [EVENTS] ITEM-LOCATION-ENTER:MAPPA:LAGO: luogo inesistente: "
+        "'LAGO'",
+        "errore: torre.actionset [MESSAGES] GUARDA: parantesi non bilanciate",
+        "errore: torre.actionset [ACTIONS] *:USA:MAPPA: riferimento che nessuna azione serve: "
+        "'@*:LEGGI:TORRE'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: messaggio non dichiarato: 'NUVOLE'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: oggetto inesistente: 'SPADA'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: oggetto inesistente: 'ELMO'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: luogo inesistente: 'LAGO'",
+    };
+    for (const auto& line : expected)
+        EXPECT_TRUE(hasLine(run.out, line)) << line << "\n---\n" << run.out;
+    // Nothing but what was planted.
+    EXPECT_EQ(lines(run.out).size(), expected.size() + 1) << run.out;
+    EXPECT_EQ(lines(run.out).back(), std::to_string(expected.size()) + " errori");
+}
+
+TEST(CheckerTest, NotesAloneAreNoFailure) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    append(dir.file("torre.map"), "\n[SOFFITTA]\nDESCR=in soffitta\nDOWN=PRATO\n");
+    append(dir.file("torre.actionset"), "\n[MESSAGES]\nDIMENTICATO=Nessuno mi stampa.\n");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out, "nota: torre.map [SOFFITTA]: nessuna uscita porta qui dal luogo di "
+                       "partenza (forse un'azione lo fa)\n"
+                       "nota: torre.actionset [MESSAGES] DIMENTICATO: messaggio che nessun testo "
+                       "usa\n"
+                       "2 note\n");
+
+    // A place reached only by a "goto" is no note.
+    append(dir.file("torre.actionset"), "[ACTIONS]\n*:SALTA:TORRE={goto SOFFITTA}\n"
+                                        "*:ATTENDI:TORRE={DIMENTICATO.exec}\n");
+    run = check(main);
+    EXPECT_EQ(run.out, "nessun problema trovato\n");
+}
+
+TEST(CheckerTest, FilesItCannotReadAndBadCommandLines) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    std::filesystem::remove(dir.file("torre.actionset")); // optional: its messages are missed
+    EXPECT_EQ(check(main).out.find("inesistente: '" + dir.file("torre.actionset")),
+              std::string::npos);
+    std::filesystem::remove(dir.file("torre.inventory"));
+    RunResult run = check(dir.file("torre")); // ".zanfa" may be left out
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "errore: torre.inventory: File di definizione inesistente: '" +
+                           dir.file("torre.inventory") + "'\n1 errore\n");
+
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{}, {dir.file("nessuna.zanfa")}, {main, "-debug"}}) {
+        run = runProgram(ZANFIR_CHECK_BIN, args);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "Sintassi: zanfir-check <avventura>.zanfa\n");
+    }
+}
+
+TEST(ScriptedGameTest, PassesOrReportsTheFirstDifferenceInContext) {
+    TempDir dir;
+    const std::string adventure = fixture("torre", true) + "/torre.zanfa";
+    writeFile(dir.file("ok.txt"), "~ Interprete\n"
+                                  "...\n"
+                                  "Qual'e' il tuo nome?\n"
+                                  "> Anna\n"
+                                  "LA TORRE\n"
+                                  "...\n"
+                                  "> nord\n"
+                                  "Sei nell'ingresso della torre. Una scala di pietra sale "
+                                  "verso l'alto; una\n"
+                                  "botola nel pavimento scende in cantina. L'uscita è a sud.\n"
+                                  "Vedo una scatola di fiammiferi.\n"
+                                  "> salva\n"
+                                  "> basta\n"
+                                  "- Vuoi smettere di giocare?\n"
+                                  "> si\n"
+                                  "- Arrivederci!\n"
+                                  "...\n"
+                                  ">\n");
+    RunResult run = play(adventure, dir.file("ok.txt"));
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(run.out.starts_with("ok: 6 comandi come da copione, fino alla fine della "
+                                    "partita ("))
+        << run.out;
+    // The game ran in a folder of its own: nothing was saved beside the adventure.
+    EXPECT_FALSE(fileExists(fixture("torre", true) + "/anna.context"));
+
+    writeFile(dir.file("wrong.txt"), "> Anna\n"
+                                     "> nord\n"
+                                     "~ ingresso\n"
+                                     "> prendi fiammiferi\n"
+                                     "Preso.\n");
+    run = play(adventure, dir.file("wrong.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, dir.file("wrong.txt") + ":5: la risposta non e' quella attesa\n"
+                                               "  comando (riga 4): > prendi fiammiferi\n"
+                                               "  atteso (riga 5): Preso.\n"
+                                               "  trovato: Fatto.\n"
+                                               "  la risposta:\n"
+                                               "  > | Fatto.\n"
+                                               "    | Sei nell'ingresso della torre.\n"
+                                               "  comando precedente (riga 2): > nord\n");
+
+    writeFile(dir.file("nowhere.txt"), "> Anna\n> nord\n~ cantina\n~ lanterna\n");
+    run = play(adventure, dir.file("nowhere.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.out.starts_with(dir.file("nowhere.txt") +
+                                    ":4: la risposta non e' quella attesa\n"
+                                    "  comando (riga 2): > nord\n"
+                                    "  atteso in una riga qualsiasi (riga 4): lanterna\n"
+                                    "  non c'e' in nessuna riga\n"
+                                    "  la risposta:\n"
+                                    "    | Sei nell'ingresso"))
+        << run.out;
+
+    writeFile(dir.file("over.txt"), "> Anna\n> basta\n> si\n>\n> guarda\n");
+    run = play(adventure, dir.file("over.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, dir.file("over.txt") + ":5: la partita e' finita prima di questo comando\n");
+}
+
+TEST(ScriptedGameTest, ARecordedGamePassesAsAScript) {
+    TempDir dir;
+    const std::string adventure = fixture("torre", true) + "/torre.zanfa";
+    writeFile(dir.file("commands.txt"), "> Anna\n> guarda\n> est\n> cerca foglie\n> prendi "
+                                        "chiave\n> cosa\n> ovest\n> ovest\n");
+    RunResult recorded = play(adventure, dir.file("commands.txt"), {"-record"});
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    EXPECT_NE(recorded.out.find("> cerca foglie\nSotto le foglie trovi una chiave arrugginita!\n"),
+              std::string::npos)
+        << recorded.out;
+    writeFile(dir.file("recorded.txt"), recorded.out);
+    RunResult run = play(adventure, dir.file("recorded.txt"));
+    EXPECT_EQ(run.status, 0) << run.out;
+
+    EXPECT_EQ(play(adventure, dir.file("missing.txt")).status, 2);
+    RunResult usage = runProgram(ZANFIR_SCRIPT_BIN, {adventure});
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_EQ(usage.err, "Sintassi: zanfir-script <avventura>.zanfa <copione> [-record] "
+                         "[-zanfir <programma>]\n");
+}
+
+TEST(ScriptedGameTest, BundledWalkthroughsPlayToTheEnd) {
+    int played = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(fixture("", true))) {
+        std::string name = entry.path().filename().string();
+        std::string script = fixture(name, true) + "/" + name + ".walkthrough";
+        if (!fileExists(script))
+            continue;
+        RunResult run = play(fixture(name, true) + "/" + name + ".zanfa", script);
+        EXPECT_EQ(run.status, 0) << run.out << run.err;
+        EXPECT_NE(run.out.find(", fino alla fine della partita"), std::string::npos) << run.out;
+        ++played;
+    }
+    EXPECT_GT(played, 0);
+}
