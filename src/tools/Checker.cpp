@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <regex>
 
 #include "T.h"
 #include "adventure/Description.h"
@@ -108,12 +109,11 @@ bool Checker::isLocation(const std::string& name) const {
 const std::vector<Checker::Finding>& Checker::check() {
     // The files are read here first, so that a missing or unreadable one
     // is told with its name; the loader reads them again.
-    std::shared_ptr<Config> files[4];
     const char* extensions[] = {".dictionary", ".inventory", ".map", ".actionset"};
     for (int i = 0; i < 4; ++i) {
         _file = getName() + extensions[i];
         try {
-            files[i] = std::make_shared<Config>(_file);
+            _files[i] = std::make_shared<Config>(_file);
         } catch (const Exception& failure) {
             if (i < 3 || !dynamic_cast<const ConfigNotFoundException*>(&failure))
                 error(_file, failure.what());
@@ -128,13 +128,13 @@ const std::vector<Checker::Finding>& Checker::check() {
         return _findings;
     }
     const Config& main = *Config::getGlobalConfig();
-    const Config& inventory = *files[1];
-    const Config& map = *files[2];
-    checkSections(*files[0], {"IGNORE", "VERBS", "ITEMS", "ADVERBS"}, false);
+    const Config& inventory = *_files[1];
+    const Config& map = *_files[2];
+    checkSections(*_files[0], {"IGNORE", "VERBS", "ITEMS", "ADVERBS"}, false);
     checkSections(inventory, {"ACTIONS", "MESSAGES", "EVENTS"}, true);
     checkSections(map, {"ACTIONS", "MESSAGES", "EVENTS"}, true);
-    if (files[3])
-        checkSections(*files[3], {"ACTIONS", "MESSAGES", "EVENTS"}, false);
+    if (_files[3])
+        checkSections(*_files[3], {"ACTIONS", "MESSAGES", "EVENTS"}, false);
     readDescriptions(inventory, {"DESCR", "LOOK-DESCR", "FIRST-DESCR"});
     readDescriptions(map, {"DESCR", "LONG-DESCR"});
     for (const char* variable : {"INTRO", "DEAD"})
@@ -311,6 +311,7 @@ void Checker::walk(const std::string& where, const Action* action) {
         for (const auto& each : many->actions())
             walk(where, each.get());
     } else if (auto condition = dynamic_cast<const IfThen*>(action)) {
+        checkCondition(where, condition->getExpression());
         walk(where, condition->getThenAction().get());
     } else if (auto otherwise = dynamic_cast<const IfElse*>(action)) {
         walk(where, otherwise->getElseAction().get());
@@ -339,6 +340,18 @@ void Checker::walk(const std::string& where, const Action* action) {
     } else if (auto drop = dynamic_cast<const ItemDrop*>(action)) {
         checkItem(where, drop->getItem());
     }
+}
+
+// The items and places a condition names in the paths of the state.
+void Checker::checkCondition(const std::string& where, const std::string& expression) {
+    static const std::regex item(R"((USER\.INVENTORY|GLOBAL\.ITEMS)\.([^.\s()=!<>&|']+))");
+    static const std::regex location(R"(USER\.LOCATION\s*(==|!=)\s*'([^']*)')");
+    const std::string text = Util::toUpper(expression);
+    for (std::sregex_iterator at(text.begin(), text.end(), item), end; at != end; ++at)
+        checkItem(where, (*at)[2]);
+    for (std::sregex_iterator at(text.begin(), text.end(), location), end; at != end; ++at)
+        if (!isLocation((*at)[2]))
+            error(where, quoted(T::CheckUnknownLocation, (*at)[2]));
 }
 
 void Checker::checkItem(const std::string& where, const std::string& name) {
@@ -390,8 +403,8 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
 
 void Checker::checkPlaces() {
     const Config& main = *Config::getGlobalConfig();
-    Config map(getName() + ".map");
-    Config inventory(getName() + ".inventory");
+    const Config& inventory = *_files[1];
+    const Config& map = *_files[2];
     std::string mapFile = fileName(map);
     std::map<std::string, std::string> placed; // item: where it was listed
     for (const auto& name : definitionSections(inventory))
@@ -424,7 +437,7 @@ void Checker::checkPlaces() {
 }
 
 void Checker::checkItemsPlaced() {
-    Config inventory(getName() + ".inventory");
+    const Config& inventory = *_files[1];
     for (const auto& name : definitionSections(inventory)) {
         auto item = getItem(name);
         if (item->initialLocation().empty() && !item->initiallyCarried() &&
@@ -453,7 +466,7 @@ void Checker::checkReachable() {
                 queue.push_back(next);
         }
     }
-    Config map(getName() + ".map");
+    const Config& map = *_files[2];
     for (const auto& name : definitionSections(map))
         if (!reached.count(name))
             note(place(fileName(map), name), T::CheckUnreachable);

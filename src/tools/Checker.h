@@ -71,14 +71,16 @@ private:
     void checkEvent(const std::string& where, const std::string& key);
     void walk(const std::string& where, const Action* action);
     void checkReference(const std::string& where, const std::string& ref);
+    void checkCondition(const std::string& where, const std::string& expression);
     void checkItem(const std::string& where, const std::string& name);
     void checkPlaces();
     void checkItemsPlaced();
     void checkReachable();
 
     std::vector<Finding> _findings;
-    std::string _file;      // the file being loaded
-    std::string _event_key; // the key of the event being declared
+    std::shared_ptr<Config> _files[4]; // dictionary, inventory, map, action set
+    std::string _file;                 // the file being loaded
+    std::string _event_key;            // the key of the event being declared
     std::vector<Text> _texts;
     std::vector<std::vector<std::string>> _bindings;       // keys split at ":"
     std::map<std::string, std::string> _declared_messages; // name: where

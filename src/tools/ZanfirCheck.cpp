@@ -44,11 +44,13 @@ int main(int argc, char** argv) {
     if (errors + notes == 0) {
         std::cout << T::CheckNothingFound << '\n';
     } else {
-        std::string summary =
-            errors == 1 ? T::CheckOneError : std::to_string(errors) + T::CheckErrors;
+        std::string summary;
+        if (errors)
+            summary = errors == 1 ? T::CheckOneError : std::to_string(errors) + T::CheckErrors;
+        if (errors && notes)
+            summary += ", ";
         if (notes)
-            summary +=
-                ", " + (notes == 1 ? T::CheckOneNote : std::to_string(notes) + T::CheckNotes);
+            summary += notes == 1 ? T::CheckOneNote : std::to_string(notes) + T::CheckNotes;
         std::cout << summary << '\n';
     }
     return errors ? 1 : 0;

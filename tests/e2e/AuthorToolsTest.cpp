@@ -68,6 +68,8 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
            "*:GUARDA:LANTERNA={if (X == 1) println 'a'\n" // unbalanced
            "*:FLAUTA:TORRE=Verbo sconosciuto.\n"
            "PIAZZA:GUARDA=Nessuna piazza.\n"
+           "*:GUARDA:FIAMMIFERI={if (USER.INVENTORY.CHIAVETTA) println 'x'; "
+           "else {if (USER.LOCATION == 'CIME') println 'y'}}\n"
            "[EVENTS]\n"
            "LOCATION-ENTRA:CIMA=Evento sconosciuto.\n"
            "ITEM-TAKE:SPADA=Spada.\n"
@@ -104,6 +106,8 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
         "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: oggetto inesistente: 'SPADA'",
         "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: oggetto inesistente: 'ELMO'",
         "errore: torre.actionset [ACTIONS] *:GUARDA:CAMPANA: luogo inesistente: 'LAGO'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:FIAMMIFERI: oggetto inesistente: 'CHIAVETTA'",
+        "errore: torre.actionset [ACTIONS] *:GUARDA:FIAMMIFERI: luogo inesistente: 'CIME'",
     };
     for (const auto& line : expected)
         EXPECT_TRUE(hasLine(run.out, line)) << line << "\n---\n" << run.out;
