@@ -96,16 +96,6 @@ std::vector<std::string> splitList(const std::string& list) {
     }
 }
 
-// The parts of a text split at a separator, empty ones included.
-std::vector<std::string> splitAt(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
-        parts.push_back(text.substr(start, at - start));
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 // Sections holding bindings, messages and events, not items or locations.
 bool isEmbeddedSection(const std::string& name) {
     return name == "ACTIONS" || name == "MESSAGES" || name == "EVENTS" ||
@@ -821,7 +811,7 @@ void Main::fillUserContext(Context& ctx, std::int32_t id) {
 // ---- Action sets, messages and events ----
 
 void Main::bind(const std::string& key, std::shared_ptr<Action> action) {
-    auto parts = splitAt(key, ':');
+    auto parts = Util::split(key, ':');
     std::unique_lock guard(_tables_lock);
     _actions[key] = std::move(action);
     _binding_shapes.insert(parts[0] + ":" + parts[1] + ":" + std::to_string(parts.size() - 2));
@@ -912,7 +902,7 @@ std::string Main::tokenizeAction(const std::string& declaration, IntRef* mask) {
 
 std::string Main::tokenizeAction(const std::string& declaration, IntRef* mask, int type,
                                  const std::string& owner) {
-    auto parts = splitAt(declaration, ':');
+    auto parts = Util::split(declaration, ':');
     for (auto& part : parts) {
         part = normalise(part);
         if (part.empty()) // also a blank between two ":"
@@ -977,8 +967,8 @@ void Main::fillEvent(const std::string& name, const std::string& text, int type,
                      const std::string& owner) {
     std::string declaration = normalise(name);
     auto handler = std::make_shared<Description>(*this, text);
-    auto parts = splitAt(declaration, ':');
-    auto words = splitAt(parts[0], '-');
+    auto parts = Util::split(declaration, ':');
+    auto words = Util::split(parts[0], '-');
     if (words.size() < 2 || words.size() > 3)
         throw EventDeclarationException(declaration);
     for (auto& word : words)

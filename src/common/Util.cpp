@@ -130,6 +130,16 @@ std::string Util::trim(std::string_view text) {
     return std::string(text.substr(begin, end - begin));
 }
 
+std::vector<std::string> Util::split(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string_view::npos;
+         start = at + 1)
+        parts.emplace_back(text.substr(start, at - start));
+    parts.emplace_back(text.substr(start));
+    return parts;
+}
+
 std::vector<std::string> Util::split(std::string_view text) {
     std::vector<std::string> words;
     std::size_t i = 0;

@@ -27,6 +27,8 @@ public:
     // Removes every byte <= 0x20 from both ends.
     static std::string trim(std::string_view text);
     static std::vector<std::string> split(std::string_view text);
+    // The parts of a text between the separators, empty ones included.
+    static std::vector<std::string> split(std::string_view text, char separator);
     // A signed 32-bit decimal integer with nothing around it; throws
     // NumberFormatException otherwise.
     static std::int32_t parseInt(std::string_view text);

@@ -44,15 +44,6 @@ const char* const EVENT_TYPES[] = {"COMMAND-PROMPT-ENTER",
                                    "LOCATION-ITEM-EXIT"};
 const char* const EXITS[] = {"NORTH", "SOUTH", "EAST", "WEST", "UP", "DOWN"};
 
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
-        parts.push_back(text.substr(start, at - start));
-    parts.push_back(text.substr(start));
-    return parts;
-}
-
 std::string place(const std::string& file, const std::string& section,
                   const std::string& variable = "") {
     std::string where = file;
@@ -184,7 +175,7 @@ void Checker::fillAction(const std::string& name, const std::string& text, int t
         Main::fillAction(name, text, type, owner);
         std::string key = tokenizeAction(name, nullptr, type, owner);
         checkBinding(where, key);
-        _bindings.push_back(split(key, ':'));
+        _bindings.push_back(Util::split(key, ':'));
         parse(where, text, true);
     } catch (const Exception& failure) {
         error(where, failure.what());
@@ -206,7 +197,7 @@ void Checker::fillMessage(const std::string& name, const std::string& text, int 
 void Checker::fillEvent(const std::string& name, const std::string& text, int type,
                         const std::string& owner) {
     std::string where = place(_file, owner.empty() ? "EVENTS" : owner + "/EVENTS", name);
-    std::string kind = Util::toUpper(Util::trim(split(name, ':')[0]));
+    std::string kind = Util::toUpper(Util::trim(Util::split(name, ':')[0]));
     bool known = false;
     for (const char* event : EVENT_TYPES)
         known = known || kind == event;
@@ -275,7 +266,7 @@ void Checker::checkSections(const Config& file, const std::set<std::string>& kno
 // ---- Declarations ----
 
 void Checker::checkBinding(const std::string& where, const std::string& key) {
-    auto fields = split(key, ':');
+    auto fields = Util::split(key, ':');
     if (fields[0] != ANY_WORD && !isLocation(fields[0]))
         error(where, quoted(T::CheckUnknownLocation, fields[0]));
     for (std::size_t i = 2; i < fields.size(); ++i)
@@ -284,8 +275,8 @@ void Checker::checkBinding(const std::string& where, const std::string& key) {
 }
 
 void Checker::checkEvent(const std::string& where, const std::string& key) {
-    auto fields = split(key, ':');
-    auto kinds = split(fields[0], '-');
+    auto fields = Util::split(key, ':');
+    auto kinds = Util::split(fields[0], '-');
     // The names follow the event's words: ITEM-LOCATION-ENTER:item:place.
     for (std::size_t i = 1; i < fields.size() && i <= kinds.size(); ++i) {
         const std::string& name = fields[i];
@@ -363,7 +354,7 @@ void Checker::checkItem(const std::string& where, const std::string& name) {
 // and as many words, each the same or "*" for an item; a "*" of the
 // reference stands for any item of the command that runs it.
 void Checker::checkReference(const std::string& where, const std::string& ref) {
-    auto fields = split(ref, ':');
+    auto fields = Util::split(ref, ':');
     bool known = true;
     if (fields[0] != ANY_WORD && !isLocation(fields[0])) {
         error(where, quoted(T::CheckUnknownLocation, fields[0]));
@@ -394,7 +385,8 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
             return;
     for (const auto& verb : builtInVerbs())
         for (const std::string& rest : {verb, verb + ":" + ANY_WORD})
-            if (getAction(ANY_WORD, rest) && serves(split(std::string(ANY_WORD) + ":" + rest, ':')))
+            if (getAction(ANY_WORD, rest) &&
+                serves(Util::split(std::string(ANY_WORD) + ":" + rest, ':')))
                 return;
     error(where, quoted(T::CheckUnservedReference, "@" + ref));
 }
@@ -418,7 +410,7 @@ void Checker::checkPlaces() {
             if (!next.empty() && !isLocation(next))
                 error(place(mapFile, name, exit), quoted(T::CheckUnknownLocation, next));
         }
-        for (const auto& item : split(map.get("ITEMS", name), ',')) {
+        for (const auto& item : Util::split(map.get("ITEMS", name), ',')) {
             std::string key = Util::toUpper(Util::trim(item));
             if (key.empty())
                 continue;

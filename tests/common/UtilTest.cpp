@@ -22,6 +22,8 @@ TEST(UtilTest, CaseTrimAndSplit) {
     EXPECT_EQ(Util::split(" prendi\tla\r\n  lampada\f\v"),
               (std::vector<std::string>{"prendi", "la", "lampada"}));
     EXPECT_TRUE(Util::split(" \t ").empty());
+    EXPECT_EQ(Util::split("*::APRI:", ':'), (std::vector<std::string>{"*", "", "APRI", ""}));
+    EXPECT_EQ(Util::split("", ':'), (std::vector<std::string>{""}));
 }
 
 TEST(UtilTest, StrictIntegers) {
