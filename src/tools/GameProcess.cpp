@@ -3,11 +3,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "T.h"
 #include "exception/Exception.h"
@@ -17,6 +22,27 @@ namespace zanfir {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Whether a thread of the process is blocked reading its standard input;
+// none when the system does not tell.
+std::optional<bool> readingInput(int pid) {
+    std::error_code error;
+    std::filesystem::directory_iterator tasks("/proc/" + std::to_string(pid) + "/task", error);
+    if (error)
+        return std::nullopt;
+    bool told = false;
+    for (const auto& task : tasks) {
+        std::ifstream file(task.path() / "syscall");
+        long number = -1;
+        std::string first;
+        if (!(file >> number))
+            continue; // "running", or not readable
+        told = true;
+        if (number == SYS_read && file >> first && std::strtoul(first.c_str(), nullptr, 16) == 0)
+            return true;
+    }
+    return told ? std::optional<bool>(false) : std::nullopt;
+}
 
 } // namespace
 
@@ -73,31 +99,48 @@ GameProcess::Answer GameProcess::answer(std::chrono::milliseconds timeout) {
     const auto start = Clock::now();
     auto lastData = start;
     while (_out >= 0) {
-        if (text.size() >= prompt.size() && text.ends_with(prompt)) {
+        if (text.ends_with(prompt)) {
             text.resize(text.size() - prompt.size());
             return {State::Waiting, text};
         }
+        pollfd ready{_out, POLLIN, 0};
+        if (::poll(&ready, 1, 20) > 0) {
+            if (!readSome(text))
+                break;
+            lastData = Clock::now();
+            continue;
+        }
+        // Some other question: the game reads again once it has taken our
+        // line, and it has written all it printed before it reads.
+        int unread = 0;
+        bool taken = ::ioctl(_in, FIONREAD, &unread) != 0 || unread == 0;
+        auto reading = readingInput(_pid);
         const auto now = Clock::now();
-        if (!text.empty() && text.back() != '\n' && now - lastData >= QUIET)
+        if (reading ? *reading && taken
+                    : !text.empty() && text.back() != '\n' && now - lastData >= QUIET) {
+            while (::poll(&ready, 1, 0) > 0 && readSome(text)) {
+            }
             return {State::Waiting, text};
+        }
         if (now - start >= timeout)
             return {State::Silent, text};
-        pollfd ready{_out, POLLIN, 0};
-        if (::poll(&ready, 1, 20) <= 0)
-            continue;
-        char buffer[4096];
-        ssize_t got = ::read(_out, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0) {
-            ::close(_out);
-            _out = -1;
-            break;
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-        lastData = Clock::now();
     }
     return {State::Ended, text};
+}
+
+bool GameProcess::readSome(std::string& text) {
+    char buffer[4096];
+    ssize_t got;
+    do
+        got = ::read(_out, buffer, sizeof buffer);
+    while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        ::close(_out);
+        _out = -1;
+        return false;
+    }
+    text.append(buffer, static_cast<std::size_t>(got));
+    return true;
 }
 
 void GameProcess::send(const std::string& line) {

@@ -10,7 +10,8 @@ namespace zanfir {
 // scripted play: one line sent, one answer read.
 class GameProcess {
 public:
-    // How long an unfinished line may stay alone before it is taken for a
+    // Where the system does not tell whether the game reads its input: how
+    // long an unfinished line may stay alone before it is taken for a
     // question the game waits on.
     static constexpr std::chrono::milliseconds QUIET{200};
 
@@ -27,8 +28,8 @@ public:
         State state;
         std::string text; // the main prompt left out
     };
-    // What the game prints until it waits for a line (its prompt, or a
-    // question left unfinished for QUIET) or ends; Silent after `timeout`.
+    // What the game prints until it waits for a line or ends; Silent after
+    // `timeout`.
     Answer answer(std::chrono::milliseconds timeout);
     void send(const std::string& line);
     // Closes its input and waits for the end; the exit status, or -1 when
@@ -36,6 +37,9 @@ public:
     int finish(std::chrono::milliseconds timeout);
 
 private:
+    // Appends what the game wrote; false at its end.
+    bool readSome(std::string& text);
+
     int _pid = -1;
     int _in = -1;
     int _out = -1;

@@ -219,6 +219,36 @@ TEST(ScriptedGameTest, PassesOrReportsTheFirstDifferenceInContext) {
     EXPECT_EQ(run.out, dir.file("over.txt") + ":5: la partita e' finita prima di questo comando\n");
 }
 
+TEST(ScriptedGameTest, AnswersEndWhereTheGameReadsAgain) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    // A pause in the middle of a line is no question; an "ask" is.
+    append(dir.file("torre.actionset"),
+           "\n[ACTIONS]\n"
+           "*:ATTENDI:TORRE={print 'Aspetti'; sleep 0.4; println '... e niente.'}\n"
+           "*:SALTA:TORRE={X = ask 'Sei sicuro? '; if (X) println 'Salti.'; "
+           "else println 'Meglio di no.'}\n"
+           "*:SUONA:TORRE={println 'Bussi.'; pause; println 'Nessuno risponde.'}\n");
+    writeFile(dir.file("script.txt"), "> Anna\n"
+                                      "...\n"
+                                      "> attendi torre\n"
+                                      "Aspetti... e niente.\n"
+                                      "Sei su un prato, ai piedi della torre.\n"
+                                      "> salta torre\n"
+                                      "Sei sicuro?\n"
+                                      "> no\n"
+                                      "Meglio di no.\n"
+                                      "...\n"
+                                      "> suona torre\n"
+                                      "Bussi.\n"
+                                      "- Premi <invio> per continuare...\n"
+                                      ">\n"
+                                      "Nessuno risponde.\n"
+                                      "...\n");
+    RunResult run = play(main, dir.file("script.txt"));
+    EXPECT_EQ(run.status, 0) << run.out;
+}
+
 TEST(ScriptedGameTest, ARecordedGamePassesAsAScript) {
     TempDir dir;
     const std::string adventure = fixture("torre", true) + "/torre.zanfa";
