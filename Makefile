@@ -1,9 +1,9 @@
 # The two commands of the README: `make play` and `make test`.
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
-ADVENTURE ?= adventures/torre/torre.zanfa
+ADVENTURE ?= adventures/miniera/miniera.zanfa
 
-.PHONY: all deps configure build play test sanitize fuzz bench clean
+.PHONY: all deps configure build play check walkthrough test sanitize fuzz bench clean
 
 all: build
 
@@ -18,6 +18,14 @@ build: configure
 
 play: build
 	$(BUILD_DIR)/zanfir $(ADVENTURE)
+
+# The authors' tools on an adventure: its check, and its walkthrough script
+# (<name>.walkthrough beside the main file).
+check: build
+	$(BUILD_DIR)/zanfir-check $(ADVENTURE)
+
+walkthrough: build
+	$(BUILD_DIR)/zanfir-script $(ADVENTURE) $(ADVENTURE:.zanfa=.walkthrough)
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
