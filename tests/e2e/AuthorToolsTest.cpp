@@ -148,6 +148,14 @@ TEST(CheckerTest, FilesItCannotReadAndBadCommandLines) {
     EXPECT_EQ(run.out, "errore: torre.inventory: File di definizione inesistente: '" +
                            dir.file("torre.inventory") + "'\n1 errore\n");
 
+    std::filesystem::copy_file(fixture("torre", true) + "/torre.inventory",
+                               dir.file("torre.inventory"));
+    append(dir.file("torre.map"), "NOTE=\"una virgoletta senza fine\n");
+    run = check(main);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "errore: torre.map: Errore di sintassi nella linea del file di "
+                       "definizione: 'NOTE=\"una virgoletta senza fine'\n1 errore\n");
+
     for (const auto& args :
          std::vector<std::vector<std::string>>{{}, {dir.file("nessuna.zanfa")}, {main, "-debug"}}) {
         run = runProgram(ZANFIR_CHECK_BIN, args);

@@ -13,12 +13,16 @@ const std::string PROMPT = "Cosa devo fare? ";
 
 class ServerTest : public ::testing::Test {
 protected:
-    // The test adventure on a free port, with more settings.
-    std::string adventure(const std::string& settings = "") {
-        std::string main = copyFixture("castello", dir);
+    // The test adventure (or a bundled one) on a free port, with more settings.
+    std::string adventure(const std::string& settings = "", const std::string& name = "castello",
+                          bool bundled = false) {
+        std::string main = copyFixture(name, dir, bundled);
         port = freePort();
-        // Settings stand before the first section.
-        writeFile(main, "RemotePort=" + std::to_string(port) + "\n" + settings + readFile(main));
+        // Settings stand before the first section; a later port would win.
+        std::string text = readFile(main);
+        if (auto at = text.find("\nRemotePort="); at != std::string::npos)
+            text.insert(at + 1, "//");
+        writeFile(main, "RemotePort=" + std::to_string(port) + "\n" + settings + text);
         return main;
     }
 
@@ -142,6 +146,40 @@ TEST_F(ServerTest, SharedWorldAcrossRestarts) {
     EXPECT_TRUE(waitUntil([&] {
         return readFile(dir.file("castello.gcontext")).find("\"3\"") != std::string::npos;
     }));
+}
+
+TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
+    Process server({adventure("", "miniera", true), "-server", "-mud"});
+    TcpClient anna(port), bruno(port);
+    join(anna, "Anna", true);
+    join(bruno, "Bruno", true);
+    auto say = [](TcpClient& client, const std::string& command) {
+        client.send(command + "\r\n");
+        return client.until(PROMPT);
+    };
+    // The inn is where they meet and hand things over.
+    say(anna, "est");
+    EXPECT_NE(say(bruno, "est").find("Qui c'e' Anna."), std::string::npos);
+    EXPECT_NE(say(anna, "prendi i fiammiferi").find("Fatto."), std::string::npos);
+    std::string handed = say(anna, "dai i fiammiferi a gustavo");
+    EXPECT_NE(handed.find("Gustavo annuisce"), std::string::npos) << handed;
+    EXPECT_NE(say(bruno, "prendi i fiammiferi").find("Fatto."), std::string::npos);
+    EXPECT_NE(say(anna, "cosa").find("- Un bel niente."), std::string::npos);
+
+    // A hidden item found by one player is there for the other.
+    for (const char* way : {"ovest", "nord", "est"})
+        say(anna, way);
+    EXPECT_NE(say(anna, "cerca nella cenere").find("È una grossa chiave di ferro!"),
+              std::string::npos);
+    for (const char* way : {"ovest", "nord"})
+        say(bruno, way);
+    std::string hut = say(bruno, "est");
+    EXPECT_NE(hut.find("Vedo una grossa chiave di ferro."), std::string::npos) << hut;
+    EXPECT_NE(hut.find("Qui c'e' Anna."), std::string::npos);
+    EXPECT_NE(say(bruno, "cerca nella cenere").find("Nella cenere non c'è altro."),
+              std::string::npos);
+    // Scores are each player's own.
+    EXPECT_NE(say(bruno, "punteggio").find("Hai 0 punti su 10"), std::string::npos);
 }
 
 TEST_F(ServerTest, ClientsThatMisbehave) {
