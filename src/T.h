@@ -228,6 +228,8 @@ struct T {
     static constexpr const char* CheckPlacedTwiceX = "; vale questo, non ";
     static constexpr const char* CheckDotInName =
         "nome con un punto: lo stato della partita non lo potrebbe registrare";
+    static constexpr const char* CheckKeywordName =
+        "in un comando (NOME.print, NOME.take...) questo nome sarebbe letto come '";
     static constexpr const char* CheckSectionIgnored = "sezione che il caricatore ignora";
     static constexpr const char* CheckMessageUnused = "messaggio che nessun testo usa";
     static constexpr const char* CheckUnreachable =

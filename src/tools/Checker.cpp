@@ -135,9 +135,13 @@ const std::vector<Checker::Finding>& Checker::check() {
     checkPlaces();
     checkItemsPlaced();
     checkReachable();
-    for (const auto& [name, where] : _declared_messages)
+    for (const auto& [name, where] : _declared_messages) {
+        checkName(where, name);
         if (!_used_messages.count(name))
             note(where, T::CheckMessageUnused);
+    }
+    for (const auto& name : definitionSections(inventory))
+        checkName(place(fileName(inventory), name), name);
     // File by file, each in the order found.
     auto rank = [&](const Finding& finding) {
         const std::string order[] = {".zanfa", ".dictionary", ".inventory", ".map", ".actionset"};
@@ -343,6 +347,16 @@ void Checker::checkCondition(const std::string& where, const std::string& expres
     for (std::sregex_iterator at(text.begin(), text.end(), location), end; at != end; ++at)
         if (!isLocation((*at)[2]))
             error(where, quoted(T::CheckUnknownLocation, (*at)[2]));
+}
+
+// A name that a command such as NAME.take would read as another command.
+void Checker::checkName(const std::string& where, const std::string& name) {
+    const std::string lower = Util::toLower(name);
+    for (const char* keyword : {"die", "end", "sleep", "pause", "if", "else", "print", "@"})
+        if (lower.starts_with(keyword))
+            return note(where, quoted(T::CheckKeywordName, keyword));
+    if (lower.find("goto") != std::string::npos)
+        note(where, quoted(T::CheckKeywordName, "goto"));
 }
 
 void Checker::checkItem(const std::string& where, const std::string& name) {

@@ -72,6 +72,7 @@ private:
     void walk(const std::string& where, const Action* action);
     void checkReference(const std::string& where, const std::string& ref);
     void checkCondition(const std::string& where, const std::string& expression);
+    void checkName(const std::string& where, const std::string& name);
     void checkItem(const std::string& where, const std::string& name);
     void checkPlaces();
     void checkItemsPlaced();

@@ -58,7 +58,8 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
             "PRENDI:FOGLIE={@BOSCO:CERCA:RAMI}");
     append(dir.file("torre.map"), "\n[GROTTA.NORD]\nDESCR=in una grotta\n"
                                   "[FANTASMA/ACTIONS]\nGUARDA=Nessuno legge questa sezione.\n");
-    append(dir.file("torre.inventory"), "\n[SCUDO]\nDESCR=uno scudo\n");
+    append(dir.file("torre.inventory"), "\n[SCUDO]\nDESCR=uno scudo\n"
+                                        "[ENDIVIA]\nCARRIED=TRUE\n");
     append(dir.file("torre.actionset"),
            "\n[ACTIONS]\n"
            "*:SUONA:TROMBA=Tuuu.\n"         // word unknown
@@ -111,9 +112,12 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
     };
     for (const auto& line : expected)
         EXPECT_TRUE(hasLine(run.out, line)) << line << "\n---\n" << run.out;
+    // A name that commands would misread is a note.
+    EXPECT_TRUE(hasLine(run.out, "nota: torre.inventory [ENDIVIA]: in un comando (NOME.print, "
+                                 "NOME.take...) questo nome sarebbe letto come 'end'"));
     // Nothing but what was planted.
-    EXPECT_EQ(lines(run.out).size(), expected.size() + 1) << run.out;
-    EXPECT_EQ(lines(run.out).back(), std::to_string(expected.size()) + " errori");
+    EXPECT_EQ(lines(run.out).size(), expected.size() + 2) << run.out;
+    EXPECT_EQ(lines(run.out).back(), std::to_string(expected.size()) + " errori, 1 nota");
 }
 
 TEST(CheckerTest, NotesAloneAreNoFailure) {
