@@ -45,7 +45,7 @@ sanitize: deps
 # (clang and libFuzzer; new inputs go to build-fuzz/corpus, findings to
 # build-fuzz/findings).
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS = Config Action Expression Context Remote
+FUZZ_TARGETS = Config Action Expression Context Remote Script
 fuzz:
 	@scripts/deps.sh clang libclang-rt-14-dev
 	@cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
