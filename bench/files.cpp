@@ -3,7 +3,8 @@
 //
 //   bench_files [--locations N] [--items N] [--bindings N] [--messages N] [--commands N]
 //
-// ZANFIR_BIN in the environment names another build of the program to run.
+// ZANFIR_BIN in the environment names another build of the program to run;
+// the checker is the one built with this benchmark.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -39,7 +40,7 @@ const char* binary() {
 // Runs the program with `input` on standard input (from a file) and its
 // output into a file; times it until `marker` shows in the output.
 Run run(const fs::path& main, const fs::path& input, const fs::path& output,
-        const std::string& marker) {
+        const std::string& marker, const char* program = binary()) {
     auto start = Clock::now();
     pid_t child = ::fork();
     if (child == 0) {
@@ -48,7 +49,7 @@ Run run(const fs::path& main, const fs::path& input, const fs::path& output,
         ::dup2(in, 0);
         ::dup2(out, 1);
         std::string file = main.string();
-        ::execl(binary(), binary(), file.c_str(), static_cast<char*>(nullptr));
+        ::execl(program, program, file.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     Run result;
@@ -141,7 +142,17 @@ int main(int argc, char** argv) {
     std::printf("time to first prompt %8.3f s (target below 1 s)\n", start.seconds);
     std::printf("peak memory          %8.1f MiB (target below 200 MiB)\n", start.peakKiB / 1024.0);
 
-    // 2. The console playing a long script on the bundled adventure.
+    // 2. The checker on the same adventure.
+    Run check =
+        run(dir / "grande.zanfa", dir / "empty.txt", dir / "check.txt", "", ZANFIR_CHECK_BIN);
+    std::ifstream findings(dir / "check.txt");
+    std::string last;
+    for (std::string line; std::getline(findings, line);)
+        last = line;
+    std::printf("zanfir-check         %8.3f s, peak memory %.1f MiB: %s\n", check.total,
+                check.peakKiB / 1024.0, last.c_str());
+
+    // 3. The console playing a long script on the bundled adventure.
     fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "torre", dir / "torre",
              fs::copy_options::recursive);
     const std::vector<std::string> cycle = {
