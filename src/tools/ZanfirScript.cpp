@@ -126,18 +126,20 @@ int play(const fs::path& adventure, const std::string& scriptFile, const std::st
     const auto start = std::chrono::steady_clock::now();
     const auto& steps = script.steps();
     bool ended = false;
+    std::vector<std::string> lines; // of the last answer
     for (std::size_t i = 0; i < steps.size(); ++i) {
         const auto& step = steps[i];
         if (step.command) {
             if (ended) {
                 std::cout << scriptFile << ':' << step.line << ": " << T::ScriptGameOver << '\n';
+                printAnswer(lines, std::nullopt);
                 return 1;
             }
             game.send(*step.command);
         }
         auto answer = game.answer(ANSWER_TIMEOUT);
         ended = answer.state == GameProcess::State::Ended;
-        auto lines = Script::answerLines(answer.text);
+        lines = Script::answerLines(answer.text);
         if (record) {
             if (step.command)
                 std::cout << "> " << *step.command << '\n';

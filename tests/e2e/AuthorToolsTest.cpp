@@ -228,7 +228,24 @@ TEST(ScriptedGameTest, PassesOrReportsTheFirstDifferenceInContext) {
     writeFile(dir.file("over.txt"), "> Anna\n> basta\n> si\n>\n> guarda\n");
     run = play(adventure, dir.file("over.txt"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, dir.file("over.txt") + ":5: la partita e' finita prima di questo comando\n");
+    EXPECT_EQ(run.out, dir.file("over.txt") + ":5: la partita e' finita prima di questo comando\n"
+                                              "  la risposta:\n"
+                                              "    (nessuna riga)\n");
+
+    // A game that cannot start tells why.
+    TempDir broken;
+    std::string main = copyFixture("torre", broken, true);
+    std::filesystem::remove(broken.file("torre.map"));
+    run = play(main, dir.file("over.txt"));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(":1: la partita e' finita prima di questo comando\n  la risposta:\n"
+                           "    | Zanfir v. 1.00"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("    | Eccezione ConfigNotFoundException: File di definizione "
+                           "inesistente: '"),
+              std::string::npos)
+        << run.out;
 }
 
 TEST(ScriptedGameTest, AnswersEndWhereTheGameReadsAgain) {
