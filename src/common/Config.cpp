@@ -225,6 +225,10 @@ void Config::load() {
     auto text = readFile(_path);
     if (!text)
         throw ConfigNotFoundException(_path);
+    // Editors that mark UTF-8 files would otherwise hide the first header or
+    // name behind the mark.
+    if (text->starts_with("\xEF\xBB\xBF"))
+        text->erase(0, 3);
     std::string section, name, value;
     bool pending = false;
     auto store = [&] {

@@ -39,7 +39,7 @@ Script::Mismatch firstDifference(const std::vector<const Script::Expectation*>& 
 
 Script::Script(const std::string& text) {
     _steps.push_back(Step{});
-    std::size_t start = 0;
+    std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0; // a UTF-8 mark
     for (int number = 1; start < text.size(); ++number) {
         auto end = text.find('\n', start);
         if (end == std::string::npos)

@@ -143,6 +143,11 @@ TEST_F(ConfigTest, LineEnds) {
     EXPECT_EQ(c.get("B"), "2");
     EXPECT_EQ(c.get("C"), "3");
     EXPECT_EQ(c.get("D", "S"), "xy");
+    // The mark some editors put at the start of a UTF-8 file is no text.
+    Config marked = load("\xEF\xBB\xBF[IGNORE]\nA=il, lo\n");
+    EXPECT_EQ(marked.sections(), std::vector<std::string>{"IGNORE"});
+    EXPECT_EQ(marked.get("A", "IGNORE"), "il, lo");
+    EXPECT_EQ(load("\xEF\xBB\xBFRowLength=60\n").get("ROWLENGTH"), "60");
 }
 
 TEST_F(ConfigTest, Errors) {

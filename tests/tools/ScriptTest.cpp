@@ -48,6 +48,7 @@ TEST(ScriptTest, ReadsCommandsExpectationsAndTheOpening) {
     EXPECT_EQ(steps[2].expectations[2].text, "...");
     EXPECT_EQ(*steps[3].command, "prendi mappa");
     EXPECT_THROW(Script("> guarda\n~\n"), zanfir::Exception);
+    EXPECT_EQ(*Script("\xEF\xBB\xBF> Anna\n").steps().at(1).command, "Anna"); // a UTF-8 mark
 }
 
 TEST(ScriptTest, AnswerLinesLeaveOutBlanksAndLineEnds) {
