@@ -230,6 +230,8 @@ struct T {
         "nome con un punto: lo stato della partita non lo potrebbe registrare";
     static constexpr const char* CheckKeywordName =
         "in un comando (NOME.print, NOME.take...) questo nome sarebbe letto come '";
+    static constexpr const char* CheckRepeated =
+        "scritto una seconda volta: vale quest'ultimo valore";
     static constexpr const char* CheckSectionIgnored = "sezione che il caricatore ignora";
     static constexpr const char* CheckMessageUnused = "messaggio che nessun testo usa";
     static constexpr const char* CheckUnreachable =

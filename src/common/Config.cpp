@@ -236,6 +236,8 @@ void Config::load() {
             auto [slot, added] = _variables.insert_or_assign(key(name, section), value);
             if (added)
                 index(slot->first);
+            else
+                _repeated.emplace_back(section, Util::toUpper(Util::trim(name)));
         }
         pending = false;
         value.clear();

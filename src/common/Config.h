@@ -39,6 +39,9 @@ public:
     std::vector<std::string> variables(const Section& section = std::nullopt) const;
     // Section names in file order, one per header line.
     const std::vector<std::string>& sections() const { return _sections; }
+    // Variables assigned more than once (the last value counts): section
+    // (empty for the top level) and name, in file order.
+    const std::vector<std::pair<std::string, std::string>>& repeated() const { return _repeated; }
 
     // The first file registered stays the global one.
     static void setGlobalConfig(std::shared_ptr<Config> config);
@@ -71,6 +74,7 @@ private:
     std::unordered_map<std::string, std::vector<std::string>> _sections_index;
     std::vector<std::string> _top_level;
     std::vector<std::string> _sections;
+    std::vector<std::pair<std::string, std::string>> _repeated;
 };
 
 } // namespace zanfir

@@ -142,6 +142,12 @@ const std::vector<Checker::Finding>& Checker::check() {
     }
     for (const auto& name : definitionSections(inventory))
         checkName(place(fileName(inventory), name), name);
+    for (const auto& file : _files)
+        if (file)
+            for (const auto& [section, name] : file->repeated())
+                note(place(fileName(*file), section, name), T::CheckRepeated);
+    for (const auto& [section, name] : main.repeated())
+        note(place(fileName(main), section, name), T::CheckRepeated);
     // File by file, each in the order found.
     auto rank = [&](const Finding& finding) {
         const std::string order[] = {".zanfa", ".dictionary", ".inventory", ".map", ".actionset"};

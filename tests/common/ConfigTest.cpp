@@ -125,13 +125,15 @@ TEST_F(ConfigTest, SectionsAndNames) {
                     "[OTHER]\n"
                     "A=other\n"
                     "[s]\n"
-                    "B=second\n");
+                    "B=second\n"
+                    "a=again\n");
     EXPECT_EQ(c.get("TOP"), "1");
     EXPECT_EQ(c.get("inner", "s"), "via slash");
-    EXPECT_EQ(c.get("A", "S"), "first");
+    EXPECT_EQ(c.get("A", "S"), "again"); // the last value counts, and is told
+    EXPECT_EQ(c.repeated(), (std::vector<std::pair<std::string, std::string>>{{"S", "A"}}));
     EXPECT_EQ(c.get("B", " s "), "second");
     EXPECT_EQ(c.get("A", "OTHER"), "other");
-    EXPECT_EQ(c.get("S/A"), "first");
+    EXPECT_EQ(c.get("S/A"), "again");
     EXPECT_EQ(c.sections(), (std::vector<std::string>{"S", "OTHER", "S"}));
     EXPECT_EQ(sorted(c.variables("S")), (std::vector<std::string>{"A", "B", "INNER"}));
     EXPECT_EQ(c.variables(), std::vector<std::string>{"TOP"});

@@ -124,20 +124,24 @@ TEST(CheckerTest, NotesAloneAreNoFailure) {
     TempDir dir;
     std::string main = copyFixture("torre", dir, true);
     append(dir.file("torre.map"), "\n[SOFFITTA]\nDESCR=in soffitta\nDOWN=PRATO\n");
-    append(dir.file("torre.actionset"), "\n[MESSAGES]\nDIMENTICATO=Nessuno mi stampa.\n");
+    append(dir.file("torre.actionset"), "\n[MESSAGES]\nDIMENTICATO=Nessuno mi stampa.\n"
+                                        "[ACTIONS]\n*:GUARDA:TORRE=Copiata e mai cambiata.\n");
     RunResult run = check(main);
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out, "nota: torre.map [SOFFITTA]: nessuna uscita porta qui dal luogo di "
                        "partenza (forse un'azione lo fa)\n"
                        "nota: torre.actionset [MESSAGES] DIMENTICATO: messaggio che nessun testo "
                        "usa\n"
-                       "2 note\n");
+                       "nota: torre.actionset [ACTIONS] *:GUARDA:TORRE: scritto una seconda volta: "
+                       "vale quest'ultimo valore\n"
+                       "3 note\n");
 
     // A place reached only by a "goto" is no note.
-    append(dir.file("torre.actionset"), "[ACTIONS]\n*:SALTA:TORRE={goto SOFFITTA}\n"
+    append(dir.file("torre.actionset"), "*:SALTA:TORRE={goto SOFFITTA}\n"
                                         "*:ATTENDI:TORRE={DIMENTICATO.exec}\n");
     run = check(main);
-    EXPECT_EQ(run.out, "nessun problema trovato\n");
+    EXPECT_EQ(run.out, "nota: torre.actionset [ACTIONS] *:GUARDA:TORRE: scritto una seconda volta: "
+                       "vale quest'ultimo valore\n1 nota\n");
 }
 
 TEST(CheckerTest, FilesItCannotReadAndBadCommandLines) {
