@@ -80,9 +80,15 @@ bool isTrue(const std::string& value) {
     return Util::equalsIgnoreCase(value, "TRUE");
 }
 
-// The elements of a comma-separated list, trimmed and upper-cased; empty
-// elements are skipped.
-std::vector<std::string> splitList(const std::string& list) {
+// Sections holding bindings, messages and events, not items or locations.
+bool isEmbeddedSection(const std::string& name) {
+    return name == "ACTIONS" || name == "MESSAGES" || name == "EVENTS" ||
+           name.find('/') != std::string::npos;
+}
+
+} // namespace
+
+std::vector<std::string> Main::splitList(const std::string& list) {
     std::vector<std::string> elements;
     std::size_t start = 0;
     for (;;) {
@@ -95,14 +101,6 @@ std::vector<std::string> splitList(const std::string& list) {
         start = comma + 1;
     }
 }
-
-// Sections holding bindings, messages and events, not items or locations.
-bool isEmbeddedSection(const std::string& name) {
-    return name == "ACTIONS" || name == "MESSAGES" || name == "EVENTS" ||
-           name.find('/') != std::string::npos;
-}
-
-} // namespace
 
 std::vector<std::string> Main::definitionSections(const Config& config) {
     std::vector<std::string> names;

@@ -174,6 +174,9 @@ protected:
                              const std::string& owner);
     virtual void fillEvent(const std::string& name, const std::string& text, int type,
                            const std::string& owner);
+    // The elements of a comma-separated list, trimmed and upper-cased; empty
+    // elements are skipped.
+    static std::vector<std::string> splitList(const std::string& list);
     // The sections of a definition file naming items or places, each once,
     // in file order.
     static std::vector<std::string> definitionSections(const Config& config);

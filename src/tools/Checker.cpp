@@ -186,7 +186,8 @@ void Checker::fillAction(const std::string& name, const std::string& text, int t
         std::string key = tokenizeAction(name, nullptr, type, owner);
         checkBinding(where, key);
         _bindings.push_back(Util::split(key, ':'));
-        parse(where, text, true);
+        auto colon = key.find(':');
+        _texts.push_back({where, getAction(key.substr(0, colon), key.substr(colon + 1))});
     } catch (const Exception& failure) {
         error(where, failure.what());
     }
@@ -198,7 +199,7 @@ void Checker::fillMessage(const std::string& name, const std::string& text, int 
     try {
         Main::fillMessage(name, text, type, owner);
         _declared_messages[Util::toUpper(Util::trim(name))] = where;
-        parse(where, text);
+        _texts.push_back({where, getMessage(name)});
     } catch (const Exception& failure) {
         error(where, failure.what());
     }
@@ -219,7 +220,7 @@ void Checker::fillEvent(const std::string& name, const std::string& text, int ty
         _event_key.clear();
         Main::fillEvent(name, text, type, owner);
         checkEvent(where, _event_key);
-        parse(where, text);
+        _texts.push_back({where, getEvent(_event_key)});
     } catch (const Exception& failure) {
         error(where, failure.what());
     }
@@ -240,11 +241,11 @@ std::string Checker::tokenizeEvent(const std::string& declaration, const std::st
     return _event_key;
 }
 
-void Checker::parse(const std::string& where, const std::string& text, bool lineFeed) {
+void Checker::parse(const std::string& where, const std::string& text) {
     if (text.empty())
         return;
     try {
-        _texts.push_back({where, std::make_shared<Description>(*this, text, lineFeed)});
+        _texts.push_back({where, std::make_shared<Description>(*this, text)});
     } catch (const Exception& failure) {
         error(where, failure.what());
     }
@@ -430,10 +431,7 @@ void Checker::checkPlaces() {
             if (!next.empty() && !isLocation(next))
                 error(place(mapFile, name, exit), quoted(T::CheckUnknownLocation, next));
         }
-        for (const auto& item : Util::split(map.get("ITEMS", name), ',')) {
-            std::string key = Util::toUpper(Util::trim(item));
-            if (key.empty())
-                continue;
+        for (const auto& key : splitList(map.get("ITEMS", name))) {
             if (placed.count(key))
                 note(place(mapFile, name, "ITEMS"),
                      quoted(T::CheckPlacedTwice, key) + T::CheckPlacedTwiceX + placed[key]);

@@ -53,7 +53,7 @@ protected:
                               const std::string& location, const std::string& item) override;
 
 private:
-    // A text of the adventure, parsed, and where it stands.
+    // A text of the adventure, as the loader parsed it, and where it stands.
     struct Text {
         std::string where;
         std::shared_ptr<Action> action;
@@ -63,8 +63,9 @@ private:
     void note(const std::string& where, const std::string& text);
     std::string fileName(const Config& config) const;
     bool isLocation(const std::string& name) const;
-    // Parses a text of a description or an action, keeping it for the walk.
-    void parse(const std::string& where, const std::string& text, bool lineFeed = false);
+    // Parses a description the loader read without its place (an item's,
+    // a place's, the beginning's), keeping it for the walk.
+    void parse(const std::string& where, const std::string& text);
     void readDescriptions(const Config& file, const std::vector<std::string>& variables);
     void checkSections(const Config& file, const std::set<std::string>& known, bool owners);
     void checkBinding(const std::string& where, const std::string& key);
