@@ -8,6 +8,8 @@
 
 #include "common/Input.h"
 #include "common/Output.h"
+#include "common/Settings.h"
+#include "common/SocketTerminal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     int fd[2];
@@ -23,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ::shutdown(fd[1], SHUT_WR);
     {
-        zanfir::Output out(fd[0], true);
-        zanfir::Input in(fd[0], true, out, true);
+        auto terminal = std::make_shared<zanfir::SocketTerminal>(fd[0], true, true); // owns fd[0]
+        zanfir::Output out(terminal, true, zanfir::Settings());
+        zanfir::Input in(terminal, out, zanfir::Input::MAX_REMOTE_LINE);
         for (bool hidden = false; in.isAlive(); hidden = !hidden) {
             in.readln(hidden);
             char sink[65536];
@@ -32,7 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
-    ::close(fd[0]);
     ::close(fd[1]);
     return 0;
 }

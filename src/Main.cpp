@@ -1,7 +1,5 @@
 #include "Main.h"
 
-#include "Remote.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +11,7 @@
 #include <functional>
 #include <iostream>
 
+#include "FrontEnd.h"
 #include "T.h"
 #include "adventure/Adventure.h"
 #include "adventure/Description.h"
@@ -45,9 +44,7 @@
 #include "common/Context.h"
 #include "common/Debug.h"
 #include "common/Expression.h"
-#include "common/Input.h"
 #include "common/Log.h"
-#include "common/Output.h"
 #include "common/Util.h"
 #include "common/ref/IntRef.h"
 #include "common/ref/ObjectRef.h"
@@ -210,6 +207,7 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
       _console(console) {
     _venture = std::make_shared<Config>(path, _name + ".zanfa");
     Config::setGlobalConfig(_venture);
+    _settings = Settings::read(*_venture);
 }
 
 Main::~Main() {
@@ -225,7 +223,7 @@ Main::~Main() {
 }
 
 std::string Main::getBaseDir() const {
-    return Config::getBaseDirG();
+    return _venture->getBaseDir();
 }
 
 void Main::setDebugEnabled(bool flag) {
@@ -236,9 +234,8 @@ void Main::setDebugEnabled(bool flag) {
 void Main::setLogEnabled(bool flag) {
     std::shared_ptr<Log> log;
     if (flag) {
-        log = std::make_shared<Log>(Config::getGD("LogPath", "logs"),
-                                    isTrue(Config::getGD("LogCRLF", "TRUE")));
-        log->setLevel(Config::getGD("LogLevel", "INFO"));
+        log = std::make_shared<Log>(getBaseDir() + _settings.log_path, _settings.log_crlf);
+        log->setLevel(_settings.log_level);
     }
     Log::setGlobalLog(log);
     _log = flag;
@@ -276,20 +273,8 @@ void Main::load() {
 void Main::start() {
     load();
     _running = true;
-    if (_console) {
-        auto out = std::make_unique<Output>(STDOUT_FILENO,
-                                            isTrue(Config::getGD("ConsoleOutCRLF", "FALSE")));
-        auto in = std::make_unique<Input>(STDIN_FILENO, false, *out, false);
-        auto session = std::make_shared<Adventure>(*this, std::move(in), std::move(out));
-        // The console's only session ends the program, also when its input
-        // ended before anybody logged in.
-        session->setOnFinished([this] { quit(); });
-        session->start();
-    }
-    if (_remote) {
-        _remote_mgr = std::make_shared<Remote>(*this);
-        _remote_mgr->start();
-    }
+    if (_front_end)
+        _front_end->start();
     waitUntilExit();
 }
 
@@ -1138,8 +1123,8 @@ void Main::removeAdventure(Adventure& session, Context& ctx) {
     if (registered != _adventures.end() && registered->second.get() == &session)
         _adventures.erase(registered);
     if (_remote) {
-        if (_remote_mgr)
-            _remote_mgr->close(id);
+        if (FrontEnd* front = session.frontEnd())
+            front->close(session.connection());
     } else if (_adventures.empty()) {
         quit();
     }
@@ -1186,7 +1171,7 @@ void Main::onIdle() {
     std::lock_guard guard(_lock);
     snapshot();
     if (_dump && _global_ctx)
-        Util::contextDump(*_global_ctx, std::cerr);
+        Util::contextDump(*_global_ctx, std::cerr, _settings.row_length);
 }
 
 // Called with every session idle, under the engine's lock: the state is

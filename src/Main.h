@@ -16,6 +16,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "common/Settings.h"
+
 namespace zanfir {
 
 class Action;
@@ -23,11 +25,11 @@ class Adventure;
 class Config;
 class Context;
 class Description;
+class FrontEnd;
 class IntRef;
 class ObjectRef;
 class Item;
 class Location;
-class Remote;
 class User;
 class Word;
 
@@ -64,7 +66,9 @@ public:
     virtual bool isDumpEnabled() const { return _dump; }
     virtual void setDumpEnabled(bool flag);
 
-    // Loads the world, runs the sessions and returns when the engine stops.
+    // The front-end that players come through; given before start().
+    void setFrontEnd(std::shared_ptr<FrontEnd> frontEnd) { _front_end = std::move(frontEnd); }
+    // Loads the world, starts the front-end and returns when the engine stops.
     virtual void start();
     // Reads the other definition files and builds the world (the first
     // steps of start()); throws what the readers and loaders throw.
@@ -150,8 +154,8 @@ public:
     bool isConsole() const { return _console; }
     bool isRemote() const { return _remote; }
     std::shared_ptr<Context> getGlobalContext() const { return _global_ctx; }
-    // The listener of server mode, once started.
-    std::shared_ptr<Remote> getRemote() const { return _remote_mgr; }
+    // The settings of the main definition file.
+    const Settings& settings() const { return _settings; }
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
 
@@ -211,9 +215,10 @@ private:
     std::shared_ptr<Context> _global_ctx;
     std::int32_t _user_id = 1;
     std::unordered_map<std::int32_t, std::shared_ptr<Adventure>> _adventures;
-    std::shared_ptr<Remote> _remote_mgr;
+    std::shared_ptr<FrontEnd> _front_end;
     std::int32_t _idle_adventures = 0;
     std::shared_ptr<Config> _venture;
+    Settings _settings;
     std::shared_ptr<Config> _map;
     std::shared_ptr<Config> _dictionary;
     std::shared_ptr<Config> _inventory;

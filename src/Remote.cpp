@@ -13,10 +13,10 @@
 #include "Main.h"
 #include "T.h"
 #include "adventure/Adventure.h"
-#include "common/Config.h"
 #include "common/Input.h"
 #include "common/Log.h"
 #include "common/Output.h"
+#include "common/SocketTerminal.h"
 #include "common/Util.h"
 #include "exception/RemoteConnectionException.h"
 
@@ -25,10 +25,6 @@ namespace zanfir {
 namespace {
 
 constexpr const char* ENTITY = "Remote";
-
-bool setting(const char* name) {
-    return Util::equalsIgnoreCase(Config::getGD(name, "TRUE"), "TRUE");
-}
 
 std::string peerAddress(int socket) {
     sockaddr_storage peer{};
@@ -50,24 +46,23 @@ std::string peerAddress(int socket) {
 
 } // namespace
 
-Remote::RemoteConnection::RemoteConnection(Remote& remote, int socket,
+Remote::RemoteConnection::RemoteConnection(std::shared_ptr<Terminal> terminal,
                                            std::shared_ptr<Adventure> adventure, std::int32_t id)
-    : _remote(remote), _id(id), _socket(socket), _adventure(std::move(adventure)) {}
-
-bool Remote::RemoteConnection::isUserID(std::int32_t userId) const {
-    return _adventure && _adventure->userID() == userId;
-}
+    : _id(id), _terminal(std::move(terminal)), _adventure(std::move(adventure)) {}
 
 void Remote::RemoteConnection::close() {
-    if (_socket < 0)
-        return;
-    ::shutdown(_socket, SHUT_RDWR);
-    ::close(_socket);
-    _socket = -1;
+    _terminal->close();
 }
 
-Remote::Remote(Main& main) : _main(main) {
-    _port = Util::parseInt(Config::getGD("RemotePort", "12345"));
+Remote::Remote(Main& main, Settings settings) : _main(main), _settings(std::move(settings)) {}
+
+void Remote::start() {
+    listen();
+    std::thread([this] { run(); }).detach();
+}
+
+void Remote::listen() {
+    _port = Util::parseInt(_settings.remote_port);
     Log::writeG(ENTITY, Log::INFO, T::BeginListenOnPort + std::to_string(_port));
     try {
         if (_port < 0 || _port > 65535)
@@ -111,10 +106,6 @@ Remote::~Remote() {
     close();
 }
 
-void Remote::start() {
-    std::thread([this] { run(); }).detach();
-}
-
 void Remote::run() {
     while (_socket >= 0) {
         int connection = ::accept4(_socket, nullptr, nullptr, SOCK_CLOEXEC);
@@ -138,26 +129,31 @@ void Remote::accepted(int socket) {
         int on = 1;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         std::string address = peerAddress(socket);
-        auto out = std::make_unique<Output>(socket, setting("RemoteOutCRLF"));
-        auto in = std::make_unique<Input>(socket, true, *out, setting("RemoteInEcho"));
+        auto terminal = std::make_shared<SocketTerminal>(socket, _settings.remote_in_echo,
+                                                         _settings.remote_out_crlf);
+        socket = -1; // the terminal's now
+        auto out = std::make_unique<Output>(terminal, _settings.remote_out_crlf, _settings);
+        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         auto session = std::make_shared<Adventure>(_main, std::move(in), std::move(out));
         std::int32_t id;
         {
             std::lock_guard guard(_lock);
             id = _connection_id++;
-            _connections[id] = std::make_unique<RemoteConnection>(*this, socket, session, id);
+            _connections[id] = std::make_unique<RemoteConnection>(terminal, session, id);
         }
+        session->setConnection(this, id);
         // A session that ends (with or without a player) gives its socket back.
-        session->setOnFinished([this, id] { forget(id); });
+        session->setOnFinished([this, id] { close(id); });
         Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);
         session->start();
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
-        ::close(socket);
+        if (socket >= 0)
+            ::close(socket);
     }
 }
 
-void Remote::forget(std::int32_t connection) {
+void Remote::close(std::int32_t connection) {
     std::unique_ptr<RemoteConnection> gone;
     {
         std::lock_guard guard(_lock);
@@ -168,23 +164,6 @@ void Remote::forget(std::int32_t connection) {
         _connections.erase(found);
     }
     gone->close();
-}
-
-void Remote::close(std::int32_t userId) {
-    std::vector<std::unique_ptr<RemoteConnection>> gone;
-    {
-        std::lock_guard guard(_lock);
-        for (auto it = _connections.begin(); it != _connections.end();) {
-            if (it->second->isUserID(userId)) {
-                gone.push_back(std::move(it->second));
-                it = _connections.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
-    for (auto& connection : gone)
-        connection->close();
 }
 
 void Remote::close() {

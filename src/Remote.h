@@ -6,60 +6,59 @@
 #include <mutex>
 #include <string>
 
+#include "FrontEnd.h"
+#include "common/Settings.h"
+
 namespace zanfir {
 
 class Adventure;
 class Main;
+class Terminal;
 
 // The TCP listener of server mode: each accepted connection gets a session
 // of its own, and stays in the table until that session ends.
-class Remote {
+class Remote : public FrontEnd {
 public:
     // One accepted connection and the session playing on it.
     class RemoteConnection {
     public:
-        RemoteConnection(Remote& remote, int socket, std::shared_ptr<Adventure> adventure,
+        RemoteConnection(std::shared_ptr<Terminal> terminal, std::shared_ptr<Adventure> adventure,
                          std::int32_t id);
         virtual ~RemoteConnection() = default;
 
         virtual std::int32_t id() const { return _id; }
-        virtual bool isUserID(std::int32_t userId) const;
-        // Closes the socket; errors are ignored.
+        // Ends the connection; errors are ignored.
         virtual void close();
 
     private:
-        Remote& _remote;
         std::int32_t _id;
-        int _socket;
+        std::shared_ptr<Terminal> _terminal;
         std::shared_ptr<Adventure> _adventure;
     };
 
-    // Opens the port "RemotePort" (default 12345) on all addresses. Throws
-    // NumberFormatException for a port that is no number and
-    // RemoteConnectionException when it cannot listen.
-    explicit Remote(Main& main);
-    virtual ~Remote();
+    Remote(Main& main, Settings settings);
+    ~Remote() override;
     Remote(const Remote&) = delete;
     Remote& operator=(const Remote&) = delete;
 
-    // Runs the accept loop on a new detached thread.
-    void start();
+    // Opens the port "RemotePort" on all addresses and runs the accept loop
+    // on a new detached thread. Throws NumberFormatException for a port that
+    // is no number and RemoteConnectionException when it cannot listen.
+    void start() override;
     // The accept loop; returns when accepting fails.
     virtual void run();
-    // Closes the listening socket and every connection.
-    virtual void close();
-    // Closes and forgets every connection of that player.
-    virtual void close(std::int32_t userId);
+    void close() override;
+    void close(std::int32_t connection) override;
 
     int port() const { return _port; }
 
 private:
+    void listen();
     void accepted(int socket);
-    // Closes and forgets one connection, when it is still in the table.
-    void forget(std::int32_t connection);
 
     Main& _main;
-    int _port;
+    Settings _settings;
+    int _port = 0;
     int _socket = -1;
     std::map<std::int32_t, std::unique_ptr<RemoteConnection>> _connections;
     std::int32_t _connection_id = 1;

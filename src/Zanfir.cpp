@@ -9,7 +9,9 @@
 #include <iostream>
 #include <optional>
 
+#include "Console.h"
 #include "Main.h"
+#include "Remote.h"
 #include "T.h"
 #include "common/Debug.h"
 #include "common/Log.h"
@@ -80,6 +82,10 @@ int Zanfir::main(const std::vector<std::string>& args) {
     try {
         // Never deleted: sessions may still run when start() returns.
         auto* engine = new Main(name, directory, !on.server, on.server, on.server && on.mud);
+        if (on.server)
+            engine->setFrontEnd(std::make_shared<Remote>(*engine, engine->settings()));
+        else
+            engine->setFrontEnd(std::make_shared<Console>(*engine, engine->settings()));
         engine->setDebugEnabled(on.debug);
         engine->setLogEnabled(on.server || on.log);
         engine->setDumpEnabled(on.server && on.mud && on.dump);

@@ -18,6 +18,7 @@
 #include "common/Context.h"
 #include "common/Input.h"
 #include "common/Output.h"
+#include "common/SocketTerminal.h"
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
 
@@ -53,10 +54,7 @@ public:
 // Every test that builds an engine starts without a global file.
 class WorldTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Config::resetGlobalConfig();
-        Util::setRowLength(0);
-    }
+    void SetUp() override { Config::resetGlobalConfig(); }
     void TearDown() override { Config::resetGlobalConfig(); }
 };
 
@@ -66,17 +64,15 @@ class Session {
 public:
     Session(Main& main, const std::string& name) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
-        auto out = std::make_unique<Output>(_fd[0], false);
-        auto in = std::make_unique<Input>(_fd[0], true, *out, false);
+        auto terminal = std::make_shared<SocketTerminal>(_fd[0], false, false); // owns _fd[0]
+        auto out = std::make_unique<Output>(terminal, false, main.settings());
+        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
         ObjectRef holder;
         user = main.addAdventure(adventure, holder, name, "");
         adventure->setUser(user, holder.as<Context>());
     }
-    ~Session() {
-        close(_fd[0]);
-        close(_fd[1]);
-    }
+    ~Session() { close(_fd[1]); }
 
     Context& ctx() { return *adventure->context(); }
     // What the session printed since the last call.
@@ -102,15 +98,15 @@ class Client {
 public:
     explicit Client(Main& main) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
-        auto out = std::make_unique<Output>(_fd[0], false);
-        auto in = std::make_unique<Input>(_fd[0], true, *out, false);
+        auto terminal = std::make_shared<SocketTerminal>(_fd[0], false, false); // owns _fd[0]
+        auto out = std::make_unique<Output>(terminal, false, main.settings());
+        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         session = std::make_shared<Adventure>(main, std::move(in), std::move(out));
         session->start();
     }
     ~Client() {
         hangUp();
         EXPECT_TRUE(waitUntil([this] { return session->isFinished(); }));
-        close(_fd[0]);
     }
 
     // Everything the session wrote until `marker` appeared (the marker

@@ -13,6 +13,7 @@ namespace zanfir {
 class Action;
 class Context;
 class Description;
+class FrontEnd;
 class Input;
 class Item;
 class Location;
@@ -49,6 +50,14 @@ public:
     bool isFinished() const { return _finished; }
     // Called on the session's thread when the session ends, logged in or not.
     void setOnFinished(std::function<void()> hook) { _on_finished = std::move(hook); }
+    // The front-end that serves this session and its connection number
+    // there; set before the session starts.
+    void setConnection(FrontEnd* frontEnd, std::int32_t connection) {
+        _front_end = frontEnd;
+        _connection = connection;
+    }
+    FrontEnd* frontEnd() const { return _front_end; }
+    std::int32_t connection() const { return _connection; }
     virtual bool isDead() const { return !_running; }
     // The login dialogue; true when a player is logged in.
     virtual bool init();
@@ -190,6 +199,8 @@ private:
     std::atomic<bool> _running{false};
     std::atomic<bool> _finished{false};
     std::function<void()> _on_finished;
+    FrontEnd* _front_end = nullptr;
+    std::int32_t _connection = 0;
     bool _started = false;
     bool _in_turn = false;
 };

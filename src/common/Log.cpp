@@ -12,7 +12,6 @@
 #include <system_error>
 
 #include "T.h"
-#include "common/Config.h"
 #include "common/Util.h"
 #include "exception/Exception.h"
 
@@ -53,8 +52,8 @@ std::string levelName(int level) {
 
 } // namespace
 
-Log::Log(const std::string& path, bool crlf) : _path(Config::getBaseDirG() + path), _crlf(crlf) {
-    if (!path.empty() && path.back() != '/')
+Log::Log(const std::string& path, bool crlf) : _path(path), _crlf(crlf) {
+    if (!_path.empty() && _path.back() != '/')
         _path += '/';
 }
 

@@ -20,8 +20,7 @@ public:
     static constexpr int FAIL = 10000;
     static constexpr int ENTITY_LENGTH = 30;
 
-    // `path` is the log directory below the global base directory; an empty
-    // path is the base directory itself.
+    // `path` is the log directory; an empty path is the working directory.
     Log(const std::string& path, bool crlf);
 
     void write(const std::string& entity, int level, const std::exception& error);

@@ -1,48 +1,33 @@
 #include "common/Output.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "common/Config.h"
+#include "common/Settings.h"
+#include "common/Terminal.h"
 #include "common/Util.h"
 
 namespace zanfir {
 
-Output::Output(int stream, bool crlf)
-    : _stream(stream), _crlf(crlf),
-      _prefmt(Util::equalsIgnoreCase(Config::getGD("Preformatted", "FALSE"), "TRUE")) {}
+Output::Output(std::shared_ptr<Terminal> terminal, bool crlf, const Settings& settings)
+    : _terminal(std::move(terminal)), _crlf(crlf), _prefmt(settings.preformatted),
+      _row_length(settings.row_length) {}
 
 void Output::write(const std::string& text) {
-    // Sent before the next read: a turn's output is bounded by what the
-    // turn prints, and a client that reads nothing never blocks a turn.
-    _pending += text;
+    // Held until the next read: a turn's output is bounded by what the turn
+    // prints, and a client that reads nothing never blocks a turn.
+    _terminal->write(text);
 }
 
 void Output::flush() {
-    std::size_t done = 0;
-    while (done < _pending.size()) {
-        // send() never raises SIGPIPE; write() serves what is not a socket.
-        ssize_t n = ::send(_stream, _pending.data() + done, _pending.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == ENOTSOCK)
-            n = ::write(_stream, _pending.data() + done, _pending.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    _pending.clear();
+    _terminal->flush();
 }
 
 void Output::print(const std::string& text) {
-    std::string out = _prefmt ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, _pos);
+    std::string out =
+        _prefmt ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, _row_length, _pos);
     auto lastBreak = out.rfind('\n');
     long pos = lastBreak == std::string::npos
                    ? _pos + static_cast<long>(Util::length(out))
                    : static_cast<long>(Util::length(std::string_view(out).substr(lastBreak + 1)));
-    _pos = static_cast<int>(pos % Util::rowLength());
+    _pos = static_cast<int>(pos % _row_length);
     write(out);
 }
 

@@ -1,11 +1,9 @@
 #include "common/Util.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
 #include <iostream>
 
-#include "common/Config.h"
 #include "common/Context.h"
 #include "common/Debug.h"
 #include "exception/NumberFormatException.h"
@@ -13,8 +11,6 @@
 namespace zanfir {
 
 namespace {
-
-std::atomic<int> row_length{0};
 
 constexpr unsigned char UTF8_LATIN1 = 0xC3;
 
@@ -173,40 +169,18 @@ std::size_t Util::length(std::string_view text) {
         std::count_if(text.begin(), text.end(), [](char c) { return !isContinuation(c); }));
 }
 
-int Util::getRowLength() {
-    return row_length.load();
-}
-
-int Util::rowLength() {
-    int length = row_length.load();
-    if (length > 0)
-        return length;
-    length = DEFAULT_ROW_LENGTH;
-    try {
-        length = parseInt(Config::getGD("RowLength", std::to_string(DEFAULT_ROW_LENGTH)));
-    } catch (const NumberFormatException&) {
-    }
-    if (length <= 0)
-        length = DEFAULT_ROW_LENGTH;
-    row_length.store(length);
-    return length;
-}
-
-void Util::setRowLength(int length) {
-    row_length.store(std::max(0, length));
-}
-
-std::string Util::wordWrap(const std::string& text, bool crlf, int column) {
+std::string Util::wordWrap(const std::string& text, bool crlf, int width, int column) {
     // A line feed of the text ends its row: each line is wrapped on its own,
     // and ends with the chosen line end.
     std::string out;
     std::size_t start = 0;
     for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
         std::size_t end = feed > start && text[feed - 1] == '\r' ? feed - 1 : feed;
-        out += wrapLine(text.substr(start, end - start), crlf, column) + (crlf ? "\r\n" : "\n");
+        out +=
+            wrapLine(text.substr(start, end - start), crlf, width, column) + (crlf ? "\r\n" : "\n");
         column = 0;
     }
-    return out + wrapLine(text.substr(start), crlf, column);
+    return out + wrapLine(text.substr(start), crlf, width, column);
 }
 
 std::string Util::lineEnds(const std::string& text, bool crlf) {
@@ -223,8 +197,8 @@ std::string Util::lineEnds(const std::string& text, bool crlf) {
     return out;
 }
 
-std::string Util::wrapLine(const std::string& text, bool crlf, int column) {
-    const long rows = rowLength();
+std::string Util::wrapLine(const std::string& text, bool crlf, int width, int column) {
+    const long rows = std::max(width, 1);
     const auto at = characterStarts(text);
     const long count = static_cast<long>(at.size()) - 1;
     long col = std::clamp(static_cast<long>(column), 0L, rows - 1);
@@ -333,12 +307,8 @@ long Util::matchBracket(std::string_view text, std::size_t index) {
     return -1;
 }
 
-void Util::contextDump(const Context& context) {
-    contextDump(context, std::cout);
-}
-
-void Util::contextDump(const Context& context, std::ostream& stream) {
-    dumpChildren(context, 0, stream, rowLength());
+void Util::contextDump(const Context& context, std::ostream& stream, int width) {
+    dumpChildren(context, 0, stream, width);
     stream.flush();
 }
 

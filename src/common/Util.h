@@ -17,7 +17,6 @@ class Context;
 class Util {
 public:
     static constexpr char QUOTE = '\'';
-    static constexpr int DEFAULT_ROW_LENGTH = 80;
 
     // Case conversion: ASCII letters and the accented Latin letters of UTF-8.
     static std::string toUpper(std::string_view text);
@@ -35,17 +34,12 @@ public:
     // Number of characters (UTF-8 sequences) in the text.
     static std::size_t length(std::string_view text);
 
-    // Wraps each line of the text at the row length; lines end with CR LF
+    // Wraps each line of the text so that no row holds more than width - 1
+    // characters, the first row starting at `column`; lines end with CR LF
     // or LF as chosen, whatever they ended with.
-    static std::string wordWrap(const std::string& text, bool crlf, int column = 0);
+    static std::string wordWrap(const std::string& text, bool crlf, int width, int column = 0);
     // The text with every line end made CR LF or LF.
     static std::string lineEnds(const std::string& text, bool crlf);
-    // The row length held, 0 before it has been loaded.
-    static int getRowLength();
-    // The row length, loaded from "RowLength" on first use.
-    static int rowLength();
-    // Sets the row length held; 0 makes the next use load it again.
-    static void setRowLength(int length);
 
     static std::optional<std::string> replace(std::string_view text, std::string_view from,
                                               std::string_view to);
@@ -55,11 +49,11 @@ public:
     static bool stringIsInteger(std::string_view text);
     static long matchBracket(std::string_view text, std::size_t index);
 
-    static void contextDump(const Context& context);
-    static void contextDump(const Context& context, std::ostream& stream);
+    // The tree as indented lines, each value's type aligned to the width.
+    static void contextDump(const Context& context, std::ostream& stream, int width);
 
 private:
-    static std::string wrapLine(const std::string& text, bool crlf, int column);
+    static std::string wrapLine(const std::string& text, bool crlf, int width, int column);
 };
 
 } // namespace zanfir

@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "common/Config.h"
+#include "common/Settings.h"
 #include "exception/ConfigNotFoundException.h"
 #include "exception/ConfigSyntaxException.h"
 
@@ -189,6 +190,31 @@ TEST_F(ConfigTest, GlobalFileGivesBaseDirectory) {
     // The first global file stays.
     Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "other.map"));
     EXPECT_EQ(Config::getG("A"), "main");
+}
+
+TEST_F(ConfigTest, SettingsAndTheirDefaults) {
+    Settings none = Settings::read(load("[BEGINNING]\nRowLength=20\n"));
+    EXPECT_EQ(none.log_path, "logs");
+    EXPECT_TRUE(none.log_crlf && none.remote_out_crlf && none.remote_in_echo);
+    EXPECT_FALSE(none.console_out_crlf || none.preformatted);
+    EXPECT_EQ(none.log_level, "INFO");
+    EXPECT_EQ(none.remote_port, "12345");
+    EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
+
+    Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
+                                       "ConsoleOutCRLF=True\nRemotePort=4000\n"
+                                       "RemoteOutCRLF=no\nRemoteInEcho=FALSE\n"
+                                       "RowLength=60\nPreformatted=TRUE\n"));
+    EXPECT_EQ(set.log_path, "diario");
+    EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
+    EXPECT_EQ(set.log_level, "WARN");
+    EXPECT_TRUE(set.console_out_crlf && set.preformatted);
+    EXPECT_EQ(set.remote_port, "4000");
+    EXPECT_EQ(set.row_length, 60);
+
+    for (const char* length : {"0", "-5", "wide", "80x", ""})
+        EXPECT_EQ(Settings::read(load(std::string("RowLength=") + length + "\n")).row_length, 80)
+            << length;
 }
 
 } // namespace

@@ -207,24 +207,21 @@ TEST_F(ContextFileTest, FailedSaveKeepsTheOldFile) {
 }
 
 TEST(ContextDumpTest, Columns) {
-    Config::resetGlobalConfig();
-    Util::setRowLength(0);
     Context c;
     c.setInt("SCORE", 10);
     c.setBoolean("ITEMS.LAMP.HIDDEN", true);
     std::ostringstream out;
-    Util::contextDump(c, out);
+    Util::contextDump(c, out, 80);
     EXPECT_EQ(out.str(), "SCORE: '10'" + std::string(58, ' ') + "(Integer)\n" + "[ITEMS]\n" +
                              "  [LAMP]\n" + "    HIDDEN: 'true'" + std::string(51, ' ') +
                              "(Boolean)\n");
-    EXPECT_EQ(Util::getRowLength(), 80);
 
     Context leaves;
     leaves.setString("NAME", std::string(80, 'x'));
     leaves.setString("CITTÀ", "è");
     leaves.setBoolean("Z.Z", false);
     std::ostringstream wide;
-    Util::contextDump(leaves, wide);
+    Util::contextDump(leaves, wide, 80);
     auto rows = zanfir::test::lines(wide.str());
     ASSERT_EQ(rows.size(), 4u);
     // Leaves come before nested contexts; the kind column counts characters.
@@ -236,7 +233,6 @@ TEST(ContextDumpTest, Columns) {
         else
             EXPECT_EQ(rows[i], "CITTÀ: 'è'" + std::string(59, ' ') + "(String)");
     }
-    Util::setRowLength(0);
 }
 
 TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
@@ -267,7 +263,7 @@ TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
             for (int t = 0; t < 4; ++t)
                 EXPECT_GE(back->getInt("USER." + std::to_string(t) + ".MOVES"), 0);
             std::ostringstream dump;
-            Util::contextDump(*shared, dump);
+            Util::contextDump(*shared, dump, 80);
             ++saves;
         }
     });

@@ -4,10 +4,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "TestSupport.h"
-#include "common/Config.h"
+#include "common/ConsoleTerminal.h"
 #include "common/Input.h"
 #include "common/Output.h"
+#include "common/Settings.h"
+#include "common/SocketTerminal.h"
 #include "common/Util.h"
 
 using namespace zanfir;
@@ -31,21 +35,21 @@ struct Pair {
     }
     // Everything that arrived at the peer so far.
     std::string received() const { return test::drain(fd[1]); }
+    // A terminal on this end, which it then owns.
+    std::shared_ptr<SocketTerminal> terminal(bool echo, bool crlf) {
+        int mine = std::exchange(fd[0], -1);
+        return std::make_shared<SocketTerminal>(mine, echo, crlf);
+    }
     int fd[2] = {-1, -1};
 };
 
-class IOTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        Config::resetGlobalConfig();
-        Util::setRowLength(0);
-    }
-    void TearDown() override { Config::resetGlobalConfig(); }
-};
+using IOTest = ::testing::Test;
 
 TEST_F(IOTest, OutputLineEndsColumnAndWrap) {
     Pair pair;
-    Output crlf(pair.fd[0], true);
+    auto terminal = pair.terminal(false, true);
+    Settings settings;
+    Output crlf(terminal, true, settings);
     crlf.println("");
     EXPECT_EQ(pair.received(), ""); // held until flushed
     crlf.flush();
@@ -59,18 +63,16 @@ TEST_F(IOTest, OutputLineEndsColumnAndWrap) {
     EXPECT_EQ(pair.received(), "Cosa devo fare? " + std::string(60, 'a') + "\r\nbbbbbbbbbb");
     EXPECT_EQ(crlf.column(), 10);
 
-    Output lf(pair.fd[0], false);
+    Output lf(terminal, false, settings);
     lf.println("già fatto");
     lf.write(std::string(100, 'w'));
     lf.flush();
     EXPECT_EQ(pair.received(), "già fatto\n" + std::string(100, 'w'));
     EXPECT_EQ(lf.column(), 0);
 
-    test::TempDir dir;
-    test::writeFile(dir.file("a.zanfa"), "Preformatted=true\nRowLength=10\n");
-    Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
-    Util::setRowLength(0);
-    Output pre(pair.fd[0], true);
+    settings.preformatted = true;
+    settings.row_length = 10;
+    Output pre(terminal, true, settings);
     pre.print("uno due tre quattro");
     pre.flush();
     EXPECT_EQ(pair.received(), "uno due tre quattro");
@@ -82,7 +84,7 @@ TEST_F(IOTest, OutputLineEndsColumnAndWrap) {
 
 TEST_F(IOTest, WritingToAClosedPeerIsIgnored) {
     Pair pair;
-    Output out(pair.fd[0], false);
+    Output out(pair.terminal(false, false), false, Settings());
     pair.closePeer();
     out.println("nobody listens");
     out.flush(); // no SIGPIPE, no exception
@@ -96,8 +98,9 @@ TEST_F(IOTest, ConsoleReadsLineByLine) {
     ASSERT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     close(fds[1]);
     Pair screen;
-    Output out(screen.fd[0], false);
-    Input in(fds[0], false, out, false);
+    auto terminal = std::make_shared<ConsoleTerminal>(fds[0], screen.fd[0]);
+    Output out(terminal, false, Settings());
+    Input in(terminal, out);
     out.print("Cosa devo fare? ");
     EXPECT_EQ(out.column(), 16);
     EXPECT_EQ(in.readln(), "nord\r\n");
@@ -117,8 +120,9 @@ TEST_F(IOTest, ConsoleReadsLineByLine) {
 
 TEST_F(IOTest, RemoteEchoBackspaceAndMasking) {
     Pair pair;
-    Output out(pair.fd[0], true);
-    Input in(pair.fd[0], true, out, true);
+    auto terminal = pair.terminal(true, true);
+    Output out(terminal, true, Settings());
+    Input in(terminal, out, Input::MAX_REMOTE_LINE);
     pair.send("ab\bc\r\n");
     EXPECT_EQ(in.readln(), "ac\r\n");
     EXPECT_EQ(pair.received(), "ab\b \bc\r\r\n");
@@ -140,8 +144,9 @@ TEST_F(IOTest, RemoteEchoBackspaceAndMasking) {
 
 TEST_F(IOTest, RemoteWithoutEchoAndNulByte) {
     Pair pair;
-    Output out(pair.fd[0], false);
-    Input in(pair.fd[0], true, out, false);
+    auto terminal = pair.terminal(false, false);
+    Output out(terminal, false, Settings());
+    Input in(terminal, out, Input::MAX_REMOTE_LINE);
     pair.send(std::string(5000, 'y') + "\n");
     EXPECT_EQ(in.readln(), std::string(4096, 'y'));
     EXPECT_EQ(in.readln(), std::string(904, 'y') + "\n");
@@ -151,6 +156,25 @@ TEST_F(IOTest, RemoteWithoutEchoAndNulByte) {
     EXPECT_EQ(in.readln(), "sud");
     EXPECT_FALSE(in.isAlive());
     EXPECT_EQ(pair.received(), "");
+}
+
+TEST_F(IOTest, ClosingATerminalEndsTheReadThatWaits) {
+    Pair pair;
+    auto terminal = pair.terminal(true, false);
+    Output out(terminal, false, Settings());
+    Input in(terminal, out, Input::MAX_REMOTE_LINE);
+    pair.send("nor");
+    std::string line = "unread";
+    std::thread reader([&] { line = in.readln(); });
+    std::string echoed;
+    ASSERT_TRUE(test::waitUntil([&] { return (echoed += pair.received()) == "nor"; })); // it waits
+    terminal->close();
+    terminal->close(); // twice is harmless
+    reader.join();
+    EXPECT_EQ(line, "nor");
+    EXPECT_FALSE(in.isAlive());
+    out.println("gone");
+    out.flush(); // to nobody, and no error
 }
 
 } // namespace

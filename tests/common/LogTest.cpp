@@ -6,7 +6,6 @@
 #include <sys/stat.h>
 
 #include "TestSupport.h"
-#include "common/Config.h"
 #include "common/Debug.h"
 #include "common/Log.h"
 #include "exception/ItemNotFoundException.h"
@@ -17,16 +16,8 @@ namespace {
 
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Config::resetGlobalConfig();
-        test::writeFile(dir.file("a.zanfa"), "X=1\n");
-        Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
-        ::mkdir(dir.file("logs").c_str(), 0755);
-    }
-    void TearDown() override {
-        Config::resetGlobalConfig();
-        Log::setGlobalLog(nullptr);
-    }
+    void SetUp() override { ::mkdir(dir.file("logs").c_str(), 0755); }
+    void TearDown() override { Log::setGlobalLog(nullptr); }
 
     std::string today(const std::string& folder, Log& log) {
         return test::readFile(dir.file(folder) + "/" + log.getFileName());
@@ -36,7 +27,7 @@ protected:
 };
 
 TEST_F(LogTest, LineFormatAndFileName) {
-    Log log("logs", true);
+    Log log(dir.file("logs"), true);
     EXPECT_EQ(log.getPath(), dir.path() + "/logs/");
     EXPECT_TRUE(
         std::regex_match(log.getFileName(), std::regex("20[0-9]{2}[01][0-9][0-3][0-9]\\.log")));
@@ -66,7 +57,7 @@ TEST_F(LogTest, LineFormatAndFileName) {
 }
 
 TEST_F(LogTest, LevelsAndLineEnds) {
-    Log log("logs/", false);
+    Log log(dir.file("logs/"), false);
     EXPECT_EQ(log.getPath(), dir.path() + "/logs/");
     for (const auto& [name, level] :
          std::vector<std::pair<std::string, int>>{{" warn ", Log::WARN},
@@ -85,7 +76,7 @@ TEST_F(LogTest, LevelsAndLineEnds) {
 }
 
 TEST_F(LogTest, MovedOrRemovedFilesAreOpenedAgain) {
-    Log log("logs", false);
+    Log log(dir.file("logs"), false);
     log.write("Main", Log::INFO, "uno");
     std::string file = dir.file("logs") + "/" + log.getFileName();
     std::rename(file.c_str(), (file + ".old").c_str());
@@ -104,13 +95,13 @@ TEST_F(LogTest, GlobalLogAndFailures) {
     Log::writeG("Main", Log::FAIL, "nowhere"); // no global log: nothing happens
     EXPECT_TRUE(test::listDir(dir.file("logs")).empty());
 
-    auto log = std::make_shared<Log>("", false); // the base directory itself
+    auto log = std::make_shared<Log>(dir.path() + "/", false);
     EXPECT_EQ(log->getPath(), dir.path() + "/");
     Log::setGlobalLog(log);
     Log::writeG("Main", Log::INFO, "here");
     EXPECT_EQ(today("", *log).substr(49), "here\n");
 
-    Log missing("no-such-dir", false);
+    Log missing(dir.file("no-such-dir"), false);
     testing::internal::CaptureStderr();
     missing.write("Main", Log::FAIL, "lost");
     std::string err = testing::internal::GetCapturedStderr();

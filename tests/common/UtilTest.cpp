@@ -3,7 +3,6 @@
 #include <climits>
 
 #include "TestSupport.h"
-#include "common/Config.h"
 #include "common/Debug.h"
 #include "common/Util.h"
 #include "exception/NumberFormatException.h"
@@ -81,12 +80,9 @@ TEST(UtilTest, ReplaceCapitalizeAndBrackets) {
 
 class WrapTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Config::resetGlobalConfig();
-        Util::setRowLength(0);
+    static std::string wrap(const std::string& text, bool crlf, int column = 0) {
+        return Util::wordWrap(text, crlf, 80, column);
     }
-    void TearDown() override { Util::setRowLength(0); }
-
     static void expectRowsFit(const std::string& text, int rows) {
         for (const auto& row : test::lines(text))
             EXPECT_LT(Util::length(row), static_cast<std::size_t>(rows)) << row;
@@ -95,67 +91,51 @@ protected:
 
 TEST_F(WrapTest, RowBoundaries) {
     std::string fits(79, 'a');
-    EXPECT_EQ(Util::wordWrap(fits, false), fits);
-    EXPECT_EQ(Util::getRowLength(), 80);
+    EXPECT_EQ(wrap(fits, false), fits);
 
     std::string words = std::string(40, 'a') + " " + std::string(39, 'b'); // 80 characters
-    EXPECT_EQ(Util::wordWrap(words, false), std::string(40, 'a') + "\n" + std::string(39, 'b'));
-    EXPECT_EQ(Util::wordWrap(words, true), std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
+    EXPECT_EQ(wrap(words, false), std::string(40, 'a') + "\n" + std::string(39, 'b'));
+    EXPECT_EQ(wrap(words, true), std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
 
     // A blank exactly at R - 1 - column is the break; its neighbours stay.
     std::string edge = std::string(79, 'a') + "  b";
-    EXPECT_EQ(Util::wordWrap(edge, false), std::string(79, 'a') + "\n b");
+    EXPECT_EQ(wrap(edge, false), std::string(79, 'a') + "\n b");
 
     // A first word that does not fit after column 70 moves to the next row.
-    EXPECT_EQ(Util::wordWrap("abcdefghij klm", false, 70), "\nabcdefghij klm");
-    EXPECT_EQ(Util::wordWrap("abc defghijkl", false, 70), "abc\ndefghijkl");
+    EXPECT_EQ(wrap("abcdefghij klm", false, 70), "\nabcdefghij klm");
+    EXPECT_EQ(wrap("abc defghijkl", false, 70), "abc\ndefghijkl");
 
     // A line feed of the text ends its row: the next line starts at column 0.
     std::string feeds = "ab\n" + std::string(76, 'c') + " dd\n\nx";
-    EXPECT_EQ(Util::wordWrap(feeds, false), feeds);
+    EXPECT_EQ(wrap(feeds, false), feeds);
     // Every line end becomes the chosen one.
-    EXPECT_EQ(Util::wordWrap("abc\n" + words, true, 70),
+    EXPECT_EQ(wrap("abc\n" + words, true, 70),
               "abc\r\n" + std::string(40, 'a') + "\r\n" + std::string(39, 'b'));
-    EXPECT_EQ(Util::wordWrap("a\r\nb\n\nc\r", true), "a\r\nb\r\n\r\nc\r");
-    EXPECT_EQ(Util::wordWrap("a\r\nb\n", false), "a\nb\n");
+    EXPECT_EQ(wrap("a\r\nb\n\nc\r", true), "a\r\nb\r\n\r\nc\r");
+    EXPECT_EQ(wrap("a\r\nb\n", false), "a\nb\n");
 }
 
 TEST_F(WrapTest, LongWordsAndOddRowLengths) {
     std::string word(200, 'x');
-    std::string wrapped = Util::wordWrap(word, false);
+    std::string wrapped = wrap(word, false);
     EXPECT_EQ(wrapped,
               std::string(79, 'x') + "\n" + std::string(79, 'x') + "\n" + std::string(42, 'x'));
-    EXPECT_EQ(Util::wordWrap("ab " + word, false, 10).substr(0, 4), "ab\nx");
-    expectRowsFit(Util::wordWrap("ab " + word, false, 10), 80);
+    EXPECT_EQ(wrap("ab " + word, false, 10).substr(0, 4), "ab\nx");
+    expectRowsFit(wrap("ab " + word, false, 10), 80);
 
     // Accented letters count as one column each and are never split.
     std::string accents;
     for (int i = 0; i < 100; ++i)
         accents += "è";
-    std::string split = Util::wordWrap(accents, false);
+    std::string split = wrap(accents, false);
     auto rows = test::lines(split);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(Util::length(rows[0]), 79u);
     EXPECT_EQ(rows[0].size(), 158u);
 
-    Util::setRowLength(1);
-    EXPECT_EQ(Util::wordWrap("abc", false), "a\nb\nc\n");
-
-    test::TempDir dir;
-    for (const char* setting : {"0", "-5", "wide", "80x"}) {
-        test::writeFile(dir.file("a.zanfa"), std::string("RowLength=") + setting + "\n");
-        Config::resetGlobalConfig();
-        Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
-        Util::setRowLength(0);
-        EXPECT_EQ(Util::rowLength(), 80) << setting;
-    }
-    test::writeFile(dir.file("a.zanfa"), "RowLength=20\n");
-    Config::resetGlobalConfig();
-    Config::setGlobalConfig(std::make_shared<Config>(dir.path(), "a.zanfa"));
-    Util::setRowLength(0);
-    EXPECT_EQ(Util::wordWrap("uno due tre quattro cinque sei", false),
+    EXPECT_EQ(Util::wordWrap("abc", false, 1), "a\nb\nc\n");
+    EXPECT_EQ(Util::wordWrap("uno due tre quattro cinque sei", false, 20),
               "uno due tre quattro\ncinque sei");
-    Config::resetGlobalConfig();
 }
 
 } // namespace

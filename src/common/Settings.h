@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+namespace zanfir {
+
+class Config;
+
+// The settings of the main definition file (its variables outside any
+// section), read once at start-up. Each part is handed the values it needs
+// when it is built; nothing reads the file for a setting later.
+struct Settings {
+    static constexpr int DEFAULT_ROW_LENGTH = 80;
+
+    std::string log_path = "logs"; // below the adventure's folder
+    bool log_crlf = true;
+    std::string log_level = "INFO";
+    bool console_out_crlf = false;
+    std::string remote_port = "12345"; // checked by the listener when it opens
+    bool remote_out_crlf = true;
+    bool remote_in_echo = true;
+    int row_length = DEFAULT_ROW_LENGTH; // a value that is no positive number gives the default
+    bool preformatted = false;
+
+    // The values of the file, each with its default when it is absent. A
+    // boolean is true when its text is "true" in any letter case.
+    static Settings read(const Config& main);
+};
+
+} // namespace zanfir

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace zanfir {
+
+// Where one session reads its player's lines and writes its text: the
+// console, a TCP connection. What is written waits in the terminal until
+// it is flushed, which every read does first, so the player sees the
+// prompt before the session waits.
+class Terminal {
+public:
+    virtual ~Terminal() = default;
+
+    // One line with its terminator, at most `cap` bytes: a longer line
+    // comes in pieces. `hidden` masks what the terminal echoes. At the end of
+    // the input, or on an error, the terminal is dead and what was gathered
+    // is returned.
+    virtual std::string readLine(bool hidden, std::size_t cap) = 0;
+    virtual bool isAlive() const = 0;
+    virtual void write(const std::string& bytes) = 0;
+    // Sends what was written; errors are ignored.
+    virtual void flush() = 0;
+    // Ends the connection: reads end, writes go nowhere. May be called from
+    // another thread and more than once.
+    virtual void close() = 0;
+};
+
+} // namespace zanfir
