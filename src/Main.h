@@ -16,6 +16,10 @@
 #include <unordered_set>
 #include <vector>
 
+#include "adventure/ActionParser.h"
+#include "adventure/CommandTable.h"
+#include "adventure/Word.h"
+#include "adventure/World.h"
 #include "common/Settings.h"
 
 namespace zanfir {
@@ -27,27 +31,27 @@ class Context;
 class Description;
 class FrontEnd;
 class IntRef;
+class LoadListener;
+class Loader;
 class ObjectRef;
 class Item;
 class Location;
 class User;
 class Word;
 
-// The engine: owns the loaded world, the sessions and the players.
-class Main {
+// The engine: owns the loaded world, the sessions and the players. It is a
+// facade: each operation forwards to the part that does the work.
+class Main : public ActionParser {
 public:
-    static constexpr char ACTION_BEGIN = '{';
-    static constexpr char ACTION_BREAK = ';';
-    static constexpr char ACTION_END = '}';
-    static constexpr char OPTIONAL_ITEM_BEGIN = '[';
-    static constexpr char OPTIONAL_ITEM_END = ']';
-    static constexpr int VERB_WORD = 1;
-    static constexpr int ITEM_WORD = 2;
-    static constexpr int ADVERB_WORD = 3;
-    static constexpr const char* ANY_WORD = "*";
-    static constexpr int DEFAULT_ACTIONSET = 0;
-    static constexpr int MAP_EMBEDDED_ACTIONSET = 1;
-    static constexpr int INVENTORY_EMBEDDED_ACTIONSET = 2;
+    static constexpr char OPTIONAL_ITEM_BEGIN = World::OPTIONAL_ITEM_BEGIN;
+    static constexpr char OPTIONAL_ITEM_END = World::OPTIONAL_ITEM_END;
+    static constexpr int VERB_WORD = Word::VERB_WORD;
+    static constexpr int ITEM_WORD = Word::ITEM_WORD;
+    static constexpr int ADVERB_WORD = Word::ADVERB_WORD;
+    static constexpr const char* ANY_WORD = Word::ANY_WORD;
+    static constexpr int DEFAULT_ACTIONSET = World::DEFAULT_ACTIONSET;
+    static constexpr int MAP_EMBEDDED_ACTIONSET = World::MAP_EMBEDDED_ACTIONSET;
+    static constexpr int INVENTORY_EMBEDDED_ACTIONSET = World::INVENTORY_EMBEDDED_ACTIONSET;
 
     // Reads the main definition file `name`.zanfa in `path` and registers
     // it as the global definition file. Throws what Config throws.
@@ -71,8 +75,9 @@ public:
     // Loads the world, starts the front-end and returns when the engine stops.
     virtual void start();
     // Reads the other definition files and builds the world (the first
-    // steps of start()); throws what the readers and loaders throw.
-    virtual void load();
+    // steps of start()); throws what the readers and loaders throw, unless
+    // the listener takes the failures.
+    virtual void load(LoadListener* listener = nullptr);
     // Stops the engine: start() returns soon after.
     virtual void quit();
     bool isRunning() const { return _running; }
@@ -95,7 +100,7 @@ public:
     static const std::vector<std::string>& builtInVerbs();
 
     // Parses a text of the action language; none for an empty text.
-    virtual std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr);
+    std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr) override;
 
     virtual std::shared_ptr<Description> getMessage(const std::string& name) const;
     // The handler of an event key, or none.
@@ -154,7 +159,8 @@ public:
     bool isConsole() const { return _console; }
     bool isRemote() const { return _remote; }
     std::shared_ptr<Context> getGlobalContext() const { return _global_ctx; }
-    // The settings of the main definition file.
+    // The main definition file and its settings.
+    const Config& mainFile() const { return *_venture; }
     const Settings& settings() const { return _settings; }
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
@@ -178,30 +184,12 @@ protected:
                              const std::string& owner);
     virtual void fillEvent(const std::string& name, const std::string& text, int type,
                            const std::string& owner);
-    // The elements of a comma-separated list, trimmed and upper-cased; empty
-    // elements are skipped.
-    static std::vector<std::string> splitList(const std::string& list);
-    // The sections of a definition file naming items or places, each once,
-    // in file order.
-    static std::vector<std::string> definitionSections(const Config& config);
-    // The description of an item or location named `name`: its text, or
-    // the name in quotes for an empty text.
-    virtual std::shared_ptr<Description> describe(const std::string& text, const std::string& name);
     virtual std::string tokenizeEvent(const std::string& declaration, const std::string& part1,
                                       const std::string& part2, const std::string& part3,
                                       const std::string& location, const std::string& item);
 
 private:
-    template <class Value>
-    using Table = std::unordered_map<std::string, Value>;
-
-    // One command of the action language, its errors wrapped with it.
-    std::shared_ptr<Action> parseCommand(const std::string& command);
-    std::shared_ptr<Action> recogniseCommand(const std::string& command);
     std::shared_ptr<Description> beginningText(const std::string& name);
-    void putWords(Table<std::string>& table, const std::string& section);
-    void putItem(const std::shared_ptr<Item>& item);
-    void bind(const std::string& key, std::shared_ptr<Action> action);
 
     std::string _name;
     std::optional<std::string> _path;
@@ -219,26 +207,9 @@ private:
     std::int32_t _idle_adventures = 0;
     std::shared_ptr<Config> _venture;
     Settings _settings;
-    std::shared_ptr<Config> _map;
-    std::shared_ptr<Config> _dictionary;
-    std::shared_ptr<Config> _inventory;
-    std::shared_ptr<Config> _actionset;
-    Table<std::string> _ignore_words;
-    Table<std::string> _verb_words;
-    Table<std::string> _item_words;
-    Table<std::string> _adverb_words;
-    Table<std::shared_ptr<Location>> _locations;
-    Table<std::shared_ptr<Word>> _verbs;
-    Table<std::shared_ptr<Word>> _words;
-    Table<std::shared_ptr<Item>> _items;
-    std::vector<std::shared_ptr<Item>> _item_list; // _items in the order they came
-    Table<std::shared_ptr<Action>> _actions;
-    std::unordered_set<std::string> _binding_shapes; // entity:verb:number of words
-    Table<std::shared_ptr<Description>> _messages;
-    Table<std::shared_ptr<Description>> _events;
-
-    // Registration of players, the idle count and the save of the shared
-    // state; then the world tables, a leaf lock.
+    World _world;
+    CommandTable _commands{_world};
+    std::unique_ptr<Loader> _loader;
     // Saving the shared state: snapshots taken at idle moments, written by
     // a thread of their own.
     void snapshot();
@@ -261,8 +232,9 @@ private:
     std::deque<TurnWaiter*> _turn_queue;
     int _turn_free = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
 
+    // Registration of players, the idle count and the save of the shared
+    // state.
     mutable std::recursive_mutex _lock;
-    mutable std::shared_mutex _tables_lock;
     std::mutex _run_lock;
     std::condition_variable _run_changed;
 };

@@ -8,6 +8,7 @@
 
 namespace zanfir {
 
+class ActionVisitor;
 class Adventure;
 class Context;
 class Description;
@@ -66,6 +67,9 @@ public:
     virtual bool start(Adventure* adventure, std::shared_ptr<Context> context,
                        std::shared_ptr<const Phrase> phrase);
     virtual bool run() = 0;
+    // Shows the visitor this action, if it is of a kind the visitor knows,
+    // and then the actions it holds.
+    virtual void accept(ActionVisitor&) const {}
 
     // While it lives, the action has another parent and/or silent flag in
     // the current thread only (a reference or a message print running it).

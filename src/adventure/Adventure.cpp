@@ -8,6 +8,7 @@
 #include "T.h"
 #include "adventure/Action.h"
 #include "adventure/Description.h"
+#include "adventure/EventTable.h"
 #include "adventure/Item.h"
 #include "adventure/Location.h"
 #include "adventure/Phrase.h"
@@ -377,81 +378,73 @@ void Adventure::unhideItem(Item& item) {
 
 // ---- Events ----
 
-void Adventure::fireBoth(const std::string& name, const std::string& first) {
-    fireEvent(name, first);
-    fireEvent(name, ANY);
-}
-
-void Adventure::fireFour(const std::string& name, const std::string& first,
-                         const std::string& second) {
-    fireEvent(name, first, second);
-    fireEvent(name, ANY, second);
-    fireEvent(name, first, ANY);
-    fireEvent(name, ANY, ANY);
+void Adventure::fire(const char* type, const std::string& item, const std::string& location) {
+    for (const auto& [a, b] : EventTable::lookups(EventTable::find(type)->shape, item, location))
+        fireEvent(type, a, b);
 }
 
 void Adventure::onCommandPromptEnter() {
-    fireEvent("COMMAND-PROMPT-ENTER");
+    fire("COMMAND-PROMPT-ENTER");
 }
 
 void Adventure::onCommandPromptExit() {
-    fireEvent("COMMAND-PROMPT-EXIT");
+    fire("COMMAND-PROMPT-EXIT");
 }
 
 void Adventure::onCommandDo(const Phrase&) {
-    fireEvent("COMMAND-DO");
+    fire("COMMAND-DO");
 }
 
 void Adventure::onCommandUnknown(const Phrase&) {
-    fireEvent("COMMAND-UNKNOWN");
+    fire("COMMAND-UNKNOWN");
 }
 
 void Adventure::onItemTake(Item& item) {
-    fireBoth("ITEM-TAKE", item.name());
+    fire("ITEM-TAKE", item.name());
 }
 
 void Adventure::onItemDrop(Item& item) {
-    fireBoth("ITEM-DROP", item.name());
+    fire("ITEM-DROP", item.name());
 }
 
 void Adventure::onItemHide(Item& item) {
-    fireBoth("ITEM-HIDE", item.name());
+    fire("ITEM-HIDE", item.name());
 }
 
 void Adventure::onItemUnhide(Item& item) {
-    fireBoth("ITEM-UNHIDE", item.name());
+    fire("ITEM-UNHIDE", item.name());
 }
 
 void Adventure::onItemSeen(Item& item) {
-    fireBoth("ITEM-SEEN", item.name());
+    fire("ITEM-SEEN", item.name());
 }
 
 void Adventure::onItemLocationEnter(Item& item, Location& location) {
-    fireFour("ITEM-LOCATION-ENTER", item.name(), location.name());
+    fire("ITEM-LOCATION-ENTER", item.name(), location.name());
 }
 
 void Adventure::onItemLocationExit(Item& item, Location& location) {
-    fireFour("ITEM-LOCATION-EXIT", item.name(), location.name());
+    fire("ITEM-LOCATION-EXIT", item.name(), location.name());
 }
 
 void Adventure::onLocationEnter(Location& location) {
-    fireBoth("LOCATION-ENTER", location.name());
+    fire("LOCATION-ENTER", "", location.name());
 }
 
 void Adventure::onLocationExit(Location& location) {
-    fireBoth("LOCATION-EXIT", location.name());
+    fire("LOCATION-EXIT", "", location.name());
 }
 
 void Adventure::onLocationSeen(Location& location) {
-    fireBoth("LOCATION-SEEN", location.name());
+    fire("LOCATION-SEEN", "", location.name());
 }
 
 void Adventure::onLocationItemEnter(Location& location, Item& item) {
-    fireFour("LOCATION-ITEM-ENTER", location.name(), item.name());
+    fire("LOCATION-ITEM-ENTER", item.name(), location.name());
 }
 
 void Adventure::onLocationItemExit(Location& location, Item& item) {
-    fireFour("LOCATION-ITEM-EXIT", location.name(), item.name());
+    fire("LOCATION-ITEM-EXIT", item.name(), location.name());
 }
 
 void Adventure::fireEvent(const std::string& name, const std::optional<std::string>& a,
@@ -465,15 +458,7 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     auto handler = _main.getEvent(key);
     if (!handler)
         return;
-    std::string prefix = type.substr(0, type.find('-'));
-    std::string item, location;
-    if (prefix == "ITEM") {
-        item = a.value_or("");
-        location = b.value_or("");
-    } else if (prefix == "LOCATION") {
-        location = a.value_or("");
-        item = b.value_or("");
-    }
+    auto [item, location] = EventTable::itemAndLocation(type, {a, b});
     _ctx->setString(playerKey("EVENT.ITEM"), item);
     _ctx->setString(playerKey("EVENT.LOCATION"), location);
     executeAction(*handler);

@@ -186,8 +186,8 @@ private:
                                                   const std::function<bool(Item&)>& keep);
     void printItems(const std::vector<std::shared_ptr<Item>>& here);
     void printUsers(const std::vector<std::shared_ptr<Item>>& here);
-    void fireBoth(const std::string& name, const std::string& first);
-    void fireFour(const std::string& name, const std::string& first, const std::string& second);
+    // Fires an event of the table for an item and a place, each key in turn.
+    void fire(const char* type, const std::string& item = "", const std::string& location = "");
     void refuse(const std::string& message);
 
     Main& _main;

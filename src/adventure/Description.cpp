@@ -1,23 +1,25 @@
 #include "adventure/Description.h"
 
-#include "Main.h"
 #include "T.h"
+#include "adventure/ActionParser.h"
+#include "adventure/ActionVisitor.h"
 #include "common/Util.h"
 #include "exception/Exception.h"
 
 namespace zanfir {
 
-Description::Description(Main& main, const std::string& text, bool lineFeed)
+Description::Description(ActionParser& parser, const std::string& text, bool lineFeed)
     : _line_feed(lineFeed) {
     std::size_t end = 0;
-    for (std::size_t open; (open = text.find(Main::ACTION_BEGIN, end)) != std::string::npos;) {
+    for (std::size_t open;
+         (open = text.find(ActionParser::ACTION_BEGIN, end)) != std::string::npos;) {
         long close = Util::matchBracket(text, open);
         if (close < 0)
             throw Exception(T::UnbalancedBrackets);
         if (open > end)
             _todos.emplace_back(text.substr(end, open - end));
         auto block = Util::trim(std::string_view(text).substr(open, close - open + 1));
-        if (auto action = main.parseAction(block))
+        if (auto action = parser.parseAction(block))
             _todos.emplace_back(std::move(action));
         end = static_cast<std::size_t>(close) + 1;
     }
@@ -39,6 +41,12 @@ bool Description::run() {
     if (_line_feed && !getParent())
         println();
     return true;
+}
+
+void Description::accept(ActionVisitor& visitor) const {
+    for (const auto& part : _todos)
+        if (auto block = std::get_if<std::shared_ptr<Action>>(&part))
+            (*block)->accept(visitor);
 }
 
 } // namespace zanfir

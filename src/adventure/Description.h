@@ -9,7 +9,7 @@
 
 namespace zanfir {
 
-class Main;
+class ActionParser;
 
 // A printable text with embedded action blocks in braces. Running it
 // prints the literal parts and runs the blocks, in order.
@@ -19,9 +19,10 @@ public:
 
     // Parses the text; throws Exception("parantesi non bilanciate") for a
     // "{" without its "}", and whatever the action parser throws.
-    Description(Main& main, const std::string& text, bool lineFeed = false);
+    Description(ActionParser& parser, const std::string& text, bool lineFeed = false);
 
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     // The literal parts joined, without the blocks.
     virtual const std::string& text() const { return _text; }
     virtual void setItemCheckMask(int mask) { _item_check_mask = mask; }

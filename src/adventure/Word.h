@@ -4,10 +4,16 @@
 
 namespace zanfir {
 
-// A canonical dictionary word and its kind (Main::VERB_WORD, ITEM_WORD or
+// A canonical dictionary word and its kind (VERB_WORD, ITEM_WORD or
 // ADVERB_WORD).
 class Word {
 public:
+    static constexpr int VERB_WORD = 1;
+    static constexpr int ITEM_WORD = 2;
+    static constexpr int ADVERB_WORD = 3;
+    // Stands for any location or any word in binding and event keys.
+    static constexpr const char* ANY_WORD = "*";
+
     static constexpr const char* NORTH = "NORD";
     static constexpr const char* SOUTH = "SUD";
     static constexpr const char* EAST = "EST";

@@ -131,6 +131,16 @@ std::string Config::getD(const std::string& name, const Section& section,
     return getN(name, section).value_or(fallback);
 }
 
+int Config::line(const std::string& name, const Section& section) const {
+    auto found = _lines.find(key(name, section));
+    return found == _lines.end() ? 0 : found->second;
+}
+
+int Config::sectionLine(const std::string& section) const {
+    auto found = _section_lines.find(Util::toUpper(Util::trim(section)));
+    return found == _section_lines.end() ? 0 : found->second;
+}
+
 std::vector<std::string> Config::variables(const Section& section) const {
     if (!section)
         return _top_level;
@@ -231,8 +241,10 @@ void Config::load() {
         text->erase(0, 3);
     std::string section, name, value;
     bool pending = false;
+    int number = 0, assigned = 0; // the line read, and the line of the pending assignment
     auto store = [&] {
         if (pending) {
+            _lines[key(name, section)] = assigned;
             auto [slot, added] = _variables.insert_or_assign(key(name, section), value);
             if (added)
                 index(slot->first);
@@ -243,6 +255,7 @@ void Config::load() {
         value.clear();
     };
     for (const auto& line : splitLines(*text)) {
+        ++number;
         std::string trimmed = Util::trim(line);
         if (trimmed.empty() || trimmed.starts_with("//"))
             continue;
@@ -252,6 +265,7 @@ void Config::load() {
             auto close = line.find(SECTION_END, 1);
             section = Util::toUpper(Util::trim(line.substr(1, close - 1)));
             _sections.push_back(section);
+            _section_lines.emplace(section, number);
             continue;
         }
         if (isAssignment(line)) {
@@ -259,6 +273,7 @@ void Config::load() {
             auto eq = line.find(ASSIGNMENT);
             name = line.substr(0, eq);
             pending = true;
+            assigned = number;
             start = eq + 1;
         } else if (!pending) {
             // Text before the first assignment of a file or section has no

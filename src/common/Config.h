@@ -39,6 +39,10 @@ public:
     std::vector<std::string> variables(const Section& section = std::nullopt) const;
     // Section names in file order, one per header line.
     const std::vector<std::string>& sections() const { return _sections; }
+    // The line (from 1) where a variable was last assigned, or where a
+    // section's first header stands; 0 for a name the file lacks.
+    int line(const std::string& name, const Section& section = std::nullopt) const;
+    int sectionLine(const std::string& section) const;
     // Variables assigned more than once (the last value counts): section
     // (empty for the top level) and name, in file order.
     const std::vector<std::pair<std::string, std::string>>& repeated() const { return _repeated; }
@@ -69,6 +73,8 @@ private:
     std::string _path;
     std::string _baseDir;
     std::unordered_map<std::string, std::string> _variables;
+    std::unordered_map<std::string, int> _lines;         // of _variables
+    std::unordered_map<std::string, int> _section_lines; // of the first header of each
     // The variable names of each section and of the top level, in the
     // order they were first defined.
     std::unordered_map<std::string, std::vector<std::string>> _sections_index;

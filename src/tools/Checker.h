@@ -8,19 +8,21 @@
 #include <vector>
 
 #include "Main.h"
+#include "adventure/ActionVisitor.h"
+#include "adventure/LoadListener.h"
 
 namespace zanfir {
 
 class Action;
 class Config;
-class Exception;
 
 // Loads an adventure without playing it and finds what would go wrong in a
 // game: names of places, items, words and messages that nothing declares,
 // references no binding serves, items that are nowhere, places no exit
-// reaches. The loader's own errors are findings too, and loading goes on
-// after them.
-class Checker : public Main {
+// reaches. It follows the load as its listener: the loader's own errors are
+// findings too, with the place of each declaration, and loading goes on
+// after them. The texts it loaded are then walked action by action.
+class Checker : public LoadListener, private ActionVisitor {
 public:
     struct Finding {
         bool error;        // false: a note
@@ -31,26 +33,15 @@ public:
     // Reads the main file `name`.zanfa in `path`; throws what Config throws.
     Checker(const std::string& name, const std::optional<std::string>& path);
 
-    // Loads the world and checks it; the findings in the order found.
+    // Loads the world and checks it; the findings file by file, each file's
+    // in the order found.
     const std::vector<Finding>& check();
     int errors() const;
     int notes() const;
 
-protected:
-    void fillInventory() override;
-    void fillMap() override;
-    void fillEmbeddedActionSet(const Config& config, int type) override;
-    void fillAction(const std::string& name, const std::string& text, int type,
-                    const std::string& owner) override;
-    void fillMessage(const std::string& name, const std::string& text, int type,
-                     const std::string& owner) override;
-    void fillEvent(const std::string& name, const std::string& text, int type,
-                   const std::string& owner) override;
-    std::shared_ptr<Description> describe(const std::string& text,
-                                          const std::string& name) override;
-    std::string tokenizeEvent(const std::string& declaration, const std::string& part1,
-                              const std::string& part2, const std::string& part3,
-                              const std::string& location, const std::string& item) override;
+    bool admit(const Declaration& declaration) override;
+    void loaded(const Declaration& declaration) override;
+    void failed(const Declaration& declaration, const Exception& error) override;
 
 private:
     // A text of the adventure, as the loader parsed it, and where it stands.
@@ -59,18 +50,25 @@ private:
         std::shared_ptr<Action> action;
     };
 
+    void visit(const ActionRef& ref) override;
+    void visit(const IfThen& condition) override;
+    void visit(const ItemDrop& drop) override;
+    void visit(const ItemGoTo& move) override;
+    void visit(const ItemHide& hide) override;
+    void visit(const ItemTake& take) override;
+    void visit(const MsgPrint& print) override;
+
     void error(const std::string& where, const std::string& text);
     void note(const std::string& where, const std::string& text);
-    std::string fileName(const Config& config) const;
     bool isLocation(const std::string& name) const;
-    // Parses a description the loader read without its place (an item's,
-    // a place's, the beginning's), keeping it for the walk.
+    const Config* file(const char* extension) const;
+    std::string fileName(const char* extension) const;
+    // Parses a text the loader does not read (the beginning's), keeping it
+    // for the walk.
     void parse(const std::string& where, const std::string& text);
-    void readDescriptions(const Config& file, const std::vector<std::string>& variables);
     void checkSections(const Config& file, const std::set<std::string>& known, bool owners);
     void checkBinding(const std::string& where, const std::string& key);
     void checkEvent(const std::string& where, const std::string& key);
-    void walk(const std::string& where, const Action* action);
     void checkReference(const std::string& where, const std::string& ref);
     void checkCondition(const std::string& where, const std::string& expression);
     void checkName(const std::string& where, const std::string& name);
@@ -79,11 +77,14 @@ private:
     void checkItemsPlaced();
     void checkReachable();
 
+    Main _main;
     std::vector<Finding> _findings;
-    std::shared_ptr<Config> _files[4]; // dictionary, inventory, map, action set
-    std::string _file;                 // the file being loaded
-    std::string _event_key;            // the key of the event being declared
+    bool _broken = false; // a file could not be read: nothing more is checked
+    std::map<std::string, std::shared_ptr<const Config>> _files; // by extension
     std::vector<Text> _texts;
+    std::vector<Text> _descriptions; // of items and places
+    std::vector<Finding> _description_errors;
+    std::string _where;                                    // of the text being walked
     std::vector<std::vector<std::string>> _bindings;       // keys split at ":"
     std::map<std::string, std::string> _declared_messages; // name: where
     std::set<std::string> _used_messages;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "WorldSupport.h"
+#include "adventure/CommandTable.h"
 #include "adventure/action/ActionRef.h"
 #include "adventure/action/Die.h"
 #include "adventure/action/IfElse.h"
@@ -105,6 +106,7 @@ TEST_F(ParserTest, CommandsInTheirOrder) {
     EXPECT_EQ(here->getItem(), "chiave");
     EXPECT_EQ(here->getLocation(), "");
     EXPECT_TRUE(parse<ItemHide>("PORTA.hide")->isHide());
+    EXPECT_FALSE(parse<ItemHide>("PORTA.unhide")->isHide());
     auto take = parse<ItemTake>("LAMPADA.take");
     EXPECT_EQ(take->getItem(), "LAMPADA");
     EXPECT_TRUE(take->isSilent());
@@ -114,6 +116,8 @@ TEST_F(ParserTest, CommandsInTheirOrder) {
     EXPECT_EQ(exec->getMessage(), "BENVENUTO");
     EXPECT_TRUE(exec->isSilent());
     EXPECT_EQ(parse<VarInc>("CONTA --")->getDelta(), -1);
+    EXPECT_EQ(parse<VarInc>("CONTA++")->getDelta(), 1);
+    EXPECT_TRUE(parse<MsgPrint>("println 'a'")->isLineFeed());
     auto ask = parse<VarSet>("X = ASK 'Sei sicuro?'");
     EXPECT_TRUE(ask->isAsk());
     EXPECT_EQ(ask->getValue(), "'Sei sicuro?'");
@@ -122,6 +126,14 @@ TEST_F(ParserTest, CommandsInTheirOrder) {
     EXPECT_EQ(dice->getValue(), "1 6");
     EXPECT_EQ(parse<VarSet>("x == y")->getValue(), "= y");
     EXPECT_NE(parse<Look>("com.brisolcorp.zanfir.adventure.action.Look"), nullptr);
+    // Every action class is registered, those without a command of their own too
+    // (a command cannot name ItemGoTo: "goto" makes it a goto command).
+    for (const char* name :
+         {"ActionRef", "Die",  "IfElse", "IfThen", "ItemDrop", "ItemGoTo",    "ItemHide",
+          "ItemTake",  "Load", "Look",   "Move",   "MsgPrint", "MultiAction", "Pause",
+          "Quit",      "Save", "Tell",   "VarInc", "VarSet",   "Wait",        "What"})
+        EXPECT_NE(CommandTable::instantiate(std::string(CommandTable::PACKAGE) + name), nullptr)
+            << name;
 
     // Keywords win by their first letters: the order is part of the language.
     EXPECT_NE(parse<IfThen>("IFIGENIA.drop (x) y=1"), nullptr);

@@ -122,4 +122,40 @@ TEST_F(LanguageGameTest, RunawayReferencesEndOnlyThatSession) {
     EXPECT_TRUE(logged) << testing::PrintToString(rows);
 }
 
+// Events that name an item and a place are tried with the item made "*"
+// before the place: specific handlers first, the catch-all last.
+TEST_F(LanguageGameTest, EventsOfAnItemAndAPlaceInTheirOrder) {
+    writeFile(dir.file("gioco.map"), "[CASA]\nDESCR=in casa\nITEMS=pala\n");
+    // Each handler prints its key; they are declared most general first.
+    std::string events = "[EVENTS]\n";
+    for (const char* type :
+         {"ITEM-LOCATION-EXIT", "LOCATION-ITEM-EXIT", "ITEM-LOCATION-ENTER", "LOCATION-ITEM-ENTER"})
+        for (const char* names :
+             {"*:*", "*:PALA", "*:CASA", "PALA:*", "CASA:*", "PALA:CASA", "CASA:PALA"})
+            events += std::string(type) + ":" + names + "=\"" + type + " " + names + "\\n\"\n";
+    writeFile(dir.file("gioco.actionset"), events);
+    RunResult game = runZanfir({dir.file("gioco.zanfa")}, "Anna\nprendi pala\nlascia pala\n");
+    EXPECT_EQ(game.err, "");
+    auto said = answers(game.out);
+    ASSERT_EQ(said.size(), 2u) << game.out;
+    EXPECT_EQ(said[0], "ITEM-LOCATION-EXIT PALA:CASA\n"
+                       "ITEM-LOCATION-EXIT *:CASA\n"
+                       "ITEM-LOCATION-EXIT PALA:*\n"
+                       "ITEM-LOCATION-EXIT *:*\n"
+                       "LOCATION-ITEM-EXIT CASA:PALA\n"
+                       "LOCATION-ITEM-EXIT CASA:*\n"
+                       "LOCATION-ITEM-EXIT *:PALA\n"
+                       "LOCATION-ITEM-EXIT *:*\n"
+                       "Fatto.\n");
+    EXPECT_EQ(said[1], "ITEM-LOCATION-ENTER PALA:CASA\n"
+                       "ITEM-LOCATION-ENTER *:CASA\n"
+                       "ITEM-LOCATION-ENTER PALA:*\n"
+                       "ITEM-LOCATION-ENTER *:*\n"
+                       "LOCATION-ITEM-ENTER CASA:PALA\n"
+                       "LOCATION-ITEM-ENTER CASA:*\n"
+                       "LOCATION-ITEM-ENTER *:PALA\n"
+                       "LOCATION-ITEM-ENTER *:*\n"
+                       "Fatto.\n");
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "Main.h"
 #include "T.h"
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/Phrase.h"
 #include "adventure/Word.h"
@@ -43,6 +44,10 @@ bool ActionRef::run() {
     Loan parent(*action, this, std::nullopt);
     action->start(adventure(), context(), referred);
     return true;
+}
+
+void ActionRef::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

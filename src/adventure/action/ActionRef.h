@@ -10,6 +10,7 @@ namespace zanfir {
 class ActionRef : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setRef(const std::string& key) { _ref = key; }
 
     const std::string& getRef() const { return _ref; }

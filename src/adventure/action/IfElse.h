@@ -10,6 +10,7 @@ namespace zanfir {
 class IfElse : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setElseAction(std::shared_ptr<Action> action) { _else = std::move(action); }
 
     const std::shared_ptr<Action>& getElseAction() const { return _else; }

@@ -1,5 +1,6 @@
 #include "adventure/action/IfThen.h"
 
+#include "adventure/ActionVisitor.h"
 #include "common/Context.h"
 
 namespace zanfir {
@@ -15,6 +16,12 @@ bool IfThen::run() {
     if (holds && _then)
         _then->start(adventure(), context(), phrase());
     return holds;
+}
+
+void IfThen::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
+    if (_then)
+        _then->accept(visitor);
 }
 
 } // namespace zanfir

@@ -12,6 +12,7 @@ namespace zanfir {
 class IfThen : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     // Parses the condition at once: throws ExpressionException.
     virtual void setExpression(const std::string& text);
     virtual void setThenAction(std::shared_ptr<Action> action) { _then = std::move(action); }

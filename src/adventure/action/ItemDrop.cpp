@@ -1,6 +1,7 @@
 #include "adventure/action/ItemDrop.h"
 
 #include "T.h"
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/Item.h"
 #include "adventure/Phrase.h"
@@ -17,6 +18,10 @@ bool ItemDrop::run() {
         println(T::DontHaveIt);
     }
     return true;
+}
+
+void ItemDrop::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

@@ -10,6 +10,7 @@ namespace zanfir {
 class ItemDrop : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     // The item to act on; empty: the phrase's first item.
     virtual void setItem(const std::string& name) { _item = name; }
     const std::string& getItem() const { return _item; }

@@ -1,5 +1,6 @@
 #include "adventure/action/ItemGoTo.h"
 
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/Item.h"
 
@@ -16,6 +17,10 @@ bool ItemGoTo::run() {
         session.setItemLocation(*item, _location.empty() ? session.getLocation()
                                                          : session.location(_location));
     return true;
+}
+
+void ItemGoTo::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

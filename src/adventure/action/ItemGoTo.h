@@ -11,6 +11,7 @@ namespace zanfir {
 class ItemGoTo : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setLocation(const std::string& name) { _location = name; }
     virtual void setItem(const std::string& name) { _item = name; }
 

@@ -1,5 +1,6 @@
 #include "adventure/action/ItemHide.h"
 
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/Item.h"
 
@@ -13,6 +14,10 @@ bool ItemHide::run() {
     else
         session.unhideItem(*item);
     return true;
+}
+
+void ItemHide::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

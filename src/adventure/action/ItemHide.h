@@ -10,6 +10,7 @@ namespace zanfir {
 class ItemHide : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setItem(const std::string& name) { _item = name; }
     virtual void setHide(bool flag) { _hide = flag; }
 

@@ -1,6 +1,7 @@
 #include "adventure/action/ItemTake.h"
 
 #include "T.h"
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/Item.h"
 #include "adventure/Phrase.h"
@@ -25,6 +26,10 @@ bool ItemTake::run() {
         println(T::Done);
     }
     return true;
+}
+
+void ItemTake::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

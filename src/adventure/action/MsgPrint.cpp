@@ -1,5 +1,6 @@
 #include "adventure/action/MsgPrint.h"
 
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/Description.h"
 #include "common/Context.h"
@@ -30,6 +31,10 @@ bool MsgPrint::run() {
     if (_linefeed)
         println();
     return true;
+}
+
+void MsgPrint::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

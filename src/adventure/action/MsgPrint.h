@@ -12,6 +12,7 @@ namespace zanfir {
 class MsgPrint : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setMessage(const std::string& name) { _msg = name; }
     virtual void setLineFeed(bool flag) { _linefeed = flag; }
     virtual void addString(const std::string& piece) { _strings.push_back(piece); }

@@ -3,6 +3,7 @@
 #include <unordered_map>
 
 #include "T.h"
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/action/IfElse.h"
 #include "adventure/action/IfThen.h"
@@ -35,6 +36,11 @@ void MultiAction::addAction(std::shared_ptr<Action> action) {
         (_actions.empty() || !dynamic_cast<IfThen*>(_actions.back().get())))
         throw Exception(T::ElseNotFollowingIf);
     _actions.push_back(std::move(action));
+}
+
+void MultiAction::accept(ActionVisitor& visitor) const {
+    for (const auto& action : _actions)
+        action->accept(visitor);
 }
 
 } // namespace zanfir

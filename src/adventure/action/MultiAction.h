@@ -11,6 +11,7 @@ namespace zanfir {
 class MultiAction : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     // Appends an action; none is ignored.
     virtual void addAction(std::shared_ptr<Action> action);
 
