@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/Context.h"
+#include "common/ContextFile.h"
 #include "exception/Exception.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,9 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(file, std::ios::binary)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     try {
-        auto context = zanfir::Context::deserialize(file);
-        context->serialize(file);
-        zanfir::Context::deserialize(file);
+        auto context = zanfir::ContextFile::read(file);
+        zanfir::ContextFile::write(file, *context);
+        zanfir::ContextFile::read(file);
     } catch (const zanfir::Exception&) {
     }
     return 0;

@@ -1,29 +1,26 @@
 #include "Main.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <iostream>
+#include <thread>
 
 #include "FrontEnd.h"
 #include "T.h"
 #include "adventure/Adventure.h"
 #include "adventure/Description.h"
 #include "adventure/Item.h"
+#include "adventure/JsonFileStore.h"
 #include "adventure/Loader.h"
 #include "adventure/Location.h"
+#include "adventure/PlayerRegistry.h"
+#include "adventure/Saver.h"
 #include "adventure/User.h"
 #include "common/Config.h"
 #include "common/Context.h"
 #include "common/Debug.h"
 #include "common/Log.h"
 #include "common/Util.h"
-#include "common/ref/ObjectRef.h"
-#include "exception/ItemNotFoundException.h"
-#include "exception/LoginRefusedException.h"
-#include "exception/SerializationException.h"
 
 namespace zanfir {
 
@@ -37,23 +34,31 @@ constexpr const char* BEGINNING = "BEGINNING";
 Main::Main(const std::string& name, const std::optional<std::string>& path, bool console,
            bool remote, bool multiuser)
     : _name(Util::toLower(Util::trim(name))), _path(path), _multiuser(multiuser), _remote(remote),
-      _console(console) {
+      _console(console),
+      _turns(static_cast<int>(std::max(2u, std::thread::hardware_concurrency()))) {
     _venture = std::make_shared<Config>(path, _name + ".zanfa");
     Config::setGlobalConfig(_venture);
     _settings = Settings::read(*_venture);
     _loader = std::make_unique<Loader>(_world, *this, *_venture, _name, multiuser);
+    _players = std::make_unique<PlayerRegistry>(_world, *this, _venture->get("LOCATION", BEGINNING),
+                                                multiuser);
+    _players->setOnIdle([this] { onIdle(); });
+    setStore(std::make_unique<JsonFileStore>(getBaseDir(), _name));
 }
 
-Main::~Main() {
-    // The program itself ends without destroying the engine; this serves
-    // the tests, which build many engines: pending saves are written first.
-    {
-        std::lock_guard save(_save_lock);
-        _save_stop = true;
-    }
-    _save_changed.notify_all();
-    if (_saver.joinable())
-        _saver.join();
+// The program itself ends without destroying the engine; this serves the
+// tests, which build many engines: the saver writes what is pending first.
+Main::~Main() = default;
+
+void Main::setFrontEnd(std::shared_ptr<FrontEnd> frontEnd) {
+    _front_end = std::move(frontEnd);
+}
+
+void Main::setStore(std::unique_ptr<StateStore> store) {
+    _saver.reset();
+    _store = std::move(store);
+    _saver = std::make_unique<Saver>(
+        *_store, [this](Saver& saver) { _players->whenIdle([&] { saver.offer(*_global_ctx); }); });
 }
 
 std::string Main::getBaseDir() const {
@@ -89,6 +94,7 @@ void Main::load(LoadListener* listener) {
         if (!_global_ctx) {
             _global_ctx = std::make_shared<Context>();
             fillGlobalContext(*_global_ctx);
+            _players->adopt(_global_ctx);
         }
     }
 }
@@ -269,80 +275,10 @@ std::string Main::tokenizeEvent(const std::string& declaration, const std::strin
     return _loader->tokenizeEvent(declaration, part1, part2, part3, location, item);
 }
 
-// ---- Shared state ----
-
-// No virtual call here: the saver thread asks it while an engine of the
-// tests may be half destroyed.
-std::string Main::stateFile() const {
-    return Config::getBaseDirG() + _name + ".gcontext";
-}
-
-void Main::serialize() {
-    if (!_multiuser || !_global_ctx)
-        return;
-    _global_ctx->serialize(stateFile());
-}
-
-void Main::deserialize() {
-    if (!_multiuser)
-        return;
-    std::string file = stateFile();
-    Context::removeLeftovers(file);
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0)
-        return;
-    auto context = Context::deserialize(file);
-    auto users = context->get("USER");
-    if (!users || !std::holds_alternative<std::shared_ptr<Context>>(*users))
-        throw SerializationException(T::NotAContextFile + file + T::QuoteEnd);
-    std::int32_t highest = 0;
-    for (const auto& id : std::get<std::shared_ptr<Context>>(*users)->names()) {
-        try {
-            highest = std::max(highest, Util::parseInt(id));
-        } catch (const std::exception&) {
-        }
-    }
-    _global_ctx = context;
-    _user_id = highest < INT32_MAX ? highest + 1 : INT32_MAX;
-}
-
-void Main::fillGlobalContext(Context& ctx) {
-    std::lock_guard guard(_lock);
-    auto global = std::make_shared<Context>();
-    ctx.set("GLOBAL", global);
-    ctx.set("USER", std::make_shared<Context>());
-    for (const auto& item : getItems())
-        if (!std::dynamic_pointer_cast<User>(item))
-            item->init(this, global.get(), nullptr);
-}
-
-void Main::fillUserContext(Context& ctx, std::int32_t id) {
-    std::lock_guard guard(_lock);
-    auto user = std::make_shared<Context>();
-    ctx.set("USER." + std::to_string(id), user);
-    for (const auto& item : getItems())
-        if (!std::dynamic_pointer_cast<User>(item))
-            item->init(this, nullptr, user.get());
-}
-
 // ---- Players ----
 
 std::int32_t Main::userFind(const std::string& name) {
-    if (!_multiuser || !_global_ctx)
-        return 0;
-    auto users = _global_ctx->get("USER");
-    if (!users || !std::holds_alternative<std::shared_ptr<Context>>(*users))
-        return 0;
-    auto& table = *std::get<std::shared_ptr<Context>>(*users);
-    for (const auto& id : table.names()) {
-        try {
-            std::int32_t number = Util::parseInt(id);
-            if (table.getString(id + ".NAME") == name)
-                return number;
-        } catch (const std::exception&) {
-        }
-    }
-    return 0;
+    return _players->userFind(name);
 }
 
 bool Main::userExist(const std::string& name) {
@@ -350,194 +286,81 @@ bool Main::userExist(const std::string& name) {
 }
 
 bool Main::userVerify(const std::string& name, const std::string& password) {
-    if (!_multiuser)
-        return true;
-    std::int32_t id = userFind(name);
-    if (id == 0)
-        return false;
-    try {
-        return _global_ctx->getString("USER." + std::to_string(id) + ".PASSWORD") == password;
-    } catch (const std::exception& error) {
-        Log::writeG(ENTITY, Log::WARN, error);
-        return false;
-    }
+    return _players->userVerify(name, password);
 }
 
 std::int32_t Main::newUserID() {
-    std::lock_guard guard(_lock);
-    return _user_id++;
+    return _players->newUserID();
+}
+
+void Main::fillGlobalContext(Context& ctx) {
+    _players->fillGlobalContext(ctx);
+}
+
+void Main::fillUserContext(Context& ctx, std::int32_t id) {
+    _players->fillUserContext(ctx, id);
 }
 
 std::shared_ptr<User> Main::addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
                                          const std::string& name, const std::string& password) {
-    std::lock_guard guard(_lock);
-    std::shared_ptr<Context> ctx;
-    std::int32_t id = 0;
-    std::shared_ptr<Location> location;
-    auto setUp = [&] {
-        id = newUserID();
-        location = getLocation(_venture->get("LOCATION", BEGINNING));
-        fillUserContext(*ctx, id);
-        ctx->setString("USER." + std::to_string(id) + ".NAME", name);
-        ctx->setString("USER." + std::to_string(id) + ".PASSWORD", password);
-    };
-    if (_multiuser) {
-        ctx = _global_ctx;
-        id = userFind(name);
-        if (id > 0) {
-            if (_adventures.count(id))
-                throw LoginRefusedException(T::AlreadyPlaying);
-            // Another session may have created the player meanwhile.
-            if (!userVerify(name, password))
-                throw LoginRefusedException(T::WrongPassword);
-            location = getLocation(ctx->getString("USER." + std::to_string(id) + ".LOCATION"));
-        } else {
-            setUp();
-        }
-    } else {
-        ctx = std::make_shared<Context>();
-        fillGlobalContext(*ctx);
-        setUp();
-    }
-    std::string itemName = Util::toUpper(name);
-    auto player = std::make_shared<User>(id, itemName, std::make_shared<Description>(*this, name));
-    player->initCarried(false);
-    player->initHidden(false);
-    player->initLocation(location->name());
-    auto global = std::get<std::shared_ptr<Context>>(*ctx->get("GLOBAL"));
-    auto mine = std::get<std::shared_ptr<Context>>(*ctx->get("USER." + std::to_string(id)));
-    player->init(this, global.get(), mine.get());
-    _world.putPlayer(player);
-    _adventures[id] = std::move(session);
-    holder.ref = ctx;
-    return player;
+    return _players->addAdventure(std::move(session), holder, name, password);
 }
 
 void Main::removeAdventure(Adventure& session, Context& ctx) {
-    std::lock_guard guard(_lock);
-    std::int32_t id = session.userID();
-    std::string itemName = Util::toUpper(session.userName());
-    try {
-        getItem(itemName);
-        // Another session may play a player of the same name: its entries stay.
-        _world.removePlayer(session.user());
-        session.user()->deleteAll(session, ctx);
-    } catch (const ItemNotFoundException& missing) {
-        Log::writeG(ENTITY, Log::WARN, missing);
-    }
-    auto registered = _adventures.find(id);
-    if (registered != _adventures.end() && registered->second.get() == &session)
-        _adventures.erase(registered);
+    auto connection = _players->removeAdventure(session, ctx);
     if (_remote) {
-        if (FrontEnd* front = session.frontEnd())
-            front->close(session.connection());
-    } else if (_adventures.empty()) {
+        if (connection.front_end)
+            connection.front_end->close(connection.id);
+    } else if (_players->isEmpty()) {
         quit();
     }
 }
 
 void Main::beginTurn() {
-    std::unique_lock guard(_turn_lock);
-    if (_turn_free > 0 && _turn_queue.empty()) {
-        --_turn_free;
-        return;
-    }
-    TurnWaiter waiter;
-    _turn_queue.push_back(&waiter);
-    waiter.ready.wait(guard, [&] { return waiter.go; });
+    _turns.beginTurn();
 }
 
 void Main::endTurn() {
-    std::lock_guard guard(_turn_lock);
-    if (_turn_queue.empty()) {
-        ++_turn_free;
-        return;
-    }
-    // The turn passes straight to the first in the queue.
-    TurnWaiter* next = _turn_queue.front();
-    _turn_queue.pop_front();
-    next->go = true;
-    next->ready.notify_one();
+    _turns.endTurn();
 }
 
 void Main::onEnterIdle(Adventure&) {
-    std::lock_guard guard(_lock);
-    if (++_idle_adventures == static_cast<std::int32_t>(_adventures.size()))
-        onIdle();
+    _players->onEnterIdle();
 }
 
 void Main::onExitIdle(Adventure&) {
-    std::lock_guard guard(_lock);
-    --_idle_adventures;
+    _players->onExitIdle();
 }
 
+// ---- Shared state ----
+
+// Called with every session idle, under the registration lock: the state is
+// consistent now.
 void Main::onIdle() {
     if (!_multiuser)
         return;
-    std::lock_guard guard(_lock);
-    snapshot();
-    if (_dump && _global_ctx)
+    _saver->offer(*_global_ctx);
+    if (_dump)
         Util::contextDump(*_global_ctx, std::cerr, _settings.row_length);
 }
 
-// Called with every session idle, under the engine's lock: the state is
-// consistent now. At most one snapshot is taken per SAVE_INTERVAL; one that
-// comes too soon is left to the saver, which takes it at the first idle
-// moment after the interval, so the latest state always reaches the file.
-void Main::snapshot() {
-    auto now = std::chrono::steady_clock::now();
-    std::lock_guard save(_save_lock);
-    if (!_saver.joinable())
-        _saver = std::thread([this] { saveLoop(); });
-    if (now - _last_snapshot < _save_interval && !_save_stop) {
-        _save_wanted = true;
-    } else {
-        _save_text = _global_ctx->toText();
-        _last_snapshot = now;
-        _save_wanted = false;
-        // Snapshots of a large world come less often: sessions wait while
-        // one is taken.
-        _save_interval =
-            std::max(SAVE_INTERVAL, 10 * std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             std::chrono::steady_clock::now() - now));
-    }
-    _save_changed.notify_all();
+// No virtual call here: the saver thread asks it while an engine of the
+// tests may be half destroyed.
+std::string Main::stateFile() const {
+    return getBaseDir() + _name + ".gcontext";
 }
 
-void Main::saveLoop() {
-    std::unique_lock save(_save_lock);
-    for (;;) {
-        if (_save_text) {
-            std::string text = std::move(*_save_text);
-            _save_text.reset();
-            save.unlock();
-            try {
-                Context::writeText(stateFile(), text);
-            } catch (const std::exception& error) {
-                Log::writeG(ENTITY, Log::FAIL, error);
-                Debug::traceStackG(error);
-            }
-            save.lock();
-        } else if (_save_wanted && (_save_stop || std::chrono::steady_clock::now() >=
-                                                      _last_snapshot + _save_interval)) {
-            save.unlock();
-            {
-                std::lock_guard engine(_lock);
-                if (_idle_adventures == static_cast<std::int32_t>(_adventures.size()))
-                    snapshot();
-            }
-            save.lock();
-            if (_save_stop && !_save_text)
-                return;
-            if (!_save_text)
-                _save_changed.wait(save); // busy now: the next idle moment takes it
-        } else if (_save_stop) {
-            return;
-        } else if (_save_wanted) {
-            _save_changed.wait_until(save, _last_snapshot + _save_interval);
-        } else {
-            _save_changed.wait(save);
-        }
+void Main::serialize() {
+    if (_multiuser && _global_ctx)
+        _store->saveShared(*_global_ctx);
+}
+
+void Main::deserialize() {
+    if (!_multiuser)
+        return;
+    if (auto saved = _store->loadShared()) {
+        _global_ctx = saved;
+        _players->adopt(saved);
     }
 }
 

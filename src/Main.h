@@ -1,23 +1,17 @@
 #pragma once
 
-#include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <shared_mutex>
 #include <string>
-#include <thread>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "adventure/ActionParser.h"
 #include "adventure/CommandTable.h"
+#include "adventure/TurnGate.h"
 #include "adventure/Word.h"
 #include "adventure/World.h"
 #include "common/Settings.h"
@@ -31,16 +25,30 @@ class Context;
 class Description;
 class FrontEnd;
 class IntRef;
+class Item;
 class LoadListener;
 class Loader;
-class ObjectRef;
-class Item;
 class Location;
+class ObjectRef;
+class PlayerRegistry;
+class Saver;
+class StateStore;
 class User;
-class Word;
 
-// The engine: owns the loaded world, the sessions and the players. It is a
-// facade: each operation forwards to the part that does the work.
+// The engine: the loaded world, the players and their sessions, the state
+// that outlives them. It is a facade: each operation forwards to the part
+// that does the work.
+//
+//     World           the tables and their lookups (leaf lock)
+//     Loader          reads the definition files into the world
+//     CommandTable    parses the action language
+//     PlayerRegistry  players, sessions, connections, idle count (first lock)
+//     TurnGate        the queue of turns
+//     StateStore      where the state is kept; Saver writes it in the background
+//     FrontEnd        how players reach the engine (the console, a listener)
+//
+// Lock order: registration lock, then the Saver's, items' and players'
+// locks, then contexts' locks; the world's lock is a leaf.
 class Main : public ActionParser {
 public:
     static constexpr char OPTIONAL_ITEM_BEGIN = World::OPTIONAL_ITEM_BEGIN;
@@ -71,7 +79,12 @@ public:
     virtual void setDumpEnabled(bool flag);
 
     // The front-end that players come through; given before start().
-    void setFrontEnd(std::shared_ptr<FrontEnd> frontEnd) { _front_end = std::move(frontEnd); }
+    void setFrontEnd(std::shared_ptr<FrontEnd> frontEnd);
+    // Where the state is kept: files beside the adventure unless another
+    // store is given before start().
+    void setStore(std::unique_ptr<StateStore> store);
+    StateStore& store() const { return *_store; }
+
     // Loads the world, starts the front-end and returns when the engine stops.
     virtual void start();
     // Reads the other definition files and builds the world (the first
@@ -142,10 +155,10 @@ public:
     virtual std::shared_ptr<User> addAdventure(std::shared_ptr<Adventure> session,
                                                ObjectRef& holder, const std::string& name,
                                                const std::string& password);
+    // Unregisters a session; in server mode its connection is closed, in
+    // console mode the engine stops with its last session.
     virtual void removeAdventure(Adventure& session, Context& ctx);
-    // A session's turn: the time it works between two reads. At most a few
-    // sessions work at once, the others queue first come, first served, so
-    // that many players share the processors fairly.
+    // A session's turn: the time it works between two reads.
     void beginTurn();
     void endTurn();
 
@@ -200,41 +213,18 @@ private:
     bool _log = false;
     bool _dump = false;
     std::atomic<bool> _running{false};
-    std::shared_ptr<Context> _global_ctx;
-    std::int32_t _user_id = 1;
-    std::unordered_map<std::int32_t, std::shared_ptr<Adventure>> _adventures;
-    std::shared_ptr<FrontEnd> _front_end;
-    std::int32_t _idle_adventures = 0;
     std::shared_ptr<Config> _venture;
     Settings _settings;
+    std::shared_ptr<Context> _global_ctx;
+    // The parts, each after what it uses; the saver, last, is stopped first.
     World _world;
     CommandTable _commands{_world};
     std::unique_ptr<Loader> _loader;
-    // Saving the shared state: snapshots taken at idle moments, written by
-    // a thread of their own.
-    void snapshot();
-    void saveLoop();
-    static constexpr std::chrono::milliseconds SAVE_INTERVAL{100};
-    std::chrono::milliseconds _save_interval = SAVE_INTERVAL;
-    std::mutex _save_lock; // after _lock
-    std::condition_variable _save_changed;
-    std::optional<std::string> _save_text;
-    bool _save_wanted = false;
-    bool _save_stop = false;
-    std::chrono::steady_clock::time_point _last_snapshot;
-    std::thread _saver;
-
-    struct TurnWaiter {
-        std::condition_variable ready;
-        bool go = false;
-    };
-    std::mutex _turn_lock;
-    std::deque<TurnWaiter*> _turn_queue;
-    int _turn_free = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
-
-    // Registration of players, the idle count and the save of the shared
-    // state.
-    mutable std::recursive_mutex _lock;
+    std::unique_ptr<PlayerRegistry> _players;
+    TurnGate _turns;
+    std::unique_ptr<StateStore> _store;
+    std::shared_ptr<FrontEnd> _front_end;
+    std::unique_ptr<Saver> _saver;
     std::mutex _run_lock;
     std::condition_variable _run_changed;
 };

@@ -62,12 +62,15 @@ protected:
 // through the engine (numbered from 1 in each engine).
 class Session {
 public:
-    Session(Main& main, const std::string& name) {
+    // Served by `frontEnd` on `connection`, when given.
+    Session(Main& main, const std::string& name, FrontEnd* frontEnd = nullptr,
+            std::int32_t connection = 0) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
         auto terminal = std::make_shared<SocketTerminal>(_fd[0], false, false); // owns _fd[0]
         auto out = std::make_unique<Output>(terminal, false, main.settings());
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
+        adventure->setConnection(frontEnd, connection);
         ObjectRef holder;
         user = main.addAdventure(adventure, holder, name, "");
         adventure->setUser(user, holder.as<Context>());

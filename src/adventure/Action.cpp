@@ -5,6 +5,7 @@
 #include "T.h"
 #include "adventure/Adventure.h"
 #include "adventure/Phrase.h"
+#include "adventure/StateKeys.h"
 #include "common/Context.h"
 #include "common/Input.h"
 #include "exception/Exception.h"
@@ -174,7 +175,7 @@ bool Action::checkItems(int mask) {
 
 void Action::refreshVariables() {
     if (auto ctx = context())
-        ctx->appendFromNested("USER.VARIABLES");
+        ctx->appendFromNested(StateKeys::variables());
 }
 
 bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,

@@ -1,7 +1,5 @@
 #include "adventure/Adventure.h"
 
-#include <sys/stat.h>
-
 #include <thread>
 
 #include "Main.h"
@@ -13,6 +11,8 @@
 #include "adventure/Location.h"
 #include "adventure/Phrase.h"
 #include "adventure/Quote.h"
+#include "adventure/StateKeys.h"
+#include "adventure/StateStore.h"
 #include "adventure/User.h"
 #include "adventure/Word.h"
 #include "common/Context.h"
@@ -226,10 +226,6 @@ std::string Adventure::entity() const {
     return "Adventure [" + userName() + "]";
 }
 
-std::string Adventure::playerKey(const std::string& leaf) const {
-    return "USER." + std::to_string(userID()) + "." + leaf;
-}
-
 // ---- Player position ----
 
 std::shared_ptr<Location> Adventure::getLocation() {
@@ -284,11 +280,11 @@ std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
     // a shared world holds every player as an item.
     std::vector<std::shared_ptr<Item>> here;
     auto location = getLocation();
-    auto state = _ctx->get("GLOBAL.ITEMS");
+    auto state = _ctx->get(StateKeys::items());
     if (!location || !state || !std::holds_alternative<std::shared_ptr<Context>>(*state))
         return here;
     auto names = std::get<std::shared_ptr<Context>>(*state)->namesWhere(
-        "LOCATION", Context::Value(location->name()));
+        StateKeys::LOCATION, Context::Value(location->name()));
     return itemsNamed(names, [&](Item& item) { return !isItemMyself(item); });
 }
 
@@ -301,7 +297,7 @@ std::vector<std::shared_ptr<Item>> Adventure::itemsNamed(const std::vector<std::
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
     std::vector<std::string> names;
-    auto inventory = _ctx->get(playerKey("INVENTORY"));
+    auto inventory = _ctx->get(StateKeys::inventory(userID()));
     if (inventory && std::holds_alternative<std::shared_ptr<Context>>(*inventory))
         for (const auto& [name, value] : std::get<std::shared_ptr<Context>>(*inventory)->entries())
             if (value == Context::Value(true))
@@ -459,19 +455,19 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     if (!handler)
         return;
     auto [item, location] = EventTable::itemAndLocation(type, {a, b});
-    _ctx->setString(playerKey("EVENT.ITEM"), item);
-    _ctx->setString(playerKey("EVENT.LOCATION"), location);
+    _ctx->setString(StateKeys::eventItem(userID()), item);
+    _ctx->setString(StateKeys::eventLocation(userID()), location);
     executeAction(*handler);
 }
 
 bool Adventure::executeAction(Action& action) {
     auto view = std::make_shared<Context>();
     if (_ctx) {
-        if (auto global = _ctx->get("GLOBAL"))
-            view->set("GLOBAL", *global);
-        if (auto player = _ctx->get("USER." + std::to_string(userID())))
-            view->set("USER", *player);
-        view->appendFromNested("USER.VARIABLES");
+        if (auto global = _ctx->get(StateKeys::GLOBAL))
+            view->set(StateKeys::GLOBAL, *global);
+        if (auto player = _ctx->get(StateKeys::user(userID())))
+            view->set(StateKeys::USERS, *player);
+        view->appendFromNested(StateKeys::variables());
     }
     return action.start(this, view, _curr_phrase);
 }
@@ -516,53 +512,35 @@ std::shared_ptr<Description> Adventure::message(const std::string& name) {
 
 // ---- Saved game ----
 
-std::string Adventure::savedGameFile() const {
-    return _main.getBaseDir() + Util::toLower(userName()) + ".context";
-}
-
 bool Adventure::serialize() {
     if (_main.isMultiUser())
         return true;
-    _ctx->serialize(savedGameFile());
+    _main.store().saveGame(userName(), *_ctx);
     return true;
 }
 
 bool Adventure::deserialize() {
     if (_main.isMultiUser())
         return true;
-    std::string file = savedGameFile();
-    struct stat info {};
-    if (::stat(file.c_str(), &info) != 0)
+    auto saved = _main.store().loadGame(userName());
+    if (!saved)
         return false;
-    auto saved = Context::deserialize(file);
-    // The game may have been saved under another player number: find the
-    // player by name and give the state this session's number.
-    std::string mine = std::to_string(userID());
-    auto users = saved->get("USER");
-    bool found = false;
-    if (users && std::holds_alternative<std::shared_ptr<Context>>(*users)) {
-        auto& table = *std::get<std::shared_ptr<Context>>(*users);
-        for (const auto& id : table.names()) {
-            if (table.getString(id + ".NAME") != userName())
-                continue;
-            if (id != mine)
-                table.rename(id, mine);
-            found = true;
-            break;
-        }
-    }
-    if (!found)
-        throw SerializationException(T::NotAContextFile + file + T::QuoteEnd);
+    // The game may have been saved under another player number: the
+    // player's state takes this session's number.
+    auto users = std::get<std::shared_ptr<Context>>(*saved->get(StateKeys::USERS));
+    std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(userName())).front();
+    if (std::string mine = std::to_string(userID()); saver != mine)
+        users->rename(saver, mine);
     _ctx = saved;
     return true;
 }
 
 bool Adventure::isIntroSeen() {
-    return _ctx->getBoolean(playerKey("INTRO"));
+    return _ctx->getBoolean(StateKeys::intro(userID()));
 }
 
 void Adventure::setIntroSeen() {
-    _ctx->setBoolean(playerKey("INTRO"), true);
+    _ctx->setBoolean(StateKeys::intro(userID()), true);
 }
 
 // ---- Scene ----
@@ -842,10 +820,10 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
         return nullptr;
     }
     auto phrase = std::make_shared<const Phrase>(words);
-    _ctx->remove(playerKey("PHRASE"));
-    _ctx->setString(playerKey("PHRASE.VERB"), phrase->verb());
+    _ctx->remove(StateKeys::phrase(userID()));
+    _ctx->setString(StateKeys::phraseVerb(userID()), phrase->verb());
     for (int n = 1; n <= phrase->items(); ++n)
-        _ctx->setString(playerKey("PHRASE.ITEMS." + std::to_string(n)), phrase->itemAt(n - 1));
+        _ctx->setString(StateKeys::phraseItem(userID(), n), phrase->itemAt(n - 1));
     Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
     return phrase;
 }

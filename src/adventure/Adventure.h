@@ -179,8 +179,6 @@ private:
     // Runs a read outside the session's turn.
     template <class Read>
     std::string outsideTurn(Read read);
-    std::string playerKey(const std::string& leaf) const;
-    std::string savedGameFile() const;
     // The items of those names that `keep` accepts, in the engine's order.
     std::vector<std::shared_ptr<Item>> itemsNamed(const std::vector<std::string>& names,
                                                   const std::function<bool(Item&)>& keep);

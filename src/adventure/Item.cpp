@@ -2,6 +2,7 @@
 
 #include "adventure/Adventure.h"
 #include "adventure/Location.h"
+#include "adventure/StateKeys.h"
 #include "adventure/User.h"
 #include "common/Context.h"
 #include "exception/ItemNotOwnedException.h"
@@ -18,17 +19,9 @@ Item::Item(std::string name, std::shared_ptr<Description> descr,
     : _name(std::move(name)), _descr(std::move(descr)), _look_descr(std::move(lookDescr)),
       _first_descr(std::move(firstDescr)), _visible(visible), _carriable(carriable) {}
 
-std::string Item::globalKey(const std::string& leaf) const {
-    return "GLOBAL.ITEMS." + _name + "." + leaf;
-}
-
-std::string Item::userKey(int id, const std::string& leaf) {
-    return "USER." + std::to_string(id) + "." + leaf;
-}
-
 std::string Item::locationName(Context& ctx) {
     std::lock_guard guard(_lock);
-    return ctx.getString(globalKey("LOCATION"));
+    return ctx.getString(StateKeys::itemLocation(_name));
 }
 
 std::shared_ptr<Location> Item::getLocation(Adventure& adv, Context& ctx) {
@@ -38,13 +31,13 @@ std::shared_ptr<Location> Item::getLocation(Adventure& adv, Context& ctx) {
 
 void Item::setLocation(Adventure&, Context& ctx, const Location& loc) {
     std::lock_guard guard(_lock);
-    ctx.setString(globalKey("LOCATION"), loc.name());
+    ctx.setString(StateKeys::itemLocation(_name), loc.name());
 }
 
 void Item::takeUp(Adventure& adv, Context& ctx) {
     std::lock_guard guard(_lock);
-    ctx.setString(globalKey("LOCATION"), "");
-    ctx.setBoolean(userKey(adv.userID(), "INVENTORY." + _name), true);
+    ctx.setString(StateKeys::itemLocation(_name), "");
+    ctx.setBoolean(StateKeys::inventory(adv.userID(), _name), true);
 }
 
 void Item::dropDown(Adventure& adv, Context& ctx) {
@@ -54,23 +47,23 @@ void Item::dropDown(Adventure& adv, Context& ctx) {
 
 void Item::dropAt(Adventure& adv, Context& ctx, const std::string& location) {
     std::lock_guard guard(_lock);
-    ctx.setBoolean(userKey(adv.userID(), "INVENTORY." + _name), false);
-    ctx.setString(globalKey("LOCATION"), location);
+    ctx.setBoolean(StateKeys::inventory(adv.userID(), _name), false);
+    ctx.setString(StateKeys::itemLocation(_name), location);
 }
 
 void Item::deleteAll(Adventure&, Context& ctx) {
     std::lock_guard guard(_lock);
-    ctx.remove("GLOBAL.ITEMS." + _name);
+    ctx.remove(StateKeys::item(_name));
 }
 
 bool Item::isSeen(Adventure& adv, Context& ctx) {
     std::lock_guard guard(_lock);
-    return ctx.getBoolean(userKey(adv.userID(), "SEEN.ITEMS." + _name));
+    return ctx.getBoolean(StateKeys::seenItem(adv.userID(), _name));
 }
 
 void Item::setSeen(Adventure& adv, Context& ctx, bool seen) {
     std::lock_guard guard(_lock);
-    ctx.setBoolean(userKey(adv.userID(), "SEEN.ITEMS." + _name), seen);
+    ctx.setBoolean(StateKeys::seenItem(adv.userID(), _name), seen);
 }
 
 bool Item::isOwned(Adventure&, Context& ctx) {
@@ -79,21 +72,21 @@ bool Item::isOwned(Adventure&, Context& ctx) {
 
 bool Item::isHidden(Adventure&, Context& ctx) {
     std::lock_guard guard(_lock);
-    return ctx.getBoolean(globalKey("HIDDEN"));
+    return ctx.getBoolean(StateKeys::itemHidden(_name));
 }
 
 void Item::setHidden(Adventure& adv, Context& ctx, bool hidden) {
     auto here = hidden ? adv.getLocation() : nullptr;
     std::lock_guard guard(_lock);
     if (!hidden) {
-        ctx.setBoolean(globalKey("HIDDEN"), false);
+        ctx.setBoolean(StateKeys::itemHidden(_name), false);
         return;
     }
     if (isCarried(adv, ctx))
         dropAt(adv, ctx, here ? here->name() : "");
     if (locationName(ctx).empty())
         throw ItemNotOwnedException(_name);
-    ctx.setBoolean(globalKey("HIDDEN"), true);
+    ctx.setBoolean(StateKeys::itemHidden(_name), true);
 }
 
 bool Item::isPresent(Adventure& adv, Context& ctx) {
@@ -108,7 +101,7 @@ bool Item::isHere(Adventure& adv, Context& ctx) {
 
 bool Item::isCarried(Adventure& adv, Context& ctx) {
     std::lock_guard guard(_lock);
-    return ctx.getBoolean(userKey(adv.userID(), "INVENTORY." + _name));
+    return ctx.getBoolean(StateKeys::inventory(adv.userID(), _name));
 }
 
 bool Item::isUser(Adventure&, Context&) const {
@@ -139,17 +132,15 @@ void Item::initLocation(const std::string& location) {
         _init_carried = false;
 }
 
-void Item::init(Main* main, Context* global, Context* user) {
-    if (!main)
-        return;
+void Item::init(Context* global, Context* user) {
     std::lock_guard guard(_lock);
     if (global) {
-        global->setString("ITEMS." + _name + ".LOCATION", _init_location);
-        global->setBoolean("ITEMS." + _name + ".HIDDEN", _init_hidden);
+        global->setString(StateKeys::inGlobalItemLocation(_name), _init_location);
+        global->setBoolean(StateKeys::inGlobalItemHidden(_name), _init_hidden);
     }
     if (user) {
-        user->setBoolean("INVENTORY." + _name, _init_carried);
-        user->setBoolean("SEEN.ITEMS." + _name, _init_carried);
+        user->setBoolean(StateKeys::inUserInventory(_name), _init_carried);
+        user->setBoolean(StateKeys::inUserSeenItem(_name), _init_carried);
     }
 }
 

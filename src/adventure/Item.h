@@ -11,7 +11,6 @@ class Adventure;
 class Context;
 class Description;
 class Location;
-class Main;
 
 // An object of the world. Its definition is fixed at load time; its state
 // lives in the root context a session plays in, under "GLOBAL.ITEMS." +
@@ -59,7 +58,7 @@ public:
     virtual void initHidden(bool hidden);
     virtual void initLocation(const std::string& location);
     // Writes the initial state into the given contexts (either may be none).
-    virtual void init(Main* main, Context* global, Context* user);
+    virtual void init(Context* global, Context* user);
 
     // The item's place in the engine's order: items by load order, then
     // players by login.
@@ -71,8 +70,6 @@ public:
     bool initiallyHidden() const { return _init_hidden; }
 
 protected:
-    std::string globalKey(const std::string& leaf) const;
-    static std::string userKey(int id, const std::string& leaf);
     std::string locationName(Context& ctx);
     void dropAt(Adventure& adv, Context& ctx, const std::string& location);
 

@@ -3,6 +3,7 @@
 #include "adventure/Adventure.h"
 #include "adventure/Location.h"
 #include "adventure/Quote.h"
+#include "adventure/StateKeys.h"
 #include "common/Context.h"
 
 namespace zanfir {
@@ -27,19 +28,19 @@ std::shared_ptr<Quote> User::getQuote() {
 
 bool User::isLocationSeen(Adventure&, Context& ctx, const Location& loc) {
     std::lock_guard guard(_lock);
-    return ctx.getBoolean(userKey(_user_id, "SEEN.LOCATIONS." + loc.name()));
+    return ctx.getBoolean(StateKeys::seenLocation(_user_id, loc.name()));
 }
 
 void User::setLocationSeen(Adventure&, Context& ctx, const Location& loc, bool seen) {
     std::lock_guard guard(_lock);
-    ctx.setBoolean(userKey(_user_id, "SEEN.LOCATIONS." + loc.name()), seen);
+    ctx.setBoolean(StateKeys::seenLocation(_user_id, loc.name()), seen);
 }
 
 std::shared_ptr<Location> User::getLocation(Adventure& adv, Context& ctx) {
     std::string name;
     {
         std::lock_guard guard(_lock);
-        name = ctx.getString(userKey(_user_id, "LOCATION"));
+        name = ctx.getString(StateKeys::userLocation(_user_id));
     }
     return name.empty() ? nullptr : adv.location(name);
 }
@@ -47,18 +48,16 @@ std::shared_ptr<Location> User::getLocation(Adventure& adv, Context& ctx) {
 void User::setLocation(Adventure& adv, Context& ctx, const Location& loc) {
     std::lock_guard guard(_lock);
     Item::setLocation(adv, ctx, loc);
-    ctx.setString(userKey(_user_id, "LOCATION"), loc.name());
+    ctx.setString(StateKeys::userLocation(_user_id), loc.name());
 }
 
-void User::init(Main* main, Context* global, Context* user) {
-    Item::init(main, global, user);
-    if (!main)
-        return;
+void User::init(Context* global, Context* user) {
+    Item::init(global, user);
     std::lock_guard guard(_lock);
     if (global)
-        global->setBoolean("ITEMS." + name() + ".USER", true);
+        global->setBoolean(StateKeys::inGlobalItemUser(name()), true);
     if (user)
-        user->setString("LOCATION", initialLocation());
+        user->setString(StateKeys::inUserLocation(), initialLocation());
 }
 
 bool User::isUser(Adventure&, Context&) const {

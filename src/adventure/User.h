@@ -23,7 +23,7 @@ public:
 
     std::shared_ptr<Location> getLocation(Adventure& adv, Context& ctx) override;
     void setLocation(Adventure& adv, Context& ctx, const Location& loc) override;
-    void init(Main* main, Context* global, Context* user) override;
+    void init(Context* global, Context* user) override;
     bool isUser(Adventure& adv, Context& ctx) const override;
     bool isMyself(Adventure& adv, Context& ctx) const override;
 

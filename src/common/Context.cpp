@@ -1,240 +1,13 @@
 #include "common/Context.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <mutex>
-#include <sstream>
-
-#include <nlohmann/json.hpp>
 
 #include "T.h"
 #include "common/Util.h"
 #include "exception/Exception.h"
-#include "exception/SerializationException.h"
 #include "exception/TypeMismatchException.h"
 
 namespace zanfir {
-
-using json = nlohmann::json;
-
-namespace {
-
-// The file is {"format": FORMAT, "version": VERSION, "context": {...}}.
-// Leaves are JSON strings, integers and booleans, nested contexts objects.
-// Names are always upper-cased, so lower-case markers cannot clash with
-// them: a string that is not valid UTF-8 is stored as {"bytes": hex}, and
-// such a name as "bytes:" + hex.
-constexpr const char* FORMAT = "zanfir-context";
-constexpr int VERSION = 1;
-constexpr const char* BYTES = "bytes";
-constexpr const char* BYTES_PREFIX = "bytes:";
-constexpr int MAX_DEPTH = 256;
-
-bool isValidUtf8(const std::string& s) {
-    std::size_t i = 0, n = s.size();
-    while (i < n) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + len > n)
-            return false;
-        auto d = static_cast<unsigned char>(s[i + 1]);
-        if (d < lo || d > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
-std::string toHex(const std::string& s) {
-    static constexpr char digits[] = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : s) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
-}
-
-std::optional<std::string> fromHex(const std::string& hex) {
-    auto value = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        return -1;
-    };
-    if (hex.size() % 2 != 0)
-        return std::nullopt;
-    std::string out;
-    for (std::size_t i = 0; i < hex.size(); i += 2) {
-        int hi = value(hex[i]), lo = value(hex[i + 1]);
-        if (hi < 0 || lo < 0)
-            return std::nullopt;
-        out += static_cast<char>(hi * 16 + lo);
-    }
-    return out;
-}
-
-[[noreturn]] void badFile(const std::string& file) {
-    throw SerializationException(T::NotAContextFile + file + T::QuoteEnd);
-}
-
-[[noreturn]] void systemError(const std::string& file) {
-    throw SerializationException(file + ": " + std::strerror(errno));
-}
-
-std::string encodeName(const std::string& name) {
-    return isValidUtf8(name) ? name : BYTES_PREFIX + toHex(name);
-}
-
-void writeString(const std::string& text, std::string& out) {
-    static constexpr char digits[] = "0123456789abcdef";
-    out += '"';
-    for (unsigned char c : text) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        default:
-            if (c < 0x20) {
-                out += "\\u00";
-                out += digits[c >> 4];
-                out += digits[c & 15];
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    out += '"';
-}
-
-// The context as a JSON object, written straight into the text: a shared
-// world is saved often, and this is its cost.
-void writeObject(const Context& context, std::string& out, int depth) {
-    auto entries = context.entries();
-    if (entries.empty()) {
-        out += "{}";
-        return;
-    }
-    out += "{\n";
-    bool first = true;
-    for (const auto& [name, value] : entries) {
-        if (!first)
-            out += ",\n";
-        first = false;
-        out.append(static_cast<std::size_t>(depth + 1), '\t');
-        writeString(encodeName(name), out);
-        out += ": ";
-        if (auto s = std::get_if<std::string>(&value)) {
-            if (isValidUtf8(*s)) {
-                writeString(*s, out);
-            } else {
-                out += "{\"";
-                out += BYTES;
-                out += "\": \"" + toHex(*s) + "\"}";
-            }
-        } else if (auto i = std::get_if<std::int32_t>(&value)) {
-            out += std::to_string(*i);
-        } else if (auto b = std::get_if<bool>(&value)) {
-            out += *b ? "true" : "false";
-        } else {
-            writeObject(*std::get<std::shared_ptr<Context>>(value), out, depth + 1);
-        }
-    }
-    out += '\n';
-    out.append(static_cast<std::size_t>(depth), '\t');
-    out += '}';
-}
-
-void fromJson(const json& object, Context& context, const std::string& file) {
-    for (const auto& [key, item] : object.items()) {
-        std::string name;
-        if (key.starts_with(BYTES_PREFIX)) {
-            auto decoded = fromHex(key.substr(std::strlen(BYTES_PREFIX)));
-            if (!decoded)
-                badFile(file);
-            name = *decoded;
-        } else {
-            name = Util::toUpper(key);
-        }
-        if (name.find('.') != std::string::npos)
-            badFile(file);
-        Context::Value value;
-        if (item.is_string()) {
-            value = item.get<std::string>();
-        } else if (item.is_boolean()) {
-            value = item.get<bool>();
-        } else if (item.is_number_unsigned()) {
-            auto n = item.get<std::uint64_t>();
-            if (n > static_cast<std::uint64_t>(INT32_MAX))
-                badFile(file);
-            value = static_cast<std::int32_t>(n);
-        } else if (item.is_number_integer()) {
-            auto n = item.get<std::int64_t>();
-            if (n < INT32_MIN || n > INT32_MAX)
-                badFile(file);
-            value = static_cast<std::int32_t>(n);
-        } else if (item.is_object() && item.size() == 1 && item.contains(BYTES)) {
-            const json& hex = item[BYTES];
-            auto decoded = hex.is_string() ? fromHex(hex.get<std::string>()) : std::nullopt;
-            if (!decoded)
-                badFile(file);
-            value = *decoded;
-        } else if (item.is_object()) {
-            auto nested = std::make_shared<Context>();
-            fromJson(item, *nested, file);
-            value = nested;
-        } else {
-            badFile(file);
-        }
-        context.set(name, std::move(value));
-    }
-}
-
-} // namespace
 
 // A path is walked one context at a time: each step holds only the lock of
 // the context it reads, and keeps the next context alive by its pointer.
@@ -410,98 +183,22 @@ std::vector<std::string> Context::namesWhere(const std::string& leaf, const Valu
     return found;
 }
 
+std::shared_ptr<Context> Context::clone() const {
+    auto copy = std::make_shared<Context>();
+    {
+        std::shared_lock guard(_lock);
+        copy->_data_hash = decltype(_data_hash)(_data_hash); // copied whole: the order stays
+    }
+    for (auto& [name, value] : copy->_data_hash)
+        if (auto nested = std::get_if<std::shared_ptr<Context>>(&value))
+            *nested = (*nested)->clone();
+    return copy;
+}
+
 void Context::appendFromNested(const std::string& path) {
     auto nested = get(path);
     if (nested && std::holds_alternative<std::shared_ptr<Context>>(*nested))
         appendFrom(*std::get<std::shared_ptr<Context>>(*nested));
-}
-
-std::string Context::toText() const {
-    std::string text = "{\n\t\"format\": \"";
-    text += FORMAT;
-    text += "\",\n\t\"version\": " + std::to_string(VERSION) + ",\n\t\"context\": ";
-    writeObject(*this, text, 1);
-    text += "\n}\n";
-    return text;
-}
-
-void Context::serialize(const std::string& file) const {
-    writeText(file, toText());
-}
-
-void Context::writeText(const std::string& file, const std::string& text) {
-    std::string temp = file + ".tmp.XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0)
-        systemError(file);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            int error = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            errno = error;
-            systemError(file);
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0 || ::close(fd) != 0 ||
-        ::rename(temp.c_str(), file.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temp.c_str());
-        errno = error;
-        systemError(file);
-    }
-    // Make the rename itself durable; a failure here loses nothing.
-    auto slash = file.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : file.substr(0, slash + 1);
-    if (int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirfd >= 0) {
-        ::fsync(dirfd);
-        ::close(dirfd);
-    }
-}
-
-void Context::removeLeftovers(const std::string& file) {
-    auto slash = file.rfind('/');
-    std::string dir = slash == std::string::npos ? "." : file.substr(0, slash);
-    std::string prefix = (slash == std::string::npos ? file : file.substr(slash + 1)) + ".tmp.";
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(dir, ignored))
-        if (entry.path().filename().string().starts_with(prefix))
-            std::filesystem::remove(entry.path(), ignored);
-}
-
-std::shared_ptr<Context> Context::deserialize(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        systemError(file);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (in.bad())
-        systemError(file);
-    json document;
-    try {
-        document = json::parse(buffer.str(), [](int depth, json::parse_event_t, json&) {
-            if (depth > MAX_DEPTH)
-                throw std::length_error("too deep");
-            return true;
-        });
-    } catch (const std::exception&) {
-        badFile(file);
-    }
-    auto field = [&](const char* name) {
-        return document.is_object() && document.contains(name) ? document[name] : json();
-    };
-    json format = field("format"), version = field("version");
-    if (format != FORMAT || !version.is_number_integer() || version < 1 || version > VERSION ||
-        !field("context").is_object())
-        badFile(file);
-    auto context = std::make_shared<Context>();
-    fromJson(document["context"], *context, file);
-    return context;
 }
 
 } // namespace zanfir

@@ -60,17 +60,9 @@ public:
     // `leaf` (a name without dots) holds the given value.
     std::vector<std::string> namesWhere(const std::string& leaf, const Value& value) const;
 
-    // Writes the tree to a temporary file beside `file`, syncs it and
-    // renames it over `file`. Throws SerializationException.
-    void serialize(const std::string& file) const;
-    // The text serialize writes, and the writing of such a text.
-    std::string toText() const;
-    static void writeText(const std::string& file, const std::string& text);
-    // Removes the temporary files that writes of `file` left behind when the
-    // program was killed in the middle.
-    static void removeLeftovers(const std::string& file);
-    // Reads a tree written by serialize. Throws SerializationException.
-    static std::shared_ptr<Context> deserialize(const std::string& file);
+    // A copy of the whole tree, nested contexts copied too, in the same
+    // order; each context is locked only while it is copied.
+    std::shared_ptr<Context> clone() const;
 
 protected:
     // One step of the path walk: the context in which the cursor's path

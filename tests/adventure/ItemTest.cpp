@@ -163,9 +163,12 @@ TEST_F(WorldTest, InitialStateOfANewPlayer) {
     EXPECT_EQ(item.initialLocation(), "");
     item.initHidden(true);
     EXPECT_FALSE(item.initiallyCarried());
-    Context untouched;
-    item.init(nullptr, &untouched, &untouched); // without an engine: nothing
-    EXPECT_EQ(untouched.count(), 0);
+    Context global, own;
+    item.init(&global, &own);
+    EXPECT_EQ(global.getString("ITEMS.X.LOCATION"), "");
+    EXPECT_TRUE(global.getBoolean("ITEMS.X.HIDDEN"));
+    EXPECT_TRUE(own.exist("INVENTORY.X") && !own.getBoolean("INVENTORY.X"));
+    EXPECT_TRUE(own.exist("SEEN.ITEMS.X") && !own.getBoolean("SEEN.ITEMS.X"));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "WorldSupport.h"
 #include "adventure/Location.h"
+#include "common/ContextFile.h"
 #include "exception/LoginRefusedException.h"
 #include "exception/SerializationException.h"
 
@@ -226,7 +227,7 @@ TEST_F(LoginTest, SharedStateSurvivesARestart) {
         mario.send("\n");
         ASSERT_TRUE(waitUntil([&] { return mario.session->isFinished(); }));
     }
-    auto state = Context::deserialize(dir.file("castello.gcontext"));
+    auto state = ContextFile::read(dir.file("castello.gcontext"));
     EXPECT_EQ(state->getString("USER.1.NAME"), "Mario");
     EXPECT_EQ(state->getString("USER.1.LOCATION"), "SALA");
     EXPECT_TRUE(state->getBoolean("USER.1.INVENTORY.LANTERNA"));

@@ -7,6 +7,7 @@
 #include "adventure/Item.h"
 #include "adventure/Location.h"
 #include "adventure/Word.h"
+#include "common/ContextFile.h"
 #include "common/Log.h"
 #include "exception/ItemNotFoundException.h"
 #include "exception/LocationNotFoundException.h"
@@ -179,7 +180,7 @@ TEST_F(LoadingTest, MultiUserWorld) {
     // A state file without players is refused.
     Context empty;
     empty.setString("GLOBAL.X", "y");
-    empty.serialize(again.stateFile());
+    ContextFile::write(again.stateFile(), empty);
     EXPECT_THROW(again.deserialize(), SerializationException);
 }
 

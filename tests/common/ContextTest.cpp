@@ -11,6 +11,7 @@
 #include "TestSupport.h"
 #include "common/Config.h"
 #include "common/Context.h"
+#include "common/ContextFile.h"
 #include "common/Util.h"
 #include "exception/SerializationException.h"
 #include "exception/TypeMismatchException.h"
@@ -105,6 +106,22 @@ TEST(ContextTest, CopyAndAppendShareNestedContexts) {
     EXPECT_EQ(copy.count(), static_cast<std::int32_t>(copy.names().size()));
 }
 
+TEST(ContextTest, ACloneSharesNothing) {
+    Context source;
+    for (int i = 0; i < 50; ++i)
+        source.setInt("USER." + std::to_string(i) + ".MOVES", i);
+    source.setString("GLOBAL.ITEMS.LAMPADA.LOCATION", "SALA");
+    auto clone = source.clone();
+    // Written in the same order: a snapshot saves the same file as the tree.
+    EXPECT_EQ(ContextFile::toText(*clone), ContextFile::toText(source));
+    source.setString("GLOBAL.ITEMS.LAMPADA.LOCATION", "");
+    source.remove("USER.7");
+    EXPECT_EQ(clone->getString("GLOBAL.ITEMS.LAMPADA.LOCATION"), "SALA");
+    EXPECT_EQ(clone->getInt("USER.7.MOVES"), 7);
+    clone->setInt("USER.8.MOVES", 0);
+    EXPECT_EQ(source.getInt("USER.8.MOVES"), 8);
+}
+
 class ContextFileTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -129,9 +146,9 @@ TEST_F(ContextFileTest, SaveAndReloadEveryKind) {
     c.setString("BYTES", "not an escape");
     c.set("EMPTYCTX", std::make_shared<Context>());
     c.setString("E..F", "deep empty names");
-    c.serialize(file);
+    ContextFile::write(file, c);
 
-    auto back = Context::deserialize(file);
+    auto back = ContextFile::read(file);
     EXPECT_EQ(sortedNames(*back), sortedNames(c));
     EXPECT_EQ(back->getString("global.items.lampada.location"), "INGRESSO");
     EXPECT_TRUE(back->getBoolean("GLOBAL.ITEMS.LAMPADA.HIDDEN"));
@@ -152,13 +169,13 @@ TEST_F(ContextFileTest, SaveAndReloadEveryKind) {
 
     // Saving again over the file replaces it and leaves no temporary file.
     back->setInt("MAX", 5);
-    back->serialize(file);
-    EXPECT_EQ(Context::deserialize(file)->getInt("MAX"), 5);
+    ContextFile::write(file, *back);
+    EXPECT_EQ(ContextFile::read(file)->getInt("MAX"), 5);
     EXPECT_EQ(zanfir::test::listDir(dir.path()), std::vector<std::string>{"state.gcontext"});
 }
 
 TEST_F(ContextFileTest, BadFilesAreErrorsNotTrees) {
-    EXPECT_THROW(Context::deserialize(file), SerializationException);
+    EXPECT_THROW(ContextFile::read(file), SerializationException);
     const char* bad[] = {
         "",
         "not json",
@@ -179,31 +196,31 @@ TEST_F(ContextFileTest, BadFilesAreErrorsNotTrees) {
     };
     for (const char* text : bad) {
         zanfir::test::writeFile(file, text);
-        EXPECT_THROW(Context::deserialize(file), SerializationException) << text;
+        EXPECT_THROW(ContextFile::read(file), SerializationException) << text;
     }
     std::string deep = "{\"format\":\"zanfir-context\",\"version\":1,\"context\":";
     for (int i = 0; i < 100000; ++i)
         deep += "{\"A\":";
     zanfir::test::writeFile(file, deep);
-    EXPECT_THROW(Context::deserialize(file), SerializationException);
+    EXPECT_THROW(ContextFile::read(file), SerializationException);
 
     zanfir::test::writeFile(file, "{\"format\":\"zanfir-context\",\"version\":1,"
                                   "\"context\":{\"a\":{\"b\":-3}}}");
-    EXPECT_EQ(Context::deserialize(file)->getInt("A.B"), -3);
+    EXPECT_EQ(ContextFile::read(file)->getInt("A.B"), -3);
 }
 
 TEST_F(ContextFileTest, FailedSaveKeepsTheOldFile) {
     Context c;
     c.setInt("A", 1);
-    c.serialize(file);
+    ContextFile::write(file, c);
     c.setInt("A", 2);
-    EXPECT_THROW(c.serialize(dir.file("missing/state")), SerializationException);
+    EXPECT_THROW(ContextFile::write(dir.file("missing/state"), c), SerializationException);
     ::mkdir(dir.file("adir").c_str(), 0700);
-    EXPECT_THROW(c.serialize(dir.file("adir")), SerializationException);
+    EXPECT_THROW(ContextFile::write(dir.file("adir"), c), SerializationException);
     auto names = zanfir::test::listDir(dir.path());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"adir", "state.gcontext"}));
-    EXPECT_EQ(Context::deserialize(file)->getInt("A"), 1);
+    EXPECT_EQ(ContextFile::read(file)->getInt("A"), 1);
 }
 
 TEST(ContextDumpTest, Columns) {
@@ -258,8 +275,8 @@ TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
         int saves = 0;
         while (!stop || saves < 3) {
             std::string file = dir.file("g" + std::to_string(saves % 2));
-            shared->serialize(file);
-            auto back = Context::deserialize(file);
+            ContextFile::write(file, *shared);
+            auto back = ContextFile::read(file);
             for (int t = 0; t < 4; ++t)
                 EXPECT_GE(back->getInt("USER." + std::to_string(t) + ".MOVES"), 0);
             std::ostringstream dump;

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "common/Context.h"
+#include "common/ContextFile.h"
 
 using namespace zanfir::test;
 
@@ -15,7 +16,7 @@ void expectSavedWhole(const std::string& file, const char* what) {
     if (!fileExists(file))
         return;
     try {
-        auto state = zanfir::Context::deserialize(file);
+        auto state = zanfir::ContextFile::read(file);
         EXPECT_TRUE(state->exist(what)) << file;
     } catch (const std::exception& error) {
         ADD_FAILURE() << file << ": " << error.what();

@@ -1,5 +1,6 @@
 #include "adventure/action/VarInc.h"
 
+#include "adventure/StateKeys.h"
 #include "common/Context.h"
 
 namespace zanfir {
@@ -8,7 +9,7 @@ bool VarInc::run() {
     if (_variable.empty())
         return false;
     Context& ctx = *context();
-    std::string path = "USER.VARIABLES." + _variable;
+    std::string path = StateKeys::variable(_variable);
     auto value = ctx.get(path);
     if (!value) {
         ctx.setInt(path, _delta);

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "adventure/Adventure.h"
+#include "adventure/StateKeys.h"
 #include "common/Context.h"
 #include "common/Util.h"
 
@@ -57,7 +58,7 @@ bool VarSet::run() {
         value = draw();
     }
     Context& ctx = *context();
-    std::string path = "USER.VARIABLES." + _variable;
+    std::string path = StateKeys::variable(_variable);
     std::string text = Util::trim(value);
     if (Util::stringIsString(text))
         ctx.setString(path, text.substr(1, text.size() - 2));

@@ -1,0 +1,197 @@
+#include "adventure/PlayerRegistry.h"
+
+#include <climits>
+
+#include "T.h"
+#include "adventure/Adventure.h"
+#include "adventure/Description.h"
+#include "adventure/Location.h"
+#include "adventure/StateKeys.h"
+#include "adventure/User.h"
+#include "adventure/World.h"
+#include "common/Context.h"
+#include "common/Log.h"
+#include "common/Util.h"
+#include "common/ref/ObjectRef.h"
+#include "exception/ItemNotFoundException.h"
+#include "exception/LoginRefusedException.h"
+
+namespace zanfir {
+
+namespace {
+
+constexpr const char* ENTITY = "Main"; // the log names the engine
+
+std::shared_ptr<Context> nested(Context& ctx, const std::string& path) {
+    return std::get<std::shared_ptr<Context>>(*ctx.get(path));
+}
+
+} // namespace
+
+PlayerRegistry::PlayerRegistry(World& world, ActionParser& parser, std::string start,
+                               bool multiuser)
+    : _world(world), _parser(parser), _start(std::move(start)), _multiuser(multiuser) {}
+
+void PlayerRegistry::adopt(std::shared_ptr<Context> shared) {
+    std::lock_guard guard(_lock);
+    _shared = std::move(shared);
+    _names.clear();
+    std::int32_t highest = 0;
+    auto users = _shared->get(StateKeys::USERS);
+    if (users && std::holds_alternative<std::shared_ptr<Context>>(*users)) {
+        for (const auto& name : std::get<std::shared_ptr<Context>>(*users)->names()) {
+            try {
+                std::int32_t id = Util::parseInt(name);
+                highest = std::max(highest, id);
+                _names.emplace(_shared->getString(StateKeys::userName(id)), id);
+            } catch (const std::exception&) {
+                // not a player: no number, or no name
+            }
+        }
+    }
+    _user_id = highest < INT32_MAX ? highest + 1 : INT32_MAX;
+}
+
+std::int32_t PlayerRegistry::userFind(const std::string& name) const {
+    std::lock_guard guard(_lock);
+    if (!_multiuser)
+        return 0;
+    auto found = _names.find(name);
+    return found == _names.end() ? 0 : found->second;
+}
+
+bool PlayerRegistry::userVerify(const std::string& name, const std::string& password) const {
+    if (!_multiuser)
+        return true;
+    std::lock_guard guard(_lock);
+    std::int32_t id = userFind(name);
+    return id > 0 && hasPassword(id, password);
+}
+
+void PlayerRegistry::setPassword(Context& ctx, std::int32_t id, const std::string& password) {
+    ctx.setString(StateKeys::userPassword(id), password);
+}
+
+bool PlayerRegistry::hasPassword(std::int32_t id, const std::string& password) const {
+    try {
+        return _shared->getString(StateKeys::userPassword(id)) == password;
+    } catch (const std::exception& error) {
+        Log::writeG(ENTITY, Log::WARN, error);
+        return false;
+    }
+}
+
+std::int32_t PlayerRegistry::newUserID() {
+    std::lock_guard guard(_lock);
+    return _user_id++;
+}
+
+void PlayerRegistry::fillGlobalContext(Context& ctx) {
+    std::lock_guard guard(_lock);
+    auto global = std::make_shared<Context>();
+    ctx.set(StateKeys::GLOBAL, global);
+    ctx.set(StateKeys::USERS, std::make_shared<Context>());
+    for (const auto& item : _world.getItems())
+        if (!std::dynamic_pointer_cast<User>(item))
+            item->init(global.get(), nullptr);
+}
+
+void PlayerRegistry::fillUserContext(Context& ctx, std::int32_t id) {
+    std::lock_guard guard(_lock);
+    auto user = std::make_shared<Context>();
+    ctx.set(StateKeys::user(id), user);
+    for (const auto& item : _world.getItems())
+        if (!std::dynamic_pointer_cast<User>(item))
+            item->init(nullptr, user.get());
+}
+
+std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> session,
+                                                   ObjectRef& holder, const std::string& name,
+                                                   const std::string& password) {
+    std::lock_guard guard(_lock);
+    std::shared_ptr<Context> ctx;
+    std::int32_t id = 0;
+    std::shared_ptr<Location> location;
+    auto setUp = [&] {
+        id = newUserID();
+        location = _world.getLocation(_start);
+        fillUserContext(*ctx, id);
+        ctx->setString(StateKeys::userName(id), name);
+        setPassword(*ctx, id, password);
+    };
+    if (_multiuser) {
+        // Decided anew under the lock: two first logins of one name make one
+        // player, and the second must know the password.
+        ctx = _shared;
+        id = userFind(name);
+        if (id > 0) {
+            if (_adventures.count(id))
+                throw LoginRefusedException(T::AlreadyPlaying);
+            if (!hasPassword(id, password))
+                throw LoginRefusedException(T::WrongPassword);
+            location = _world.getLocation(ctx->getString(StateKeys::userLocation(id)));
+        } else {
+            setUp();
+            _names[name] = id;
+        }
+    } else {
+        ctx = std::make_shared<Context>();
+        fillGlobalContext(*ctx);
+        setUp();
+    }
+    std::string itemName = Util::toUpper(name);
+    auto player =
+        std::make_shared<User>(id, itemName, std::make_shared<Description>(_parser, name));
+    player->initCarried(false);
+    player->initHidden(false);
+    player->initLocation(location->name());
+    player->init(nested(*ctx, StateKeys::GLOBAL).get(), nested(*ctx, StateKeys::user(id)).get());
+    _world.putPlayer(player);
+    _adventures[id] = {session, {session->frontEnd(), session->connection()}};
+    holder.ref = ctx;
+    return player;
+}
+
+PlayerRegistry::Connection PlayerRegistry::removeAdventure(Adventure& session, Context& ctx) {
+    std::lock_guard guard(_lock);
+    try {
+        _world.getItem(session.user()->name());
+        // A player of the same name who logged in later keeps the item.
+        _world.removePlayer(session.user());
+        session.user()->deleteAll(session, ctx);
+    } catch (const ItemNotFoundException& missing) {
+        Log::writeG(ENTITY, Log::WARN, missing);
+    }
+    auto registered = _adventures.find(session.userID());
+    if (registered == _adventures.end() || registered->second.session.get() != &session)
+        return {};
+    Connection connection = registered->second.connection;
+    _adventures.erase(registered);
+    return connection;
+}
+
+bool PlayerRegistry::isEmpty() const {
+    std::lock_guard guard(_lock);
+    return _adventures.empty();
+}
+
+void PlayerRegistry::onEnterIdle() {
+    std::lock_guard guard(_lock);
+    if (++_idle_adventures == static_cast<std::int32_t>(_adventures.size()) && _on_idle)
+        _on_idle();
+}
+
+void PlayerRegistry::onExitIdle() {
+    std::lock_guard guard(_lock);
+    --_idle_adventures;
+}
+
+bool PlayerRegistry::whenIdle(const std::function<void()>& work) {
+    std::lock_guard guard(_lock);
+    if (_idle_adventures != static_cast<std::int32_t>(_adventures.size()))
+        return false;
+    work();
+    return true;
+}
+
+} // namespace zanfir

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zanfir {
+
+// The paths of the state of play, made here and nowhere else. The root
+// context a session plays in holds the world under GLOBAL and each player,
+// by number, under USER; an action's view holds the running player's own
+// context as USER. The `in...` forms are relative to the GLOBAL context and
+// to a player's own, as an item writes its first state into them.
+class StateKeys {
+public:
+    static constexpr const char* GLOBAL = "GLOBAL";
+    static constexpr const char* USERS = "USER";
+    // Leaves looked for across the entries of one context.
+    static constexpr const char* NAME = "NAME";
+    static constexpr const char* LOCATION = "LOCATION";
+
+    // World state: GLOBAL.ITEMS.<item>...
+    static std::string items();
+    static std::string item(const std::string& item);
+    static std::string itemLocation(const std::string& item);
+    static std::string itemHidden(const std::string& item);
+
+    // A player's state: USER.<id>...
+    static std::string user(std::int32_t id);
+    static std::string userName(std::int32_t id);
+    static std::string userPassword(std::int32_t id);
+    static std::string userLocation(std::int32_t id);
+    static std::string intro(std::int32_t id);
+    static std::string inventory(std::int32_t id);
+    static std::string inventory(std::int32_t id, const std::string& item);
+    static std::string seenItem(std::int32_t id, const std::string& item);
+    static std::string seenLocation(std::int32_t id, const std::string& location);
+    static std::string phrase(std::int32_t id);
+    static std::string phraseVerb(std::int32_t id);
+    static std::string phraseItem(std::int32_t id, int n); // from 1
+    static std::string eventItem(std::int32_t id);
+    static std::string eventLocation(std::int32_t id);
+
+    // Relative to GLOBAL, and to a player's own context.
+    static std::string inGlobalItemLocation(const std::string& item);
+    static std::string inGlobalItemHidden(const std::string& item);
+    static std::string inGlobalItemUser(const std::string& item);
+    static std::string inUserInventory(const std::string& item);
+    static std::string inUserSeenItem(const std::string& item);
+    static std::string inUserLocation();
+
+    // In an action's view: the running player's variables.
+    static std::string variables();
+    static std::string variable(const std::string& name);
+};
+
+} // namespace zanfir

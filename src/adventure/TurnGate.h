@@ -1,0 +1,37 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <mutex>
+
+namespace zanfir {
+
+// The turns of the sessions: a session works (between two reads of its
+// player's input) only while it holds a turn. A few turns are free at once,
+// as many as the processors; the other sessions queue for them first come,
+// first served, so that many players share the machine fairly and none
+// waits for ever.
+class TurnGate {
+public:
+    explicit TurnGate(int turns);
+
+    // Waits for a turn and takes it.
+    void beginTurn();
+    // Gives the turn back: straight to the first session in the queue.
+    void endTurn();
+    // How many sessions wait for a turn now.
+    std::size_t waiting();
+
+private:
+    struct Waiter {
+        std::condition_variable ready;
+        bool go = false;
+    };
+
+    std::mutex _lock;
+    std::deque<Waiter*> _queue;
+    int _free;
+};
+
+} // namespace zanfir

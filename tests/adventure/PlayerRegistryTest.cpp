@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "FrontEnd.h"
+#include "WorldSupport.h"
+#include "adventure/TurnGate.h"
+#include "common/ContextFile.h"
+
+using namespace zanfir;
+using namespace zanfir::test;
+
+namespace {
+
+// Remembers the connections the engine closes.
+class Connections : public FrontEnd {
+public:
+    void start() override {}
+    void close(std::int32_t connection) override { closed.push_back(connection); }
+    void close() override {}
+    std::vector<std::int32_t> closed;
+};
+
+class PlayerRegistryTest : public WorldTest {
+protected:
+    void SetUp() override {
+        WorldTest::SetUp();
+        copyFixture("castello", dir);
+    }
+    TempDir dir;
+};
+
+TEST_F(PlayerRegistryTest, PlayersOfASavedWorldAreFoundByName) {
+    Context saved;
+    saved.setString("USER.3.NAME", "Anna");
+    saved.setString("USER.7.NAME", "Bruno");
+    saved.setString("USER.CARLO.NAME", "Carlo"); // no number: no player
+    saved.setString("USER.9", "not a player, but its number is taken");
+    saved.set("GLOBAL", std::make_shared<Context>());
+    ContextFile::write(dir.file("castello.gcontext"), saved);
+
+    TestMain main("castello", true, dir.path());
+    main.load();
+    EXPECT_EQ(main.userFind("Anna"), 3);
+    EXPECT_EQ(main.userFind("Bruno"), 7);
+    EXPECT_EQ(main.userFind("anna"), 0); // names are compared exactly
+    EXPECT_EQ(main.userFind("Carlo"), 0);
+    EXPECT_FALSE(main.userExist("9"));
+
+    Session dario(main, "Dario");
+    EXPECT_EQ(dario.adventure->userID(), 10);
+    EXPECT_EQ(main.userFind("Dario"), 10);
+    EXPECT_TRUE(main.userVerify("Dario", ""));
+    EXPECT_FALSE(main.userVerify("Dario", "x"));
+}
+
+TEST_F(PlayerRegistryTest, EachSessionsOwnConnectionIsClosed) {
+    TestMain main("castello", true, dir.path());
+    main.load();
+    Connections front;
+    Session anna(main, "Anna", &front, 21), bruno(main, "Bruno", &front, 22);
+    main.removeAdventure(*bruno.adventure, bruno.ctx());
+    EXPECT_EQ(front.closed, std::vector<std::int32_t>{22});
+    main.removeAdventure(*anna.adventure, anna.ctx());
+    EXPECT_EQ(front.closed, (std::vector<std::int32_t>{22, 21}));
+    main.removeAdventure(*anna.adventure, anna.ctx()); // no longer registered
+    EXPECT_EQ(front.closed.size(), 2u);
+}
+
+TEST(TurnGateTest, TurnsGoToTheWaitersInTheirOrder) {
+    TurnGate gate(1);
+    gate.beginTurn();
+    std::vector<int> order;
+    std::mutex lock;
+    std::vector<std::thread> sessions;
+    for (int i = 1; i <= 3; ++i) {
+        sessions.emplace_back([&, i] {
+            gate.beginTurn();
+            {
+                std::lock_guard guard(lock);
+                order.push_back(i);
+            }
+            gate.endTurn();
+        });
+        // Each queues before the next arrives.
+        ASSERT_TRUE(waitUntil([&] { return gate.waiting() == static_cast<std::size_t>(i); }));
+    }
+    EXPECT_TRUE(order.empty()); // nobody works while the turn is held
+    gate.endTurn();
+    for (auto& session : sessions)
+        session.join();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+} // namespace
