@@ -344,10 +344,8 @@ void Main::onIdle() {
         Util::contextDump(*_global_ctx, std::cerr, _settings.row_length);
 }
 
-// No virtual call here: the saver thread asks it while an engine of the
-// tests may be half destroyed.
 std::string Main::stateFile() const {
-    return getBaseDir() + _name + ".gcontext";
+    return JsonFileStore(getBaseDir(), _name).sharedFile();
 }
 
 void Main::serialize() {

@@ -51,12 +51,7 @@ public:
     std::map<std::string, std::function<std::shared_ptr<Action>()>> blocks;
 };
 
-// Every test that builds an engine starts without a global file.
-class WorldTest : public ::testing::Test {
-protected:
-    void SetUp() override { Config::resetGlobalConfig(); }
-    void TearDown() override { Config::resetGlobalConfig(); }
-};
+using WorldTest = ::testing::Test;
 
 // A session whose output goes to a socket pair, with its player logged in
 // through the engine (numbered from 1 in each engine).

@@ -705,7 +705,7 @@ std::optional<std::string> Adventure::readUserName() {
         std::string upper = Util::toUpper(words[0]);
         bool known = _main.blankIfIgnorable(upper).empty();
         try {
-            _main.resolveSynonym(upper, Main::ITEM_WORD);
+            _main.resolveSynonym(upper, Word::ITEM_WORD);
             known = true;
         } catch (const WordNotFoundException&) {
         } catch (const VerbNotFoundException&) {
@@ -772,7 +772,7 @@ std::vector<std::shared_ptr<Word>> Adventure::resolveWords(const std::string& te
         return words;
     if (!_main.isVerbWord(tokens[0]))
         throw VerbNotFoundException(tokens[0]);
-    words.push_back(verb(*_main.resolveSynonym(tokens[0], Main::VERB_WORD)));
+    words.push_back(verb(*_main.resolveSynonym(tokens[0], Word::VERB_WORD)));
     for (std::size_t p = 1; p < tokens.size();) {
         std::size_t taken = 0;
         for (std::size_t n = std::min<std::size_t>(3, tokens.size() - p); n > 0 && !taken; --n) {
@@ -843,7 +843,7 @@ std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, con
             do {
                 std::string key = phrase.verb();
                 for (int i = 1, k = 0; i < phrase.size(); ++i) {
-                    bool wild = phrase.kindAt(i) == Main::ITEM_WORD && (mask >> (items - ++k)) & 1;
+                    bool wild = phrase.kindAt(i) == Word::ITEM_WORD && (mask >> (items - ++k)) & 1;
                     key += ":" + (wild ? std::string(ANY) : phrase.wordAt(i));
                 }
                 if (auto action = _main.getAction(set, key)) {

@@ -1,6 +1,5 @@
 #include "adventure/Phrase.h"
 
-#include "Main.h"
 #include "adventure/Word.h"
 #include "common/Debug.h"
 
@@ -9,11 +8,11 @@ namespace zanfir {
 Phrase::Phrase(std::shared_ptr<Word> verb) : Phrase(std::vector<std::shared_ptr<Word>>{verb}) {}
 
 Phrase::Phrase(std::vector<std::shared_ptr<Word>> words) : _words(std::move(words)) {
-    Debug::assertG(!_words.empty() && _words[0] && _words[0]->kind() == Main::VERB_WORD,
+    Debug::assertG(!_words.empty() && _words[0] && _words[0]->kind() == Word::VERB_WORD,
                    "(word.kind() == Main.VERB_WORD)");
     _item_indexes.assign(_words.size(), 0);
     for (int i = 0; i < size(); ++i)
-        if (_words[i] && _words[i]->kind() == Main::ITEM_WORD)
+        if (_words[i] && _words[i]->kind() == Word::ITEM_WORD)
             _item_indexes[_items++] = i;
     Debug::assertG(!_words.empty(), "(_words.size() > 0)");
 }

@@ -40,7 +40,6 @@ protected:
                         {"map", map},
                         {"inventory", inventory},
                         {"actionset", actionset}});
-        Config::resetGlobalConfig();
         auto main = std::make_unique<TestMain>("prova", false, dir.path());
         main->load();
         return main;

@@ -36,7 +36,6 @@ protected:
                                       "ANCORA={ANCORA.print}\n"
                                       "[EVENTS]\n"
                                       "ITEM-LOCATION-ENTER:*:CORTE=\"[in corte]\"\n"}});
-        Config::resetGlobalConfig();
         main = std::make_unique<TestMain>("lingua", false, dir.path());
         main->load();
         session = std::make_unique<Session>(*main, "Anna");

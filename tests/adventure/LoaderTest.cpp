@@ -55,7 +55,6 @@ protected:
                                 "APRI:PORTA=La porta si apre.\n"}, // 5
                         {"inventory", inventory},
                         {"actionset", actionset}});
-        Config::resetGlobalConfig();
         auto main = std::make_unique<TestMain>("prova", false, dir.path());
         main->load(&recorder);
         return main;
@@ -139,7 +138,6 @@ TEST_F(LoaderTest, FailuresAreToldAndLoadingGoesOn) {
     std::remove(dir.file("prova.dictionary").c_str());
     writeFile(dir.file("prova.actionset"), "X=\"open\n");
     Recorder broken;
-    Config::resetGlobalConfig();
     TestMain again("prova", false, dir.path());
     again.load(&broken);
     ASSERT_EQ(broken.failures.size(), 2u);

@@ -21,7 +21,6 @@ const std::string PROMPT = "Cosa devo fare? ";
 class LoginTest : public WorldTest {
 protected:
     std::unique_ptr<TestMain> engine(bool multiuser) {
-        Config::resetGlobalConfig();
         auto main = std::make_unique<TestMain>("castello", multiuser, dir.path());
         main->load();
         return main;

@@ -43,7 +43,6 @@ protected:
                         {"inventory", inventory},
                         {"actionset", actionset}});
         ::mkdir(dir.file("logs").c_str(), 0755);
-        Config::resetGlobalConfig();
         auto main = std::make_unique<TestMain>("prova", multiuser, dir.path());
         main->blocks["{probe}"] = [this] {
             return std::make_shared<Probe>([this](Probe& self) { probe(self); });

@@ -172,7 +172,6 @@ TEST_F(LoadingTest, MultiUserWorld) {
         global->setString("USER.ALTRO.NAME", "skipped");
         main.serialize();
     }
-    Config::resetGlobalConfig();
     TestMain again("castello", true, dir.path());
     again.load();
     EXPECT_EQ(again.getGlobalContext()->getString("USER.7.NAME"), "Mario");
@@ -187,7 +186,6 @@ TEST_F(LoadingTest, MultiUserWorld) {
 TEST_F(LoadingTest, WarningWhenCarriedItemMoves) {
     TempDir dir;
     copyFixture("castello", dir);
-    Config::resetGlobalConfig();
     TestMain main("castello", true, dir.path());
     main.setLogEnabled(true);
     main.load();

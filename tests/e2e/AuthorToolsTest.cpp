@@ -78,6 +78,7 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
            "else {if (USER.LOCATION == 'CIME') println 'y'}}\n"
            "[EVENTS]\n"
            "LOCATION-ENTRA:CIMA=Evento sconosciuto.\n"
+           "ITEM-PRENDI:LANTERNA=Un evento che il gioco non lancia mai.\n"
            "ITEM-TAKE:SPADA=Spada.\n"
            "ITEM-LOCATION-ENTER:MAPPA:LAGO=Lago.\n"
            "[MESSAGES]\n"
@@ -102,6 +103,8 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
         "errore: torre.actionset [ACTIONS] PIAZZA:GUARDA: luogo inesistente: 'PIAZZA'",
         "errore: torre.actionset [EVENTS] LOCATION-ENTRA:CIMA: tipo di evento sconosciuto: "
         "'LOCATION-ENTRA'",
+        "errore: torre.actionset [EVENTS] ITEM-PRENDI:LANTERNA: tipo di evento sconosciuto: "
+        "'ITEM-PRENDI'",
         "errore: torre.actionset [EVENTS] ITEM-TAKE:SPADA: oggetto inesistente: 'SPADA'",
         "errore: torre.actionset [EVENTS] ITEM-LOCATION-ENTER:MAPPA:LAGO: luogo inesistente: "
         "'LAGO'",

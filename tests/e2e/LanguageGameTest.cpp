@@ -122,6 +122,30 @@ TEST_F(LanguageGameTest, RunawayReferencesEndOnlyThatSession) {
     EXPECT_TRUE(logged) << testing::PrintToString(rows);
 }
 
+TEST_F(LanguageGameTest, TheRulesOfTakingAndDropping) {
+    writeFile(dir.file("gioco.inventory"), readFile(dir.file("gioco.inventory")) +
+                                               "[FANTASMA]\nDESCR=un fantasma\nVISIBLE=FALSE\n"
+                                               "[MASSO]\nDESCR=un masso\nCARRIABLE=FALSE\n");
+    writeFile(dir.file("gioco.map"),
+              "[CASA]\nDESCR=in casa\nNORTH=GIARDINO\nITEMS=pala, fantasma, masso\n"
+              "[GIARDINO]\nDESCR=in giardino\nSOUTH=CASA\nITEMS=tesoro\n");
+    writeFile(dir.file("gioco.dictionary"), "[ITEMS]\nDADO=\nTESORO=\nPALA=\nFANTASMA=\nMASSO=\n");
+    writeFile(dir.file("gioco.actionset"), "");
+    RunResult game = runZanfir({dir.file("gioco.zanfa")},
+                               "Anna\nprendi dado\nprendi tesoro\nprendi fantasma\nprendi masso\n"
+                               "lascia pala\nprendi pala\nnord\nprendi tesoro\nlascia pala\n");
+    auto said = answers(game.out);
+    ASSERT_EQ(said.size(), 9u) << game.out;
+    EXPECT_EQ(said[0], "- Lo possiedi gia'.\n");         // carried from the start
+    EXPECT_EQ(said[1], "- Qui non ne vedo.\n");          // in another place
+    EXPECT_EQ(said[2], "Non essere ridicolo.\n");        // invisible
+    EXPECT_EQ(said[3], "- Temo che sia impossibile.\n"); // not carriable
+    EXPECT_EQ(said[4], "- Non ne possiedi.\n");
+    EXPECT_EQ(said[5], "Fatto.\n");
+    EXPECT_EQ(said[7], "- Qui non ne vedo.\n"); // here, but hidden
+    EXPECT_EQ(said[8], "Fatto.\n");
+}
+
 // Events that name an item and a place are tried with the item made "*"
 // before the place: specific handlers first, the catch-all last.
 TEST_F(LanguageGameTest, EventsOfAnItemAndAPlaceInTheirOrder) {

@@ -1,6 +1,5 @@
 #include "adventure/action/ActionRef.h"
 
-#include "Main.h"
 #include "T.h"
 #include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
@@ -23,18 +22,18 @@ bool ActionRef::run() {
     if (fields.size() < 2)
         throw Exception(T::ActionNotFound);
     const std::string& location = fields[0];
-    if (location != Main::ANY_WORD)
+    if (location != Word::ANY_WORD)
         session.location(location);
     std::vector<std::shared_ptr<Word>> words{session.verb(fields[1])};
     auto current = phrase();
     for (std::size_t i = 2, item = 0; i < fields.size(); ++i) {
         std::string field = fields[i];
-        if (field == Main::ANY_WORD) {
+        if (field == Word::ANY_WORD) {
             field = current ? current->itemAt(static_cast<int>(item)) : "";
             ++item;
         }
         words.push_back(session.word(field));
-        if (fields[i] != Main::ANY_WORD && words.back()->kind() == Main::ITEM_WORD)
+        if (fields[i] != Word::ANY_WORD && words.back()->kind() == Word::ITEM_WORD)
             ++item;
     }
     auto referred = std::make_shared<const Phrase>(words);
