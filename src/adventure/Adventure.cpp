@@ -24,7 +24,6 @@
 #include "common/ref/ObjectRef.h"
 #include "exception/ItemNotFoundException.h"
 #include "exception/LoginRefusedException.h"
-#include "exception/SerializationException.h"
 #include "exception/VerbNotFoundException.h"
 #include "exception/WordNotFoundException.h"
 
@@ -32,7 +31,7 @@ namespace zanfir {
 
 namespace {
 
-constexpr const char* ANY = "*";
+constexpr const char* ANY = Word::ANY_WORD;
 
 // A player's name becomes a file name, a context name and an item name:
 // only letters (accented ones too) and digits are allowed.

@@ -98,7 +98,7 @@ void Loader::declare(Declaration declaration, Work work) {
         _listener->loaded(declaration);
 }
 
-std::shared_ptr<Config> Loader::read(const std::string& extension, bool optional) {
+std::shared_ptr<const Config> Loader::read(const std::string& extension, bool optional) {
     Declaration file{Declaration::Kind::File, _name + extension};
     try {
         file.config = std::make_shared<Config>(_main.getBaseDir(), file.file);
@@ -110,22 +110,24 @@ std::shared_ptr<Config> Loader::read(const std::string& extension, bool optional
         if (!_listener)
             throw;
         _listener->failed(file, error);
+        _unreadable = true;
         return nullptr;
     }
     if (_listener)
         _listener->loaded(file);
-    return std::const_pointer_cast<Config>(file.config);
+    return file.config;
 }
 
 void Loader::load(LoadListener* listener) {
     _listener = listener;
+    _unreadable = false;
     // Every file is read before anything is built: a missing or malformed
     // one stops the start before any loader runs.
     _map = read(".map");
     _dictionary = read(".dictionary");
     _inventory = read(".inventory");
     _actionset = read(".actionset", true);
-    if (_map && _dictionary && _inventory) {
+    if (!_unreadable) {
         fillDictionary();
         fillInventory();
         fillMap();
@@ -165,8 +167,8 @@ std::shared_ptr<Description> Loader::describe(const std::string& text, const std
         _parser, text.empty() ? Util::QUOTE + Util::toLower(name) + Util::QUOTE : text);
 }
 
-std::shared_ptr<Description> Loader::describe(const Config& file, const std::string& name,
-                                              const std::string& variable) {
+std::shared_ptr<Description> Loader::declaredText(const Config& file, const std::string& name,
+                                                  const std::string& variable) {
     std::string text = file.get(variable, name);
     if (text.empty())
         return nullptr;
@@ -186,9 +188,9 @@ void Loader::fillInventory() {
         declare({Declaration::Kind::Item, fileName(file), file.sectionLine(name), name}, [&] {
             bool visible = isTrue(file.getD("VISIBLE", name, "TRUE"));
             bool carriable = visible && isTrue(file.getD("CARRIABLE", name, "TRUE"));
-            auto descr = describe(file, name, "DESCR");
-            auto look = describe(file, name, "LOOK-DESCR");
-            auto first = describe(file, name, "FIRST-DESCR");
+            auto descr = declaredText(file, name, "DESCR");
+            auto look = declaredText(file, name, "LOOK-DESCR");
+            auto first = declaredText(file, name, "FIRST-DESCR");
             auto item = std::make_shared<Item>(name, descr ? descr : describe("", name), look,
                                                first, visible, carriable);
             if (isTrue(file.getD("CARRIED", name, "FALSE"))) {
@@ -233,8 +235,8 @@ void Loader::fillMap() {
                 });
         }
         declare({Declaration::Kind::Location, fileName(file), file.sectionLine(name), name}, [&] {
-            auto descr = describe(file, name, "DESCR");
-            auto longDescr = describe(file, name, "LONG-DESCR");
+            auto descr = declaredText(file, name, "DESCR");
+            auto longDescr = declaredText(file, name, "LONG-DESCR");
             Location::Exits exits{file.get("NORTH", name), file.get("SOUTH", name),
                                   file.get("EAST", name),  file.get("WEST", name),
                                   file.get("UP", name),    file.get("DOWN", name)};

@@ -31,7 +31,7 @@ public:
     // Reads the four files (the action set may be missing), then fills the
     // world. Throws what the reading and the declarations throw, unless the
     // listener takes the failures; a file that could not be read then ends
-    // the load once every file was tried.
+    // the load once every file was tried, before anything is built.
     void load(LoadListener* listener = nullptr);
 
     void fillDictionary();
@@ -72,13 +72,15 @@ public:
 private:
     // The file `name` + extension beside the main file; none when it is
     // optional and missing, or when the listener took its failure.
-    std::shared_ptr<Config> read(const std::string& extension, bool optional = false);
+    std::shared_ptr<const Config> read(const std::string& extension, bool optional = false);
     // Loads one declaration through `work`, which gives its entry, and tells
     // the listener.
     template <class Work>
     void declare(Declaration declaration, Work work);
-    std::shared_ptr<Description> describe(const Config& file, const std::string& section,
-                                          const std::string& variable);
+    // The description an item or place declares in `variable`; none when it
+    // declares none.
+    std::shared_ptr<Description> declaredText(const Config& file, const std::string& name,
+                                              const std::string& variable);
     void putWords(int kind, const std::string& section);
 
     World& _world;
@@ -87,11 +89,11 @@ private:
     std::string _name;
     bool _multiuser;
     LoadListener* _listener = nullptr;
-    std::shared_ptr<Config> _map;
-    std::shared_ptr<Config> _dictionary;
-    std::shared_ptr<Config> _inventory;
-    std::shared_ptr<Config> _actionset;
-    std::string _file; // the file whose declarations are being loaded
+    std::shared_ptr<const Config> _map;
+    std::shared_ptr<const Config> _dictionary;
+    std::shared_ptr<const Config> _inventory;
+    std::shared_ptr<const Config> _actionset;
+    bool _unreadable = false; // a file failed and the listener took it
 };
 
 } // namespace zanfir

@@ -98,42 +98,10 @@ const std::vector<Checker::Finding>& Checker::check() {
         _main.load(this);
     } catch (const Exception& failure) {
         error(fileName(".zanfa"), failure.what());
+        _broken = true;
     }
-    if (!_broken) {
-        const Config& main = _main.mainFile();
-        const Config& inventory = *file(".inventory");
-        checkSections(*file(".dictionary"), {"IGNORE", "VERBS", "ITEMS", "ADVERBS"}, false);
-        checkSections(inventory, {"ACTIONS", "MESSAGES", "EVENTS"}, true);
-        checkSections(*file(".map"), {"ACTIONS", "MESSAGES", "EVENTS"}, true);
-        if (auto actionset = file(".actionset"))
-            checkSections(*actionset, {"ACTIONS", "MESSAGES", "EVENTS"}, false);
-        _findings.insert(_findings.end(), _description_errors.begin(), _description_errors.end());
-        _texts.insert(_texts.end(), _descriptions.begin(), _descriptions.end());
-        for (const char* variable : {"INTRO", "DEAD"})
-            parse(place(fileName(".zanfa"), "BEGINNING", variable),
-                  main.get(variable, "BEGINNING"));
-        for (const auto& text : _texts) {
-            _where = text.where;
-            if (text.action)
-                text.action->accept(*this);
-        }
-        checkPlaces();
-        checkItemsPlaced();
-        checkReachable();
-        for (const auto& [name, where] : _declared_messages) {
-            checkName(where, name);
-            if (!_used_messages.count(name))
-                note(where, T::CheckMessageUnused);
-        }
-        for (const auto& name : Loader::definitionSections(inventory))
-            checkName(place(fileName(".inventory"), name), name);
-        for (const char* extension : {".dictionary", ".inventory", ".map", ".actionset"})
-            if (auto each = file(extension))
-                for (const auto& [section, name] : each->repeated())
-                    note(place(fileName(extension), section, name), T::CheckRepeated);
-        for (const auto& [section, name] : main.repeated())
-            note(place(fileName(".zanfa"), section, name), T::CheckRepeated);
-    }
+    if (!_broken)
+        checkWorld();
     // File by file, each in the order found.
     auto rank = [&](const Finding& finding) {
         int i = 0;
@@ -149,11 +117,46 @@ const std::vector<Checker::Finding>& Checker::check() {
     return _findings;
 }
 
+// In the order the findings of one file are told: its sections, its texts,
+// its names.
+void Checker::checkWorld() {
+    const Config& main = _main.mainFile();
+    const Config& inventory = *file(".inventory");
+    checkSections(*file(".dictionary"), {"IGNORE", "VERBS", "ITEMS", "ADVERBS"}, false);
+    checkSections(inventory, {"ACTIONS", "MESSAGES", "EVENTS"}, true);
+    checkSections(*file(".map"), {"ACTIONS", "MESSAGES", "EVENTS"}, true);
+    if (auto actionset = file(".actionset"))
+        checkSections(*actionset, {"ACTIONS", "MESSAGES", "EVENTS"}, false);
+    _findings.insert(_findings.end(), _description_errors.begin(), _description_errors.end());
+    _texts.insert(_texts.end(), _descriptions.begin(), _descriptions.end());
+    for (const char* variable : {"INTRO", "DEAD"})
+        parse(place(fileName(".zanfa"), "BEGINNING", variable), main.get(variable, "BEGINNING"));
+    for (const auto& text : _texts) {
+        _where = text.where;
+        if (text.action)
+            text.action->accept(*this);
+    }
+    checkPlaces();
+    checkItemsPlaced();
+    checkReachable();
+    for (const auto& [name, where] : _declared_messages) {
+        checkName(where, name);
+        if (!_used_messages.count(name))
+            note(where, T::CheckMessageUnused);
+    }
+    for (const auto& name : Loader::definitionSections(inventory))
+        checkName(place(fileName(".inventory"), name), name);
+    for (const char* extension : {".dictionary", ".inventory", ".map", ".actionset"})
+        if (auto each = file(extension))
+            for (const auto& [section, name] : each->repeated())
+                note(place(fileName(extension), section, name), T::CheckRepeated);
+    for (const auto& [section, name] : main.repeated())
+        note(place(fileName(".zanfa"), section, name), T::CheckRepeated);
+}
+
 // ---- The load, declaration by declaration ----
 
 bool Checker::admit(const Declaration& declaration) {
-    if (_broken)
-        return false;
     if (declaration.kind != Declaration::Kind::Event)
         return true;
     std::string type = normalise(Util::split(declaration.variable, ':')[0]);

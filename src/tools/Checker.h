@@ -58,6 +58,8 @@ private:
     void visit(const ItemTake& take) override;
     void visit(const MsgPrint& print) override;
 
+    // Everything after the load, when the files could be read.
+    void checkWorld();
     void error(const std::string& where, const std::string& text);
     void note(const std::string& where, const std::string& text);
     bool isLocation(const std::string& name) const;
