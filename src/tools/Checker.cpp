@@ -255,7 +255,9 @@ void Checker::checkEvent(const std::string& where, const std::string& key) {
         arguments.first = fields[1];
     if (fields.size() > 2)
         arguments.second = fields[2];
-    auto [item, location] = EventTable::itemAndLocation(fields[0], arguments);
+    const auto names = EventTable::itemAndLocation(fields[0], arguments);
+    const std::string& item = names.first;
+    const std::string& location = names.second;
     auto checkItemName = [&] {
         if (!item.empty() && item != Main::ANY_WORD && !_main.existItem(item))
             error(where, quoted(T::CheckUnknownItem, item));
