@@ -260,18 +260,20 @@ std::shared_ptr<Location> Adventure::getItemLocation(Item& item) {
     return item.getLocation(*this, *_ctx);
 }
 
-void Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) {
+bool Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) {
     auto current = getItemLocation(item);
     Debug::assertG(current != nullptr, "(getItemLocation(item) != null)");
     if (current && current->equals(location.get()))
-        return;
+        return true;
     if (current) {
         onItemLocationExit(item, *current);
         onLocationItemExit(*current, item);
     }
-    item.setLocation(*this, *_ctx, *location);
+    if (!item.moveTo(*this, *_ctx, *location))
+        return false;
     onLocationItemEnter(*location, item);
     onItemLocationEnter(item, *location);
+    return true;
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
@@ -304,24 +306,28 @@ std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
     return itemsNamed(names, [](Item&) { return true; });
 }
 
-void Adventure::takeItem(Item& item) {
+bool Adventure::takeItem(Item& item) {
     auto current = getItemLocation(item);
     Debug::assertG(current != nullptr, "(getItemLocation(item) != null)");
     if (current) {
         onItemLocationExit(item, *current);
         onLocationItemExit(*current, item);
     }
-    item.takeUp(*this, *_ctx);
+    if (!item.takeUp(*this, *_ctx))
+        return false;
     onItemTake(item);
+    return true;
 }
 
-void Adventure::dropItem(Item& item) {
+bool Adventure::dropItem(Item& item) {
     if (auto here = getLocation()) {
         onItemLocationEnter(item, *here);
         onLocationItemEnter(*here, item);
     }
-    item.dropDown(*this, *_ctx);
+    if (!item.dropDown(*this, *_ctx))
+        return false;
     onItemDrop(item);
+    return true;
 }
 
 bool Adventure::isItemPresent(Item& item) {

@@ -80,12 +80,15 @@ public:
 
     // Items, for this session's player.
     virtual std::shared_ptr<Location> getItemLocation(Item& item);
-    virtual void setItemLocation(Item& item, std::shared_ptr<Location> location);
+    // These three fire the events of the change and say whether it was made:
+    // another player may have taken the item, or it may have been moved, in
+    // the meantime.
+    virtual bool setItemLocation(Item& item, std::shared_ptr<Location> location);
     // Every item here but the player, players included, in load order.
     virtual std::vector<std::shared_ptr<Item>> getItemsHere();
     virtual std::vector<std::shared_ptr<Item>> getItemsCarried();
-    virtual void takeItem(Item& item);
-    virtual void dropItem(Item& item);
+    virtual bool takeItem(Item& item);
+    virtual bool dropItem(Item& item);
     virtual bool isItemPresent(Item& item);
     virtual bool isItemHere(Item& item);
     virtual bool isItemUser(Item& item);

@@ -34,15 +34,32 @@ void Item::setLocation(Adventure&, Context& ctx, const Location& loc) {
     ctx.setString(StateKeys::itemLocation(_name), loc.name());
 }
 
-void Item::takeUp(Adventure& adv, Context& ctx) {
+bool Item::takeUp(Adventure& adv, Context& ctx) {
+    auto here = adv.getLocation();
     std::lock_guard guard(_lock);
+    if (!here || ctx.getString(StateKeys::itemLocation(_name)) != here->name() ||
+        ctx.getBoolean(StateKeys::itemHidden(_name)))
+        return false;
     ctx.setString(StateKeys::itemLocation(_name), "");
     ctx.setBoolean(StateKeys::inventory(adv.userID(), _name), true);
+    return true;
 }
 
-void Item::dropDown(Adventure& adv, Context& ctx) {
+bool Item::dropDown(Adventure& adv, Context& ctx) {
     auto here = adv.getLocation();
+    std::lock_guard guard(_lock);
+    if (!isCarried(adv, ctx))
+        return false;
     dropAt(adv, ctx, here ? here->name() : "");
+    return true;
+}
+
+bool Item::moveTo(Adventure&, Context& ctx, const Location& loc) {
+    std::lock_guard guard(_lock);
+    if (ctx.getString(StateKeys::itemLocation(_name)).empty())
+        return false;
+    ctx.setString(StateKeys::itemLocation(_name), loc.name());
+    return true;
 }
 
 void Item::dropAt(Adventure& adv, Context& ctx, const std::string& location) {

@@ -38,8 +38,14 @@ public:
     // LocationNotFoundException for a stored name the map lacks.
     virtual std::shared_ptr<Location> getLocation(Adventure& adv, Context& ctx);
     virtual void setLocation(Adventure& adv, Context& ctx, const Location& loc);
-    virtual void takeUp(Adventure& adv, Context& ctx);
-    virtual void dropDown(Adventure& adv, Context& ctx);
+    // The changes of place that players race for check and change in one
+    // step under the item's lock, so that an item is never in two places:
+    // taking succeeds only while the item lies, not hidden, where the player
+    // is; dropping only while the player carries it; moving only while it
+    // lies in some place. False when the item was no longer there.
+    virtual bool takeUp(Adventure& adv, Context& ctx);
+    virtual bool dropDown(Adventure& adv, Context& ctx);
+    virtual bool moveTo(Adventure& adv, Context& ctx, const Location& loc);
     virtual void deleteAll(Adventure& adv, Context& ctx);
     virtual bool isSeen(Adventure& adv, Context& ctx);
     virtual void setSeen(Adventure& adv, Context& ctx, bool seen);

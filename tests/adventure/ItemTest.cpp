@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "WorldSupport.h"
 #include "adventure/Item.h"
 #include "adventure/Location.h"
@@ -37,7 +40,7 @@ TEST_F(ItemStateTest, TakeDropAndPresence) {
     EXPECT_TRUE(m.isItemHere(*lanterna));
     EXPECT_FALSE(m.isItemOwned(*lanterna));
 
-    lanterna->takeUp(m, *shared);
+    EXPECT_TRUE(lanterna->takeUp(m, *shared));
     EXPECT_EQ(shared->getString("GLOBAL.ITEMS.LANTERNA.LOCATION"), "");
     EXPECT_TRUE(shared->getBoolean("USER.1.INVENTORY.LANTERNA"));
     EXPECT_TRUE(m.isItemOwned(*lanterna) && l.isItemOwned(*lanterna));
@@ -52,7 +55,9 @@ TEST_F(ItemStateTest, TakeDropAndPresence) {
     mario->user->setLocation(m, *shared, *main->getLocation("SALA"));
     EXPECT_EQ(shared->getString("USER.1.LOCATION"), "SALA");
     EXPECT_EQ(shared->getString("GLOBAL.ITEMS.MARIO.LOCATION"), "SALA");
-    lanterna->dropDown(m, *shared);
+    EXPECT_FALSE(lanterna->takeUp(l, *shared)); // carried by Mario
+    EXPECT_FALSE(lanterna->dropDown(l, *shared));
+    EXPECT_TRUE(lanterna->dropDown(m, *shared));
     EXPECT_FALSE(shared->getBoolean("USER.1.INVENTORY.LANTERNA"));
     EXPECT_EQ(m.getItemLocation(*lanterna)->name(), "SALA");
     EXPECT_TRUE(m.isItemHere(*lanterna));
@@ -104,6 +109,44 @@ TEST_F(ItemStateTest, HidingAndDeleting) {
     EXPECT_FALSE(player->isHidden(m, *shared));
     EXPECT_TRUE(player->isOwned(m, *shared));
     EXPECT_EQ(m.getLocation()->name(), "INGRESSO"); // the player's own key stays
+}
+
+// Players race for one lantern: taking, dropping and moving it back and
+// forth. At no moment may two hold it, or may it lie somewhere while held.
+TEST_F(ItemStateTest, RacingPlayersNeverShareAnItem) {
+    auto lanterna = main->getItem("LANTERNA");
+    auto ingresso = main->getLocation("INGRESSO"), sala = main->getLocation("SALA");
+    std::vector<std::unique_ptr<Session>> players;
+    for (const char* name : {"Anna", "Bruno", "Carla", "Dario"})
+        players.push_back(std::make_unique<Session>(*main, name));
+    std::atomic<int> holders{0}, taken{0}, faults{0};
+    std::vector<std::thread> threads;
+    for (auto& player : players) {
+        Adventure& session = *player->adventure;
+        threads.emplace_back([&] {
+            for (int round = 0; round < 300; ++round) {
+                if (!session.takeItem(*lanterna))
+                    continue;
+                ++taken;
+                if (++holders > 1 || !shared->getString("GLOBAL.ITEMS.LANTERNA.LOCATION").empty())
+                    ++faults;
+                --holders;
+                if (!session.dropItem(*lanterna))
+                    ++faults;
+            }
+        });
+    }
+    threads.emplace_back([&] { // a mover, as an author's LANTERNA.goto does
+        for (int round = 0; round < 300; ++round)
+            mario->adventure->setItemLocation(*lanterna, round % 2 ? ingresso : sala);
+    });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(faults, 0);
+    EXPECT_GT(taken, 0);
+    EXPECT_FALSE(shared->getString("GLOBAL.ITEMS.LANTERNA.LOCATION").empty());
+    for (int id = 1; id <= 6; ++id)
+        EXPECT_FALSE(shared->getBoolean("USER." + std::to_string(id) + ".INVENTORY.LANTERNA"));
 }
 
 TEST_F(ItemStateTest, PlayersAndQuotes) {

@@ -11,8 +11,7 @@ namespace zanfir {
 bool ItemDrop::run() {
     Adventure& session = *adventure();
     auto item = _item.empty() ? session.findItem(phrase()->item()) : session.item(_item);
-    if (item && session.isItemCarried(*item)) {
-        session.dropItem(*item);
+    if (item && session.isItemCarried(*item) && session.dropItem(*item)) {
         println(T::Done);
     } else {
         println(T::DontHaveIt);

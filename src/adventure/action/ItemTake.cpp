@@ -20,10 +20,11 @@ bool ItemTake::run() {
         println(T::CantTakeUnvisible);
     } else if (!item->carriable()) {
         println(T::CantTakeIt);
-    } else {
-        session.takeItem(*item);
+    } else if (session.takeItem(*item)) {
         session.setItemSeen(*item);
         println(T::Done);
+    } else {
+        println(T::DontSeeItHere); // another player was quicker
     }
     return true;
 }
