@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ::shutdown(fd[1], SHUT_WR);
     {
-        auto terminal = std::make_shared<zanfir::SocketTerminal>(fd[0], true, true); // owns fd[0]
+        auto terminal =
+            std::make_shared<zanfir::SocketTerminal>(fd[0], zanfir::Settings()); // owns fd[0]
         zanfir::Output out(terminal, true, zanfir::Settings());
         zanfir::Input in(terminal, out, zanfir::Input::MAX_REMOTE_LINE);
         for (bool hidden = false; in.isAlive(); hidden = !hidden) {

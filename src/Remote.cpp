@@ -129,8 +129,7 @@ void Remote::accepted(int socket) {
         int on = 1;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         std::string address = peerAddress(socket);
-        auto terminal = std::make_shared<SocketTerminal>(socket, _settings.remote_in_echo,
-                                                         _settings.remote_out_crlf);
+        auto terminal = std::make_shared<SocketTerminal>(socket, _settings, address);
         socket = -1; // the terminal's now
         auto out = std::make_unique<Output>(terminal, _settings.remote_out_crlf, _settings);
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);

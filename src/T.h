@@ -110,6 +110,8 @@ struct T {
         "Tipo di evento sconosciuto, dichiarazione ignorata: '";
     static constexpr const char* BeginListenOnPort = "Inizio attesa connessioni sulla porta ";
     static constexpr const char* OpenConnectionForIP = "Aperta una connessione con l'IP ";
+    static constexpr const char* ClosedNotReading = "Chiusa la connessione con l'IP ";
+    static constexpr const char* ClosedNotReadingX = ": il client non legge quello che riceve";
     static constexpr const char* ErrorListeningConnections =
         "Errore durante l'ascolto sulla porta di connessione";
     static constexpr const char* CantOpenLogFileC = "IMPOSSIBILE APRIRE IL FILE DI LOG! ";

@@ -53,6 +53,15 @@ public:
 
 using WorldTest = ::testing::Test;
 
+// A terminal on a socket, which it then owns, that neither echoes nor ends
+// lines with CR.
+inline std::shared_ptr<SocketTerminal> quietTerminal(Main& main, int socket) {
+    Settings quiet = main.settings();
+    quiet.remote_in_echo = false;
+    quiet.remote_out_crlf = false;
+    return std::make_shared<SocketTerminal>(socket, quiet);
+}
+
 // A session whose output goes to a socket pair, with its player logged in
 // through the engine (numbered from 1 in each engine).
 class Session {
@@ -61,7 +70,7 @@ public:
     Session(Main& main, const std::string& name, FrontEnd* frontEnd = nullptr,
             std::int32_t connection = 0) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
-        auto terminal = std::make_shared<SocketTerminal>(_fd[0], false, false); // owns _fd[0]
+        auto terminal = quietTerminal(main, _fd[0]);
         auto out = std::make_unique<Output>(terminal, false, main.settings());
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
@@ -96,7 +105,7 @@ class Client {
 public:
     explicit Client(Main& main) {
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
-        auto terminal = std::make_shared<SocketTerminal>(_fd[0], false, false); // owns _fd[0]
+        auto terminal = quietTerminal(main, _fd[0]);
         auto out = std::make_unique<Output>(terminal, false, main.settings());
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         session = std::make_shared<Adventure>(main, std::move(in), std::move(out));

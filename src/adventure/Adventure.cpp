@@ -688,8 +688,8 @@ std::string Adventure::readlnH(const std::string& prompt) {
 }
 
 void Adventure::sleep(std::int32_t milliseconds) {
-    _out->flush();
     outsideTurn([&] {
+        _out->flush();
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         return std::string();
     });

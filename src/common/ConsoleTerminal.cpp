@@ -9,7 +9,7 @@ namespace zanfir {
 void ConsoleTerminal::flush() {
     std::size_t done = 0;
     while (done < _pending.size()) {
-        ssize_t n = send(_pending.data() + done, _pending.size() - done);
+        ssize_t n = ::write(_out, _pending.data() + done, _pending.size() - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -19,12 +19,12 @@ void ConsoleTerminal::flush() {
     _pending.clear();
 }
 
-ssize_t ConsoleTerminal::send(const char* bytes, std::size_t size) {
-    return ::write(_out, bytes, size);
+bool ConsoleTerminal::fill() {
+    flush(); // the prompt reaches the player before we wait
+    return receive();
 }
 
-bool ConsoleTerminal::fill() {
-    flush(); // the prompt and the echo reach the player before we wait
+bool ConsoleTerminal::receive() {
     if (_ended)
         return false;
     _buffer.erase(0, _next);

@@ -23,21 +23,19 @@ public:
     void close() override {}
 
 protected:
-    // Flushes, then reads more bytes into the buffer; false at the end of
-    // the input or on an error.
-    bool fill();
-    // Writes some of the bytes; the count, or -1 with errno set.
-    virtual ssize_t send(const char* bytes, std::size_t size);
+    // Waits for more input and appends it to the buffer, sending what was
+    // written first; false at the end of the input or on an error.
+    virtual bool fill();
+    // Appends what one read gives; false at the end or on an error.
+    bool receive();
 
     int _in;
     int _out;
     bool _dead = false;
+    bool _ended = false;
     std::string _buffer;
     std::size_t _next = 0; // the first byte of the buffer not yet read
-    bool _ended = false;
-
-private:
-    std::string _pending;
+    std::string _pending;  // written, not yet sent
 };
 
 } // namespace zanfir

@@ -22,12 +22,20 @@ Settings Settings::read(const Config& main) {
     settings.remote_out_crlf = flag("RemoteOutCRLF", settings.remote_out_crlf);
     settings.remote_in_echo = flag("RemoteInEcho", settings.remote_in_echo);
     settings.preformatted = flag("Preformatted", settings.preformatted);
-    try {
-        int length = Util::parseInt(text("RowLength", std::to_string(DEFAULT_ROW_LENGTH)));
-        if (length > 0)
-            settings.row_length = length;
-    } catch (const NumberFormatException&) {
-    }
+    // A number that is no positive integer leaves the default.
+    auto positive = [&](const char* name, long fallback) -> long {
+        try {
+            long value = Util::parseInt(text(name, ""));
+            return value > 0 ? value : fallback;
+        } catch (const NumberFormatException&) {
+            return fallback;
+        }
+    };
+    settings.row_length = static_cast<int>(positive("RowLength", settings.row_length));
+    settings.remote_out_queue = static_cast<std::size_t>(
+        positive("RemoteOutQueue", static_cast<long>(settings.remote_out_queue)));
+    settings.remote_send_timeout = std::chrono::milliseconds(
+        positive("RemoteSendTimeout", static_cast<long>(settings.remote_send_timeout.count())));
     return settings;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 
 namespace zanfir {
@@ -19,6 +21,11 @@ struct Settings {
     std::string remote_port = "12345"; // checked by the listener when it opens
     bool remote_out_crlf = true;
     bool remote_in_echo = true;
+    // Output waiting for a client that reads slowly: past this many bytes
+    // the connection is closed.
+    std::size_t remote_out_queue = 1024 * 1024;
+    // How long a session's last output may wait for a client to take it.
+    std::chrono::milliseconds remote_send_timeout{2000};
     int row_length = DEFAULT_ROW_LENGTH; // a value that is no positive number gives the default
     bool preformatted = false;
 

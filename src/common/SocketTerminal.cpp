@@ -1,7 +1,14 @@
 #include "common/SocketTerminal.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
+
+#include "T.h"
+#include "common/Log.h"
+#include "common/Settings.h"
 
 namespace zanfir {
 
@@ -15,8 +22,10 @@ bool isContinuation(char c) {
 
 } // namespace
 
-SocketTerminal::SocketTerminal(int socket, bool echo, bool crlf)
-    : ConsoleTerminal(socket, socket), _echo(echo), _crlf(crlf) {}
+SocketTerminal::SocketTerminal(int socket, const Settings& settings, std::string peer)
+    : ConsoleTerminal(socket, socket), _echo(settings.remote_in_echo),
+      _crlf(settings.remote_out_crlf), _queue_limit(settings.remote_out_queue),
+      _send_timeout(settings.remote_send_timeout), _peer(std::move(peer)) {}
 
 SocketTerminal::~SocketTerminal() {
     close();
@@ -28,8 +37,60 @@ void SocketTerminal::close() {
         ::shutdown(_in, SHUT_RDWR);
 }
 
-ssize_t SocketTerminal::send(const char* bytes, std::size_t size) {
-    return ::send(_out, bytes, size, MSG_NOSIGNAL); // a client gone never raises SIGPIPE
+void SocketTerminal::write(const std::string& bytes) {
+    if (_closed)
+        return;
+    if (_pending.size() + bytes.size() > _queue_limit) {
+        Log::writeG("Remote", Log::WARN, T::ClosedNotReading + _peer + T::ClosedNotReadingX);
+        _pending.clear();
+        close();
+        return;
+    }
+    _pending += bytes;
+}
+
+bool SocketTerminal::sendSome() {
+    ssize_t n = ::send(_out, _pending.data(), _pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+        _pending.erase(0, static_cast<std::size_t>(n));
+        return true;
+    }
+    if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+        return true;
+    _pending.clear(); // the client is gone: nobody to send to
+    return false;
+}
+
+void SocketTerminal::flush() {
+    auto deadline = std::chrono::steady_clock::now() + _send_timeout;
+    while (!_pending.empty() && !_closed) {
+        if (!sendSome() || _pending.empty())
+            return;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return; // the rest leaves while the session waits for input
+        pollfd writable{_out, POLLOUT, 0};
+        ::poll(&writable, 1, static_cast<int>(left.count()));
+    }
+}
+
+bool SocketTerminal::fill() {
+    for (;;) {
+        if (_ended || _closed)
+            return false;
+        short events = static_cast<short>(POLLIN | (_pending.empty() ? 0 : POLLOUT));
+        pollfd socket{_in, events, 0};
+        if (::poll(&socket, 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (socket.revents & POLLOUT)
+            sendSome();
+        if (socket.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))
+            return receive();
+    }
 }
 
 std::string SocketTerminal::readLine(bool hidden, std::size_t cap) {

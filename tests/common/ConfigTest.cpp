@@ -200,21 +200,29 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.log_level, "INFO");
     EXPECT_EQ(none.remote_port, "12345");
     EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
+    EXPECT_EQ(none.remote_out_queue, 1024u * 1024u);
+    EXPECT_EQ(none.remote_send_timeout, std::chrono::milliseconds(2000));
 
     Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
                                        "ConsoleOutCRLF=True\nRemotePort=4000\n"
                                        "RemoteOutCRLF=no\nRemoteInEcho=FALSE\n"
-                                       "RowLength=60\nPreformatted=TRUE\n"));
+                                       "RowLength=60\nPreformatted=TRUE\n"
+                                       "RemoteOutQueue=65536\nRemoteSendTimeout=20\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
     EXPECT_TRUE(set.console_out_crlf && set.preformatted);
     EXPECT_EQ(set.remote_port, "4000");
     EXPECT_EQ(set.row_length, 60);
+    EXPECT_EQ(set.remote_out_queue, 65536u);
+    EXPECT_EQ(set.remote_send_timeout, std::chrono::milliseconds(20));
 
-    for (const char* length : {"0", "-5", "wide", "80x", ""})
-        EXPECT_EQ(Settings::read(load(std::string("RowLength=") + length + "\n")).row_length, 80)
-            << length;
+    for (const char* length : {"0", "-5", "wide", "80x", ""}) {
+        auto odd = Settings::read(
+            load(std::string("RowLength=") + length + "\nRemoteOutQueue=" + length + "\n"));
+        EXPECT_EQ(odd.row_length, 80) << length;
+        EXPECT_EQ(odd.remote_out_queue, 1024u * 1024u) << length;
+    }
 }
 
 } // namespace

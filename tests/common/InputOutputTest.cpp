@@ -36,9 +36,10 @@ struct Pair {
     // Everything that arrived at the peer so far.
     std::string received() const { return test::drain(fd[1]); }
     // A terminal on this end, which it then owns.
-    std::shared_ptr<SocketTerminal> terminal(bool echo, bool crlf) {
-        int mine = std::exchange(fd[0], -1);
-        return std::make_shared<SocketTerminal>(mine, echo, crlf);
+    std::shared_ptr<SocketTerminal> terminal(bool echo, bool crlf, Settings settings = {}) {
+        settings.remote_in_echo = echo;
+        settings.remote_out_crlf = crlf;
+        return std::make_shared<SocketTerminal>(std::exchange(fd[0], -1), settings);
     }
     int fd[2] = {-1, -1};
 };
@@ -175,6 +176,49 @@ TEST_F(IOTest, ClosingATerminalEndsTheReadThatWaits) {
     EXPECT_FALSE(in.isAlive());
     out.println("gone");
     out.flush(); // to nobody, and no error
+}
+
+// A client that reads slowly gets its output while the session waits for
+// its input; one that does not read at all never holds the session for
+// longer than the send timeout, and is cut off past the queue's limit.
+TEST_F(IOTest, OutputWaitsInAQueueNotInTheSession) {
+    Settings settings;
+    settings.remote_send_timeout = std::chrono::milliseconds(50);
+    settings.remote_out_queue = 16 * 1024 * 1024;
+    Pair pair;
+    auto terminal = pair.terminal(false, false, settings);
+    Output out(terminal, false, settings);
+    Input in(terminal, out, Input::MAX_REMOTE_LINE);
+    const std::string block(4 * 1024 * 1024, 'x');
+    auto start = std::chrono::steady_clock::now();
+    out.write(block);
+    out.flush(); // more than the socket takes: the rest stays queued
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    std::size_t received = 0;
+    std::thread reader([&] {
+        char chunk[65536];
+        while (received < block.size()) {
+            ssize_t n = ::read(pair.fd[1], chunk, sizeof chunk);
+            if (n <= 0)
+                return;
+            received += static_cast<std::size_t>(n);
+        }
+        pair.send("ok\n");
+    });
+    EXPECT_EQ(in.readln(), "ok\n"); // sent the rest while it waited
+    reader.join();
+    EXPECT_EQ(received, block.size());
+
+    settings.remote_out_queue = 256 * 1024;
+    Pair deaf;
+    auto closing = deaf.terminal(false, false, settings);
+    Output lost(closing, false, settings);
+    for (int i = 0; i < 200 && closing->isAlive(); ++i) {
+        lost.write(std::string(64 * 1024, 'y'));
+        lost.flush();
+    }
+    EXPECT_FALSE(closing->isAlive());
+    EXPECT_EQ(Input(closing, lost, Input::MAX_REMOTE_LINE).readln(), "");
 }
 
 } // namespace

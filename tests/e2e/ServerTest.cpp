@@ -214,6 +214,37 @@ TEST_F(ServerTest, ClientsThatMisbehave) {
         << openFiles(server.pid()) << " open, " << baseline << " before";
 }
 
+// Clients that never read what the server sends, while their commands print
+// a lot and pause: they hold nobody up, and are cut off once their output
+// piles up past the queue's limit.
+TEST_F(ServerTest, ClientsThatDoNotReadStallNobody) {
+    std::string main = adventure("RemoteOutQueue=65536\nRemoteSendTimeout=20\n");
+    writeFile(dir.file("castello.actionset"), readFile(dir.file("castello.actionset")) +
+                                                  "\n[ACTIONS]\n*:ACCENDI={println '" +
+                                                  std::string(32000, 'a') + "'}{sleep 0.01}\n");
+    Process server({main, "-server"});
+    std::vector<std::unique_ptr<TcpClient>> deaf;
+    std::string commands;
+    for (int i = 0; i < 250; ++i) // more than the kernel holds for them, some MiB
+        commands += "accendi\r\n";
+    for (const char* name : {"Anna", "Carla", "Dario", "Elena"}) { // as many as most turns
+        deaf.push_back(std::make_unique<TcpClient>(port));
+        deaf.back()->send(name + std::string("\r\n") + commands);
+    }
+    TcpClient player(port);
+    join(player, "Bruno", false);
+    for (int i = 0; i < 10; ++i) {
+        player.send("guarda\r\n");
+        player.until(PROMPT, std::chrono::seconds(3));
+    }
+    EXPECT_TRUE(waitUntil([&] {
+        int cut = 0;
+        for (const auto& row : log())
+            cut += row.find("il client non legge quello che riceve") != std::string::npos;
+        return cut == 4;
+    }));
+}
+
 TEST_F(ServerTest, ListeningFailures) {
     std::string main = adventure();
     Process first({main, "-server"});
