@@ -41,7 +41,7 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
     _settings = Settings::read(*_venture);
     _loader = std::make_unique<Loader>(_world, *this, *_venture, _name, multiuser);
     _players = std::make_unique<PlayerRegistry>(_world, *this, _venture->get("LOCATION", BEGINNING),
-                                                multiuser);
+                                                multiuser, _settings);
     _players->setOnIdle([this] { onIdle(); });
     setStore(std::make_unique<JsonFileStore>(getBaseDir(), _name));
 }

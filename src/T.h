@@ -60,6 +60,7 @@ struct T {
     static constexpr const char* GettingMad = "Parlare da soli e' il primo sintomo della follia.";
     static constexpr const char* NotHereNow = "- Qui non c'e'.";
     static constexpr const char* DontSeeItHere = "- Qui non ne vedo.";
+    static constexpr const char* CommandTooLong = "- Il comando era troppo lungo: l'ho interrotto.";
     static constexpr const char* SureWantToQuit = "- Vuoi smettere di giocare? ";
     static constexpr const char* Goodbye = "- Arrivederci!";
     static constexpr char Yes = 'S';
@@ -140,6 +141,9 @@ struct T {
     static constexpr const char* TypeMismatch = "Tipo di dato non corrispondente: '";
     static constexpr const char* ContextNameNotFound = "Nome inesistente nel contesto: '";
     static constexpr const char* NotAContextFile = "File di stato non valido: '";
+    static constexpr const char* CommandStopped = "Comando interrotto oltre il limite: '";
+    static constexpr const char* StepsLimit = " passi";
+    static constexpr const char* OutputLimit = " byte di testo";
     static constexpr const char* QuoteEnd = "'";
 
     // Errors of the action language and of descriptions

@@ -355,4 +355,10 @@ int openFiles(int pid) {
     return static_cast<int>(listDir("/proc/" + std::to_string(pid) + "/fd").size());
 }
 
+long residentKiB(int pid) {
+    std::string status = readFile("/proc/" + std::to_string(pid) + "/status");
+    auto at = status.find("VmRSS:");
+    return at == std::string::npos ? -1 : std::stol(status.substr(at + 6));
+}
+
 } // namespace zanfir::test

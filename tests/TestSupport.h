@@ -106,6 +106,8 @@ std::string drain(int fd);
 int freePort();
 // The number of file descriptors a process has open.
 int openFiles(int pid);
+// The memory a process holds (its resident set), in KiB.
+long residentKiB(int pid);
 
 // Waits until the condition holds, checking it every few milliseconds;
 // false when it still fails after the timeout.

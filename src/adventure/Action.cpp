@@ -8,7 +8,7 @@
 #include "adventure/StateKeys.h"
 #include "common/Context.h"
 #include "common/Input.h"
-#include "exception/Exception.h"
+#include "exception/CommandStoppedException.h"
 
 namespace zanfir {
 
@@ -26,6 +26,8 @@ struct Frame {
 // new action can never see the frame of a destroyed one.
 thread_local std::unordered_map<std::uint64_t, Frame> frames;
 thread_local int depth = 0;
+thread_local long steps_budget = -1;
+thread_local long steps_left = -1;
 std::atomic<std::uint64_t> next_id{1};
 
 const Frame* frameOf(std::uint64_t id) {
@@ -178,8 +180,16 @@ void Action::refreshVariables() {
         ctx->appendFromNested(StateKeys::variables());
 }
 
+void Action::setStepBudget(long steps) {
+    steps_budget = steps_left = steps;
+}
+
 bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,
                    std::shared_ptr<const Phrase> phrase) {
+    if (steps_left == 0)
+        throw CommandStoppedException(std::to_string(steps_budget) + T::StepsLimit);
+    if (steps_left > 0)
+        --steps_left;
     DepthGuard guard;
     Frame& frame = frames[_id];
     frame.adventure = adventure;

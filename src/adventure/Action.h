@@ -62,6 +62,10 @@ public:
     // player once when one of them is missing.
     virtual bool checkItems(int mask);
 
+    // The starts that the actions of this thread may still make; one more
+    // throws CommandStoppedException. Negative, as it is at first: no limit.
+    static void setStepBudget(long steps);
+
     // Records the execution state for this thread and runs the action. A
     // start without a phrase keeps the phrase of the earlier start.
     virtual bool start(Adventure* adventure, std::shared_ptr<Context> context,

@@ -22,6 +22,7 @@
 #include "common/Output.h"
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
+#include "exception/CommandStoppedException.h"
 #include "exception/ItemNotFoundException.h"
 #include "exception/LoginRefusedException.h"
 #include "exception/VerbNotFoundException.h"
@@ -124,15 +125,17 @@ void Adventure::play() {
         ~Turn() { session.leaveTurn(); }
     } turn{*this};
     while (_running && _in->isAlive()) {
-        println();
-        printQuotes();
-        printLocation();
-        auto here = getItemsHere(); // once for both lists
-        printItems(here);
-        printUsers(here);
-        println();
-        println();
-        onCommandPromptEnter();
+        limited([&] {
+            println();
+            printQuotes();
+            printLocation();
+            auto here = getItemsHere(); // once for both lists
+            printItems(here);
+            printUsers(here);
+            println();
+            println();
+            onCommandPromptEnter();
+        });
         // Waiting for the player is no turn: the idle moments (and the save
         // they may bring) never keep a working session waiting.
         leaveTurn();
@@ -150,11 +153,24 @@ void Adventure::play() {
         if (!command)
             break;
         takeTurn();
-        onCommandPromptExit();
+        limited([&] {
+            onCommandPromptExit();
+            println();
+            _curr_phrase = parseCommand(*command);
+            if (_curr_phrase)
+                executeCommand(_curr_phrase);
+        });
+    }
+}
+
+void Adventure::limited(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const CommandStoppedException& stopped) {
+        logFailure(entity(), stopped);
+        _out->beginCommand(); // room to say so
         println();
-        _curr_phrase = parseCommand(*command);
-        if (_curr_phrase)
-            executeCommand(_curr_phrase);
+        println(T::CommandTooLong);
     }
 }
 
@@ -647,15 +663,20 @@ void Adventure::println() {
     _out->println("");
 }
 
+// A turn has its limits: steps of the author's actions, text printed.
 void Adventure::takeTurn() {
     _main.beginTurn();
     _in_turn = true;
+    Action::setStepBudget(_main.settings().command_steps);
+    _out->beginCommand();
 }
 
 void Adventure::leaveTurn() {
     if (_in_turn)
         _main.endTurn();
     _in_turn = false;
+    Action::setStepBudget(-1);
+    _out->endCommand();
 }
 
 template <class Read>

@@ -177,6 +177,9 @@ public:
 
 private:
     void play();
+    // Runs part of a turn; a command stopped at a limit is logged and told,
+    // and the session goes on.
+    void limited(const std::function<void()>& work);
     void takeTurn();
     void leaveTurn();
     // Runs a read outside the session's turn.

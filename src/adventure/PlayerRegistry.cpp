@@ -11,6 +11,7 @@
 #include "adventure/World.h"
 #include "common/Context.h"
 #include "common/Log.h"
+#include "common/Settings.h"
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
 #include "exception/ItemNotFoundException.h"
@@ -29,8 +30,9 @@ std::shared_ptr<Context> nested(Context& ctx, const std::string& path) {
 } // namespace
 
 PlayerRegistry::PlayerRegistry(World& world, ActionParser& parser, std::string start,
-                               bool multiuser)
-    : _world(world), _parser(parser), _start(std::move(start)), _multiuser(multiuser) {}
+                               bool multiuser, const Settings& settings)
+    : _world(world), _parser(parser), _start(std::move(start)), _multiuser(multiuser),
+      _quote_queue(settings.quote_queue), _quote_queue_bytes(settings.quote_queue_bytes) {}
 
 void PlayerRegistry::adopt(std::shared_ptr<Context> shared) {
     std::lock_guard guard(_lock);
@@ -142,6 +144,7 @@ std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> se
     std::string itemName = Util::toUpper(name);
     auto player =
         std::make_shared<User>(id, itemName, std::make_shared<Description>(_parser, name));
+    player->setQuoteLimits(_quote_queue, _quote_queue_bytes);
     player->initCarried(false);
     player->initHidden(false);
     player->initLocation(location->name());

@@ -14,6 +14,7 @@ class Adventure;
 class Context;
 class FrontEnd;
 class ObjectRef;
+struct Settings;
 class User;
 class World;
 
@@ -34,7 +35,9 @@ public:
 
     // New players start at the place `start`. In a shared world (multiuser)
     // every session plays in the one state given to adopt().
-    PlayerRegistry(World& world, ActionParser& parser, std::string start, bool multiuser);
+    // Each player's queue of sentences has the limits of the settings.
+    PlayerRegistry(World& world, ActionParser& parser, std::string start, bool multiuser,
+                   const Settings& settings);
     PlayerRegistry(const PlayerRegistry&) = delete;
     PlayerRegistry& operator=(const PlayerRegistry&) = delete;
 
@@ -88,6 +91,8 @@ private:
     ActionParser& _parser;
     const std::string _start;
     const bool _multiuser;
+    const std::size_t _quote_queue;
+    const std::size_t _quote_queue_bytes;
     std::shared_ptr<Context> _shared;
     std::unordered_map<std::string, std::int32_t> _names; // of the shared world's players
     std::int32_t _user_id = 1;

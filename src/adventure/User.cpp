@@ -15,6 +15,17 @@ User::User(int id, std::string name, std::shared_ptr<Description> descr)
 void User::putQuote(std::shared_ptr<User> from, const std::string& text) {
     std::lock_guard guard(_lock);
     _quotes.push_back(std::make_shared<Quote>(std::move(from), text));
+    _quote_bytes += text.size();
+    while (_quotes.size() > _max_quotes || _quote_bytes > _max_quote_bytes) {
+        _quote_bytes -= _quotes.front()->text().size();
+        _quotes.pop_front();
+    }
+}
+
+void User::setQuoteLimits(std::size_t count, std::size_t bytes) {
+    std::lock_guard guard(_lock);
+    _max_quotes = count;
+    _max_quote_bytes = bytes;
 }
 
 std::shared_ptr<Quote> User::getQuote() {
@@ -23,6 +34,7 @@ std::shared_ptr<Quote> User::getQuote() {
         return nullptr;
     auto quote = std::move(_quotes.front());
     _quotes.pop_front();
+    _quote_bytes -= quote->text().size();
     return quote;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <deque>
 
 #include "adventure/Item.h"
@@ -15,7 +16,9 @@ public:
     User(int id, std::string name, std::shared_ptr<Description> descr);
 
     virtual int id() const { return _user_id; }
+    // Past either limit of the queue the oldest sentences are dropped.
     virtual void putQuote(std::shared_ptr<User> from, const std::string& text);
+    void setQuoteLimits(std::size_t count, std::size_t bytes);
     // The oldest quote, removed from the queue; none when there is none.
     virtual std::shared_ptr<Quote> getQuote();
     virtual bool isLocationSeen(Adventure& adv, Context& ctx, const Location& loc);
@@ -33,6 +36,9 @@ private:
     int _user_id;
     std::string _user_name;
     std::deque<std::shared_ptr<Quote>> _quotes;
+    std::size_t _quote_bytes = 0;
+    std::size_t _max_quotes = SIZE_MAX;
+    std::size_t _max_quote_bytes = SIZE_MAX;
 };
 
 } // namespace zanfir

@@ -1,16 +1,29 @@
 #include "common/Output.h"
 
+#include "T.h"
 #include "common/Settings.h"
 #include "common/Terminal.h"
 #include "common/Util.h"
+#include "exception/CommandStoppedException.h"
 
 namespace zanfir {
 
 Output::Output(std::shared_ptr<Terminal> terminal, bool crlf, const Settings& settings)
     : _terminal(std::move(terminal)), _crlf(crlf), _prefmt(settings.preformatted),
-      _row_length(settings.row_length) {}
+      _row_length(settings.row_length), _command_output(settings.command_output) {}
+
+void Output::beginCommand() {
+    _command_left = _command_output;
+}
 
 void Output::write(const std::string& text) {
+    if (_command_left) {
+        if (text.size() > *_command_left) {
+            _command_left = 0;
+            throw CommandStoppedException(std::to_string(_command_output) + T::OutputLimit);
+        }
+        *_command_left -= text.size();
+    }
     // Held until the next read: a turn's output is bounded by what the turn
     // prints, and a client that reads nothing never blocks a turn.
     _terminal->write(text);

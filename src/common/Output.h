@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zanfir {
@@ -27,6 +29,12 @@ public:
     virtual void println(const std::string& text);
 
     Terminal& terminal() const { return *_terminal; }
+    // From now on the text written may not pass the settings' limit for one
+    // command: past it, writing throws CommandStoppedException. endCommand
+    // lifts the limit.
+    void beginCommand();
+    void endCommand() { _command_left.reset(); }
+
     int column() const { return _pos; }
     // The player's Enter ended the line on the terminal.
     void lineEnded() { _pos = 0; }
@@ -36,6 +44,8 @@ private:
     bool _crlf;
     bool _prefmt;
     int _row_length;
+    std::size_t _command_output;
+    std::optional<std::size_t> _command_left;
     int _pos = 0;
 };
 

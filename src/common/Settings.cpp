@@ -36,6 +36,13 @@ Settings Settings::read(const Config& main) {
         positive("RemoteOutQueue", static_cast<long>(settings.remote_out_queue)));
     settings.remote_send_timeout = std::chrono::milliseconds(
         positive("RemoteSendTimeout", static_cast<long>(settings.remote_send_timeout.count())));
+    settings.command_steps = positive("CommandSteps", settings.command_steps);
+    settings.command_output = static_cast<std::size_t>(
+        positive("CommandOutput", static_cast<long>(settings.command_output)));
+    settings.quote_queue =
+        static_cast<std::size_t>(positive("QuoteQueue", static_cast<long>(settings.quote_queue)));
+    settings.quote_queue_bytes = static_cast<std::size_t>(
+        positive("QuoteQueueBytes", static_cast<long>(settings.quote_queue_bytes)));
     return settings;
 }
 

@@ -28,6 +28,13 @@ struct Settings {
     std::chrono::milliseconds remote_send_timeout{2000};
     int row_length = DEFAULT_ROW_LENGTH; // a value that is no positive number gives the default
     bool preformatted = false;
+    // What one command may do before it is stopped: action steps, bytes of
+    // text printed.
+    long command_steps = 1000000;
+    std::size_t command_output = 256 * 1024;
+    // The sentences waiting for a player: past either limit the oldest go.
+    std::size_t quote_queue = 64;
+    std::size_t quote_queue_bytes = 64 * 1024;
 
     // The values of the file, each with its default when it is absent. A
     // boolean is true when its text is "true" in any letter case.

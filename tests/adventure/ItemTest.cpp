@@ -175,6 +175,14 @@ TEST_F(ItemStateTest, PlayersAndQuotes) {
     EXPECT_EQ(first->text(), "ciao");
     EXPECT_EQ(mario->user->getQuote()->text(), "come va?");
     EXPECT_EQ(mario->user->getQuote(), nullptr);
+
+    // Past either limit the oldest sentences go.
+    mario->user->setQuoteLimits(3, 10);
+    for (const char* text : {"uno", "due", "tre", "quattro"})
+        mario->user->putQuote(luigi->user, text);
+    EXPECT_EQ(mario->user->getQuote()->text(), "tre"); // "due" went too: 13 bytes
+    EXPECT_EQ(mario->user->getQuote()->text(), "quattro");
+    EXPECT_EQ(mario->user->getQuote(), nullptr);
 }
 
 TEST_F(WorldTest, InitialStateOfANewPlayer) {

@@ -202,12 +202,18 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
     EXPECT_EQ(none.remote_out_queue, 1024u * 1024u);
     EXPECT_EQ(none.remote_send_timeout, std::chrono::milliseconds(2000));
+    EXPECT_EQ(none.command_steps, 1000000);
+    EXPECT_EQ(none.command_output, 256u * 1024u);
+    EXPECT_EQ(none.quote_queue, 64u);
+    EXPECT_EQ(none.quote_queue_bytes, 64u * 1024u);
 
     Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
                                        "ConsoleOutCRLF=True\nRemotePort=4000\n"
                                        "RemoteOutCRLF=no\nRemoteInEcho=FALSE\n"
                                        "RowLength=60\nPreformatted=TRUE\n"
-                                       "RemoteOutQueue=65536\nRemoteSendTimeout=20\n"));
+                                       "RemoteOutQueue=65536\nRemoteSendTimeout=20\n"
+                                       "CommandSteps=10\nCommandOutput=20\nQuoteQueue=3\n"
+                                       "QuoteQueueBytes=30\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
@@ -216,6 +222,10 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.row_length, 60);
     EXPECT_EQ(set.remote_out_queue, 65536u);
     EXPECT_EQ(set.remote_send_timeout, std::chrono::milliseconds(20));
+    EXPECT_EQ(set.command_steps, 10);
+    EXPECT_EQ(set.command_output, 20u);
+    EXPECT_EQ(set.quote_queue, 3u);
+    EXPECT_EQ(set.quote_queue_bytes, 30u);
 
     for (const char* length : {"0", "-5", "wide", "80x", ""}) {
         auto odd = Settings::read(

@@ -109,6 +109,40 @@ TEST_F(LanguageGameTest, EndWithoutDeathText) {
     EXPECT_EQ(said[0], "\n\n- Premi <invio> per continuare... \n\n");
 }
 
+// A command that runs too many steps, or prints too much, is stopped; the
+// player is told and plays on.
+TEST_F(LanguageGameTest, CommandsThatRunAwayAreStopped) {
+    writeFile(dir.file("gioco.zanfa"),
+              "CommandSteps=5000\nCommandOutput=2000\n" + readFile(dir.file("gioco.zanfa")));
+    // Each level runs the next ten times: ten thousand runs of the last, five deep.
+    std::string messages = "[MESSAGES]\nL5=x\nLUNGO=\"" + std::string(1500, 'x') + "\"\n";
+    for (int level = 1; level <= 4; ++level) {
+        std::string next = "L" + std::to_string(level + 1) + ".exec";
+        messages += "L" + std::to_string(level) + "={" + next;
+        for (int i = 1; i < 10; ++i)
+            messages += "; " + next;
+        messages += "}\n";
+    }
+    writeFile(dir.file("gioco.actionset"),
+              "[ACTIONS]\n*:CONTA={L1.exec}\n*:SALUTA={LUNGO.print; LUNGO.print}\n*:DORMI=Zzz.\n" +
+                  messages);
+    ::mkdir(dir.file("logs").c_str(), 0755);
+    RunResult game = runZanfir({dir.file("gioco.zanfa"), "-log"}, "Anna\nconta\nsaluta\ndormi\n");
+    auto said = answers(game.out);
+    ASSERT_EQ(said.size(), 3u) << game.out;
+    EXPECT_EQ(said[0], "\n- Il comando era troppo lungo: l'ho interrotto.\n");
+    EXPECT_TRUE(said[1].starts_with(std::string(79, 'x'))) << said[1];
+    EXPECT_NE(said[1].find("\n- Il comando era troppo lungo: l'ho interrotto.\n"),
+              std::string::npos);
+    EXPECT_EQ(said[2], "Zzz.\n");
+    auto rows = logLines(dir.file("logs"));
+    int stopped = 0;
+    for (const auto& row : rows)
+        stopped += row.find("FAIL Eccezione CommandStoppedException: Comando interrotto oltre il "
+                            "limite: '") != std::string::npos;
+    EXPECT_EQ(stopped, 2) << testing::PrintToString(rows);
+}
+
 TEST_F(LanguageGameTest, RunawayReferencesEndOnlyThatSession) {
     writeFile(dir.file("gioco.actionset"), "[ACTIONS]\n*:SALTA={@*:SALTA}\n");
     ::mkdir(dir.file("logs").c_str(), 0755);

@@ -245,6 +245,32 @@ TEST_F(ServerTest, ClientsThatDoNotReadStallNobody) {
     }));
 }
 
+// A player who talks and talks to one who does not listen: the sentences
+// waiting for the listener are capped, and so is the server's memory.
+TEST_F(ServerTest, AFloodOfSentencesIsBounded) {
+    Process server({adventure(), "-server", "-mud"});
+    TcpClient anna(port), bruno(port);
+    join(anna, "Anna", true);
+    join(bruno, "Bruno", true);
+    long before = residentKiB(server.pid());
+    const std::string sentence(4000, 'b');
+    for (int round = 0; round < 100; ++round) {
+        for (int i = 0; i < 50; ++i)
+            bruno.send("parla anna\r\n" + sentence + "\r\n");
+        for (int i = 0; i < 50; ++i)
+            bruno.until(PROMPT);
+    }
+    // 20 MB said; what waits is 64 KiB at the most.
+    EXPECT_LT(residentKiB(server.pid()) - before, 8 * 1024);
+    anna.send("guarda\r\n");
+    std::string heard = anna.until(PROMPT);
+    std::size_t count = 0;
+    for (auto at = heard.find("Bruno dice <<"); at != std::string::npos;
+         at = heard.find("Bruno dice <<", at + 1))
+        ++count;
+    EXPECT_EQ(count, 16u) << heard.substr(0, 300); // 16 sentences of 4000 bytes fill 64 KiB
+}
+
 TEST_F(ServerTest, ListeningFailures) {
     std::string main = adventure();
     Process first({main, "-server"});
