@@ -96,6 +96,7 @@ void Main::load(LoadListener* listener) {
             fillGlobalContext(*_global_ctx);
             _players->adopt(_global_ctx);
         }
+        _store->checkWritable();
     }
 }
 

@@ -97,6 +97,9 @@ struct T {
     static constexpr const char* CarriedObjectMovedToBeginning =
         "Oggetto trasportato spostato alla locazione iniziale: '";
     static constexpr const char* CarriedObjectMovedToBeginningX = "'";
+    static constexpr const char* PlayerMovedToBeginning =
+        "Giocatore spostato alla locazione iniziale, la sua non esiste piu': '";
+    static constexpr const char* SavingAgain = "Lo stato del mondo condiviso si salva di nuovo";
     static constexpr const char* AdventureBegin = "Inizio avventura";
     static constexpr const char* AdventureEnd = "Termine avventura";
     static constexpr const char* Command = "Comando: '";

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -353,6 +354,14 @@ int freePort() {
 
 int openFiles(int pid) {
     return static_cast<int>(listDir("/proc/" + std::to_string(pid) + "/fd").size());
+}
+
+bool setReadOnly(const std::string& folder, bool readOnly) {
+    if (::geteuid() != 0)
+        return ::chmod(folder.c_str(), readOnly ? 0555 : 0755) == 0;
+    std::string command =
+        std::string("chattr ") + (readOnly ? "+i '" : "-i '") + folder + "' 2>/dev/null";
+    return std::system(command.c_str()) == 0;
 }
 
 long residentKiB(int pid) {

@@ -108,6 +108,10 @@ int freePort();
 int openFiles(int pid);
 // The memory a process holds (its resident set), in KiB.
 long residentKiB(int pid);
+// Lets nobody make files in a folder, root included (an immutable folder,
+// where the file system allows it), or lets them again; false when it
+// cannot be done here.
+bool setReadOnly(const std::string& folder, bool readOnly);
 
 // Waits until the condition holds, checking it every few milliseconds;
 // false when it still fails after the timeout.

@@ -1,6 +1,10 @@
 #include "adventure/JsonFileStore.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "T.h"
 #include "adventure/StateKeys.h"
@@ -52,8 +56,18 @@ void JsonFileStore::saveShared(const Context& state) {
     ContextFile::write(sharedFile(), state);
 }
 
+void JsonFileStore::checkWritable() {
+    std::string probe = sharedFile() + ".tmp.XXXXXX";
+    int fd = ::mkstemp(probe.data());
+    if (fd < 0)
+        throw SerializationException(sharedFile() + ": " + std::strerror(errno));
+    ::close(fd);
+    ::unlink(probe.c_str());
+}
+
 std::shared_ptr<Context> JsonFileStore::loadGame(const std::string& player) {
     std::string file = gameFile(player);
+    ContextFile::removeLeftovers(file);
     if (!exists(file))
         return nullptr;
     auto game = ContextFile::read(file);
@@ -68,6 +82,7 @@ std::shared_ptr<Context> JsonFileStore::loadGame(const std::string& player) {
 }
 
 void JsonFileStore::saveGame(const std::string& player, const Context& state) {
+    ContextFile::removeLeftovers(gameFile(player));
     ContextFile::write(gameFile(player), state);
 }
 

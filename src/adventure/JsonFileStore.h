@@ -15,9 +15,11 @@ public:
     // `directory` is empty or ends with "/"; `adventure` is its name.
     JsonFileStore(std::string directory, std::string adventure);
 
-    // Removes what interrupted writes left first.
+    // Loading removes first what interrupted writes of that file left.
     std::shared_ptr<Context> loadShared() override;
     void saveShared(const Context& state) override;
+    // Makes and removes a file beside the shared one.
+    void checkWritable() override;
     std::shared_ptr<Context> loadGame(const std::string& player) override;
     void saveGame(const std::string& player, const Context& state) override;
 

@@ -15,6 +15,7 @@
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
 #include "exception/ItemNotFoundException.h"
+#include "exception/LocationNotFoundException.h"
 #include "exception/LoginRefusedException.h"
 
 namespace zanfir {
@@ -131,7 +132,7 @@ std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> se
                 throw LoginRefusedException(T::AlreadyPlaying);
             if (!hasPassword(id, password))
                 throw LoginRefusedException(T::WrongPassword);
-            location = _world.getLocation(ctx->getString(StateKeys::userLocation(id)));
+            location = knownPlace(*ctx, id, name);
         } else {
             setUp();
             _names[name] = id;
@@ -153,6 +154,17 @@ std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> se
     _adventures[id] = {session, {session->frontEnd(), session->connection()}};
     holder.ref = ctx;
     return player;
+}
+
+// A player's place, or the start when the author took that place away.
+std::shared_ptr<Location> PlayerRegistry::knownPlace(Context& ctx, std::int32_t id,
+                                                     const std::string& name) {
+    try {
+        return _world.getLocation(ctx.getString(StateKeys::userLocation(id)));
+    } catch (const LocationNotFoundException&) {
+        Log::writeG(ENTITY, Log::WARN, T::PlayerMovedToBeginning + name + T::QuoteEnd);
+        return _world.getLocation(_start);
+    }
 }
 
 PlayerRegistry::Connection PlayerRegistry::removeAdventure(Adventure& session, Context& ctx) {

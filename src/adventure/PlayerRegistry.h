@@ -13,6 +13,7 @@ class ActionParser;
 class Adventure;
 class Context;
 class FrontEnd;
+class Location;
 class ObjectRef;
 struct Settings;
 class User;
@@ -83,6 +84,7 @@ private:
         Connection connection;
     };
 
+    std::shared_ptr<Location> knownPlace(Context& ctx, std::int32_t id, const std::string& name);
     // The one place where a password is set and checked.
     void setPassword(Context& ctx, std::int32_t id, const std::string& password);
     bool hasPassword(std::int32_t id, const std::string& password) const;

@@ -1,5 +1,9 @@
 #include "adventure/Saver.h"
 
+#include <iostream>
+#include <utility>
+
+#include "T.h"
 #include "adventure/StateStore.h"
 #include "common/Context.h"
 #include "common/Debug.h"
@@ -10,6 +14,12 @@ namespace zanfir {
 namespace {
 constexpr const char* ENTITY = "Main"; // the log names the engine
 } // namespace
+
+// On standard error as well as in the log: the operator must know.
+void Saver::tell(int level, const std::string& text) {
+    std::cerr << text << std::endl;
+    Log::writeG(ENTITY, level, text);
+}
 
 Saver::Saver(StateStore& store, std::function<void(Saver&)> retake)
     : _store(store), _retake(std::move(retake)) {}
@@ -49,9 +59,14 @@ void Saver::run() {
             save.unlock();
             try {
                 _store.saveShared(*state);
+                if (std::exchange(_failing, false))
+                    tell(Log::INFO, T::SavingAgain);
             } catch (const std::exception& error) {
-                Log::writeG(ENTITY, Log::FAIL, error);
-                Debug::traceStackG(error);
+                // Told when it starts failing; the next moment tries again.
+                if (!std::exchange(_failing, true)) {
+                    tell(Log::FAIL, Log::describe(error));
+                    Debug::traceStackG(error);
+                }
             }
             save.lock();
         } else if (_wanted && (_stop || std::chrono::steady_clock::now() >= _last + _interval)) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 namespace zanfir {
@@ -35,6 +36,7 @@ public:
 
 private:
     void run();
+    void tell(int level, const std::string& text);
 
     StateStore& _store;
     std::function<void(Saver&)> _retake;
@@ -45,6 +47,7 @@ private:
     std::shared_ptr<Context> _pending;
     bool _wanted = false;
     bool _stop = false;
+    bool _failing = false; // the last write failed
     std::chrono::steady_clock::time_point _last;
     std::thread _thread;
 };

@@ -19,6 +19,10 @@ public:
     virtual std::shared_ptr<Context> loadShared() = 0;
     // Throws SerializationException.
     virtual void saveShared(const Context& state) = 0;
+    // Throws SerializationException when the shared state could not be
+    // saved now (no room, no permission), so that a server can refuse to
+    // start rather than lose its players' progress.
+    virtual void checkWritable() = 0;
     // The game a player saved (their name as given at login); none when
     // there is none. Throws SerializationException for a state that cannot
     // be read or is no game of that player.

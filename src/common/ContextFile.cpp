@@ -266,7 +266,8 @@ void ContextFile::write(const std::string& file, const std::string& text) {
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0 || ::close(fd) != 0 ||
+    // Owner only: the state holds the players' passwords.
+    if (::fchmod(fd, 0600) != 0 || ::fsync(fd) != 0 || ::close(fd) != 0 ||
         ::rename(temp.c_str(), file.c_str()) != 0) {
         int error = errno;
         ::unlink(temp.c_str());

@@ -3,6 +3,7 @@
 #include "WorldSupport.h"
 #include "adventure/Location.h"
 #include "common/ContextFile.h"
+#include "common/Log.h"
 #include "exception/LoginRefusedException.h"
 #include "exception/SerializationException.h"
 
@@ -202,6 +203,33 @@ TEST_F(LoginTest, SingleSessionsOfOneName) {
     Session anna(*main, "Anna");
     std::rename(dir.file("mario.context").c_str(), dir.file("anna.context").c_str());
     EXPECT_THROW(anna.adventure->deserialize(), SerializationException);
+}
+
+// The author took away the place where a player was: the player starts
+// again where new players start, and the log says so.
+TEST_F(LoginTest, APlayerWhosePlaceIsGoneStartsAgain) {
+    {
+        auto main = engine(true);
+        Session mario(*main, "Mario");
+        mario.adventure->setLocation(main->getLocation("SALA"));
+        main->removeAdventure(*mario.adventure, mario.ctx());
+        main->serialize();
+    }
+    auto state = ContextFile::read(dir.file("castello.gcontext"));
+    EXPECT_EQ(state->getString("USER.1.LOCATION"), "SALA");
+    state->setString("USER.1.LOCATION", "CANTINA");
+    ContextFile::write(dir.file("castello.gcontext"), *state);
+
+    auto main = engine(true);
+    main->setLogEnabled(true);
+    Session mario(*main, "Mario");
+    EXPECT_EQ(mario.adventure->getLocation()->name(), "INGRESSO");
+    Log::setGlobalLog(nullptr);
+    bool told = false;
+    for (const auto& row : logLines(dir.file("logs")))
+        told |= row.find("WARN Giocatore spostato alla locazione iniziale, la sua non esiste "
+                         "piu': 'Mario'") != std::string::npos;
+    EXPECT_TRUE(told);
 }
 
 TEST_F(LoginTest, SharedStateSurvivesARestart) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "TestSupport.h"
@@ -38,8 +40,22 @@ TEST(StateStoreTest, FilesBesideTheAdventure) {
     EXPECT_EQ(store.loadGame("Anna"), nullptr);
     Context game;
     game.setString("USER.4.NAME", "Anna");
+    writeFile(dir.file("anna.context.tmp.Xy12Zw"), "{half"); // an interrupted save
     store.saveGame("Anna", game);
+    // Only their owner may read the state: it holds the players' passwords.
+    struct stat info {};
+    ASSERT_EQ(::stat(dir.file("anna.context").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(store.sharedFile().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_FALSE(fileExists(dir.file("anna.context.tmp.Xy12Zw")));
     EXPECT_EQ(store.loadGame("Anna")->getString("USER.4.NAME"), "Anna");
+    store.checkWritable();
+    if (setReadOnly(dir.path(), true)) {
+        EXPECT_THROW(store.checkWritable(), SerializationException);
+        EXPECT_THROW(store.saveShared(world), SerializationException);
+        setReadOnly(dir.path(), false);
+    }
     std::rename(dir.file("anna.context").c_str(), dir.file("bruno.context").c_str());
     try {
         store.loadGame("Bruno");
@@ -61,6 +77,7 @@ public:
         std::lock_guard guard(lock);
         saved.push_back(const_cast<Context&>(state).getInt("N"));
     }
+    void checkWritable() override {}
     std::shared_ptr<Context> loadGame(const std::string&) override { return nullptr; }
     void saveGame(const std::string&, const Context&) override {}
     std::vector<int> values() {

@@ -271,6 +271,46 @@ TEST_F(ServerTest, AFloodOfSentencesIsBounded) {
     EXPECT_EQ(count, 16u) << heard.substr(0, 300); // 16 sentences of 4000 bytes fill 64 KiB
 }
 
+// The operator learns on standard error that the shared world cannot be
+// saved: at the start, the server does not start; during play, once when
+// saving fails and once when it works again.
+TEST_F(ServerTest, AServerThatCannotSaveSaysSo) {
+    std::string main = adventure();
+    if (!setReadOnly(dir.path(), true))
+        GTEST_SKIP() << "no read-only folder here";
+    RunResult refused = runZanfir({main, "-server", "-mud"});
+    setReadOnly(dir.path(), false);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(refused.err.starts_with(
+        "Eccezione SerializationException: " + dir.file("castello.gcontext") + ": "))
+        << refused.err;
+
+    Process server({main, "-server", "-mud"});
+    TcpClient anna(port);
+    join(anna, "Anna", true);
+    ASSERT_TRUE(waitUntil([&] { return fileExists(dir.file("castello.gcontext")); }));
+    setReadOnly(dir.path(), true);
+    auto count = [&](const std::string& text) {
+        std::string err = server.err();
+        int found = 0;
+        for (auto at = err.find(text); at != std::string::npos; at = err.find(text, at + 1))
+            ++found;
+        return found;
+    };
+    for (const char* command : {"nord", "sud", "nord"}) {
+        anna.send(std::string(command) + "\r\n");
+        anna.until(PROMPT);
+    }
+    EXPECT_TRUE(waitUntil([&] { return count("Eccezione SerializationException") > 0; }));
+    setReadOnly(dir.path(), false);
+    anna.send("sud\r\n");
+    anna.until(PROMPT);
+    EXPECT_TRUE(
+        waitUntil([&] { return count("Lo stato del mondo condiviso si salva di nuovo") == 1; }));
+    EXPECT_EQ(count("Eccezione SerializationException"), 1);
+    EXPECT_TRUE(logged("FAIL Eccezione SerializationException"));
+}
+
 TEST_F(ServerTest, ListeningFailures) {
     std::string main = adventure();
     Process first({main, "-server"});
