@@ -16,6 +16,7 @@ public:
     void start() override;
     void close(std::int32_t) override {}
     void close() override {}
+    void stop(std::chrono::milliseconds) override {}
 
 private:
     Main& _main;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace zanfir {
@@ -18,6 +19,10 @@ public:
     virtual void close(std::int32_t connection) = 0;
     // Stops accepting players and closes every connection.
     virtual void close() = 0;
+    // Stops accepting players and ends the input of every connection, so
+    // that each session finishes its command, says goodbye and ends; returns
+    // when they all have, or after `wait`.
+    virtual void stop(std::chrono::milliseconds wait) = 0;
 };
 
 } // namespace zanfir

@@ -102,10 +102,34 @@ void Main::load(LoadListener* listener) {
 
 void Main::start() {
     load();
-    _running = true;
+    {
+        std::lock_guard guard(_run_lock);
+        if (_stopping)
+            return; // stopped while loading
+        _running = true;
+    }
     if (_front_end)
         _front_end->start();
     waitUntilExit();
+}
+
+void Main::stop() {
+    if (_stopping.exchange(true))
+        return;
+    Log::writeG(ENTITY, Log::INFO, T::Stopping);
+    if (_front_end)
+        _front_end->stop(_settings.stop_timeout);
+    _saver->finish();
+    if (_multiuser && _global_ctx) {
+        try {
+            serialize();
+        } catch (const std::exception& error) {
+            std::cerr << Log::describe(error) << std::endl;
+            Log::writeG(ENTITY, Log::FAIL, error);
+        }
+    }
+    Log::writeG(ENTITY, Log::INFO, T::Stopped);
+    quit();
 }
 
 void Main::quit() {

@@ -94,6 +94,11 @@ public:
     // Stops the engine: start() returns soon after.
     virtual void quit();
     bool isRunning() const { return _running; }
+    // Stops the engine cleanly: no new players, every session finishes its
+    // command, is told and ends (within the stop timeout), the shared state
+    // is saved a last time; then start() returns. From any thread.
+    void stop();
+    bool isStopping() const { return _stopping; }
     // The introduction and death texts of section BEGINNING, parsed anew at
     // each call; none when the text is empty.
     virtual std::shared_ptr<Description> getIntro();
@@ -213,6 +218,7 @@ private:
     bool _log = false;
     bool _dump = false;
     std::atomic<bool> _running{false};
+    std::atomic<bool> _stopping{false};
     std::shared_ptr<Config> _venture;
     Settings _settings;
     std::shared_ptr<Context> _global_ctx;

@@ -54,6 +54,10 @@ void Remote::RemoteConnection::close() {
     _terminal->close();
 }
 
+void Remote::RemoteConnection::endInput() {
+    _terminal->endInput();
+}
+
 Remote::Remote(Main& main, Settings settings) : _main(main), _settings(std::move(settings)) {}
 
 void Remote::start() {
@@ -104,6 +108,8 @@ void Remote::listen() {
 
 Remote::~Remote() {
     close();
+    if (_socket >= 0)
+        ::close(_socket);
 }
 
 void Remote::run() {
@@ -137,6 +143,8 @@ void Remote::accepted(int socket) {
         std::int32_t id;
         {
             std::lock_guard guard(_lock);
+            if (_stopping)
+                return; // the terminal closes the socket
             id = _connection_id++;
             _connections[id] = std::make_unique<RemoteConnection>(terminal, session, id);
         }
@@ -162,18 +170,31 @@ void Remote::close(std::int32_t connection) {
         gone = std::move(found->second);
         _connections.erase(found);
     }
+    _closed.notify_all();
     gone->close();
 }
 
+void Remote::stopAccepting() {
+    // The socket stays open until the listener is destroyed: the loop may
+    // still be in accept() on it.
+    if (int socket = _socket; socket >= 0)
+        ::shutdown(socket, SHUT_RDWR);
+}
+
 void Remote::close() {
-    if (_socket >= 0) {
-        ::shutdown(_socket, SHUT_RDWR);
-        ::close(_socket);
-        _socket = -1;
-    }
+    stopAccepting();
     std::lock_guard guard(_lock);
     for (auto& [id, connection] : _connections)
         connection->close();
+}
+
+void Remote::stop(std::chrono::milliseconds wait) {
+    stopAccepting();
+    std::unique_lock guard(_lock);
+    _stopping = true;
+    for (auto& [id, connection] : _connections)
+        connection->endInput();
+    _closed.wait_for(guard, wait, [this] { return _connections.empty(); });
 }
 
 } // namespace zanfir

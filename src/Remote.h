@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -29,6 +31,8 @@ public:
         virtual std::int32_t id() const { return _id; }
         // Ends the connection; errors are ignored.
         virtual void close();
+        // Ends its input: its session finishes and ends.
+        void endInput();
 
     private:
         std::int32_t _id;
@@ -49,20 +53,25 @@ public:
     virtual void run();
     void close() override;
     void close(std::int32_t connection) override;
+    void stop(std::chrono::milliseconds wait) override;
 
     int port() const { return _port; }
 
 private:
     void listen();
+    // Wakes the accept loop, which then ends.
+    void stopAccepting();
     void accepted(int socket);
 
     Main& _main;
     Settings _settings;
     int _port = 0;
-    int _socket = -1;
+    std::atomic<int> _socket{-1};
     std::map<std::int32_t, std::unique_ptr<RemoteConnection>> _connections;
     std::int32_t _connection_id = 1;
-    mutable std::mutex _lock; // the connection table
+    bool _stopping = false;          // no more connections
+    mutable std::mutex _lock;        // the connection table
+    std::condition_variable _closed; // a connection left the table
 };
 
 } // namespace zanfir

@@ -61,6 +61,7 @@ struct T {
     static constexpr const char* NotHereNow = "- Qui non c'e'.";
     static constexpr const char* DontSeeItHere = "- Qui non ne vedo.";
     static constexpr const char* CommandTooLong = "- Il comando era troppo lungo: l'ho interrotto.";
+    static constexpr const char* ServerStopping = "- Il server si ferma. A presto!";
     static constexpr const char* SureWantToQuit = "- Vuoi smettere di giocare? ";
     static constexpr const char* Goodbye = "- Arrivederci!";
     static constexpr char Yes = 'S';
@@ -100,6 +101,8 @@ struct T {
     static constexpr const char* PlayerMovedToBeginning =
         "Giocatore spostato alla locazione iniziale, la sua non esiste piu': '";
     static constexpr const char* SavingAgain = "Lo stato del mondo condiviso si salva di nuovo";
+    static constexpr const char* Stopping = "Arresto del server";
+    static constexpr const char* Stopped = "Server fermato";
     static constexpr const char* AdventureBegin = "Inizio avventura";
     static constexpr const char* AdventureEnd = "Termine avventura";
     static constexpr const char* Command = "Comando: '";

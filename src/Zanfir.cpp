@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <optional>
+#include <thread>
 
 #include "Console.h"
 #include "Main.h"
@@ -26,6 +27,26 @@ constexpr const char* EXTENSION = ".zanfa";
 struct Switches {
     bool server = false, mud = false, debug = false, log = false, dump = false;
 };
+
+// A server stops cleanly at SIGTERM, SIGINT or SIGHUP; a second one ends it
+// at once. The signals are taken by a thread of their own: every other
+// thread, made later, inherits the mask that blocks them.
+void stopOnSignals(Main& engine) {
+    sigset_t stops;
+    sigemptyset(&stops);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        sigaddset(&stops, signal);
+    pthread_sigmask(SIG_BLOCK, &stops, nullptr);
+    std::thread([&engine, stops] {
+        for (int signal = 0;;) {
+            if (sigwait(&stops, &signal) != 0)
+                continue;
+            if (engine.isStopping())
+                std::_Exit(1);
+            std::thread([&engine] { engine.stop(); }).detach();
+        }
+    }).detach();
+}
 
 bool isFile(const std::string& path) {
     struct stat info {};
@@ -82,10 +103,12 @@ int Zanfir::main(const std::vector<std::string>& args) {
     try {
         // Never deleted: sessions may still run when start() returns.
         auto* engine = new Main(name, directory, !on.server, on.server, on.server && on.mud);
-        if (on.server)
+        if (on.server) {
             engine->setFrontEnd(std::make_shared<Remote>(*engine, engine->settings()));
-        else
+            stopOnSignals(*engine);
+        } else {
             engine->setFrontEnd(std::make_shared<Console>(*engine, engine->settings()));
+        }
         engine->setDebugEnabled(on.debug);
         engine->setLogEnabled(on.server || on.log);
         engine->setDumpEnabled(on.server && on.mud && on.dump);

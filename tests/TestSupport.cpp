@@ -184,8 +184,12 @@ RunResult Process::finish(std::chrono::milliseconds timeout) {
 }
 
 void Process::kill() {
+    signal(SIGKILL);
+}
+
+void Process::signal(int number) {
     if (_pid > 0)
-        ::kill(_pid, SIGKILL);
+        ::kill(_pid, number);
 }
 
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

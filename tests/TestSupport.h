@@ -59,6 +59,8 @@ public:
     // the timeout.
     RunResult finish(std::chrono::milliseconds timeout = std::chrono::seconds(20));
     void kill();
+    // Sends it a signal (SIGTERM, SIGINT, ...).
+    void signal(int number);
     int pid() const { return _pid; }
     // What the program wrote on standard error so far (it keeps running).
     std::string err();

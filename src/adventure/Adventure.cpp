@@ -97,6 +97,10 @@ void Adventure::run() {
     } catch (const std::exception& error) {
         logFailure(entity(), error);
     }
+    if (_main.isStopping()) {
+        println();
+        println(T::ServerStopping);
+    }
     Log::writeG(entity(), Log::INFO, T::AdventureEnd);
     _out->flush(); // before the engine closes a connection
     try {

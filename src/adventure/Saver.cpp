@@ -25,9 +25,15 @@ Saver::Saver(StateStore& store, std::function<void(Saver&)> retake)
     : _store(store), _retake(std::move(retake)) {}
 
 Saver::~Saver() {
+    finish();
+}
+
+void Saver::finish() {
     {
         std::lock_guard save(_lock);
         _stop = true;
+        if (!_thread.joinable())
+            _finished = true;
     }
     _changed.notify_all();
     if (_thread.joinable())
@@ -37,6 +43,8 @@ Saver::~Saver() {
 void Saver::offer(const Context& state) {
     auto now = std::chrono::steady_clock::now();
     std::lock_guard save(_lock);
+    if (_finished)
+        return;
     if (!_thread.joinable())
         _thread = std::thread([this] { run(); });
     if (now - _last < _interval && !_stop) {
@@ -74,17 +82,18 @@ void Saver::run() {
             _retake(*this);
             save.lock();
             if (_stop && !_pending)
-                return;
+                break;
             if (!_pending)
                 _changed.wait(save); // busy now: the next idle moment takes it
         } else if (_stop) {
-            return;
+            break;
         } else if (_wanted) {
             _changed.wait_until(save, _last + _interval);
         } else {
             _changed.wait(save);
         }
     }
+    _finished = true;
 }
 
 } // namespace zanfir

@@ -27,12 +27,14 @@ public:
     // when a moment was put off: it offers the state to the saver again if
     // every session is idle now.
     Saver(StateStore& store, std::function<void(Saver&)> retake);
-    // Writes what is pending first.
+    // Finishes first.
     ~Saver();
     Saver(const Saver&) = delete;
     Saver& operator=(const Saver&) = delete;
 
     void offer(const Context& state);
+    // Writes what is pending and stops: later offers are not written.
+    void finish();
 
 private:
     void run();
@@ -47,7 +49,8 @@ private:
     std::shared_ptr<Context> _pending;
     bool _wanted = false;
     bool _stop = false;
-    bool _failing = false; // the last write failed
+    bool _finished = false; // the thread has ended: offers are not taken
+    bool _failing = false;  // the last write failed
     std::chrono::steady_clock::time_point _last;
     std::thread _thread;
 };

@@ -36,6 +36,8 @@ Settings Settings::read(const Config& main) {
         positive("RemoteOutQueue", static_cast<long>(settings.remote_out_queue)));
     settings.remote_send_timeout = std::chrono::milliseconds(
         positive("RemoteSendTimeout", static_cast<long>(settings.remote_send_timeout.count())));
+    settings.stop_timeout = std::chrono::milliseconds(
+        positive("StopTimeout", static_cast<long>(settings.stop_timeout.count())));
     settings.command_steps = positive("CommandSteps", settings.command_steps);
     settings.command_output = static_cast<std::size_t>(
         positive("CommandOutput", static_cast<long>(settings.command_output)));

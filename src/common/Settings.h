@@ -26,6 +26,8 @@ struct Settings {
     std::size_t remote_out_queue = 1024 * 1024;
     // How long a session's last output may wait for a client to take it.
     std::chrono::milliseconds remote_send_timeout{2000};
+    // How long a stopping server waits for its sessions to end.
+    std::chrono::milliseconds stop_timeout{5000};
     int row_length = DEFAULT_ROW_LENGTH; // a value that is no positive number gives the default
     bool preformatted = false;
     // What one command may do before it is stopped: action steps, bytes of

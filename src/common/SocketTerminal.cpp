@@ -37,6 +37,11 @@ void SocketTerminal::close() {
         ::shutdown(_in, SHUT_RDWR);
 }
 
+void SocketTerminal::endInput() {
+    if (!_closed)
+        ::shutdown(_in, SHUT_RD);
+}
+
 void SocketTerminal::write(const std::string& bytes) {
     if (_closed)
         return;

@@ -36,6 +36,7 @@ public:
     // Shuts the socket down; the descriptor itself is closed with the
     // terminal, so that a read in progress never meets a reused number.
     void close() override;
+    void endInput() override;
 
 protected:
     bool fill() override;

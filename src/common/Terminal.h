@@ -25,6 +25,9 @@ public:
     // Ends the connection: reads end, writes go nowhere. May be called from
     // another thread and more than once.
     virtual void close() = 0;
+    // Ends the input only: a read in progress returns, what is written still
+    // leaves. May be called from another thread.
+    virtual void endInput() {}
 };
 
 } // namespace zanfir

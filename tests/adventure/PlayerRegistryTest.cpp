@@ -18,6 +18,7 @@ public:
     void start() override {}
     void close(std::int32_t connection) override { closed.push_back(connection); }
     void close() override {}
+    void stop(std::chrono::milliseconds) override {}
     std::vector<std::int32_t> closed;
 };
 

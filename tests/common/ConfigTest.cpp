@@ -202,6 +202,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
     EXPECT_EQ(none.remote_out_queue, 1024u * 1024u);
     EXPECT_EQ(none.remote_send_timeout, std::chrono::milliseconds(2000));
+    EXPECT_EQ(none.stop_timeout, std::chrono::milliseconds(5000));
     EXPECT_EQ(none.command_steps, 1000000);
     EXPECT_EQ(none.command_output, 256u * 1024u);
     EXPECT_EQ(none.quote_queue, 64u);
@@ -213,7 +214,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "RowLength=60\nPreformatted=TRUE\n"
                                        "RemoteOutQueue=65536\nRemoteSendTimeout=20\n"
                                        "CommandSteps=10\nCommandOutput=20\nQuoteQueue=3\n"
-                                       "QuoteQueueBytes=30\n"));
+                                       "QuoteQueueBytes=30\nStopTimeout=100\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
@@ -222,6 +223,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.row_length, 60);
     EXPECT_EQ(set.remote_out_queue, 65536u);
     EXPECT_EQ(set.remote_send_timeout, std::chrono::milliseconds(20));
+    EXPECT_EQ(set.stop_timeout, std::chrono::milliseconds(100));
     EXPECT_EQ(set.command_steps, 10);
     EXPECT_EQ(set.command_output, 20u);
     EXPECT_EQ(set.quote_queue, 3u);

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "TestSupport.h"
+#include "common/Context.h"
+#include "common/ContextFile.h"
 
 using namespace zanfir::test;
 
@@ -309,6 +313,39 @@ TEST_F(ServerTest, AServerThatCannotSaveSaysSo) {
         waitUntil([&] { return count("Lo stato del mondo condiviso si salva di nuovo") == 1; }));
     EXPECT_EQ(count("Eccezione SerializationException"), 1);
     EXPECT_TRUE(logged("FAIL Eccezione SerializationException"));
+}
+
+// SIGTERM, SIGINT and SIGHUP stop a server cleanly: the command that runs
+// finishes, every player is told, the world is saved, the status is 0, and
+// a client that does not read does not hold the stop up.
+TEST_F(ServerTest, StopsCleanlyOnASignal) {
+    std::string main = adventure();
+    writeFile(dir.file("castello.actionset"),
+              readFile(dir.file("castello.actionset")) +
+                  "\n[ACTIONS]\n*:ACCENDI={sleep 0.5; SPADA.take}Acceso.\n");
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        std::remove(dir.file("castello.gcontext").c_str());
+        Process server({main, "-server", "-mud"});
+        TcpClient anna(port), deaf(port);
+        join(anna, "Anna", true);
+        deaf.send("Bruno\r\nsegreto\r\nsegreto\r\n");
+        anna.send("prendi lanterna\r\n");
+        anna.until(PROMPT);
+        anna.send("accendi\r\n");
+        anna.until("accendi\r\r\n"); // the echo: the command runs
+        auto start = std::chrono::steady_clock::now();
+        server.signal(signal);
+        std::string last = anna.until("- Il server si ferma. A presto!\r\n");
+        EXPECT_NE(last.find("Acceso."), std::string::npos) << last;
+        EXPECT_TRUE(anna.closedByServer());
+        RunResult stopped = server.finish(std::chrono::seconds(10));
+        EXPECT_EQ(stopped.status, 0) << signal;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+        auto state = zanfir::ContextFile::read(dir.file("castello.gcontext"));
+        EXPECT_TRUE(state->getBoolean("USER.1.INVENTORY.LANTERNA"));
+        EXPECT_TRUE(state->getBoolean("USER.1.INVENTORY.SPADA")); // taken by the last command
+        EXPECT_TRUE(logged("INFO Server fermato"));
+    }
 }
 
 TEST_F(ServerTest, ListeningFailures) {
