@@ -265,7 +265,11 @@ TEST_F(ServerTest, AFloodOfSentencesIsBounded) {
             bruno.until(PROMPT);
     }
     // 20 MB said; what waits is 64 KiB at the most.
+#ifndef ZANFIR_SANITIZED
     EXPECT_LT(residentKiB(server.pid()) - before, 8 * 1024);
+#else
+    (void)before;
+#endif
     anna.send("guarda\r\n");
     std::string heard = anna.until(PROMPT);
     std::size_t count = 0;
