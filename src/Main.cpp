@@ -58,7 +58,8 @@ void Main::setStore(std::unique_ptr<StateStore> store) {
     _saver.reset();
     _store = std::move(store);
     _saver = std::make_unique<Saver>(
-        *_store, [this](Saver& saver) { _players->whenIdle([&] { saver.offer(*_global_ctx); }); });
+        *_store, [this] { return _global_ctx->clone(); }, _settings.checkpoint_interval,
+        _settings.journal_limit);
 }
 
 std::string Main::getBaseDir() const {
@@ -96,7 +97,11 @@ void Main::load(LoadListener* listener) {
             fillGlobalContext(*_global_ctx);
             _players->adopt(_global_ctx);
         }
-        _store->checkWritable();
+        // At once: it folds in the journal just made again, and a server
+        // that cannot save its world says so before anybody plays.
+        serialize();
+        _store->follow(*_global_ctx);
+        _saver->start();
     }
 }
 
@@ -119,15 +124,7 @@ void Main::stop() {
     Log::writeG(ENTITY, Log::INFO, T::Stopping);
     if (_front_end)
         _front_end->stop(_settings.stop_timeout);
-    _saver->finish();
-    if (_multiuser && _global_ctx) {
-        try {
-            serialize();
-        } catch (const std::exception& error) {
-            std::cerr << Log::describe(error) << std::endl;
-            Log::writeG(ENTITY, Log::FAIL, error);
-        }
-    }
+    _saver->finish(); // the last checkpoint
     Log::writeG(ENTITY, Log::INFO, T::Stopped);
     quit();
 }
@@ -362,11 +359,12 @@ void Main::onExitIdle(Adventure&) {
 // Called with every session idle, under the registration lock: the state is
 // consistent now.
 void Main::onIdle() {
-    if (!_multiuser)
-        return;
-    _saver->offer(*_global_ctx);
-    if (_dump)
+    if (_multiuser && _dump)
         Util::contextDump(*_global_ctx, std::cerr, _settings.row_length);
+}
+
+void Main::awaitDurable() {
+    _store->awaitDurable(Context::lastChange());
 }
 
 std::string Main::stateFile() const {
@@ -375,7 +373,7 @@ std::string Main::stateFile() const {
 
 void Main::serialize() {
     if (_multiuser && _global_ctx)
-        _store->saveShared(*_global_ctx);
+        _store->checkpoint([this] { return _global_ctx->clone(); });
 }
 
 void Main::deserialize() {

@@ -168,9 +168,12 @@ public:
     void endTurn();
 
     // A session waits for input, or no longer does; when every session
-    // waits, the shared state is saved.
+    // waits, the shared state is dumped (with -dump).
     virtual void onEnterIdle(Adventure& session);
     virtual void onExitIdle(Adventure& session);
+    // Returns once the changes this thread made to the shared world are
+    // durable: a session waits here before it answers its player.
+    void awaitDurable();
 
     const std::string& getName() const { return _name; }
     const std::optional<std::string>& getPath() const { return _path; }

@@ -291,8 +291,17 @@ std::string TcpClient::until(const std::string& marker, std::chrono::millisecond
     return readUntil(_fd, _pending, marker, timeout);
 }
 
+std::optional<std::string> TcpClient::tryUntil(const std::string& marker,
+                                               std::chrono::milliseconds timeout) {
+    bool closed = false;
+    std::string text = readUntil(_fd, _pending, marker, timeout, &closed);
+    if (closed)
+        return std::nullopt;
+    return text;
+}
+
 std::string readUntil(int fd, std::string& pending, const std::string& marker,
-                      std::chrono::milliseconds timeout) {
+                      std::chrono::milliseconds timeout, bool* closed) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         auto found = pending.find(marker);
@@ -311,7 +320,10 @@ std::string readUntil(int fd, std::string& pending, const std::string& marker,
         char buffer[4096];
         ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
         if (n <= 0) {
-            ADD_FAILURE() << "closed before \"" << marker << "\" in: " << pending;
+            if (closed)
+                *closed = true;
+            else
+                ADD_FAILURE() << "closed before \"" << marker << "\" in: " << pending;
             return std::exchange(pending, "");
         }
         pending.append(buffer, static_cast<std::size_t>(n));

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,10 @@ public:
                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // True when the server closes the connection within the timeout.
     bool closedByServer(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // The same as until, but none when the server closes first: no failure.
+    std::optional<std::string>
+    tryUntil(const std::string& marker,
+             std::chrono::milliseconds timeout = std::chrono::seconds(10));
     void send(const std::string& bytes);
     void close();
 
@@ -98,9 +103,9 @@ private:
 
 // What arrives on a socket until `marker` appears (the marker included),
 // keeping what follows in `pending`; fails the test after the timeout or
-// when the peer closes first.
+// when the peer closes first, unless `closing` is set.
 std::string readUntil(int fd, std::string& pending, const std::string& marker,
-                      std::chrono::milliseconds timeout);
+                      std::chrono::milliseconds timeout, bool* closed = nullptr);
 // Everything that can be read from a socket now, without waiting.
 std::string drain(int fd);
 

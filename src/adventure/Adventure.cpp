@@ -140,9 +140,11 @@ void Adventure::play() {
             println();
             onCommandPromptEnter();
         });
-        // Waiting for the player is no turn: the idle moments (and the save
-        // they may bring) never keep a working session waiting.
+        // Waiting for the player is no turn: the idle moments never keep a
+        // working session waiting. The player is answered (the prompt sent)
+        // once what the command changed is durable.
         leaveTurn();
+        _main.awaitDurable();
         _main.onEnterIdle(*this);
         std::optional<std::string> command;
         try {

@@ -10,6 +10,7 @@
 #include "adventure/StateKeys.h"
 #include "common/Context.h"
 #include "common/ContextFile.h"
+#include "common/JournalFile.h"
 #include "common/Util.h"
 #include "exception/SerializationException.h"
 
@@ -31,8 +32,14 @@ bool exists(const std::string& file) {
 JsonFileStore::JsonFileStore(std::string directory, std::string adventure)
     : _directory(std::move(directory)), _adventure(std::move(adventure)) {}
 
+JsonFileStore::~JsonFileStore() = default;
+
 std::string JsonFileStore::sharedFile() const {
     return _directory + _adventure + ".gcontext";
+}
+
+std::string JsonFileStore::journalFile() const {
+    return sharedFile() + ".journal";
 }
 
 std::string JsonFileStore::gameFile(const std::string& player) const {
@@ -40,11 +47,18 @@ std::string JsonFileStore::gameFile(const std::string& player) const {
 }
 
 std::shared_ptr<Context> JsonFileStore::loadShared() {
-    std::string file = sharedFile();
+    std::string file = sharedFile(), journal = journalFile(), old = journal + ".old";
     ContextFile::removeLeftovers(file);
-    if (!exists(file))
+    if (!exists(file)) {
+        // Changes without the state they change: a start would lose them.
+        if (exists(journal) || exists(old))
+            badFile(journal);
         return nullptr;
+    }
     auto state = ContextFile::read(file);
+    for (const auto& changes : {old, journal})
+        if (exists(changes))
+            JournalFile::replay(changes, *state);
     // A shared world holds its players, none at first.
     auto users = state->get(StateKeys::USERS);
     if (!users || !std::holds_alternative<std::shared_ptr<Context>>(*users))
@@ -52,17 +66,42 @@ std::shared_ptr<Context> JsonFileStore::loadShared() {
     return state;
 }
 
-void JsonFileStore::saveShared(const Context& state) {
-    ContextFile::write(sharedFile(), state);
+// The journal moves aside, the copy is taken and saved, the moved journal is
+// dropped: every change in it was made before the copy was taken. The
+// changes of the new journal may be in the copy already; made again over
+// it, they give the same state. When a checkpoint failed, the journal it
+// moved aside stays until one succeeds.
+void JsonFileStore::checkpoint(const std::function<std::shared_ptr<Context>()>& copy) {
+    std::string old = journalFile() + ".old";
+    if (_journal && !exists(old))
+        _journal->rotate();
+    ContextFile::write(sharedFile(), *copy());
+    if (!_journal) // not followed yet: what the journals held is in the copy
+        ::unlink(journalFile().c_str());
+    ::unlink(old.c_str());
+    ContextFile::syncFolder(sharedFile());
 }
 
-void JsonFileStore::checkWritable() {
-    std::string probe = sharedFile() + ".tmp.XXXXXX";
-    int fd = ::mkstemp(probe.data());
-    if (fd < 0)
-        throw SerializationException(sharedFile() + ": " + std::strerror(errno));
-    ::close(fd);
-    ::unlink(probe.c_str());
+void JsonFileStore::follow(Context& shared) {
+    _journal = std::make_unique<JournalFile>(journalFile());
+    shared.attach(_journal.get());
+}
+
+void JsonFileStore::awaitDurable(std::uint64_t change) {
+    if (_journal && change > 0)
+        _journal->awaitDurable(change);
+}
+
+std::uint64_t JsonFileStore::journalBytes() {
+    return _journal ? _journal->size() : 0;
+}
+
+std::string JsonFileStore::journalError() {
+    return _journal ? _journal->error() : "";
+}
+
+std::uint64_t JsonFileStore::journalSyncs() {
+    return _journal ? _journal->syncs() : 0;
 }
 
 std::shared_ptr<Context> JsonFileStore::loadGame(const std::string& player) {

@@ -201,12 +201,4 @@ void PlayerRegistry::onExitIdle() {
     --_idle_adventures;
 }
 
-bool PlayerRegistry::whenIdle(const std::function<void()>& work) {
-    std::lock_guard guard(_lock);
-    if (_idle_adventures != static_cast<std::int32_t>(_adventures.size()))
-        return false;
-    work();
-    return true;
-}
-
 } // namespace zanfir

@@ -74,9 +74,6 @@ public:
     void setOnIdle(std::function<void()> onIdle) { _on_idle = std::move(onIdle); }
     void onEnterIdle();
     void onExitIdle();
-    // Runs `work` under the lock if every registered session waits for
-    // input now; false if one does not.
-    bool whenIdle(const std::function<void()>& work);
 
 private:
     struct Registered {

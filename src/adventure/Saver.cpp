@@ -1,13 +1,13 @@
 #include "adventure/Saver.h"
 
 #include <iostream>
-#include <utility>
 
 #include "T.h"
 #include "adventure/StateStore.h"
 #include "common/Context.h"
 #include "common/Debug.h"
 #include "common/Log.h"
+#include "exception/SerializationException.h"
 
 namespace zanfir {
 
@@ -15,85 +15,91 @@ namespace {
 constexpr const char* ENTITY = "Main"; // the log names the engine
 } // namespace
 
+Saver::Saver(StateStore& store, std::function<std::shared_ptr<Context>()> copy,
+             std::chrono::seconds interval, std::uint64_t journalLimit)
+    : _store(store), _copy(std::move(copy)), _interval(interval), _journal_limit(journalLimit) {}
+
+Saver::~Saver() {
+    finish();
+}
+
+void Saver::start() {
+    std::lock_guard guard(_lock);
+    _last = std::chrono::steady_clock::now();
+    if (!_thread.joinable())
+        _thread = std::thread([this] { run(); });
+}
+
+void Saver::finish() {
+    {
+        std::lock_guard guard(_lock);
+        if (_stop || !_thread.joinable())
+            return;
+        _stop = true;
+    }
+    _changed.notify_all();
+    _thread.join();
+    checkpoint();
+}
+
+std::uint64_t Saver::checkpoints() {
+    std::lock_guard guard(_lock);
+    return _checkpoints;
+}
+
 // On standard error as well as in the log: the operator must know.
 void Saver::tell(int level, const std::string& text) {
     std::cerr << text << std::endl;
     Log::writeG(ENTITY, level, text);
 }
 
-Saver::Saver(StateStore& store, std::function<void(Saver&)> retake)
-    : _store(store), _retake(std::move(retake)) {}
-
-Saver::~Saver() {
-    finish();
-}
-
-void Saver::finish() {
-    {
-        std::lock_guard save(_lock);
-        _stop = true;
-        if (!_thread.joinable())
-            _finished = true;
-    }
-    _changed.notify_all();
-    if (_thread.joinable())
-        _thread.join();
-}
-
-void Saver::offer(const Context& state) {
-    auto now = std::chrono::steady_clock::now();
-    std::lock_guard save(_lock);
-    if (_finished)
-        return;
-    if (!_thread.joinable())
-        _thread = std::thread([this] { run(); });
-    if (now - _last < _interval && !_stop) {
-        _wanted = true;
-    } else {
-        _pending = state.clone();
-        _last = now;
-        _wanted = false;
-        _interval = std::max(INTERVAL, 10 * std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                std::chrono::steady_clock::now() - now));
-    }
-    _changed.notify_all();
+bool Saver::due() {
+    std::uint64_t bytes = _store.journalBytes();
+    return bytes >= _journal_limit ||
+           (bytes > 0 && std::chrono::steady_clock::now() - _last >= _interval);
 }
 
 void Saver::run() {
-    std::unique_lock save(_lock);
-    for (;;) {
-        if (_pending) {
-            auto state = std::move(_pending);
-            save.unlock();
-            try {
-                _store.saveShared(*state);
-                if (std::exchange(_failing, false))
-                    tell(Log::INFO, T::SavingAgain);
-            } catch (const std::exception& error) {
-                // Told when it starts failing; the next moment tries again.
-                if (!std::exchange(_failing, true)) {
-                    tell(Log::FAIL, Log::describe(error));
-                    Debug::traceStackG(error);
-                }
-            }
-            save.lock();
-        } else if (_wanted && (_stop || std::chrono::steady_clock::now() >= _last + _interval)) {
-            save.unlock();
-            _retake(*this);
-            save.lock();
-            if (_stop && !_pending)
-                break;
-            if (!_pending)
-                _changed.wait(save); // busy now: the next idle moment takes it
-        } else if (_stop) {
+    std::unique_lock guard(_lock);
+    while (!_stop) {
+        _changed.wait_for(guard, std::chrono::seconds(1));
+        if (_stop)
             break;
-        } else if (_wanted) {
-            _changed.wait_until(save, _last + _interval);
-        } else {
-            _changed.wait(save);
+        guard.unlock();
+        if (std::string error = _store.journalError(); !error.empty() && !_failing) {
+            _failing = true;
+            tell(Log::FAIL, Log::describe(SerializationException(error)));
+        }
+        if (due())
+            checkpoint();
+        guard.lock();
+    }
+}
+
+void Saver::checkpoint() {
+    _last = std::chrono::steady_clock::now();
+    try {
+        _store.checkpoint(_copy);
+        std::uint64_t count;
+        {
+            std::lock_guard guard(_lock);
+            count = ++_checkpoints;
+        }
+        Log::writeG(ENTITY, Log::INFO,
+                    T::Checkpoint + std::to_string(count) + T::CheckpointX +
+                        std::to_string(_store.journalSyncs()));
+        if (_failing && _store.journalError().empty()) {
+            _failing = false;
+            tell(Log::INFO, T::SavingAgain);
+        }
+    } catch (const std::exception& error) {
+        // Told when it starts failing; the next time tries again.
+        if (!_failing) {
+            _failing = true;
+            tell(Log::FAIL, Log::describe(error));
+            Debug::traceStackG(error);
         }
     }
-    _finished = true;
 }
 
 } // namespace zanfir

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -13,44 +14,43 @@ namespace zanfir {
 class Context;
 class StateStore;
 
-// Saves the shared world in the background. At an idle moment (every
-// session waits for input, and the registration lock is held) the engine
-// offers it the state: it copies it at once, at most once per interval, and
-// its own thread writes the copy to the store. A moment that comes too soon
-// is left to that thread, which asks for a new one when the interval is
-// over, so that the latest state always reaches the store.
+// Writes checkpoints of the shared world on a thread of its own, while play
+// goes on: when the store's journal has grown past a limit, at least every
+// interval while there are changes, and a last one when it finishes. A
+// checkpoint or a journal that cannot be written is told on standard error
+// and in the log, once, and once more when saving works again.
 class Saver {
 public:
-    static constexpr std::chrono::milliseconds INTERVAL{100};
-
-    // `retake` is called from the saver's thread, holding none of its locks,
-    // when a moment was put off: it offers the state to the saver again if
-    // every session is idle now.
-    Saver(StateStore& store, std::function<void(Saver&)> retake);
+    // `copy` gives the copy of the state to save.
+    Saver(StateStore& store, std::function<std::shared_ptr<Context>()> copy,
+          std::chrono::seconds interval, std::uint64_t journalLimit);
     // Finishes first.
     ~Saver();
     Saver(const Saver&) = delete;
     Saver& operator=(const Saver&) = delete;
 
-    void offer(const Context& state);
-    // Writes what is pending and stops: later offers are not written.
+    void start();
+    // Writes a last checkpoint, when one was started, and stops.
     void finish();
+    // How many checkpoints were written.
+    std::uint64_t checkpoints();
 
 private:
     void run();
+    // Whether a checkpoint is due now: the journal's size, the time.
+    bool due();
+    void checkpoint();
     void tell(int level, const std::string& text);
 
     StateStore& _store;
-    std::function<void(Saver&)> _retake;
-    // A large world is copied less often: the sessions wait while it is.
-    std::chrono::milliseconds _interval = INTERVAL;
-    std::mutex _lock; // after the registration lock
+    std::function<std::shared_ptr<Context>()> _copy;
+    const std::chrono::seconds _interval;
+    const std::uint64_t _journal_limit;
+    std::mutex _lock;
     std::condition_variable _changed;
-    std::shared_ptr<Context> _pending;
-    bool _wanted = false;
     bool _stop = false;
-    bool _finished = false; // the thread has ended: offers are not taken
-    bool _failing = false;  // the last write failed
+    bool _failing = false; // told: saving fails
+    std::uint64_t _checkpoints = 0;
     std::chrono::steady_clock::time_point _last;
     std::thread _thread;
 };

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "T.h"
+#include "common/ContextJournal.h"
 #include "common/Util.h"
 #include "exception/Exception.h"
 #include "exception/TypeMismatchException.h"
@@ -52,8 +53,10 @@ Context& Context::getIt(StringRef& cursor, std::shared_ptr<Context>& next) {
     if (!next) { // reading creates, as writing does
         std::unique_lock guard(_lock);
         auto found = _data_hash.find(head);
-        if (found == _data_hash.end())
+        if (found == _data_hash.end()) {
             found = _data_hash.emplace(std::string(head), std::make_shared<Context>()).first;
+            changed(found->first, &found->second, nullptr);
+        }
         next = childOf(found->second);
     }
     cursor.ref.erase(0, dot + 1);
@@ -62,7 +65,14 @@ Context& Context::getIt(StringRef& cursor, std::shared_ptr<Context>& next) {
 
 void Context::set(const std::string& path, Value value) {
     walk(path, true, [&](Context& here, const std::string& name) {
-        here._data_hash.insert_or_assign(name, std::move(value));
+        auto found = here._data_hash.find(name);
+        if (found == here._data_hash.end()) {
+            found = here._data_hash.emplace(name, std::move(value)).first;
+            here.changed(name, &found->second, nullptr);
+        } else {
+            Value before = std::exchange(found->second, std::move(value));
+            here.changed(name, &found->second, &before);
+        }
     });
 }
 
@@ -82,7 +92,14 @@ bool Context::exist(const std::string& path) {
 }
 
 void Context::remove(const std::string& path) {
-    walk(path, true, [](Context& here, const std::string& name) { here._data_hash.erase(name); });
+    walk(path, true, [](Context& here, const std::string& name) {
+        auto found = here._data_hash.find(name);
+        if (found == here._data_hash.end())
+            return;
+        Value before = std::move(found->second);
+        here._data_hash.erase(found);
+        here.changed(name, nullptr, &before);
+    });
 }
 
 void Context::rename(const std::string& from, const std::string& to) {
@@ -152,9 +169,13 @@ void Context::copyFrom(const Context& other) {
         return;
     auto copied = other.entries(); // no two contexts are ever locked at once
     std::unique_lock guard(_lock);
+    for (auto& [name, value] : decltype(_data_hash)(std::move(_data_hash)))
+        changed(name, nullptr, &value);
     _data_hash.clear();
-    for (auto& [name, value] : copied)
-        _data_hash.insert_or_assign(name, std::move(value));
+    for (auto& [name, value] : copied) {
+        auto& slot = _data_hash[name] = std::move(value);
+        changed(name, &slot, nullptr);
+    }
 }
 
 void Context::appendFrom(const Context& other) {
@@ -162,8 +183,13 @@ void Context::appendFrom(const Context& other) {
         return;
     auto copied = other.entries();
     std::unique_lock guard(_lock);
-    for (auto& [name, value] : copied)
-        _data_hash.insert_or_assign(name, std::move(value));
+    for (auto& [name, value] : copied) {
+        std::optional<Value> before;
+        if (auto found = _data_hash.find(name); found != _data_hash.end())
+            before = std::move(found->second);
+        auto& slot = _data_hash[name] = std::move(value);
+        changed(name, &slot, before ? &*before : nullptr);
+    }
 }
 
 std::vector<std::string> Context::namesWhere(const std::string& leaf, const Value& value) const {
@@ -193,6 +219,64 @@ std::shared_ptr<Context> Context::clone() const {
         if (auto nested = std::get_if<std::shared_ptr<Context>>(&value))
             *nested = (*nested)->clone();
     return copy;
+}
+
+namespace {
+thread_local std::uint64_t last_change = 0;
+} // namespace
+
+std::uint64_t Context::lastChange() {
+    return last_change;
+}
+
+void Context::changed(const std::string& name, const Value* now, const Value* before) {
+    ContextJournal* journal = _journal;
+    if (!journal)
+        return; // nested contexts of a tree without a journal are never followed
+    std::string path = _path.empty() ? name : _path + "." + name;
+    auto nested = [](const Value* value) {
+        auto context = value ? std::get_if<std::shared_ptr<Context>>(value) : nullptr;
+        return context ? context->get() : nullptr;
+    };
+    Context* out = nested(before);
+    Context* in = nested(now);
+    if (out && out != in)
+        out->detach();
+    if (in && in != out)
+        in->attach(journal, path);
+    last_change = journal->changed(path, now);
+}
+
+void Context::attach(ContextJournal* journal) {
+    attach(journal, "");
+}
+
+// Top-down, one context locked after its parent: the order of every walk.
+void Context::attach(ContextJournal* journal, std::string path) {
+    std::vector<std::pair<std::string, std::shared_ptr<Context>>> children;
+    {
+        std::unique_lock guard(_lock);
+        _path = std::move(path);
+        _journal = journal;
+        for (const auto& [name, value] : _data_hash)
+            if (auto child = std::get_if<std::shared_ptr<Context>>(&value))
+                children.emplace_back(_path.empty() ? name : _path + "." + name, *child);
+    }
+    for (auto& [childPath, child] : children)
+        child->attach(journal, std::move(childPath));
+}
+
+void Context::detach() {
+    std::vector<std::shared_ptr<Context>> children;
+    {
+        std::unique_lock guard(_lock);
+        _journal = nullptr;
+        for (const auto& [name, value] : _data_hash)
+            if (auto child = std::get_if<std::shared_ptr<Context>>(&value))
+                children.push_back(*child);
+    }
+    for (auto& child : children)
+        child->detach();
 }
 
 void Context::appendFromNested(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,6 +13,8 @@
 #include <vector>
 
 namespace zanfir {
+
+class ContextJournal;
 
 // A tree of named values addressed by dotted paths. Names are stored
 // upper-cased; reading a path creates the contexts on the way, as writing
@@ -64,6 +67,14 @@ public:
     // order; each context is locked only while it is copied.
     std::shared_ptr<Context> clone() const;
 
+    // From now on every change of this tree, whatever path or reference it
+    // is made through, is told to the journal with its path from this
+    // context. A nested context taken out of the tree is no longer followed.
+    void attach(ContextJournal* journal);
+    // The number of the last change this thread made to a tree with a
+    // journal; 0 when none.
+    static std::uint64_t lastChange();
+
 protected:
     // One step of the path walk: the context in which the cursor's path
     // goes on (kept alive by `next`), or this context when no dot is left.
@@ -74,6 +85,11 @@ private:
     auto walk(const std::string& path, bool write, Op&& op);
     template <class Kind>
     Kind getTyped(const std::string& path, Kind absent);
+    // Tells the journal of a change of the entry `name`, and follows or
+    // leaves the nested contexts it brings in or takes out. Under the lock.
+    void changed(const std::string& name, const Value* now, const Value* before);
+    void attach(ContextJournal* journal, std::string path);
+    void detach();
 
     // Readers share it; a writer holds one context's lock at a time.
     mutable std::shared_mutex _lock;
@@ -85,6 +101,10 @@ private:
         }
     };
     std::unordered_map<std::string, Value, NameHash, std::equal_to<>> _data_hash;
+    // Set while the context belongs to a tree with a journal; _path is fixed
+    // before the context is reachable from that tree.
+    std::atomic<ContextJournal*> _journal{nullptr};
+    std::string _path;
 };
 
 } // namespace zanfir

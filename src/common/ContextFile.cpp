@@ -149,86 +149,113 @@ void writeString(const std::string& text, std::string& out) {
     out += '"';
 }
 
-// The context as a JSON object, written straight into the text: a shared
-// world is saved often, and this is its cost.
+void writeObject(const Context& context, std::string& out, int depth);
+
+// A value as JSON, written straight into the text: a shared world is saved
+// often, and this is its cost. A negative depth writes it on one line.
+void writeValue(const Context::Value& value, std::string& out, int depth) {
+    if (auto s = std::get_if<std::string>(&value)) {
+        if (isValidUtf8(*s)) {
+            writeString(*s, out);
+        } else {
+            out += "{\"";
+            out += BYTES;
+            out += "\": \"" + toHex(*s) + "\"}";
+        }
+    } else if (auto i = std::get_if<std::int32_t>(&value)) {
+        out += std::to_string(*i);
+    } else if (auto b = std::get_if<bool>(&value)) {
+        out += *b ? "true" : "false";
+    } else {
+        writeObject(*std::get<std::shared_ptr<Context>>(value), out, depth < 0 ? depth : depth + 1);
+    }
+}
+
 void writeObject(const Context& context, std::string& out, int depth) {
     auto entries = context.entries();
     if (entries.empty()) {
         out += "{}";
         return;
     }
-    out += "{\n";
+    const bool lines = depth >= 0;
+    out += lines ? "{\n" : "{";
     bool first = true;
     for (const auto& [name, value] : entries) {
         if (!first)
-            out += ",\n";
+            out += lines ? ",\n" : ",";
         first = false;
-        out.append(static_cast<std::size_t>(depth + 1), '\t');
+        if (lines)
+            out.append(static_cast<std::size_t>(depth + 1), '\t');
         writeString(encodeName(name), out);
-        out += ": ";
-        if (auto s = std::get_if<std::string>(&value)) {
-            if (isValidUtf8(*s)) {
-                writeString(*s, out);
-            } else {
-                out += "{\"";
-                out += BYTES;
-                out += "\": \"" + toHex(*s) + "\"}";
-            }
-        } else if (auto i = std::get_if<std::int32_t>(&value)) {
-            out += std::to_string(*i);
-        } else if (auto b = std::get_if<bool>(&value)) {
-            out += *b ? "true" : "false";
-        } else {
-            writeObject(*std::get<std::shared_ptr<Context>>(value), out, depth + 1);
-        }
+        out += lines ? ": " : ":";
+        writeValue(value, out, depth);
     }
-    out += '\n';
-    out.append(static_cast<std::size_t>(depth), '\t');
+    if (lines) {
+        out += '\n';
+        out.append(static_cast<std::size_t>(depth), '\t');
+    }
     out += '}';
+}
+
+// A name as written by encodeName; none for a bad one.
+std::optional<std::string> decodeName(const std::string& key) {
+    if (!key.starts_with(BYTES_PREFIX))
+        return Util::toUpper(key);
+    return fromHex(key.substr(std::strlen(BYTES_PREFIX)));
+}
+
+void fromJson(const json& object, Context& context, const std::string& file);
+
+Context::Value valueFromJson(const json& item, const std::string& file) {
+    if (item.is_string())
+        return item.get<std::string>();
+    if (item.is_boolean())
+        return item.get<bool>();
+    if (item.is_number_unsigned()) {
+        auto n = item.get<std::uint64_t>();
+        if (n > static_cast<std::uint64_t>(INT32_MAX))
+            badFile(file);
+        return static_cast<std::int32_t>(n);
+    }
+    if (item.is_number_integer()) {
+        auto n = item.get<std::int64_t>();
+        if (n < INT32_MIN || n > INT32_MAX)
+            badFile(file);
+        return static_cast<std::int32_t>(n);
+    }
+    if (item.is_object() && item.size() == 1 && item.contains(BYTES)) {
+        const json& hex = item[BYTES];
+        auto decoded = hex.is_string() ? fromHex(hex.get<std::string>()) : std::nullopt;
+        if (!decoded)
+            badFile(file);
+        return *decoded;
+    }
+    if (item.is_object()) {
+        auto nested = std::make_shared<Context>();
+        fromJson(item, *nested, file);
+        return nested;
+    }
+    badFile(file);
 }
 
 void fromJson(const json& object, Context& context, const std::string& file) {
     for (const auto& [key, item] : object.items()) {
-        std::string name;
-        if (key.starts_with(BYTES_PREFIX)) {
-            auto decoded = fromHex(key.substr(std::strlen(BYTES_PREFIX)));
-            if (!decoded)
-                badFile(file);
-            name = *decoded;
-        } else {
-            name = Util::toUpper(key);
-        }
-        if (name.find('.') != std::string::npos)
+        auto name = decodeName(key);
+        if (!name || name->find('.') != std::string::npos)
             badFile(file);
-        Context::Value value;
-        if (item.is_string()) {
-            value = item.get<std::string>();
-        } else if (item.is_boolean()) {
-            value = item.get<bool>();
-        } else if (item.is_number_unsigned()) {
-            auto n = item.get<std::uint64_t>();
-            if (n > static_cast<std::uint64_t>(INT32_MAX))
-                badFile(file);
-            value = static_cast<std::int32_t>(n);
-        } else if (item.is_number_integer()) {
-            auto n = item.get<std::int64_t>();
-            if (n < INT32_MIN || n > INT32_MAX)
-                badFile(file);
-            value = static_cast<std::int32_t>(n);
-        } else if (item.is_object() && item.size() == 1 && item.contains(BYTES)) {
-            const json& hex = item[BYTES];
-            auto decoded = hex.is_string() ? fromHex(hex.get<std::string>()) : std::nullopt;
-            if (!decoded)
-                badFile(file);
-            value = *decoded;
-        } else if (item.is_object()) {
-            auto nested = std::make_shared<Context>();
-            fromJson(item, *nested, file);
-            value = nested;
-        } else {
-            badFile(file);
-        }
-        context.set(name, std::move(value));
+        context.set(*name, valueFromJson(item, file));
+    }
+}
+
+json parse(const std::string& text, const std::string& file) {
+    try {
+        return json::parse(text, [](int depth, json::parse_event_t, json&) {
+            if (depth > MAX_DEPTH)
+                throw std::length_error("too deep");
+            return true;
+        });
+    } catch (const std::exception&) {
+        badFile(file);
     }
 }
 
@@ -274,7 +301,10 @@ void ContextFile::write(const std::string& file, const std::string& text) {
         errno = error;
         systemError(file);
     }
-    // Make the rename itself durable; a failure here loses nothing.
+    syncFolder(file); // the rename itself; a failure here loses nothing
+}
+
+void ContextFile::syncFolder(const std::string& file) {
     auto slash = file.rfind('/');
     std::string dir = slash == std::string::npos ? "." : file.substr(0, slash + 1);
     if (int dirfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY); dirfd >= 0) {
@@ -301,16 +331,7 @@ std::shared_ptr<Context> ContextFile::read(const std::string& file) {
     buffer << in.rdbuf();
     if (in.bad())
         systemError(file);
-    json document;
-    try {
-        document = json::parse(buffer.str(), [](int depth, json::parse_event_t, json&) {
-            if (depth > MAX_DEPTH)
-                throw std::length_error("too deep");
-            return true;
-        });
-    } catch (const std::exception&) {
-        badFile(file);
-    }
+    json document = parse(buffer.str(), file);
     auto field = [&](const char* name) {
         return document.is_object() && document.contains(name) ? document[name] : json();
     };
@@ -321,6 +342,33 @@ std::shared_ptr<Context> ContextFile::read(const std::string& file) {
     auto context = std::make_shared<Context>();
     fromJson(document["context"], *context, file);
     return context;
+}
+
+// {"s": path, "v": value} for a value stored, {"r": path} for a name removed.
+std::string ContextFile::changeRecord(const std::string& path, const Context::Value* value) {
+    std::string record = value ? "{\"s\":" : "{\"r\":";
+    writeString(encodeName(path), record);
+    if (value) {
+        record += ",\"v\":";
+        writeValue(*value, record, -1);
+    }
+    return record + "}";
+}
+
+void ContextFile::applyChange(Context& root, const std::string& record, const std::string& file) {
+    json change = parse(record, file);
+    bool stored = change.is_object() && change.contains("s") && change["s"].is_string() &&
+                  change.contains("v");
+    bool removed = change.is_object() && change.contains("r") && change["r"].is_string();
+    if (!stored && !removed)
+        badFile(file);
+    auto path = decodeName(change[stored ? "s" : "r"].get<std::string>());
+    if (!path)
+        badFile(file);
+    if (stored)
+        root.set(*path, valueFromJson(change["v"], file));
+    else
+        root.remove(*path);
 }
 
 } // namespace zanfir

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-namespace zanfir {
+#include "common/Context.h"
 
-class Context;
+namespace zanfir {
 
 // A context tree in a file: {"format": "zanfir-context", "version": 1,
 // "context": {...}}, leaves being JSON strings, integers and booleans,
@@ -19,9 +19,19 @@ public:
     static void write(const std::string& file, const Context& context);
     static void write(const std::string& file, const std::string& text);
     static std::shared_ptr<Context> read(const std::string& file);
+    // Makes the entries of the folder of `file` durable: a rename, a new or
+    // a removed file.
+    static void syncFolder(const std::string& file);
     // Removes the temporary files that writes of `file` left behind when the
     // program was killed in the middle.
     static void removeLeftovers(const std::string& file);
+
+    // One change of a tree on one line: a value stored under a path from the
+    // root (a nested context whole), or the name under it removed (none).
+    static std::string changeRecord(const std::string& path, const Context::Value* value);
+    // Makes the change in the tree; throws SerializationException naming
+    // `file` for a record that is none.
+    static void applyChange(Context& root, const std::string& record, const std::string& file);
 };
 
 } // namespace zanfir

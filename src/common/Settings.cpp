@@ -36,6 +36,10 @@ Settings Settings::read(const Config& main) {
         positive("RemoteOutQueue", static_cast<long>(settings.remote_out_queue)));
     settings.remote_send_timeout = std::chrono::milliseconds(
         positive("RemoteSendTimeout", static_cast<long>(settings.remote_send_timeout.count())));
+    settings.checkpoint_interval = std::chrono::seconds(
+        positive("CheckpointSeconds", static_cast<long>(settings.checkpoint_interval.count())));
+    settings.journal_limit = static_cast<std::uint64_t>(
+        positive("JournalBytes", static_cast<long>(settings.journal_limit)));
     settings.stop_timeout = std::chrono::milliseconds(
         positive("StopTimeout", static_cast<long>(settings.stop_timeout.count())));
     settings.command_steps = positive("CommandSteps", settings.command_steps);

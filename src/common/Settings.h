@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace zanfir {
@@ -26,6 +27,10 @@ struct Settings {
     std::size_t remote_out_queue = 1024 * 1024;
     // How long a session's last output may wait for a client to take it.
     std::chrono::milliseconds remote_send_timeout{2000};
+    // A checkpoint of the shared world is written at least this often while
+    // it changes, and as soon as its journal has grown past the bytes.
+    std::chrono::seconds checkpoint_interval{60};
+    std::uint64_t journal_limit = 64ull * 1024 * 1024;
     // How long a stopping server waits for its sessions to end.
     std::chrono::milliseconds stop_timeout{5000};
     int row_length = DEFAULT_ROW_LENGTH; // a value that is no positive number gives the default

@@ -20,13 +20,15 @@ class ItemStateTest : public WorldTest {
 protected:
     void SetUp() override {
         WorldTest::SetUp();
-        main = std::make_unique<TestMain>("castello", true);
+        copyFixture("castello", dir); // a shared world saves its state
+        main = std::make_unique<TestMain>("castello", true, dir.path());
         main->load();
         shared = main->getGlobalContext();
         mario = std::make_unique<Session>(*main, "Mario");
         luigi = std::make_unique<Session>(*main, "Luigi");
     }
 
+    TempDir dir;
     std::unique_ptr<TestMain> main;
     std::shared_ptr<Context> shared;
     std::unique_ptr<Session> mario, luigi;

@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "TestSupport.h"
 #include "adventure/JsonFileStore.h"
 #include "adventure/Saver.h"
 #include "common/Context.h"
 #include "common/ContextFile.h"
+#include "common/ContextJournal.h"
+#include "common/JournalFile.h"
 #include "exception/SerializationException.h"
 
 using namespace zanfir;
@@ -16,24 +19,34 @@ using namespace zanfir::test;
 
 namespace {
 
+std::shared_ptr<Context> world() {
+    auto state = std::make_shared<Context>();
+    state->set("USER", std::make_shared<Context>());
+    state->setString("GLOBAL.ITEMS.LANTERNA.LOCATION", "SALA");
+    return state;
+}
+
+void checkpoint(JsonFileStore& store, const std::shared_ptr<Context>& state) {
+    store.checkpoint([&] { return state->clone(); });
+}
+
 TEST(StateStoreTest, FilesBesideTheAdventure) {
     TempDir dir;
     JsonFileStore store(dir.path() + "/", "castello");
     EXPECT_EQ(store.sharedFile(), dir.file("castello.gcontext"));
+    EXPECT_EQ(store.journalFile(), dir.file("castello.gcontext.journal"));
     EXPECT_EQ(store.gameFile("Niccolò"), dir.file("niccolò.context"));
 
     // The shared world: none at first; what an interrupted write left is
     // cleared; a state without its players is refused.
     EXPECT_EQ(store.loadShared(), nullptr);
     writeFile(dir.file("castello.gcontext.tmp.AbC123"), "{half");
-    Context world;
-    world.set("USER", std::make_shared<Context>());
-    world.setString("GLOBAL.ITEMS.LANTERNA.LOCATION", "SALA");
-    store.saveShared(world);
+    auto state = world();
+    checkpoint(store, state);
     EXPECT_EQ(store.loadShared()->getString("GLOBAL.ITEMS.LANTERNA.LOCATION"), "SALA");
     EXPECT_EQ(listDir(dir.path()), std::vector<std::string>{"castello.gcontext"});
-    world.remove("USER");
-    store.saveShared(world);
+    state->remove("USER");
+    checkpoint(store, state);
     EXPECT_THROW(store.loadShared(), SerializationException);
 
     // A game is found by its player's name, under whatever number.
@@ -50,10 +63,8 @@ TEST(StateStoreTest, FilesBesideTheAdventure) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_FALSE(fileExists(dir.file("anna.context.tmp.Xy12Zw")));
     EXPECT_EQ(store.loadGame("Anna")->getString("USER.4.NAME"), "Anna");
-    store.checkWritable();
     if (setReadOnly(dir.path(), true)) {
-        EXPECT_THROW(store.checkWritable(), SerializationException);
-        EXPECT_THROW(store.saveShared(world), SerializationException);
+        EXPECT_THROW(checkpoint(store, state), SerializationException);
         setReadOnly(dir.path(), false);
     }
     std::rename(dir.file("anna.context").c_str(), dir.file("bruno.context").c_str());
@@ -66,56 +77,167 @@ TEST(StateStoreTest, FilesBesideTheAdventure) {
     }
 }
 
-// Keeps the values of N it was asked to save; fails when told to.
+// Changes made after the last checkpoint are in the journal: a store made
+// anew (a restart after a crash) makes them again over the checkpoint, up
+// to a line a crash cut short or damaged.
+TEST(StateStoreTest, TheJournalIsMadeAgainAtTheStart) {
+    TempDir dir;
+    auto state = world();
+    {
+        JsonFileStore store(dir.path() + "/", "castello");
+        checkpoint(store, state);
+        store.follow(*state);
+        state->setString("GLOBAL.ITEMS.LANTERNA.LOCATION", "TORRE");
+        auto anna = std::make_shared<Context>();
+        anna->setString("NAME", "Anna");
+        state->set("USER.1", anna);
+        anna->setInt("VARIABLES.PUNTI", 3); // through a reference of its own
+        state->remove("GLOBAL.ITEMS.LANTERNA");
+        state->setString(std::string("GLOBAL.N\xe8ME"), std::string("caf\xe9"));
+        store.awaitDurable(Context::lastChange());
+        EXPECT_GT(store.journalBytes(), 0u);
+    } // killed: no checkpoint since
+    auto check = [&](const std::shared_ptr<Context>& back) {
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->getString("USER.1.NAME"), "Anna");
+        EXPECT_EQ(back->getInt("USER.1.VARIABLES.PUNTI"), 3);
+        EXPECT_FALSE(back->exist("GLOBAL.ITEMS.LANTERNA"));
+        EXPECT_EQ(back->getString(std::string("GLOBAL.N\xe8ME")), std::string("caf\xe9"));
+    };
+    JsonFileStore again(dir.path() + "/", "castello");
+    check(again.loadShared());
+
+    // A last line cut short is dropped; a damaged line ends what is made.
+    std::string journal = readFile(again.journalFile());
+    writeFile(again.journalFile(), journal + "0badf00d {\"s\":\"GLOBAL.X\",\"v\":");
+    check(again.loadShared());
+    std::string damaged = journal;
+    damaged[damaged.find("PUNTI") + 1] = 'O';
+    writeFile(again.journalFile(), damaged);
+    auto cut = again.loadShared();
+    EXPECT_EQ(cut->getString("USER.1.NAME"), "Anna");
+    EXPECT_FALSE(cut->exist("USER.1.VARIABLES.PUNTI"));
+    EXPECT_TRUE(cut->exist("GLOBAL.ITEMS.LANTERNA")); // after the damage: not made
+
+    // A checkpoint folds the journal in; a journal without its checkpoint
+    // is refused rather than lost.
+    writeFile(again.journalFile(), journal);
+    auto whole = again.loadShared();
+    checkpoint(again, whole);
+    EXPECT_FALSE(fileExists(again.journalFile()));
+    check(JsonFileStore(dir.path() + "/", "castello").loadShared());
+    std::remove(again.sharedFile().c_str());
+    writeFile(again.journalFile(), journal);
+    EXPECT_THROW(again.loadShared(), SerializationException);
+}
+
+// Many writers, each waiting for its changes to be durable: one sync serves
+// all the changes made while the one before was running.
+TEST(JournalFileTest, ChangesOfManyWritersShareTheSyncs) {
+    TempDir dir;
+    Context state;
+    {
+        JournalFile journal(dir.file("j"));
+        state.attach(&journal);
+        std::vector<std::thread> writers;
+        for (int t = 0; t < 8; ++t) {
+            writers.emplace_back([&, t] {
+                for (int i = 0; i < 100; ++i) {
+                    state.setInt("USER." + std::to_string(t) + ".MOSSE", i);
+                    journal.awaitDurable(Context::lastChange());
+                }
+            });
+        }
+        for (auto& writer : writers)
+            writer.join();
+        EXPECT_LT(journal.syncs(), 800u);
+        EXPECT_TRUE(journal.error().empty());
+    }
+    Context back;
+    EXPECT_EQ(JournalFile::replay(dir.file("j"), back), 8u * 100 + 8 + 1); // and the contexts made
+    for (int t = 0; t < 8; ++t)
+        EXPECT_EQ(back.getInt("USER." + std::to_string(t) + ".MOSSE"), 99);
+}
+
+// Remembers the paths of the changes it hears.
+class Paths : public ContextJournal {
+public:
+    std::uint64_t changed(const std::string& path, const Context::Value* value) override {
+        heard.push_back((value ? "set " : "remove ") + path);
+        return heard.size();
+    }
+    std::vector<std::string> heard;
+};
+
+TEST(JournalFileTest, ChangesAreHeardWhateverWayTheyAreMade) {
+    Paths journal;
+    Context root;
+    root.setString("GLOBAL.X", "1"); // before: not heard
+    root.attach(&journal);
+    auto player = std::make_shared<Context>();
+    player->setInt("MOSSE", 1);
+    root.set("USER.7", player);
+    Context view; // as an action sees the state: the player's own context as USER
+    view.set("USER", player);
+    view.setInt("USER.VARIABLES.PUNTI", 5);
+    view.setInt("PUNTI", 5); // a copy in the view only
+    root.remove("USER.7");
+    player->setInt("MOSSE", 2); // out of the tree: no more heard
+    EXPECT_EQ(journal.heard,
+              (std::vector<std::string>{"set USER", "set USER.7", "set USER.7.VARIABLES",
+                                        "set USER.7.VARIABLES.PUNTI", "remove USER.7"}));
+    EXPECT_EQ(Context::lastChange(), 5u);
+}
+
+// Answers as a store would; fails when told to.
 class Recorder : public StateStore {
 public:
     std::shared_ptr<Context> loadShared() override { return nullptr; }
-    void saveShared(const Context& state) override {
+    void checkpoint(const std::function<std::shared_ptr<Context>()>& copy) override {
         ++attempts;
         if (failing)
-            throw SerializationException("full disk");
-        std::lock_guard guard(lock);
-        saved.push_back(const_cast<Context&>(state).getInt("N"));
+            throw SerializationException("disco pieno");
+        saved.push_back(copy()->getInt("N"));
+        bytes = 0;
     }
-    void checkWritable() override {}
+    void follow(Context&) override {}
+    void awaitDurable(std::uint64_t) override {}
+    std::uint64_t journalBytes() override { return bytes; }
+    std::string journalError() override { return journal_error; }
+    std::uint64_t journalSyncs() override { return 0; }
     std::shared_ptr<Context> loadGame(const std::string&) override { return nullptr; }
     void saveGame(const std::string&, const Context&) override {}
-    std::vector<int> values() {
-        std::lock_guard guard(lock);
-        return saved;
-    }
 
     std::atomic<bool> failing{false};
     std::atomic<int> attempts{0};
-    std::mutex lock;
+    std::atomic<std::uint64_t> bytes{0};
+    std::string journal_error;
     std::vector<int> saved;
 };
 
-TEST(SaverTest, TheLatestStateAlwaysReachesTheStore) {
+TEST(SaverTest, CheckpointsWhenTheJournalGrowsAndAtTheEnd) {
     Recorder store;
     Context state;
-    auto saver = std::make_unique<Saver>(store, [&](Saver& self) { self.offer(state); });
     state.setInt("N", 1);
-    saver->offer(state);
-    ASSERT_TRUE(waitUntil([&] { return store.values() == std::vector<int>{1}; }));
-
-    // Too soon after the last: put off, and the state of later is written.
-    state.setInt("N", 2);
-    saver->offer(state);
-    state.setInt("N", 3);
-    ASSERT_TRUE(waitUntil([&] { return store.values() == std::vector<int>{1, 3}; }));
-
-    // A failed write is logged; the next moment writes again.
-    store.failing = true;
-    int tried = store.attempts;
-    state.setInt("N", 4);
-    saver->offer(state);
-    ASSERT_TRUE(waitUntil([&] { return store.attempts > tried; }));
-    store.failing = false;
-    state.setInt("N", 5);
-    saver->offer(state);
-    saver.reset(); // what is pending is written before it stops
-    EXPECT_EQ(store.values(), (std::vector<int>{1, 3, 5}));
+    testing::internal::CaptureStderr();
+    {
+        Saver saver(
+            store, [&] { return state.clone(); }, std::chrono::seconds(3600), 100);
+        saver.start();
+        store.bytes = 100; // the journal grew past its limit
+        ASSERT_TRUE(waitUntil([&] { return saver.checkpoints() == 1; }));
+        store.failing = true;
+        store.bytes = 200;
+        ASSERT_TRUE(waitUntil([&] { return store.attempts == 3; })); // two tries, both fail
+        store.failing = false;
+        state.setInt("N", 2);
+        ASSERT_TRUE(waitUntil([&] { return saver.checkpoints() == 2; }));
+        state.setInt("N", 3);
+    }
+    std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(store.saved, (std::vector<int>{1, 2, 3})); // and a last one at the end
+    EXPECT_EQ(told, "Eccezione SerializationException: disco pieno\n"
+                    "Lo stato del mondo condiviso si salva di nuovo\n");
 }
 
 } // namespace

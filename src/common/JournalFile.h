@@ -1,0 +1,79 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "common/ContextJournal.h"
+
+namespace zanfir {
+
+// The changes of a context tree appended to a file as they are made, each
+// on a line of its own after its checksum. A thread of its own writes them:
+// one write and one fdatasync for all the changes made meanwhile (group
+// commit), so that waiting for a change to be durable costs one sync
+// however many players wait. A crash can cut the last line short; replay
+// stops at the first line that is damaged.
+//
+// When writing fails (no room, no permission) error() says why, durability
+// is not waited for, and changes are dropped until the next rotate(): the
+// checkpoint that follows one holds them.
+class JournalFile : public ContextJournal {
+public:
+    // Appends to `file`, made when missing. Throws SerializationException.
+    explicit JournalFile(std::string file);
+    // Writes what is pending, then closes.
+    ~JournalFile() override;
+    JournalFile(const JournalFile&) = delete;
+    JournalFile& operator=(const JournalFile&) = delete;
+
+    std::uint64_t changed(const std::string& path, const Context::Value* value) override;
+    // Returns once the change numbered `change`, and every one before it, is
+    // on the disk; at once while writing fails.
+    void awaitDurable(std::uint64_t change);
+    // Moves what was written so far to file + ".old" and goes on in a new
+    // file; every change numbered so far is in the old one. Throws
+    // SerializationException, leaving the file as it was.
+    void rotate();
+    // Bytes in the current file.
+    std::uint64_t size();
+    // How many syncs so far.
+    std::uint64_t syncs();
+    // Why writing fails now; empty while it works.
+    std::string error();
+
+    // Makes the changes of a journal file in the tree, in order, up to the
+    // first line cut short or damaged; the number made. Throws
+    // SerializationException when the file cannot be read.
+    static std::size_t replay(const std::string& file, Context& root);
+
+private:
+    void run();
+    // Writes the batch and syncs it; false when it failed.
+    bool writeOut(const std::string& batch);
+    void fail(const std::string& what);
+    void open();
+
+    const std::string _file;
+    int _fd = -1;
+    std::mutex _lock;
+    std::condition_variable _work;    // changes to write, or a rotation, or the end
+    std::condition_variable _written; // durability or a rotation done
+    std::string _pending;             // records not yet written
+    std::uint64_t _numbered = 0;      // the last change numbered
+    std::uint64_t _durable = 0;       // the last change on the disk
+    std::uint64_t _size = 0;
+    std::uint64_t _syncs = 0;
+    bool _failing = false;
+    std::string _error;
+    bool _dropping = false; // a batch was lost: nothing is written until a rotation
+    bool _rotate = false;
+    std::uint64_t _rotations = 0;
+    std::string _rotate_error;
+    bool _stop = false;
+    std::thread _writer;
+};
+
+} // namespace zanfir
