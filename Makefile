@@ -61,11 +61,13 @@ fuzz:
 		test -z "$$(ls build-fuzz/findings | grep ^$$t-)" || exit 1; \
 	done
 
-# The load benchmark of the server: a shared world, then a world per connection.
+# The load benchmark of the server: a shared world, then a world per
+# connection, then a shared world killed under load and restarted.
 bench: build
 	$(BUILD_DIR)/bench_files
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 0 --no-mud
+	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --kill
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz

@@ -3,6 +3,13 @@
 // as their prompts come back. Prints the figures; never fails on speed.
 //
 //   bench_remote [--connections N] [--active N] [--seconds S] [--no-mud]
+//                [--checkpoint S] [--kill] [--world N]
+//
+// A shared world is stopped with SIGTERM at the end and its saved state is
+// checked against what each client was told. With --kill the server is
+// killed (SIGKILL) at a random moment of the load instead, the state it
+// recovers is checked the same way, and restarts are timed: of this world,
+// and of one grown to N players with a full journal to replay.
 //
 // ZANFIR_BIN in the environment names another build of the program to run.
 
@@ -24,11 +31,15 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <nlohmann/json.hpp>
+#include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "adventure/JsonFileStore.h"
+#include "common/Context.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -40,6 +51,9 @@ struct Options {
     int active = 100;
     double seconds = 10;
     bool mud = true;
+    int checkpoint = 5; // CheckpointSeconds: some checkpoints fall in the run
+    bool kill = false;
+    int world = 100000;
 };
 
 // One simulated player.
@@ -49,8 +63,9 @@ struct Bot {
     std::string pending;
     enum Step { Name, Password, Again, Playing, Waiting, Done } step = Name;
     bool active = false;
-    int next = 0; // index into the command cycle
-    std::string location = "PRATO";
+    int next = 0;                   // index into the command cycle
+    std::string location = "PRATO"; // where the last answered command left it
+    std::string asked;              // where the command in flight leaves it
     Clock::time_point sent;
 };
 
@@ -63,6 +78,10 @@ const std::vector<std::pair<std::string, std::string>> CYCLE = {
     {"parla", ""},         {"guarda fiammiferi", ""},
 };
 
+double since(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 long rssKiB(int pid, const char* field) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
@@ -70,6 +89,12 @@ long rssKiB(int pid, const char* field) {
         if (line.rfind(field, 0) == 0)
             return std::stol(line.substr(std::strlen(field)));
     return -1;
+}
+
+double mib(const fs::path& file) {
+    std::error_code error;
+    auto size = fs::file_size(file, error);
+    return error ? 0.0 : static_cast<double>(size) / 1048576.0;
 }
 
 int freePort() {
@@ -84,12 +109,12 @@ int freePort() {
     return ntohs(address.sin_port);
 }
 
-int connectTo(int port) {
+int connectTo(int port, int attempts = 500) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<std::uint16_t>(port));
-    for (int attempt = 0; attempt < 500; ++attempt) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         int fd = ::socket(AF_INET, SOCK_STREAM, 0);
         if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
             int on = 1;
@@ -124,13 +149,128 @@ double percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, static_cast<std::size_t>(p * values.size()))];
 }
 
+// The server on the copy of the adventure in `dir`.
+pid_t startServer(const fs::path& dir, bool mud) {
+    pid_t server = ::fork();
+    if (server == 0) {
+        int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        std::string file = (dir / "torre.zanfa").string();
+        const char* binary = std::getenv("ZANFIR_BIN") ? std::getenv("ZANFIR_BIN") : ZANFIR_BIN;
+        std::vector<const char*> args{binary, file.c_str(), "-server"};
+        if (mud)
+            args.push_back("-mud");
+        args.push_back(nullptr);
+        ::execv(binary, const_cast<char* const*>(args.data()));
+        ::_exit(127);
+    }
+    return server;
+}
+
+// Seconds until the server listens; negative when it never does.
+double awaitListening(int port, Clock::time_point start) {
+    int probe = connectTo(port, 6000);
+    if (probe < 0)
+        return -1;
+    ::close(probe);
+    return since(start);
+}
+
+// SIGTERM; seconds until the server has ended, and its exit status.
+std::pair<double, int> stopServer(pid_t server) {
+    auto start = Clock::now();
+    ::kill(server, SIGTERM);
+    int status = 0;
+    ::waitpid(server, &status, 0);
+    return {since(start), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+// Where each player of the saved shared world is, by name.
+std::map<std::string, std::string> placesSaved(const fs::path& dir) {
+    zanfir::JsonFileStore store(dir.string() + "/", "torre");
+    auto state = store.loadShared();
+    std::map<std::string, std::string> where;
+    if (!state)
+        return where;
+    auto users = state->get("USER");
+    if (!users || !std::holds_alternative<std::shared_ptr<zanfir::Context>>(*users))
+        return where;
+    auto& all = *std::get<std::shared_ptr<zanfir::Context>>(*users);
+    for (const auto& name : all.names())
+        where[all.getString(name + ".NAME")] = all.getString(name + ".LOCATION");
+    return where;
+}
+
+// The players whose saved place is neither where their last answered command
+// left them nor where the command in flight (when there is one) would.
+int playersLost(const fs::path& dir, const std::vector<Bot>& bots) {
+    try {
+        auto where = placesSaved(dir);
+        int lost = 0;
+        for (const auto& bot : bots) {
+            const std::string& saved = where[bot.name];
+            if (saved != bot.location && (bot.asked.empty() || saved != bot.asked))
+                ++lost;
+        }
+        return lost;
+    } catch (const std::exception& error) {
+        std::cerr << "saved state: " << error.what() << "\n";
+        return static_cast<int>(bots.size());
+    }
+}
+
+// The checkpoints the log tells of, and the journal syncs the last one counts.
+std::pair<int, long> checkpointsLogged(const fs::path& dir) {
+    static const std::regex line(
+        R"(Stato salvato \((\d+)\), giornale sincronizzato finora volte: (\d+))");
+    int checkpoints = 0;
+    long syncs = 0;
+    for (const auto& entry : fs::directory_iterator(dir / "logs")) {
+        std::ifstream log(entry.path());
+        std::string text;
+        std::smatch match;
+        while (std::getline(log, text))
+            if (std::regex_search(text, match, line)) {
+                checkpoints = std::max(checkpoints, std::stoi(match[1]));
+                syncs = std::max(syncs, std::stol(match[2]));
+            }
+    }
+    return {checkpoints, syncs};
+}
+
+// The recovered world grown to `players` players, its checkpoint written,
+// and a journal of `journalBytes` of moves left to replay, as a kill leaves
+// it at the worst moment.
+void growWorld(const fs::path& dir, int players, std::uint64_t journalBytes) {
+    zanfir::JsonFileStore store(dir.string() + "/", "torre");
+    auto state = store.loadShared();
+    auto users = std::get<std::shared_ptr<zanfir::Context>>(*state->get("USER"));
+    auto model = std::get<std::shared_ptr<zanfir::Context>>(*users->get(users->names().front()));
+    for (int i = users->count(); i < players; ++i) {
+        auto player = model->clone();
+        player->setString("NAME", "Gen" + std::to_string(i));
+        users->set(std::to_string(1000000 + i), player);
+    }
+    store.checkpoint([&] { return state; });
+    store.follow(*state);
+    auto names = users->names();
+    for (std::size_t i = 0; store.journalBytes() < journalBytes; ++i) {
+        users->setString(names[i % names.size()] + ".LOCATION",
+                         i / names.size() % 2 ? "CANTINA" : "INGRESSO");
+        if (i % 10000 == 0)
+            store.awaitDurable();
+    }
+    store.awaitDurable();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string(); };
+        auto value = [&] { return i + 1 < argc ? std::string(argv[++i]) : std::string("0"); };
         if (arg == "--connections")
             options.connections = std::stoi(value());
         else if (arg == "--active")
@@ -139,13 +279,20 @@ int main(int argc, char** argv) {
             options.seconds = std::stod(value());
         else if (arg == "--no-mud")
             options.mud = false;
+        else if (arg == "--checkpoint")
+            options.checkpoint = std::max(1, std::stoi(value()));
+        else if (arg == "--kill")
+            options.kill = true;
+        else if (arg == "--world")
+            options.world = std::stoi(value());
         else {
             std::cerr << "usage: bench_remote [--connections N] [--active N] [--seconds S] "
-                         "[--no-mud]\n";
+                         "[--no-mud] [--checkpoint S] [--kill] [--world N]\n";
             return 2;
         }
     }
     options.active = std::min(options.active, options.connections);
+    options.kill = options.kill && options.mud && options.active > 0;
     ::signal(SIGPIPE, SIG_IGN);
     rlimit files{};
     ::getrlimit(RLIMIT_NOFILE, &files);
@@ -167,34 +314,20 @@ int main(int argc, char** argv) {
         std::string main = text.str();
         auto settings = main.find("\n[");
         main.insert(settings == std::string::npos ? main.size() : settings + 1,
-                    "RemotePort=" + std::to_string(port) + "\n");
+                    "RemotePort=" + std::to_string(port) +
+                        "\nCheckpointSeconds=" + std::to_string(options.checkpoint) + "\n");
         std::ofstream(dir / "torre.zanfa") << main;
     }
-    pid_t server = ::fork();
-    if (server == 0) {
-        int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        std::string file = (dir / "torre.zanfa").string();
-        // ZANFIR_BIN in the environment runs another build (a profiling one).
-        const char* binary = std::getenv("ZANFIR_BIN") ? std::getenv("ZANFIR_BIN") : ZANFIR_BIN;
-        std::vector<const char*> args{binary, file.c_str(), "-server"};
-        if (options.mud)
-            args.push_back("-mud");
-        args.push_back(nullptr);
-        ::execv(binary, const_cast<char* const*>(args.data()));
-        ::_exit(127);
-    }
+    auto serverStart = Clock::now();
+    pid_t server = startServer(dir, options.mud);
 
     int epoll = ::epoll_create1(0);
     std::vector<Bot> bots(static_cast<std::size_t>(options.connections));
-    int probe = connectTo(port); // wait until the server listens
-    if (probe < 0) {
+    if (awaitListening(port, serverStart) < 0) {
         std::cerr << "the server does not listen on port " << port << "\n";
         ::kill(server, SIGKILL);
         return 1;
     }
-    ::close(probe);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     long rssBefore = rssKiB(server, "VmRSS:");
 
@@ -210,16 +343,19 @@ int main(int argc, char** argv) {
         ::epoll_ctl(epoll, EPOLL_CTL_ADD, bot.fd, &event);
     }
 
+    // The moment of the kill, within the timed part of the run.
+    std::mt19937 random(std::random_device{}());
+    double killAfter =
+        std::uniform_real_distribution<double>(options.seconds * 0.2, options.seconds)(random);
+    bool killed = false;
+
     int errors = 0, loggedIn = 0;
     long commands = 0;
     std::vector<double> latencies;
     Clock::time_point driveStart{}, driveEnd{};
     bool driving = false, stopping = false;
-    auto issue = [&](Bot& bot) {
-        const auto& [command, place] = CYCLE[static_cast<std::size_t>(bot.next)];
-        if (!place.empty())
-            bot.location = place;
-        bot.next = (bot.next + 1) % static_cast<int>(CYCLE.size());
+    auto issue = [&](Bot& bot, const std::string& command, const std::string& place) {
+        bot.asked = place.empty() ? bot.location : place;
         bot.step = Bot::Waiting;
         bot.sent = Clock::now();
         sendLine(bot, command);
@@ -227,19 +363,21 @@ int main(int argc, char** argv) {
     auto deadline = start + std::chrono::seconds(120);
     int waiting = options.active;
     std::vector<epoll_event> events(256);
-    while (Clock::now() < deadline) {
+    while (Clock::now() < deadline && !killed) {
         if (!driving && loggedIn == options.connections) {
             driving = true;
             driveStart = Clock::now();
-            std::cerr << "all " << loggedIn << " logged in after "
-                      << std::chrono::duration<double>(driveStart - start).count() << " s\n";
+            std::cerr << "all " << loggedIn << " logged in after " << since(start) << " s\n";
             for (auto& bot : bots)
-                if (bot.active) {
-                    bot.location = "INGRESSO";
-                    bot.step = Bot::Waiting;
-                    bot.sent = Clock::now();
-                    sendLine(bot, "nord");
-                }
+                if (bot.active)
+                    issue(bot, "nord", "INGRESSO");
+        }
+        if (driving && options.kill && since(driveStart) > killAfter) {
+            ::kill(server, SIGKILL);
+            ::waitpid(server, nullptr, 0);
+            driveEnd = Clock::now();
+            killed = true;
+            break;
         }
         if (driving && !stopping &&
             (options.active == 0 ||
@@ -292,7 +430,8 @@ int main(int argc, char** argv) {
                     progress = true;
                 } else if (bot.step == Bot::Waiting && take("Cosa devo fare? ")) {
                     bot.pending.clear();
-                    if (driveEnd == Clock::time_point{} || !stopping) {
+                    bot.location = std::exchange(bot.asked, {});
+                    if (!stopping) {
                         latencies.push_back(
                             std::chrono::duration<double, std::milli>(Clock::now() - bot.sent)
                                 .count());
@@ -302,7 +441,9 @@ int main(int argc, char** argv) {
                         bot.step = Bot::Done;
                         --waiting;
                     } else {
-                        issue(bot);
+                        const auto& [command, place] = CYCLE[static_cast<std::size_t>(bot.next)];
+                        bot.next = (bot.next + 1) % static_cast<int>(CYCLE.size());
+                        issue(bot, command, place);
                     }
                 }
             }
@@ -311,31 +452,10 @@ int main(int argc, char** argv) {
     if (driveEnd == Clock::time_point{})
         driveEnd = Clock::now();
     double seconds = std::chrono::duration<double>(driveEnd - driveStart).count();
-    if (waiting > 0)
+    if (waiting > 0 && !killed)
         errors += waiting;
-    long rssAfter = rssKiB(server, "VmRSS:");
-    long peak = rssKiB(server, "VmHWM:");
-
-    // Lost state: every active player is where its client put it. The state
-    // is saved at the next moment all sessions wait, which is now.
-    int lost = -1;
-    if (options.mud) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        lost = 0;
-        try {
-            nlohmann::json state;
-            std::ifstream(dir / "torre.gcontext") >> state;
-            std::map<std::string, std::string> where;
-            for (auto& [id, user] : state["context"]["USER"].items())
-                where[user.value("NAME", "")] = user.value("LOCATION", "");
-            for (const auto& bot : bots)
-                if (where[bot.name] != bot.location)
-                    ++lost;
-        } catch (const std::exception& error) {
-            std::cerr << "state file: " << error.what() << "\n";
-            lost = options.connections;
-        }
-    }
+    long rssAfter = killed ? 0 : rssKiB(server, "VmRSS:");
+    long peak = killed ? 0 : rssKiB(server, "VmHWM:");
 
     std::printf("mode                 %s\n", options.mud ? "-server -mud (one shared world)"
                                                          : "-server (a world per connection)");
@@ -347,16 +467,50 @@ int main(int argc, char** argv) {
     std::printf("latency p90         %8.2f ms\n", percentile(latencies, 0.90));
     std::printf("latency p99         %8.2f ms\n", percentile(latencies, 0.99));
     std::printf("latency max         %8.2f ms\n", percentile(latencies, 1.0));
-    std::printf("errors              %6d\n", errors);
-    if (lost >= 0)
-        std::printf("players not where their client left them %d\n", lost);
-    std::printf("server RSS          %8.1f MiB (peak %.1f MiB)\n", rssAfter / 1024.0,
-                peak / 1024.0);
-    std::printf("RSS per connection  %8.1f KiB\n",
-                loggedIn > 0 ? static_cast<double>(rssAfter - rssBefore) / loggedIn : 0.0);
+    if (!killed) {
+        std::printf("errors              %6d\n", errors);
+        std::printf("server RSS          %8.1f MiB (peak %.1f MiB)\n", rssAfter / 1024.0,
+                    peak / 1024.0);
+        std::printf("RSS per connection  %8.1f KiB\n",
+                    loggedIn > 0 ? static_cast<double>(rssAfter - rssBefore) / loggedIn : 0.0);
+    }
 
-    ::kill(server, SIGKILL);
-    ::waitpid(server, nullptr, 0);
+    if (!options.mud) {
+        ::kill(server, SIGKILL);
+        ::waitpid(server, nullptr, 0);
+    } else if (!killed) {
+        double lifetime = since(serverStart);
+        auto [stop, status] = stopServer(server);
+        auto [checkpoints, syncs] = checkpointsLogged(dir);
+        std::printf("stop on SIGTERM     %8.2f s, exit status %d\n", stop, status);
+        std::printf("checkpoints         %6d in %.1f s, the last at the stop (every %d s)\n",
+                    checkpoints, lifetime, options.checkpoint);
+        std::printf("journal syncs       %8.0f per second (%.1f commands each)\n", syncs / lifetime,
+                    syncs > 0 ? static_cast<double>(commands) / syncs : 0.0);
+        std::printf("players not where their client left them, after the stop %d\n",
+                    playersLost(dir, bots));
+    } else {
+        std::printf("killed after        %8.2f s of load, journal %.1f MiB\n", seconds,
+                    mib(dir / "torre.gcontext.journal"));
+        std::printf("players not where their client left them, after the kill %d\n",
+                    playersLost(dir, bots));
+        auto again = Clock::now();
+        server = startServer(dir, true);
+        std::printf("restart             %8.2f s to listen again\n", awaitListening(port, again));
+        stopServer(server);
+        growWorld(dir, options.world, 64ull << 20);
+        double checkpoint = mib(dir / "torre.gcontext");
+        double journal = mib(dir / "torre.gcontext.journal");
+        again = Clock::now();
+        server = startServer(dir, true);
+        double listening = awaitListening(port, again);
+        long grown = rssKiB(server, "VmRSS:");
+        std::printf("restart of %d players (checkpoint %.0f MiB, journal %.0f MiB): %.2f s, "
+                    "RSS %.0f MiB\n",
+                    options.world, checkpoint, journal, listening, grown / 1024.0);
+        auto [stop, status] = stopServer(server);
+        std::printf("its stop on SIGTERM %8.2f s, exit status %d\n", stop, status);
+    }
     for (auto& bot : bots)
         ::close(bot.fd);
     fs::remove_all(dir);

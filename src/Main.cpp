@@ -364,7 +364,7 @@ void Main::onIdle() {
 }
 
 void Main::awaitDurable() {
-    _store->awaitDurable(Context::lastChange());
+    _store->awaitDurable();
 }
 
 std::string Main::stateFile() const {

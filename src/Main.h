@@ -171,8 +171,8 @@ public:
     // waits, the shared state is dumped (with -dump).
     virtual void onEnterIdle(Adventure& session);
     virtual void onExitIdle(Adventure& session);
-    // Returns once the changes this thread made to the shared world are
-    // durable: a session waits here before it answers its player.
+    // Returns once every change made to the shared world so far is durable:
+    // a session waits here before it answers its player.
     void awaitDurable();
 
     const std::string& getName() const { return _name; }

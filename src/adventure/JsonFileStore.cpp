@@ -87,9 +87,9 @@ void JsonFileStore::follow(Context& shared) {
     shared.attach(_journal.get());
 }
 
-void JsonFileStore::awaitDurable(std::uint64_t change) {
-    if (_journal && change > 0)
-        _journal->awaitDurable(change);
+void JsonFileStore::awaitDurable() {
+    if (_journal)
+        _journal->awaitDurable();
 }
 
 std::uint64_t JsonFileStore::journalBytes() {

@@ -23,7 +23,7 @@ public:
     std::shared_ptr<Context> loadShared() override;
     void checkpoint(const std::function<std::shared_ptr<Context>()>& copy) override;
     void follow(Context& shared) override;
-    void awaitDurable(std::uint64_t change) override;
+    void awaitDurable() override;
     std::uint64_t journalBytes() override;
     std::string journalError() override;
     std::uint64_t journalSyncs() override;

@@ -31,9 +31,10 @@ public:
     // From now on the changes of the shared state go to the journal (a store
     // that keeps none ignores this). Throws SerializationException.
     virtual void follow(Context& shared) = 0;
-    // Returns once the change numbered `change` (Context::lastChange) is
-    // durable; at once when the store keeps no journal or cannot write it.
-    virtual void awaitDurable(std::uint64_t change) = 0;
+    // Returns once every change made so far is durable: whatever a player
+    // was told, the state it came from survives a crash. At once when the
+    // store keeps no journal or cannot write it.
+    virtual void awaitDurable() = 0;
     // The bytes of changes kept since the last checkpoint.
     virtual std::uint64_t journalBytes() = 0;
     // Why changes cannot be made durable now; empty while they can.

@@ -69,7 +69,7 @@ void Context::set(const std::string& path, Value value) {
         if (found == here._data_hash.end()) {
             found = here._data_hash.emplace(name, std::move(value)).first;
             here.changed(name, &found->second, nullptr);
-        } else {
+        } else if (found->second != value) { // the same again is no change
             Value before = std::exchange(found->second, std::move(value));
             here.changed(name, &found->second, &before);
         }
@@ -221,14 +221,6 @@ std::shared_ptr<Context> Context::clone() const {
     return copy;
 }
 
-namespace {
-thread_local std::uint64_t last_change = 0;
-} // namespace
-
-std::uint64_t Context::lastChange() {
-    return last_change;
-}
-
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
     ContextJournal* journal = _journal;
     if (!journal)
@@ -244,7 +236,7 @@ void Context::changed(const std::string& name, const Value* now, const Value* be
         out->detach();
     if (in && in != out)
         in->attach(journal, path);
-    last_change = journal->changed(path, now);
+    journal->changed(path, now);
 }
 
 void Context::attach(ContextJournal* journal) {

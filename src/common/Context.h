@@ -71,9 +71,6 @@ public:
     // is made through, is told to the journal with its path from this
     // context. A nested context taken out of the tree is no longer followed.
     void attach(ContextJournal* journal);
-    // The number of the last change this thread made to a tree with a
-    // journal; 0 when none.
-    static std::uint64_t lastChange();
 
 protected:
     // One step of the path walk: the context in which the cursor's path

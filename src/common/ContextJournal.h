@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "common/Context.h"
@@ -16,8 +15,8 @@ public:
     virtual ~ContextJournal() = default;
 
     // `value` is what now stands under the path (a nested context whole), or
-    // none when the name was removed. Returns the change's number: they grow.
-    virtual std::uint64_t changed(const std::string& path, const Context::Value* value) = 0;
+    // none when the name was removed.
+    virtual void changed(const std::string& path, const Context::Value* value) = 0;
 };
 
 } // namespace zanfir

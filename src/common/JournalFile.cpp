@@ -69,20 +69,31 @@ void JournalFile::open() {
     ContextFile::syncFolder(_file);
 }
 
-std::uint64_t JournalFile::changed(const std::string& path, const Context::Value* value) {
+void JournalFile::changed(const std::string& path, const Context::Value* value) {
     std::string record = ContextFile::changeRecord(path, value);
     std::string line = hex8(checksum(record)) + " " + record + "\n";
     std::lock_guard guard(_lock);
     if (!_dropping) {
         _pending += line;
-        _work.notify_one();
+        if (_pending.size() >= BATCH_BYTES)
+            _work.notify_one();
     }
-    return ++_numbered;
+    ++_numbered;
 }
 
-void JournalFile::awaitDurable(std::uint64_t change) {
+// The first to wait writes what is pending for all (group commit); those
+// who come while it writes wait for it, then for the next write.
+void JournalFile::awaitDurable() {
     std::unique_lock guard(_lock);
-    _written.wait(guard, [&] { return _durable >= change || _failing || _stop; });
+    std::uint64_t change = _numbered;
+    while (_durable < change && !_failing && !_stop) {
+        if (_flushing)
+            _written.wait(guard);
+        else if (!_pending.empty())
+            flush(guard);
+        else
+            _durable = _numbered; // every change numbered was written, or dropped
+    }
 }
 
 std::uint64_t JournalFile::size() {
@@ -104,6 +115,25 @@ void JournalFile::rotate() {
     _written.wait(guard, [&] { return _rotations >= done || !_rotate_error.empty(); });
     if (!_rotate_error.empty())
         throw SerializationException(_rotate_error);
+}
+
+void JournalFile::flush(std::unique_lock<std::mutex>& guard) {
+    _flushing = true;
+    std::string batch = std::exchange(_pending, {});
+    std::uint64_t upto = _numbered;
+    guard.unlock();
+    bool written = writeOut(batch);
+    guard.lock();
+    if (written) {
+        _durable = upto;
+        _size += batch.size();
+        ++_syncs;
+    } else {
+        _dropping = true;
+        _pending.clear();
+    }
+    _flushing = false;
+    _written.notify_all();
 }
 
 bool JournalFile::writeOut(const std::string& batch) {
@@ -142,47 +172,41 @@ std::string JournalFile::error() {
 void JournalFile::run() {
     std::unique_lock guard(_lock);
     for (;;) {
-        _work.wait(guard, [&] { return !_pending.empty() || _rotate || _stop; });
-        if (!_pending.empty()) {
-            std::string batch = std::exchange(_pending, {});
-            std::uint64_t upto = _numbered;
-            guard.unlock();
-            bool written = writeOut(batch);
-            guard.lock();
-            if (written) {
-                _durable = upto;
-                _size += batch.size();
-                ++_syncs;
-            } else {
-                _dropping = true;
-                _pending.clear();
-            }
-            _written.notify_all();
-        } else if (_rotate) {
-            _rotate = false;
-            std::string old = _file + ".old";
-            int previous = _fd;
-            if (::rename(_file.c_str(), old.c_str()) != 0) {
-                _rotate_error = _file + ": " + std::strerror(errno);
-            } else {
-                try {
-                    open();
-                    ::close(previous);
-                    _size = 0;
-                    _dropping = _failing = false;
-                    _error.clear();
-                    ++_rotations;
-                } catch (const SerializationException& error) {
-                    _fd = previous; // back where it was
-                    ::rename(old.c_str(), _file.c_str());
-                    _rotate_error = error.what();
-                }
-            }
-            _written.notify_all();
-        } else if (_stop) {
+        // What nobody waits for is written at least once a second.
+        _work.wait_for(guard, std::chrono::seconds(1),
+                       [&] { return _pending.size() >= BATCH_BYTES || _rotate || _stop; });
+        _written.wait(guard, [&] { return !_flushing; });
+        if (!_pending.empty())
+            flush(guard);
+        if (_rotate)
+            rotateNow();
+        if (_stop && _pending.empty())
             return;
+    }
+}
+
+// Under the lock, nothing pending that was numbered before rotate().
+void JournalFile::rotateNow() {
+    _rotate = false;
+    std::string old = _file + ".old";
+    int previous = _fd;
+    if (::rename(_file.c_str(), old.c_str()) != 0) {
+        _rotate_error = _file + ": " + std::strerror(errno);
+    } else {
+        try {
+            open();
+            ::close(previous);
+            _size = 0;
+            _dropping = _failing = false;
+            _error.clear();
+            ++_rotations;
+        } catch (const SerializationException& error) {
+            _fd = previous; // back where it was
+            ::rename(old.c_str(), _file.c_str());
+            _rotate_error = error.what();
         }
     }
+    _written.notify_all();
 }
 
 std::size_t JournalFile::replay(const std::string& file, Context& root) {

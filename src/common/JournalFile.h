@@ -11,11 +11,12 @@
 namespace zanfir {
 
 // The changes of a context tree appended to a file as they are made, each
-// on a line of its own after its checksum. A thread of its own writes them:
-// one write and one fdatasync for all the changes made meanwhile (group
-// commit), so that waiting for a change to be durable costs one sync
-// however many players wait. A crash can cut the last line short; replay
-// stops at the first line that is damaged.
+// on a line of its own after its checksum. They are written when someone
+// waits for them to be durable: one write and one fdatasync for all the
+// changes made meanwhile (group commit), so that waiting costs one sync
+// however many players wait. A thread of its own writes what nobody waits
+// for. A crash can cut the last line short; replay stops at the first line
+// that is damaged.
 //
 // When writing fails (no room, no permission) error() says why, durability
 // is not waited for, and changes are dropped until the next rotate(): the
@@ -29,10 +30,10 @@ public:
     JournalFile(const JournalFile&) = delete;
     JournalFile& operator=(const JournalFile&) = delete;
 
-    std::uint64_t changed(const std::string& path, const Context::Value* value) override;
-    // Returns once the change numbered `change`, and every one before it, is
-    // on the disk; at once while writing fails.
-    void awaitDurable(std::uint64_t change);
+    void changed(const std::string& path, const Context::Value* value) override;
+    // Returns once every change told so far is on the disk; at once while
+    // writing fails.
+    void awaitDurable();
     // Moves what was written so far to file + ".old" and goes on in a new
     // file; every change numbered so far is in the old one. Throws
     // SerializationException, leaving the file as it was.
@@ -50,9 +51,15 @@ public:
     static std::size_t replay(const std::string& file, Context& root);
 
 private:
+    static constexpr std::size_t BATCH_BYTES = 1 << 20; // written without waiting for a wish
+
     void run();
+    // Writes what is pending and syncs it. Holds the lock on entry and on
+    // return, not while writing; one flush at a time.
+    void flush(std::unique_lock<std::mutex>& guard);
     // Writes the batch and syncs it; false when it failed.
     bool writeOut(const std::string& batch);
+    void rotateNow();
     void fail(const std::string& what);
     void open();
 
@@ -63,7 +70,8 @@ private:
     std::condition_variable _written; // durability or a rotation done
     std::string _pending;             // records not yet written
     std::uint64_t _numbered = 0;      // the last change numbered
-    std::uint64_t _durable = 0;       // the last change on the disk
+    std::uint64_t _durable = 0;       // the last change on the disk (or lost)
+    bool _flushing = false;
     std::uint64_t _size = 0;
     std::uint64_t _syncs = 0;
     bool _failing = false;

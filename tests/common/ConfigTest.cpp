@@ -207,6 +207,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.command_output, 256u * 1024u);
     EXPECT_EQ(none.quote_queue, 64u);
     EXPECT_EQ(none.quote_queue_bytes, 64u * 1024u);
+    EXPECT_EQ(none.checkpoint_interval, std::chrono::seconds(60));
+    EXPECT_EQ(none.journal_limit, 64u * 1024u * 1024u);
 
     Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
                                        "ConsoleOutCRLF=True\nRemotePort=4000\n"
@@ -214,7 +216,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "RowLength=60\nPreformatted=TRUE\n"
                                        "RemoteOutQueue=65536\nRemoteSendTimeout=20\n"
                                        "CommandSteps=10\nCommandOutput=20\nQuoteQueue=3\n"
-                                       "QuoteQueueBytes=30\nStopTimeout=100\n"));
+                                       "QuoteQueueBytes=30\nStopTimeout=100\n"
+                                       "CheckpointSeconds=2\nJournalBytes=4096\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
@@ -228,6 +231,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.command_output, 20u);
     EXPECT_EQ(set.quote_queue, 3u);
     EXPECT_EQ(set.quote_queue_bytes, 30u);
+    EXPECT_EQ(set.checkpoint_interval, std::chrono::seconds(2));
+    EXPECT_EQ(set.journal_limit, 4096u);
 
     for (const char* length : {"0", "-5", "wide", "80x", ""}) {
         auto odd = Settings::read(

@@ -201,6 +201,7 @@ TEST_F(ContextFileTest, BadFilesAreErrorsNotTrees) {
     std::string deep = "{\"format\":\"zanfir-context\",\"version\":1,\"context\":";
     for (int i = 0; i < 100000; ++i)
         deep += "{\"A\":";
+    deep += "1" + std::string(100000, '}') + "}";
     zanfir::test::writeFile(file, deep);
     EXPECT_THROW(ContextFile::read(file), SerializationException);
 
