@@ -27,14 +27,20 @@ void expectSavedWhole(const std::string& file, const char* what) {
 // A shared world killed at random moments of busy play, or right after an
 // answer: after the restart, every command that was answered is there. One
 // player sits at a question all the while, which once stopped every save.
-TEST(CrashSafetyTest, EveryAnsweredCommandSurvivesAKill) {
-    TempDir dir;
+// The test adventure on `port`, where ACCENDI counts and tells the count.
+std::string countingWorld(TempDir& dir, int port, const std::string& settings = "") {
     std::string main = copyFixture("castello", dir);
-    int port = freePort();
-    writeFile(main, "RemotePort=" + std::to_string(port) + "\n" + readFile(main));
+    writeFile(main, "RemotePort=" + std::to_string(port) + "\n" + settings + readFile(main));
     writeFile(dir.file("castello.actionset"),
               readFile(dir.file("castello.actionset")) +
                   "\n[ACTIONS]\n*:ACCENDI={CONTA++}{println 'conta ' + CONTA}\n");
+    return main;
+}
+
+TEST(CrashSafetyTest, EveryAnsweredCommandSurvivesAKill) {
+    TempDir dir;
+    int port = freePort();
+    std::string main = countingWorld(dir, port);
     std::mt19937 random(std::random_device{}());
     int answered = 0;
     for (int round = 0; round < 10; ++round) {
@@ -82,6 +88,33 @@ TEST(CrashSafetyTest, EveryAnsweredCommandSurvivesAKill) {
         EXPECT_EQ(state->getString("USER.2.NAME"), "Bruno");
     }
     EXPECT_GT(answered, 20);
+}
+
+// The checkpoint itself goes on while a player sits at a question.
+TEST(CrashSafetyTest, CheckpointsDoNotWaitForIdlePlayers) {
+    TempDir dir;
+    int port = freePort();
+    std::string main = countingWorld(dir, port, "CheckpointSeconds=1\n");
+    Process server({main, "-server", "-mud"});
+    TcpClient anna(port), bruno(port);
+    anna.until("Qual'e' il tuo nome? ");
+    anna.send("Anna\r\n");
+    anna.until("Qual'e' la tua password? ");
+    anna.send("segreto\r\n");
+    anna.until("Riscrivi la tua password, per favore: ");
+    anna.send("segreto\r\n");
+    anna.until("Cosa devo fare? ");
+    bruno.send("Bruno\r\nsegreto\r\nsegreto\r\nbasta\r\n");
+    bruno.until("- Vuoi smettere di giocare? ");
+    int count = 0;
+    EXPECT_TRUE(waitUntil([&] {
+        anna.send("accendi\r\n");
+        anna.until("Cosa devo fare? ");
+        ++count;
+        return zanfir::ContextFile::read(dir.file("castello.gcontext"))
+                   ->getInt("USER.1.VARIABLES.CONTA") > 0;
+    }));
+    EXPECT_GT(count, 1);
 }
 
 TEST(CrashSafetyTest, SavedGameSurvivesKills) {

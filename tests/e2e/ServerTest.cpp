@@ -150,6 +150,30 @@ TEST_F(ServerTest, SharedWorldAcrossRestarts) {
     EXPECT_EQ(state->getString("USER.3.NAME"), "Carla");
 }
 
+// Two players ask for the lantern at the same instant, round after round:
+// one gets it, the other is told it is not there.
+TEST_F(ServerTest, OneItemTakenByTwoAtOnce) {
+    Process server({adventure(), "-server", "-mud"});
+    TcpClient anna(port), bruno(port);
+    join(anna, "Anna", true);
+    join(bruno, "Bruno", true);
+    int annaGot = 0, brunoGot = 0;
+    for (int round = 0; round < 300; ++round) {
+        anna.send("prendi lanterna\r\n");
+        bruno.send("prendi lanterna\r\n");
+        bool a = anna.until(PROMPT).find("Preso.") != std::string::npos;
+        bool b = bruno.until(PROMPT).find("Preso.") != std::string::npos;
+        ASSERT_NE(a, b) << "round " << round;
+        TcpClient& holder = a ? anna : bruno;
+        (a ? annaGot : brunoGot)++;
+        holder.send("lascia lanterna\r\n");
+        holder.until(PROMPT);
+    }
+    EXPECT_EQ(annaGot + brunoGot, 300);
+    anna.send("guarda\r\n");
+    EXPECT_NE(anna.until(PROMPT).find("Vedo una lanterna."), std::string::npos);
+}
+
 TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     Process server({adventure("", "miniera", true), "-server", "-mud"});
     TcpClient anna(port), bruno(port);
