@@ -303,19 +303,12 @@ void ContextFile::write(const std::string& file, const std::string& text) {
     int fd = mkstemp(temp.data());
     if (fd < 0)
         systemError(file);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            int error = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            errno = error;
-            systemError(file);
-        }
-        done += static_cast<std::size_t>(n);
+    if (!writeAll(fd, text)) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(temp.c_str());
+        errno = error;
+        systemError(file);
     }
     // Owner only: the state holds the players' passwords.
     if (::fchmod(fd, 0600) != 0 || ::fsync(fd) != 0 || ::close(fd) != 0 ||
@@ -326,6 +319,22 @@ void ContextFile::write(const std::string& file, const std::string& text) {
         systemError(file);
     }
     syncFolder(file); // the rename itself; a failure here loses nothing
+}
+
+bool ContextFile::writeAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 void ContextFile::syncFolder(const std::string& file) {

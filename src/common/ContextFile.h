@@ -22,6 +22,9 @@ public:
     // Makes the entries of the folder of `file` durable: a rename, a new or
     // a removed file.
     static void syncFolder(const std::string& file);
+    // Writes every byte to the descriptor; false, with errno set, when it
+    // cannot (ENOSPC when nothing more is taken).
+    static bool writeAll(int fd, const std::string& bytes);
     // Removes the temporary files that writes of `file` left behind when the
     // program was killed in the middle.
     static void removeLeftovers(const std::string& file);

@@ -137,20 +137,9 @@ void JournalFile::flush(std::unique_lock<std::mutex>& guard) {
 }
 
 bool JournalFile::writeOut(const std::string& batch) {
-    std::size_t done = 0;
-    while (done < batch.size()) {
-        ssize_t n = ::write(_fd, batch.data() + done, batch.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // A half line may stay behind: replay stops there, and nothing
-            // more is written to this file.
-            fail(_file + ": " + std::strerror(n < 0 ? errno : ENOSPC));
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fdatasync(_fd) != 0) {
+    // A half line may stay behind a failed write: replay stops there, and
+    // nothing more is written to this file.
+    if (!ContextFile::writeAll(_fd, batch) || ::fdatasync(_fd) != 0) {
         fail(_file + ": " + std::strerror(errno));
         return false;
     }
