@@ -626,8 +626,8 @@ void Adventure::printUsers(const std::vector<std::shared_ptr<Item>>& here) {
         // A player's seen flag serves only the ITEM-SEEN events; kept for
         // every pair of players, it would grow a shared world's state with
         // the square of its players.
-        if (!isItemSeen(*item) &&
-            (_main.getEvent("ITEM-SEEN:" + item->name()) || _main.getEvent("ITEM-SEEN:*")))
+        if ((_main.getEvent("ITEM-SEEN:" + item->name()) || _main.getEvent("ITEM-SEEN:*")) &&
+            !isItemSeen(*item))
             setItemSeen(*item);
         println(T::HereThereIs, item->descr(), T::HereThereIsX);
     }
