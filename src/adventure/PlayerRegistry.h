@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -59,9 +60,12 @@ public:
     void fillUserContext(Context& ctx, std::int32_t id);
 
     // Registers a session and returns its player, made when new; the holder
-    // receives the context the session plays in. Throws
-    // LoginRefusedException when the player cannot log in now, and
-    // LocationNotFoundException for a start place the map lacks.
+    // receives the context the session plays in. In a shared world the
+    // password is checked against the stored hash, and stored hashed for a
+    // new player (or one whose password was kept in clear), without the lock
+    // held. Throws LoginRefusedException when the player cannot log in now
+    // (a wrong password too), and LocationNotFoundException for a start
+    // place the map lacks.
     std::shared_ptr<User> addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
                                        const std::string& name, const std::string& password);
     // Unregisters a session and takes its player out of the world; the
@@ -82,9 +86,15 @@ private:
     };
 
     std::shared_ptr<Location> knownPlace(Context& ctx, std::int32_t id, const std::string& name);
-    // The one place where a password is set and checked.
-    void setPassword(Context& ctx, std::int32_t id, const std::string& password);
-    bool hasPassword(std::int32_t id, const std::string& password) const;
+    // The password stored for the player of that name (hashed, or in clear);
+    // none when there is no such player.
+    std::optional<std::string> credential(const std::string& name) const;
+    // addAdventure under the lock: none when the player's stored password is
+    // no longer `checked` (none: there was no player). `store` is what to
+    // store as their password, when not empty.
+    std::shared_ptr<User> admit(const std::shared_ptr<Adventure>& session, ObjectRef& holder,
+                                const std::string& name, const std::optional<std::string>& checked,
+                                const std::string& store);
 
     World& _world;
     ActionParser& _parser;

@@ -130,6 +130,8 @@ TEST_F(ServerTest, SharedWorldAcrossRestarts) {
         EXPECT_NE(heard.find("Bruno dice << ciao! >>.\r\n"), std::string::npos) << heard;
         EXPECT_NE(heard.find("- una lanterna"), std::string::npos);
         EXPECT_NE(server.err().find("[GLOBAL]\n"), std::string::npos);
+        EXPECT_NE(server.err().find("$argon2id$"), std::string::npos); // the dump shows hashes
+        EXPECT_EQ(server.err().find("segreto"), std::string::npos);
         server.kill(); // what was answered is kept, killed or not
     }
     Process server({main, "-server", "-mud"});
@@ -148,6 +150,50 @@ TEST_F(ServerTest, SharedWorldAcrossRestarts) {
     // first prompt.
     auto state = zanfir::JsonFileStore(dir.path() + "/", "castello").loadShared();
     EXPECT_EQ(state->getString("USER.3.NAME"), "Carla");
+    // No password in clear in any file the world is kept in.
+    EXPECT_TRUE(state->getString("USER.1.PASSWORD").starts_with("$argon2id$"));
+    for (const auto& file : listDir(dir.path())) {
+        if (file.starts_with("castello.gcontext")) {
+            EXPECT_EQ(readFile(dir.file(file)).find("segreto"), std::string::npos) << file;
+        }
+    }
+}
+
+// A world saved by an older version kept passwords in clear: they still
+// work, and each becomes a hash at its player's next login.
+TEST_F(ServerTest, PasswordsKeptInClearAreHashedAtLogin) {
+    std::string main = adventure();
+    {
+        Process server({main, "-server", "-mud"});
+        TcpClient anna(port), bruno(port);
+        join(anna, "Anna", true);
+        join(bruno, "Bruno", true);
+        server.signal(SIGTERM);
+        server.finish();
+    }
+    auto old = zanfir::ContextFile::read(dir.file("castello.gcontext"));
+    old->setString("USER.1.PASSWORD", "vecchia");
+    old->setString("USER.2.PASSWORD", "antica");
+    zanfir::ContextFile::write(dir.file("castello.gcontext"), *old);
+    {
+        Process server({main, "-server", "-mud"});
+        TcpClient anna(port);
+        anna.until(NAME);
+        anna.send("Anna\r\n");
+        anna.until(PASSWORD);
+        anna.send("segreto\r\n");
+        EXPECT_NE(anna.until(NAME).find("- Mi dispiace, la password non e' corretta."),
+                  std::string::npos);
+        anna.send("Anna\r\n");
+        anna.until(PASSWORD);
+        anna.send("vecchia\r\n");
+        anna.until(PROMPT);
+        server.signal(SIGTERM);
+        server.finish();
+    }
+    auto state = zanfir::ContextFile::read(dir.file("castello.gcontext"));
+    EXPECT_TRUE(state->getString("USER.1.PASSWORD").starts_with("$argon2id$"));
+    EXPECT_EQ(state->getString("USER.2.PASSWORD"), "antica"); // until Bruno comes back
 }
 
 // Two players ask for the lantern at the same instant, round after round:
