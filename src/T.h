@@ -102,6 +102,8 @@ struct T {
         "Giocatore spostato alla locazione iniziale, la sua non esiste piu': '";
     static constexpr const char* SavingAgain = "Lo stato del mondo condiviso si salva di nuovo";
     static constexpr const char* Stopping = "Arresto del server";
+    // Marks a text from a client cut short in the log.
+    static constexpr const char* Clipped = "... [tagliato]";
     static constexpr const char* Checkpoint = "Stato salvato (";
     static constexpr const char* CheckpointX = "), giornale sincronizzato finora volte: ";
     static constexpr const char* Stopped = "Server fermato";

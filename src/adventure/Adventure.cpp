@@ -826,7 +826,7 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
         println(T::DontAskQuestions);
         return nullptr;
     }
-    Log::writeG(entity(), Log::INFO, T::Command + text + T::QuoteEnd);
+    Log::writeG(entity(), Log::INFO, T::Command + Util::clip(text, Log::CLIENT_TEXT) + T::QuoteEnd);
     std::string kept;
     for (const auto& token : Util::split(text))
         kept += _main.blankIfIgnorable(token) + " ";
@@ -835,11 +835,13 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
         words = resolveWords(kept);
     } catch (const WordNotFoundException& unknown) {
         println(T::WordNotFound + unknown.getWord() + T::WordNotFoundX);
-        Log::writeG(entity(), Log::WARN, T::UnknownWord + unknown.getWord() + T::QuoteEnd);
+        Log::writeG(entity(), Log::WARN,
+                    T::UnknownWord + Util::clip(unknown.getWord(), Log::CLIENT_TEXT) + T::QuoteEnd);
         return nullptr;
     } catch (const VerbNotFoundException& unknown) {
         println(T::VerbNotFound + unknown.getVerb() + T::VerbNotFoundX);
-        Log::writeG(entity(), Log::WARN, T::UnknownVerb + unknown.getVerb() + T::QuoteEnd);
+        Log::writeG(entity(), Log::WARN,
+                    T::UnknownVerb + Util::clip(unknown.getVerb(), Log::CLIENT_TEXT) + T::QuoteEnd);
         return nullptr;
     }
     if (words.empty()) {

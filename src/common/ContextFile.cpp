@@ -34,46 +34,6 @@ constexpr const char* BYTES = "bytes";
 constexpr const char* BYTES_PREFIX = "bytes:";
 constexpr int MAX_DEPTH = 256;
 
-bool isValidUtf8(const std::string& s) {
-    std::size_t i = 0, n = s.size();
-    while (i < n) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (i + len > n)
-            return false;
-        auto d = static_cast<unsigned char>(s[i + 1]);
-        if (d < lo || d > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += len;
-    }
-    return true;
-}
-
 std::string toHex(const std::string& s) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string out;
@@ -113,7 +73,7 @@ std::optional<std::string> fromHex(const std::string& hex) {
 }
 
 std::string encodeName(const std::string& name) {
-    return isValidUtf8(name) ? name : BYTES_PREFIX + toHex(name);
+    return Util::isUtf8(name) ? name : BYTES_PREFIX + toHex(name);
 }
 
 void writeString(const std::string& text, std::string& out) {
@@ -155,7 +115,7 @@ void writeObject(const Context& context, std::string& out, int depth);
 // often, and this is its cost. A negative depth writes it on one line.
 void writeValue(const Context::Value& value, std::string& out, int depth) {
     if (auto s = std::get_if<std::string>(&value)) {
-        if (isValidUtf8(*s)) {
+        if (Util::isUtf8(*s)) {
             writeString(*s, out);
         } else {
             out += "{\"";

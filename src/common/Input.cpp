@@ -2,6 +2,7 @@
 
 #include "common/Output.h"
 #include "common/Terminal.h"
+#include "common/Util.h"
 
 namespace zanfir {
 
@@ -12,6 +13,12 @@ std::string Input::readln(bool hidden) {
     if (!isAlive())
         return "";
     std::string line = _terminal->readLine(hidden, _cap);
+    // Nothing a player types may steer another's terminal, or the log's; the
+    // line end stays as it came.
+    std::size_t end = line.ends_with("\r\n") ? line.size() - 2
+                      : line.ends_with('\n') ? line.size() - 1
+                                              : line.size();
+    line = Util::cleanText(std::string_view(line).substr(0, end)) + line.substr(end);
     // The player's Enter put the cursor back at column 0.
     if (!line.empty() && line.back() == '\n')
         _out.lineEnded();

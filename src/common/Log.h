@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <exception>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +20,8 @@ public:
     static constexpr int WARN = 100;
     static constexpr int FAIL = 10000;
     static constexpr int ENTITY_LENGTH = 30;
+    // The most bytes of a text from a client an entry holds (Util::clip).
+    static constexpr std::size_t CLIENT_TEXT = 200;
 
     // `path` is the log directory; an empty path is the working directory.
     Log(const std::string& path, bool crlf);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <iostream>
 
+#include "T.h"
 #include "common/Context.h"
 #include "common/Debug.h"
 #include "exception/NumberFormatException.h"
@@ -310,6 +311,110 @@ long Util::matchBracket(std::string_view text, std::size_t index) {
 void Util::contextDump(const Context& context, std::ostream& stream, int width) {
     dumpChildren(context, 0, stream, width);
     stream.flush();
+}
+
+bool Util::isUtf8(std::string_view s) {
+    std::size_t i = 0, n = s.size();
+    while (i < n) {
+        auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;
+            else if (c == 0xED)
+                hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;
+            else if (c == 0xF4)
+                hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (i + len > n)
+            return false;
+        auto d = static_cast<unsigned char>(s[i + 1]);
+        if (d < lo || d > hi)
+            return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += len;
+    }
+    return true;
+}
+
+namespace {
+
+// Where the escape sequence at `at` (an ESC) ends: a control sequence
+// (ESC [ ... final byte), a string (ESC ] P X ^ _ ... up to BEL or ESC \),
+// or ESC with its intermediate bytes and final byte.
+std::size_t escapeEnd(std::string_view text, std::size_t at) {
+    std::size_t i = at + 1;
+    auto more = [&] { return i < text.size() && text[i] != '\n'; }; // a line end stays
+    if (!more())
+        return i;
+    char kind = text[i++];
+    if (kind == '[') {
+        while (more() && !(text[i] >= 0x40 && text[i] <= 0x7E))
+            ++i;
+        return more() ? i + 1 : i;
+    }
+    if (kind == ']' || kind == 'P' || kind == 'X' || kind == '^' || kind == '_') {
+        for (; more(); ++i) {
+            if (text[i] == '\a')
+                return i + 1;
+            if (text[i] == '\x1B' && i + 1 < text.size() && text[i + 1] == '\\')
+                return i + 2;
+        }
+        return i;
+    }
+    while (kind >= 0x20 && kind <= 0x2F && more()) // intermediate bytes, then the final one
+        kind = text[i++];
+    return i;
+}
+
+} // namespace
+
+std::string Util::cleanText(std::string_view text) {
+    bool utf8 = isUtf8(text);
+    std::string clean;
+    clean.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c == 0x1B) {
+            i = escapeEnd(text, i);
+        } else if (c == '\t') {
+            clean += ' ';
+            ++i;
+        } else if ((c < 0x20 && c != '\n') || c == 0x7F || (!utf8 && c >= 0x80 && c <= 0x9F)) {
+            ++i;
+        } else if (utf8 && c == 0xC2 && i + 1 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            i += 2; // U+0080 to U+009F
+        } else {
+            clean += text[i++];
+        }
+    }
+    return clean;
+}
+
+std::string Util::clip(std::string_view text, std::size_t most) {
+    if (text.size() <= most)
+        return std::string(text);
+    std::size_t cut = most;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character
+    return std::string(text.substr(0, cut)) + T::Clipped;
 }
 
 } // namespace zanfir

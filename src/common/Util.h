@@ -33,6 +33,15 @@ public:
     static std::int32_t parseInt(std::string_view text);
     // Number of characters (UTF-8 sequences) in the text.
     static std::size_t length(std::string_view text);
+    static bool isUtf8(std::string_view text);
+    // Text a player typed, fit for other players' screens and the log:
+    // without control characters but the line end (C0, DEL and C1; a tab
+    // becomes a blank) and without the escape sequences they begin. In text
+    // that is no UTF-8 the bytes 0x80 to 0x9F are C1.
+    static std::string cleanText(std::string_view text);
+    // The text cut to at most `most` bytes (never inside a character),
+    // marked as cut when it was.
+    static std::string clip(std::string_view text, std::size_t most);
 
     // Wraps each line of the text so that no row holds more than width - 1
     // characters, the first row starting at `column`; lines end with CR LF

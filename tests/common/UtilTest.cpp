@@ -49,6 +49,22 @@ TEST(UtilTest, LiteralTests) {
         EXPECT_FALSE(Util::stringIsInteger(no)) << no;
 }
 
+// What a player types loses whatever could steer a terminal.
+TEST(UtilTest, CleanText) {
+    EXPECT_EQ(Util::cleanText("\x1B]0;preso!\x07" "ciao \x1B[1;31mrosso\x1B[0m"), "ciao rosso");
+    EXPECT_EQ(Util::cleanText("a\x1B]2;titolo\x1B\\b\x1B(Bc\x1B" "7d\x1B"), "abcd");
+    EXPECT_EQ(Util::cleanText("suo\x07na\x08\x7F\rre\tpiano\x01"), "suonare piano");
+    EXPECT_EQ(Util::cleanText("perch\xC3\xA9 \xC2\x9B" "2J\xC2\xA0!"), "perch\xC3\xA9 2J\xC2\xA0!");
+    EXPECT_EQ(Util::cleanText("caf\xE9 \x9B" "2J"), "caf\xE9 2J"); // not UTF-8: 0x9B is C1
+    EXPECT_EQ(Util::cleanText("\x1B]0;mai finito"), "");
+    EXPECT_EQ(Util::cleanText("\x1B[31\nriga"), "\nriga"); // a line end is never swallowed
+    EXPECT_EQ(Util::cleanText("tutto\ncome prima"), "tutto\ncome prima");
+
+    EXPECT_EQ(Util::clip("breve", 10), "breve");
+    EXPECT_EQ(Util::clip(std::string(300, 'x'), 200), std::string(200, 'x') + "... [tagliato]");
+    EXPECT_EQ(Util::clip("aaa\xC3\xA9", 4), "aaa... [tagliato]"); // not inside a letter
+}
+
 TEST(UtilTest, ReplaceCapitalizeAndBrackets) {
     EXPECT_EQ(Util::replace("a.b.c", ".", ".."), "a..b..c");
     EXPECT_EQ(Util::replace("aaa", "aa", "a"), "aa");

@@ -220,6 +220,33 @@ TEST_F(ServerTest, OneItemTakenByTwoAtOnce) {
     EXPECT_NE(anna.until(PROMPT).find("Vedo una lanterna."), std::string::npos);
 }
 
+// Escape sequences typed by a player reach neither another player's
+// terminal nor the log, and a long line is cut short in the log.
+TEST_F(ServerTest, WhatPlayersTypeCannotSteerOthers) {
+    Process server({adventure(), "-server", "-mud"});
+    TcpClient anna(port), bruno(port);
+    join(anna, "Anna", true);
+    join(bruno, "Bruno", true);
+    anna.send("parla bruno\r\n");
+    anna.until("Cosa gli devo dire? ");
+    anna.send("\x1B]0;preso!\x07" "ciao \x1B[2Jbruno\r\n");
+    anna.until(PROMPT);
+    anna.send(std::string(3000, 'z') + "\x1B[31m\r\n");
+    anna.until(PROMPT);
+    bruno.send("cosa\r\n");
+    std::string heard = bruno.until(PROMPT);
+    EXPECT_NE(heard.find("Anna dice << ciao bruno >>."), std::string::npos) << heard;
+    EXPECT_EQ(heard.find('\x1B'), std::string::npos);
+    EXPECT_EQ(heard.find('\a'), std::string::npos);
+    bool cut = false;
+    for (const auto& row : log()) {
+        EXPECT_EQ(row.find('\x1B'), std::string::npos) << row;
+        EXPECT_LT(row.size(), 300u);
+        cut = cut || row.find("ZZZZ... [tagliato]") != std::string::npos;
+    }
+    EXPECT_TRUE(cut);
+}
+
 TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     Process server({adventure("", "miniera", true), "-server", "-mud"});
     TcpClient anna(port), bruno(port);
