@@ -12,6 +12,7 @@ struct T {
     static constexpr const char* WhatsYourPassword = "Qual'e' la tua password? ";
     static constexpr const char* RedigitYourPassword = "Riscrivi la tua password, per favore: ";
     static constexpr const char* UseSingleWordName = "- Usa nomi di una sola parola, per favore.";
+    static constexpr const char* NameTooLong = "- Usa nomi di al massimo 20 lettere, per favore.";
     static constexpr const char* AmbiguousName = "- Non puoi usare un nome meno ambiguo?";
     static constexpr const char* WrongPassword = "- Mi dispiace, la password non e' corretta.";
     static constexpr const char* PasswordTooShort =

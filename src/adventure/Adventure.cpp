@@ -729,6 +729,11 @@ std::optional<std::string> Adventure::readUserName() {
             refuse(T::UseSingleWordName);
             continue;
         }
+        // Longer names kept by an older version still log in.
+        if (Util::length(words[0]) > MAX_NAME && !_main.userExist(Util::capitalize(words[0]))) {
+            refuse(T::NameTooLong);
+            continue;
+        }
         std::string upper = Util::toUpper(words[0]);
         bool known = _main.blankIfIgnorable(upper).empty();
         try {

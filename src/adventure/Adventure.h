@@ -28,6 +28,9 @@ class Word;
 // and fire the adventure's events.
 class Adventure : public std::enable_shared_from_this<Adventure> {
 public:
+    // The longest name a new player may take, in characters.
+    static constexpr std::size_t MAX_NAME = 20;
+
     Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out);
     virtual ~Adventure();
     Adventure(const Adventure&) = delete;

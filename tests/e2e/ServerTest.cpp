@@ -300,8 +300,14 @@ TEST_F(ServerTest, ClientsThatMisbehave) {
     }
     TcpClient rude(port);
     rude.until(NAME);
-    rude.send(std::string("Carla\r\nsegreto\r\nsegreto\r\n") + "\x01\x02\xfe\xfd nord\r\n");
+    rude.send(std::string(300, 'c') + "\r\n"); // a name of twenty letters at the most
+    EXPECT_NE(rude.until(NAME).find("- Usa nomi di al massimo 20 lettere, per favore."),
+              std::string::npos);
+    rude.send("Carlottaèpiùlungadite\r\n");
+    rude.until(NAME);
+    rude.send("Carlottaèpiùlungadit\r\nsegreto\r\nsegreto\r\n"); // twenty, and more bytes
     rude.until(PROMPT);
+    rude.send(std::string("\x01\x02\xfe\xfd nord\r\n"));
     rude.until(PROMPT);
     rude.close(); // in the middle of the game
 
