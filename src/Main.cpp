@@ -43,6 +43,7 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
     _players = std::make_unique<PlayerRegistry>(_world, *this, _venture->get("LOCATION", BEGINNING),
                                                 multiuser, _settings);
     _players->setOnIdle([this] { onIdle(); });
+    _gatekeeper = std::make_unique<Gatekeeper>(_settings);
     setStore(std::make_unique<JsonFileStore>(getBaseDir(), _name));
 }
 

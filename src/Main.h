@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Gatekeeper.h"
 #include "adventure/ActionParser.h"
 #include "adventure/CommandTable.h"
 #include "adventure/TurnGate.h"
@@ -183,6 +184,8 @@ public:
     // The main definition file and its settings.
     const Config& mainFile() const { return *_venture; }
     const Settings& settings() const { return _settings; }
+    // The limits on a server's clients, shared by its front-ends.
+    Gatekeeper& gatekeeper() { return *_gatekeeper; }
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
 
@@ -230,6 +233,7 @@ private:
     CommandTable _commands{_world};
     std::unique_ptr<Loader> _loader;
     std::unique_ptr<PlayerRegistry> _players;
+    std::unique_ptr<Gatekeeper> _gatekeeper;
     TurnGate _turns;
     std::unique_ptr<StateStore> _store;
     std::shared_ptr<FrontEnd> _front_end;

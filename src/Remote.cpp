@@ -44,11 +44,23 @@ std::string peerAddress(int socket) {
     return text;
 }
 
+// A link that died without a word (a cable pulled, a laptop closed) is
+// found within about two minutes.
+void keepAlive(int socket) {
+    int on = 1, idle = 60, interval = 10, probes = 6;
+    ::setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
 } // namespace
 
 Remote::RemoteConnection::RemoteConnection(std::shared_ptr<Terminal> terminal,
-                                           std::shared_ptr<Adventure> adventure, std::int32_t id)
-    : _id(id), _terminal(std::move(terminal)), _adventure(std::move(adventure)) {}
+                                           std::shared_ptr<Adventure> adventure, std::int32_t id,
+                                           std::string address)
+    : _id(id), _address(std::move(address)), _terminal(std::move(terminal)),
+      _adventure(std::move(adventure)) {}
 
 void Remote::RemoteConnection::close() {
     _terminal->close();
@@ -131,10 +143,30 @@ void Remote::run() {
 }
 
 void Remote::accepted(int socket) {
+    std::string address;
+    try {
+        address = peerAddress(socket);
+    } catch (const std::exception& error) {
+        Log::writeG(ENTITY, Log::WARN, error);
+        ::close(socket);
+        return;
+    }
+    if (auto refusal = _main.gatekeeper().connect(address)) {
+        Log::writeG(ENTITY, Log::WARN, T::Refused + address + refusal->log);
+        std::string text = Util::lineEnds(refusal->tell, _settings.remote_out_crlf);
+        ::send(socket, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::close(socket);
+        return;
+    }
+    serve(socket, address);
+}
+
+void Remote::serve(int socket, const std::string& address) {
+    bool registered = false;
     try {
         int on = 1;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-        std::string address = peerAddress(socket);
+        keepAlive(socket);
         auto terminal = std::make_shared<SocketTerminal>(socket, _settings, address);
         socket = -1; // the terminal's now
         auto out = std::make_unique<Output>(terminal, _settings.remote_out_crlf, _settings);
@@ -143,10 +175,13 @@ void Remote::accepted(int socket) {
         std::int32_t id;
         {
             std::lock_guard guard(_lock);
-            if (_stopping)
+            if (_stopping) {
+                _main.gatekeeper().disconnect(address);
                 return; // the terminal closes the socket
+            }
             id = _connection_id++;
-            _connections[id] = std::make_unique<RemoteConnection>(terminal, session, id);
+            _connections[id] = std::make_unique<RemoteConnection>(terminal, session, id, address);
+            registered = true;
         }
         session->setConnection(this, id);
         // A session that ends (with or without a player) gives its socket back.
@@ -157,6 +192,8 @@ void Remote::accepted(int socket) {
         Log::writeG(ENTITY, Log::WARN, error);
         if (socket >= 0)
             ::close(socket);
+        if (!registered)
+            _main.gatekeeper().disconnect(address);
     }
 }
 
@@ -172,6 +209,7 @@ void Remote::close(std::int32_t connection) {
     }
     _closed.notify_all();
     gone->close();
+    _main.gatekeeper().disconnect(gone->address());
 }
 
 void Remote::stopAccepting() {

@@ -25,10 +25,11 @@ public:
     class RemoteConnection {
     public:
         RemoteConnection(std::shared_ptr<Terminal> terminal, std::shared_ptr<Adventure> adventure,
-                         std::int32_t id);
+                         std::int32_t id, std::string address);
         virtual ~RemoteConnection() = default;
 
         virtual std::int32_t id() const { return _id; }
+        const std::string& address() const { return _address; }
         // Ends the connection; errors are ignored.
         virtual void close();
         // Ends its input: its session finishes and ends.
@@ -36,6 +37,7 @@ public:
 
     private:
         std::int32_t _id;
+        std::string _address;
         std::shared_ptr<Terminal> _terminal;
         std::shared_ptr<Adventure> _adventure;
     };
@@ -62,6 +64,8 @@ private:
     // Wakes the accept loop, which then ends.
     void stopAccepting();
     void accepted(int socket);
+    // Admitted by the gatekeeper: a session for the client.
+    void serve(int socket, const std::string& address);
 
     Main& _main;
     Settings _settings;

@@ -63,6 +63,11 @@ struct T {
     static constexpr const char* DontSeeItHere = "- Qui non ne vedo.";
     static constexpr const char* CommandTooLong = "- Il comando era troppo lungo: l'ho interrotto.";
     static constexpr const char* ServerStopping = "- Il server si ferma. A presto!";
+    static constexpr const char* TimedOut =
+        "\n- E' passato troppo tempo senza una risposta: arrivederci!\n";
+    static constexpr const char* ServerFull = "- Il server e' al completo: riprova piu' tardi.\n";
+    static constexpr const char* TooManyFromAddress =
+        "- Troppe connessioni dal tuo indirizzo: riprova piu' tardi.\n";
     static constexpr const char* SureWantToQuit = "- Vuoi smettere di giocare? ";
     static constexpr const char* Goodbye = "- Arrivederci!";
     static constexpr char Yes = 'S';
@@ -124,6 +129,10 @@ struct T {
     static constexpr const char* OpenConnectionForIP = "Aperta una connessione con l'IP ";
     static constexpr const char* ClosedNotReading = "Chiusa la connessione con l'IP ";
     static constexpr const char* ClosedNotReadingX = ": il client non legge quello che riceve";
+    static constexpr const char* ClosedSilent = "Chiusa la connessione silenziosa con l'IP '";
+    static constexpr const char* Refused = "Rifiutata una connessione con l'IP ";
+    static constexpr const char* RefusedFull = ": server al completo";
+    static constexpr const char* RefusedAddress = ": troppe connessioni dallo stesso indirizzo";
     static constexpr const char* ErrorListeningConnections =
         "Errore durante l'ascolto sulla porta di connessione";
     static constexpr const char* CantOpenLogFileC = "IMPOSSIBILE APRIRE IL FILE DI LOG! ";

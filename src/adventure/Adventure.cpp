@@ -20,6 +20,7 @@
 #include "common/Input.h"
 #include "common/Log.h"
 #include "common/Output.h"
+#include "common/Settings.h"
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
 #include "exception/CommandStoppedException.h"
@@ -181,6 +182,9 @@ void Adventure::limited(const std::function<void()>& work) {
 }
 
 bool Adventure::init() {
+    using Clock = std::chrono::steady_clock;
+    const Settings& settings = _main.settings();
+    _in->limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
     println();
     for (;;) {
         auto typed = readUserName();
@@ -213,6 +217,7 @@ bool Adventure::init() {
         }
         if (player) {
             setUser(player, holder.as<Context>());
+            _in->limitReads(settings.idle_timeout, Clock::time_point::max());
             return true;
         }
     }

@@ -17,12 +17,17 @@ std::string Input::readln(bool hidden) {
     // line end stays as it came.
     std::size_t end = line.ends_with("\r\n") ? line.size() - 2
                       : line.ends_with('\n') ? line.size() - 1
-                                              : line.size();
+                                             : line.size();
     line = Util::cleanText(std::string_view(line).substr(0, end)) + line.substr(end);
     // The player's Enter put the cursor back at column 0.
     if (!line.empty() && line.back() == '\n')
         _out.lineEnded();
     return line;
+}
+
+void Input::limitReads(std::chrono::milliseconds idle,
+                       std::chrono::steady_clock::time_point deadline) {
+    _terminal->limitReads(idle, deadline);
 }
 
 bool Input::isAlive() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -26,6 +27,8 @@ public:
     // the input is dead and what was gathered is returned.
     virtual std::string readln(bool hidden = false);
     virtual bool isAlive() const;
+    // See Terminal::limitReads.
+    void limitReads(std::chrono::milliseconds idle, std::chrono::steady_clock::time_point deadline);
 
 private:
     std::shared_ptr<Terminal> _terminal;

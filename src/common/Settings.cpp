@@ -49,6 +49,14 @@ Settings Settings::read(const Config& main) {
         static_cast<std::size_t>(positive("QuoteQueue", static_cast<long>(settings.quote_queue)));
     settings.quote_queue_bytes = static_cast<std::size_t>(
         positive("QuoteQueueBytes", static_cast<long>(settings.quote_queue_bytes)));
+    settings.login_timeout = std::chrono::seconds(
+        positive("LoginTimeout", static_cast<long>(settings.login_timeout.count())));
+    settings.idle_timeout = std::chrono::seconds(
+        positive("IdleTimeout", static_cast<long>(settings.idle_timeout.count())));
+    settings.max_connections = static_cast<std::size_t>(
+        positive("MaxConnections", static_cast<long>(settings.max_connections)));
+    settings.max_connections_per_address = static_cast<std::size_t>(positive(
+        "MaxConnectionsPerAddress", static_cast<long>(settings.max_connections_per_address)));
     return settings;
 }
 

@@ -39,6 +39,12 @@ struct Settings {
     // text printed.
     long command_steps = 1000000;
     std::size_t command_output = 256 * 1024;
+    // Clients of a server: seconds to log in, seconds a player may stay
+    // silent (0: for ever), connections at once, and from one address.
+    std::chrono::seconds login_timeout{60};
+    std::chrono::seconds idle_timeout{0};
+    std::size_t max_connections = 2000;
+    std::size_t max_connections_per_address = 50;
     // The sentences waiting for a player: past either limit the oldest go.
     std::size_t quote_queue = 64;
     std::size_t quote_queue_bytes = 64 * 1024;

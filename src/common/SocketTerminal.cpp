@@ -4,11 +4,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "T.h"
 #include "common/Log.h"
 #include "common/Settings.h"
+#include "common/Util.h"
 
 namespace zanfir {
 
@@ -80,21 +82,49 @@ void SocketTerminal::flush() {
     }
 }
 
+void SocketTerminal::limitReads(std::chrono::milliseconds idle,
+                                std::chrono::steady_clock::time_point deadline) {
+    _idle = idle;
+    _deadline = deadline;
+    _last_input = std::chrono::steady_clock::now();
+}
+
+int SocketTerminal::waitLeft() const {
+    auto end = _deadline;
+    if (_idle.count() > 0)
+        end = std::min(end, _last_input + _idle);
+    if (end == std::chrono::steady_clock::time_point::max())
+        return -1;
+    auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, 60 * 60 * 1000));
+}
+
 bool SocketTerminal::fill() {
     for (;;) {
         if (_ended || _closed)
             return false;
+        int wait = waitLeft();
+        if (wait == 0) { // nothing came in time: a last word, and the end
+            Log::writeG("Remote", Log::INFO, T::ClosedSilent + _peer + T::QuoteEnd);
+            write(Util::lineEnds(T::TimedOut, _crlf));
+            flush();
+            _ended = true;
+            return false;
+        }
         short events = static_cast<short>(POLLIN | (_pending.empty() ? 0 : POLLOUT));
         pollfd socket{_in, events, 0};
-        if (::poll(&socket, 1, -1) < 0) {
+        if (::poll(&socket, 1, wait) < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
         if (socket.revents & POLLOUT)
             sendSome();
-        if (socket.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))
+        if (socket.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+            _last_input = std::chrono::steady_clock::now();
             return receive();
+        }
     }
 }
 

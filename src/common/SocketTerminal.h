@@ -37,6 +37,8 @@ public:
     // terminal, so that a read in progress never meets a reused number.
     void close() override;
     void endInput() override;
+    void limitReads(std::chrono::milliseconds idle,
+                    std::chrono::steady_clock::time_point deadline) override;
 
 protected:
     bool fill() override;
@@ -44,6 +46,9 @@ protected:
 private:
     // Sends what the socket takes now; false when the client is gone.
     bool sendSome();
+    // Milliseconds a poll may wait for input before reads give up; -1:
+    // for ever, 0: now.
+    int waitLeft() const;
 
     const bool _echo;
     const bool _crlf;
@@ -51,6 +56,9 @@ private:
     const std::chrono::milliseconds _send_timeout;
     const std::string _peer;
     std::atomic<bool> _closed{false};
+    std::chrono::milliseconds _idle{0};
+    std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point _last_input = std::chrono::steady_clock::now();
 };
 
 } // namespace zanfir

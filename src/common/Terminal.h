@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 
@@ -28,6 +29,14 @@ public:
     // Ends the input only: a read in progress returns, what is written still
     // leaves. May be called from another thread.
     virtual void endInput() {}
+    // From now on reads give up, telling the player and ending the
+    // terminal, when nothing has come for `idle` (zero: never), or at
+    // `deadline`. A terminal of the machine's own user ignores this.
+    virtual void limitReads(std::chrono::milliseconds idle,
+                            std::chrono::steady_clock::time_point deadline) {
+        (void)idle;
+        (void)deadline;
+    }
 };
 
 } // namespace zanfir

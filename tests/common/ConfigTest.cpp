@@ -209,6 +209,10 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.quote_queue_bytes, 64u * 1024u);
     EXPECT_EQ(none.checkpoint_interval, std::chrono::seconds(60));
     EXPECT_EQ(none.journal_limit, 64u * 1024u * 1024u);
+    EXPECT_EQ(none.login_timeout, std::chrono::seconds(60));
+    EXPECT_EQ(none.idle_timeout, std::chrono::seconds(0));
+    EXPECT_EQ(none.max_connections, 2000u);
+    EXPECT_EQ(none.max_connections_per_address, 50u);
 
     Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
                                        "ConsoleOutCRLF=True\nRemotePort=4000\n"
@@ -217,7 +221,9 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "RemoteOutQueue=65536\nRemoteSendTimeout=20\n"
                                        "CommandSteps=10\nCommandOutput=20\nQuoteQueue=3\n"
                                        "QuoteQueueBytes=30\nStopTimeout=100\n"
-                                       "CheckpointSeconds=2\nJournalBytes=4096\n"));
+                                       "CheckpointSeconds=2\nJournalBytes=4096\n"
+                                       "LoginTimeout=5\nIdleTimeout=600\nMaxConnections=9\n"
+                                       "MaxConnectionsPerAddress=3\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
@@ -233,6 +239,10 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.quote_queue_bytes, 30u);
     EXPECT_EQ(set.checkpoint_interval, std::chrono::seconds(2));
     EXPECT_EQ(set.journal_limit, 4096u);
+    EXPECT_EQ(set.login_timeout, std::chrono::seconds(5));
+    EXPECT_EQ(set.idle_timeout, std::chrono::seconds(600));
+    EXPECT_EQ(set.max_connections, 9u);
+    EXPECT_EQ(set.max_connections_per_address, 3u);
 
     for (const char* length : {"0", "-5", "wide", "80x", ""}) {
         auto odd = Settings::read(

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "TestSupport.h"
 #include "adventure/JsonFileStore.h"
 #include "common/Context.h"
 #include "common/ContextFile.h"
+#include "common/Util.h"
 
 using namespace zanfir::test;
 
@@ -229,7 +234,8 @@ TEST_F(ServerTest, WhatPlayersTypeCannotSteerOthers) {
     join(bruno, "Bruno", true);
     anna.send("parla bruno\r\n");
     anna.until("Cosa gli devo dire? ");
-    anna.send("\x1B]0;preso!\x07" "ciao \x1B[2Jbruno\r\n");
+    anna.send("\x1B]0;preso!\x07"
+              "ciao \x1B[2Jbruno\r\n");
     anna.until(PROMPT);
     anna.send(std::string(3000, 'z') + "\x1B[31m\r\n");
     anna.until(PROMPT);
@@ -245,6 +251,80 @@ TEST_F(ServerTest, WhatPlayersTypeCannotSteerOthers) {
         cut = cut || row.find("ZZZZ... [tagliato]") != std::string::npos;
     }
     EXPECT_TRUE(cut);
+}
+
+// The server's connections with a timer of this kind running ("tr" in
+// /proc/net/tcp6: 2 is the keepalive timer).
+int serverSocketsWithTimer(int port, int kind) {
+    std::ifstream table("/proc/net/tcp6");
+    std::string line;
+    std::getline(table, line);
+    int found = 0;
+    char local[8];
+    std::snprintf(local, sizeof local, ":%04X", port);
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, mine, theirs, state, queues, timer;
+        fields >> slot >> mine >> theirs >> state >> queues >> timer;
+        if (mine.ends_with(local) && state == "01" && timer.starts_with("0" + std::to_string(kind)))
+            ++found;
+    }
+    return found;
+}
+
+// Clients that say nothing are shown the door: at the login, and while
+// playing when the host asks for it. Links are watched by keepalive probes.
+TEST_F(ServerTest, SilentClientsAreClosed) {
+    Process server({adventure("LoginTimeout=1\nIdleTimeout=1\n"), "-server", "-mud"});
+    TcpClient silent(port), talker(port);
+    silent.until(NAME);
+    auto start = std::chrono::steady_clock::now();
+    talker.until(NAME);
+    talker.send("Bru"); // half a name is no login either
+    EXPECT_NE(silent.until("arrivederci!\r\n").find("- E' passato troppo tempo senza una risposta"),
+              std::string::npos);
+    EXPECT_TRUE(silent.closedByServer());
+    EXPECT_TRUE(talker.closedByServer());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1900));
+    TcpClient player(port);
+    join(player, "Anna", true);
+    for (int i = 0; i < 4; ++i) { // a player who plays stays
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        player.send("guarda\r\n");
+        player.until(PROMPT);
+    }
+    EXPECT_EQ(serverSocketsWithTimer(port, 2), 1);               // Anna's link, probed
+    EXPECT_TRUE(player.closedByServer(std::chrono::seconds(3))); // and then falls silent
+    EXPECT_TRUE(logged("Chiusa la connessione silenziosa con l'IP '127.0.0.1'"));
+}
+
+// Connections past the caps are turned away with a word, and logged.
+TEST_F(ServerTest, ConnectionsAreCapped) {
+    std::string main = adventure("MaxConnectionsPerAddress=2\n");
+    {
+        Process server({main, "-server"});
+        TcpClient first(port), second(port), third(port);
+        first.until(NAME);
+        second.until(NAME);
+        EXPECT_NE(third.until("\r\n").find("- Troppe connessioni dal tuo indirizzo"),
+                  std::string::npos);
+        EXPECT_TRUE(third.closedByServer());
+        first.close();
+        EXPECT_TRUE(waitUntil([&] {
+            TcpClient again(port);
+            return again.tryUntil(NAME, std::chrono::milliseconds(500)).has_value();
+        }));
+        EXPECT_TRUE(logged("WARN Rifiutata una connessione con l'IP 127.0.0.1: troppe connessioni "
+                           "dallo stesso indirizzo"));
+    }
+    writeFile(main, *zanfir::Util::replace(readFile(main), "MaxConnectionsPerAddress=2",
+                                           "MaxConnections=1"));
+    Process server({main, "-server"});
+    TcpClient first(port), second(port);
+    first.until(NAME);
+    EXPECT_NE(second.until("\r\n").find("- Il server e' al completo: riprova piu' tardi."),
+              std::string::npos);
+    EXPECT_TRUE(logged("Rifiutata una connessione con l'IP 127.0.0.1: server al completo"));
 }
 
 TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
