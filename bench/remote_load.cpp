@@ -5,8 +5,9 @@
 //   bench_remote [--connections N] [--active N] [--seconds S] [--no-mud]
 //                [--checkpoint S] [--kill] [--world N]
 //
-// The clients all come from 127.0.0.1: the server's cap of connections per
-// address is raised to their number; every other setting is its default.
+// The clients all come from 127.0.0.1: the server's caps of connections and
+// of new players per address are raised to their number; every other
+// setting is its default.
 //
 // A shared world is stopped with SIGTERM at the end and its saved state is
 // checked against what each client was told. With --kill the server is
@@ -316,12 +317,12 @@ int main(int argc, char** argv) {
         text << in.rdbuf();
         std::string main = text.str();
         auto settings = main.find("\n[");
-        // Every client comes from one address: its cap is raised to them all.
+        // Every client comes from one address: its caps are raised to them all.
         main.insert(settings == std::string::npos ? main.size() : settings + 1,
                     "RemotePort=" + std::to_string(port) +
                         "\nCheckpointSeconds=" + std::to_string(options.checkpoint) +
                         "\nMaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
-                        "\n");
+                        "\nNewPlayersPerMinute=" + std::to_string(options.connections) + "\n");
         std::ofstream(dir / "torre.zanfa") << main;
     }
     auto serverStart = Clock::now();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,12 +32,41 @@ public:
     // A counted connection from the address ended.
     void disconnect(const std::string& address);
 
+    // Whether logins from the address are refused: too many wrong
+    // passwords came from it lately.
+    bool lockedOut(const std::string& address);
+    void loginFailed(const std::string& address);
+    // Counts a new player from the address, unless it made too many in the
+    // last minute.
+    bool mayCreatePlayer(const std::string& address);
+
+    // Past so many wrong passwords within the window, an address is locked out
+    // until they fall out of it.
+    static constexpr std::size_t LOGIN_FAILURES = 10;
+    static constexpr std::chrono::minutes FAILURE_WINDOW{10};
+
 private:
+    using Clock = std::chrono::steady_clock;
+    // The moments of one kind of event, by address, within a window.
+    class Recent {
+    public:
+        explicit Recent(Clock::duration window) : _window(window) {}
+        std::size_t count(const std::string& address, Clock::time_point now);
+        void add(const std::string& address, Clock::time_point now);
+
+    private:
+        const Clock::duration _window;
+        std::unordered_map<std::string, std::deque<Clock::time_point>> _events;
+    };
+
     const std::size_t _max_connections;
     const std::size_t _max_per_address;
     std::mutex _lock;
     std::size_t _connected = 0;
     std::unordered_map<std::string, std::size_t> _by_address;
+    const std::size_t _new_players_per_minute;
+    Recent _failures{FAILURE_WINDOW};
+    Recent _new_players{std::chrono::minutes(1)};
 };
 
 } // namespace zanfir

@@ -153,7 +153,8 @@ void Remote::accepted(int socket) {
     }
     if (auto refusal = _main.gatekeeper().connect(address)) {
         Log::writeG(ENTITY, Log::WARN, T::Refused + address + refusal->log);
-        std::string text = Util::lineEnds(refusal->tell, _settings.remote_out_crlf);
+        std::string text =
+            Util::lineEnds(refusal->tell + std::string("\n"), _settings.remote_out_crlf);
         ::send(socket, text.data(), text.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         ::close(socket);
         return;
@@ -183,7 +184,7 @@ void Remote::serve(int socket, const std::string& address) {
             _connections[id] = std::make_unique<RemoteConnection>(terminal, session, id, address);
             registered = true;
         }
-        session->setConnection(this, id);
+        session->setConnection(this, id, address);
         // A session that ends (with or without a player) gives its socket back.
         session->setOnFinished([this, id] { close(id); });
         Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);

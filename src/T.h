@@ -65,9 +65,14 @@ struct T {
     static constexpr const char* ServerStopping = "- Il server si ferma. A presto!";
     static constexpr const char* TimedOut =
         "\n- E' passato troppo tempo senza una risposta: arrivederci!\n";
-    static constexpr const char* ServerFull = "- Il server e' al completo: riprova piu' tardi.\n";
+    static constexpr const char* ServerFull = "- Il server e' al completo: riprova piu' tardi.";
+    static constexpr const char* TooManyFailures =
+        "- Troppe password sbagliate da questo indirizzo: riprova piu' tardi.";
+    static constexpr const char* TooManyNewPlayers =
+        "- Troppi nuovi giocatori da questo indirizzo: riprova fra un minuto.";
+    static constexpr const char* ThreeWrongPasswords = "- Tre password sbagliate: arrivederci.";
     static constexpr const char* TooManyFromAddress =
-        "- Troppe connessioni dal tuo indirizzo: riprova piu' tardi.\n";
+        "- Troppe connessioni dal tuo indirizzo: riprova piu' tardi.";
     static constexpr const char* SureWantToQuit = "- Vuoi smettere di giocare? ";
     static constexpr const char* Goodbye = "- Arrivederci!";
     static constexpr char Yes = 'S';
@@ -133,6 +138,9 @@ struct T {
     static constexpr const char* Refused = "Rifiutata una connessione con l'IP ";
     static constexpr const char* RefusedFull = ": server al completo";
     static constexpr const char* RefusedAddress = ": troppe connessioni dallo stesso indirizzo";
+    static constexpr const char* RefusedLockedOut = ": troppe password sbagliate";
+    static constexpr const char* LoginFailed = "Password sbagliata per '";
+    static constexpr const char* LoginFailedX = "' dall'IP ";
     static constexpr const char* ErrorListeningConnections =
         "Errore durante l'ascolto sulla porta di connessione";
     static constexpr const char* CantOpenLogFileC = "IMPOSSIBILE APRIRE IL FILE DI LOG! ";

@@ -74,7 +74,7 @@ public:
         auto out = std::make_unique<Output>(terminal, false, main.settings());
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
         adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
-        adventure->setConnection(frontEnd, connection);
+        adventure->setConnection(frontEnd, connection, "");
         ObjectRef holder;
         user = main.addAdventure(adventure, holder, name, "");
         adventure->setUser(user, holder.as<Context>());

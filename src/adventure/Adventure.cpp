@@ -2,6 +2,7 @@
 
 #include <thread>
 
+#include "Gatekeeper.h"
 #include "Main.h"
 #include "T.h"
 #include "adventure/Action.h"
@@ -181,12 +182,20 @@ void Adventure::limited(const std::function<void()>& work) {
     }
 }
 
+// A client (not the console) meets the gatekeeper's limits: guesses of a
+// password are slowed, counted and cut, new players are throttled.
 bool Adventure::init() {
     using Clock = std::chrono::steady_clock;
     const Settings& settings = _main.settings();
     _in->limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
+    Gatekeeper* gate = _address.empty() ? nullptr : &_main.gatekeeper();
+    int wrong = 0;
     println();
     for (;;) {
+        if (gate && gate->lockedOut(_address)) {
+            refuse(T::TooManyFailures);
+            return false;
+        }
         auto typed = readUserName();
         if (!typed)
             return false;
@@ -197,6 +206,10 @@ bool Adventure::init() {
             if (!first)
                 return false;
             if (!_main.userExist(name)) { // a known player's is checked as they are admitted
+                if (gate && !gate->mayCreatePlayer(_address)) {
+                    refuse(T::TooManyNewPlayers);
+                    continue;
+                }
                 auto again = readUserPasswordAgain();
                 if (!again)
                     return false;
@@ -213,6 +226,8 @@ bool Adventure::init() {
             player = _main.addAdventure(shared_from_this(), holder, name, password);
         } catch (const LoginRefusedException& refusal) {
             refuse(refusal.what());
+            if (refusal.wrongPassword() && !wrongPassword(name, ++wrong))
+                return false;
             continue;
         }
         if (player) {
@@ -221,6 +236,22 @@ bool Adventure::init() {
             return true;
         }
     }
+}
+
+bool Adventure::wrongPassword(const std::string& name, int times) {
+    Log::writeG(entity(), Log::WARN,
+                T::LoginFailed + Util::clip(name, Log::CLIENT_TEXT) + T::LoginFailedX +
+                    (_address.empty() ? "console" : _address));
+    if (!_address.empty())
+        _main.gatekeeper().loginFailed(_address);
+    if (times >= MAX_WRONG_PASSWORDS) {
+        println(T::ThreeWrongPasswords);
+        return false;
+    }
+    // A guess costs time: the player waits, holding nothing.
+    _out->flush();
+    std::this_thread::sleep_for(WRONG_PASSWORD_WAIT);
+    return true;
 }
 
 void Adventure::refuse(const std::string& message) {

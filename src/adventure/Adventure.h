@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,10 @@ class Adventure : public std::enable_shared_from_this<Adventure> {
 public:
     // The longest name a new player may take, in characters.
     static constexpr std::size_t MAX_NAME = 20;
+    // Wrong passwords a connection may give before it is closed, and the
+    // wait after each.
+    static constexpr int MAX_WRONG_PASSWORDS = 3;
+    static constexpr std::chrono::milliseconds WRONG_PASSWORD_WAIT{1000};
 
     Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out);
     virtual ~Adventure();
@@ -53,11 +58,12 @@ public:
     bool isFinished() const { return _finished; }
     // Called on the session's thread when the session ends, logged in or not.
     void setOnFinished(std::function<void()> hook) { _on_finished = std::move(hook); }
-    // The front-end that serves this session and its connection number
-    // there; set before the session starts.
-    void setConnection(FrontEnd* frontEnd, std::int32_t connection) {
+    // The front-end that serves this session, its connection number there
+    // and the client's address; set before the session starts.
+    void setConnection(FrontEnd* frontEnd, std::int32_t connection, std::string address) {
         _front_end = frontEnd;
         _connection = connection;
+        _address = std::move(address);
     }
     FrontEnd* frontEnd() const { return _front_end; }
     std::int32_t connection() const { return _connection; }
@@ -196,6 +202,9 @@ private:
     // Fires an event of the table for an item and a place, each key in turn.
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
     void refuse(const std::string& message);
+    // Logs and counts the wrong password given for `name`, the `times`-th on
+    // this connection; false when the connection is to end.
+    bool wrongPassword(const std::string& name, int times);
 
     Main& _main;
     std::unique_ptr<Input> _in;
@@ -208,6 +217,7 @@ private:
     std::function<void()> _on_finished;
     FrontEnd* _front_end = nullptr;
     std::int32_t _connection = 0;
+    std::string _address; // empty on the console
     bool _started = false;
     bool _in_turn = false;
 };

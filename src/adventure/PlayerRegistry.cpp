@@ -120,7 +120,7 @@ std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> se
         std::string store; // a new player's hash, or one for a password kept in clear
         if (stored) {
             if (!PasswordHash::verify(*stored, password))
-                throw LoginRefusedException(T::WrongPassword);
+                throw LoginRefusedException(T::WrongPassword, true);
             if (!PasswordHash::isHash(*stored))
                 store = PasswordHash::hash(password);
         } else {

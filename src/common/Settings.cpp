@@ -57,6 +57,8 @@ Settings Settings::read(const Config& main) {
         positive("MaxConnections", static_cast<long>(settings.max_connections)));
     settings.max_connections_per_address = static_cast<std::size_t>(positive(
         "MaxConnectionsPerAddress", static_cast<long>(settings.max_connections_per_address)));
+    settings.new_players_per_minute = static_cast<std::size_t>(
+        positive("NewPlayersPerMinute", static_cast<long>(settings.new_players_per_minute)));
     return settings;
 }
 

@@ -2,7 +2,8 @@
 
 namespace zanfir {
 
-LoginRefusedException::LoginRefusedException(std::string message, SourceLocation where)
-    : Exception(std::move(message), where) {}
+LoginRefusedException::LoginRefusedException(std::string message, bool wrongPassword,
+                                             SourceLocation where)
+    : Exception(std::move(message), where), _wrong_password(wrongPassword) {}
 
 } // namespace zanfir

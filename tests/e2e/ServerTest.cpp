@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -325,6 +326,80 @@ TEST_F(ServerTest, ConnectionsAreCapped) {
     EXPECT_NE(second.until("\r\n").find("- Il server e' al completo: riprova piu' tardi."),
               std::string::npos);
     EXPECT_TRUE(logged("Rifiutata una connessione con l'IP 127.0.0.1: server al completo"));
+}
+
+// Guessing a password: each wrong one costs the guesser a second (and
+// nobody else anything), three close the connection, and an address that
+// keeps failing is shut out.
+TEST_F(ServerTest, PasswordGuessingIsSlowedAndCut) {
+    Process server({adventure(), "-server", "-mud"});
+    {
+        TcpClient bruno(port); // then offline
+        join(bruno, "Bruno", true);
+    }
+    TcpClient anna(port);
+    join(anna, "Anna", true);
+    std::vector<std::thread> guessers;
+    std::atomic<int> slow{0}, cut{0};
+    for (int g = 0; g < 4; ++g) {
+        guessers.emplace_back([&, g] {
+            TcpClient guesser(port);
+            guesser.until(NAME);
+            for (int guess = 0; guess < 3; ++guess) {
+                guesser.send("Bruno\r\n");
+                guesser.until(PASSWORD);
+                guesser.send("tentativo" + std::to_string(g * 3 + guess) + "\r\n");
+                auto sent = std::chrono::steady_clock::now();
+                if (guess < 2) {
+                    guesser.until(NAME);
+                    slow +=
+                        std::chrono::steady_clock::now() - sent >= std::chrono::milliseconds(990);
+                }
+            }
+            std::string last = guesser.until("arrivederci.\r\n");
+            cut += last.find("- Tre password sbagliate") != std::string::npos;
+            cut += guesser.closedByServer();
+        });
+    }
+    for (int i = 0; i < 5; ++i) { // meanwhile Anna plays at her pace
+        auto sent = std::chrono::steady_clock::now();
+        anna.send("guarda\r\n");
+        anna.until(PROMPT);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    for (auto& guesser : guessers)
+        guesser.join();
+    EXPECT_EQ(slow, 8);
+    EXPECT_EQ(cut, 8);
+    int failures = 0;
+    for (const auto& row : log())
+        failures +=
+            row.find("WARN Password sbagliata per 'Bruno' dall'IP 127.0.0.1") != std::string::npos;
+    EXPECT_EQ(failures, 12);
+    TcpClient late(port); // twelve failures: the address is shut out for a while
+    EXPECT_NE(late.until("\r\n").find("- Troppe password sbagliate da questo indirizzo"),
+              std::string::npos);
+    EXPECT_TRUE(late.closedByServer());
+    anna.send("guarda\r\n"); // who is in stays in
+    anna.until(PROMPT);
+}
+
+// One address makes at most NewPlayersPerMinute new players a minute; known
+// players still log in.
+TEST_F(ServerTest, NewPlayersAreThrottled) {
+    Process server({adventure(), "-server", "-mud"});
+    for (const char* name : {"Anna", "Bruno", "Carla"}) {
+        TcpClient player(port);
+        join(player, name, true);
+    }
+    TcpClient client(port);
+    client.until(NAME);
+    client.send("Dario\r\nsegreto\r\n");
+    EXPECT_NE(client.until(NAME).find("- Troppi nuovi giocatori da questo indirizzo"),
+              std::string::npos);
+    client.send("Bruno\r\nsegreto\r\n");
+    client.until(PROMPT);
 }
 
 TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
