@@ -63,6 +63,8 @@ struct T {
     static constexpr const char* DontSeeItHere = "- Qui non ne vedo.";
     static constexpr const char* CommandTooLong = "- Il comando era troppo lungo: l'ho interrotto.";
     static constexpr const char* ServerStopping = "- Il server si ferma. A presto!";
+    static constexpr const char* TakenOver =
+        "- Sei entrato di nuovo da un'altra connessione: questa si chiude.";
     static constexpr const char* TimedOut =
         "\n- E' passato troppo tempo senza una risposta: arrivederci!\n";
     static constexpr const char* ServerFull = "- Il server e' al completo: riprova piu' tardi.";

@@ -25,6 +25,7 @@
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
 #include "exception/CommandStoppedException.h"
+#include "exception/Exception.h"
 #include "exception/ItemNotFoundException.h"
 #include "exception/LoginRefusedException.h"
 #include "exception/VerbNotFoundException.h"
@@ -99,9 +100,9 @@ void Adventure::run() {
     } catch (const std::exception& error) {
         logFailure(entity(), error);
     }
-    if (_main.isStopping()) {
+    if (_main.isStopping() || _taken_over) {
         println();
-        println(T::ServerStopping);
+        println(_taken_over ? T::TakenOver : T::ServerStopping);
     }
     Log::writeG(entity(), Log::INFO, T::AdventureEnd);
     _out->flush(); // before the engine closes a connection
@@ -252,6 +253,11 @@ bool Adventure::wrongPassword(const std::string& name, int times) {
     _out->flush();
     std::this_thread::sleep_for(WRONG_PASSWORD_WAIT);
     return true;
+}
+
+void Adventure::takeOver() {
+    _taken_over = true;
+    _in->endInput();
 }
 
 void Adventure::refuse(const std::string& message) {
@@ -779,6 +785,13 @@ std::optional<std::string> Adventure::readUserName() {
         } catch (const VerbNotFoundException&) {
             Debug::assertG(false, "false");
             known = true;
+        }
+        // A player's name is a word while they play: they may come in again.
+        if (known && _main.isMultiUser() && _main.userExist(Util::capitalize(words[0]))) {
+            try {
+                known = !_main.getUser(upper);
+            } catch (const Exception&) { // no player's item: a word of the adventure
+            }
         }
         if (!known && isPlainName(words[0]))
             return words[0];

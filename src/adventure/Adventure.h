@@ -71,6 +71,9 @@ public:
     // The login dialogue; true when a player is logged in.
     virtual bool init();
     virtual void quit() { _running = false; }
+    // The player logged in again elsewhere: this session ends, telling its
+    // client why. Called from another thread.
+    void takeOver();
 
     // The player of this session and the context it plays in; with a
     // player the session runs.
@@ -214,6 +217,7 @@ private:
     std::shared_ptr<const Phrase> _curr_phrase;
     std::atomic<bool> _running{false};
     std::atomic<bool> _finished{false};
+    std::atomic<bool> _taken_over{false};
     std::function<void()> _on_finished;
     FrontEnd* _front_end = nullptr;
     std::int32_t _connection = 0;

@@ -113,8 +113,9 @@ void PlayerRegistry::fillUserContext(Context& ctx, std::int32_t id) {
 std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> session,
                                                    ObjectRef& holder, const std::string& name,
                                                    const std::string& password) {
+    std::shared_ptr<Adventure> older;
     if (!_multiuser)
-        return admit(session, holder, name, std::nullopt, password);
+        return admit(session, holder, name, std::nullopt, password, older);
     for (;;) {
         auto stored = credential(name);
         std::string store; // a new player's hash, or one for a password kept in clear
@@ -126,16 +127,33 @@ std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> se
         } else {
             store = PasswordHash::hash(password);
         }
-        if (auto player = admit(session, holder, name, stored, store))
+        if (auto player = admit(session, holder, name, stored, store, older))
             return player;
-        // the player was made, or their password changed, meanwhile
+        if (older)
+            takeOver(*std::exchange(older, nullptr));
+        // else the player was made, or their password changed, meanwhile
     }
+}
+
+// The older session ends, telling its client why, and hands the player back.
+void PlayerRegistry::takeOver(Adventure& older) {
+    older.takeOver();
+    std::unique_lock guard(_lock);
+    auto gone = [&] {
+        for (const auto& [id, registered] : _adventures)
+            if (registered.session.get() == &older)
+                return false;
+        return true;
+    };
+    if (!_left.wait_for(guard, TAKE_OVER_WAIT, gone))
+        throw LoginRefusedException(T::AlreadyPlaying);
 }
 
 std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& session,
                                             ObjectRef& holder, const std::string& name,
                                             const std::optional<std::string>& checked,
-                                            const std::string& store) {
+                                            const std::string& store,
+                                            std::shared_ptr<Adventure>& older) {
     std::lock_guard guard(_lock);
     std::shared_ptr<Context> ctx;
     std::int32_t id = 0;
@@ -153,8 +171,10 @@ std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& se
         ctx = _shared;
         id = userFind(name);
         if (id > 0) {
-            if (_adventures.count(id))
-                throw LoginRefusedException(T::AlreadyPlaying);
+            if (auto playing = _adventures.find(id); playing != _adventures.end()) {
+                older = playing->second.session;
+                return nullptr;
+            }
             if (!store.empty())
                 ctx->setString(StateKeys::userPassword(id), store);
             location = knownPlace(*ctx, id, name);
@@ -207,6 +227,7 @@ PlayerRegistry::Connection PlayerRegistry::removeAdventure(Adventure& session, C
         return {};
     Connection connection = registered->second.connection;
     _adventures.erase(registered);
+    _left.notify_all();
     return connection;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -90,11 +92,17 @@ private:
     // none when there is no such player.
     std::optional<std::string> credential(const std::string& name) const;
     // addAdventure under the lock: none when the player's stored password is
-    // no longer `checked` (none: there was no player). `store` is what to
-    // store as their password, when not empty.
+    // no longer `checked` (none: there was no player), or when an older
+    // session plays them (then given in `older`). `store` is what to store
+    // as their password, when not empty.
     std::shared_ptr<User> admit(const std::shared_ptr<Adventure>& session, ObjectRef& holder,
                                 const std::string& name, const std::optional<std::string>& checked,
-                                const std::string& store);
+                                const std::string& store, std::shared_ptr<Adventure>& older);
+    // Ends the older session of a player who logs in again, and waits until
+    // it has handed the player back; LoginRefusedException when it does not
+    // within TAKE_OVER_WAIT.
+    void takeOver(Adventure& older);
+    static constexpr std::chrono::seconds TAKE_OVER_WAIT{10};
 
     World& _world;
     ActionParser& _parser;
@@ -109,6 +117,7 @@ private:
     std::int32_t _idle_adventures = 0;
     std::function<void()> _on_idle;
     mutable std::recursive_mutex _lock;
+    std::condition_variable_any _left; // a session was unregistered
 };
 
 } // namespace zanfir

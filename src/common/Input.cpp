@@ -25,6 +25,10 @@ std::string Input::readln(bool hidden) {
     return line;
 }
 
+void Input::endInput() {
+    _terminal->endInput();
+}
+
 void Input::limitReads(std::chrono::milliseconds idle,
                        std::chrono::steady_clock::time_point deadline) {
     _terminal->limitReads(idle, deadline);

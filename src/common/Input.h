@@ -27,6 +27,8 @@ public:
     // the input is dead and what was gathered is returned.
     virtual std::string readln(bool hidden = false);
     virtual bool isAlive() const;
+    // Ends the input from another thread: a read in progress returns.
+    void endInput();
     // See Terminal::limitReads.
     void limitReads(std::chrono::milliseconds idle, std::chrono::steady_clock::time_point deadline);
 

@@ -402,6 +402,36 @@ TEST_F(ServerTest, NewPlayersAreThrottled) {
     client.until(PROMPT);
 }
 
+// A player whose link died logs in again: the new connection takes the
+// player over where they were, the old one is told and closed.
+TEST_F(ServerTest, APlayerComingBackTakesOver) {
+    Process server({adventure(), "-server", "-mud"});
+    TcpClient before(port);
+    join(before, "Anna", true);
+    before.send("prendi lanterna\r\nnord\r\n");
+    before.until(PROMPT);
+    before.until(PROMPT); // and then nothing more is heard from it
+    TcpClient guesser(port);
+    guesser.until(NAME);
+    guesser.send("Anna\r\nsbagliata\r\n");
+    EXPECT_NE(guesser.until(NAME).find("- Mi dispiace, la password non e' corretta."),
+              std::string::npos);
+    TcpClient after(port);
+    after.until(NAME);
+    after.send("Anna\r\n");
+    after.until(PASSWORD);
+    after.send("segreto\r\n");
+    std::string back = after.until(PROMPT);
+    EXPECT_NE(back.find("Sei in una grande sala."), std::string::npos) << back;
+    EXPECT_NE(before.until("questa si chiude.\r\n")
+                  .find("- Sei entrato di nuovo da un'altra "
+                        "connessione"),
+              std::string::npos);
+    EXPECT_TRUE(before.closedByServer());
+    after.send("cosa\r\n");
+    EXPECT_NE(after.until(PROMPT).find("- una lanterna"), std::string::npos);
+}
+
 TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     Process server({adventure("", "miniera", true), "-server", "-mud"});
     TcpClient anna(port), bruno(port);
