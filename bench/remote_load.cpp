@@ -6,8 +6,9 @@
 //                [--checkpoint S] [--kill] [--world N]
 //
 // The clients all come from 127.0.0.1: the server's caps of connections and
-// of new players per address are raised to their number; every other
-// setting is its default.
+// of new players per address are raised to their number, and a client
+// sends as fast as it is answered (CommandsPerSecond is raised); every
+// other setting is its default.
 //
 // A shared world is stopped with SIGTERM at the end and its saved state is
 // checked against what each client was told. With --kill the server is
@@ -322,7 +323,8 @@ int main(int argc, char** argv) {
                     "RemotePort=" + std::to_string(port) +
                         "\nCheckpointSeconds=" + std::to_string(options.checkpoint) +
                         "\nMaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
-                        "\nNewPlayersPerMinute=" + std::to_string(options.connections) + "\n");
+                        "\nNewPlayersPerMinute=" + std::to_string(options.connections) +
+                        "\nCommandsPerSecond=100000\n");
         std::ofstream(dir / "torre.zanfa") << main;
     }
     auto serverStart = Clock::now();

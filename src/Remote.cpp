@@ -171,7 +171,8 @@ void Remote::serve(int socket, const std::string& address) {
         auto terminal = std::make_shared<SocketTerminal>(socket, _settings, address);
         socket = -1; // the terminal's now
         auto out = std::make_unique<Output>(terminal, _settings.remote_out_crlf, _settings);
-        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
+        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE,
+                                          static_cast<double>(_settings.commands_per_second));
         auto session = std::make_shared<Adventure>(_main, std::move(in), std::move(out));
         std::int32_t id;
         {

@@ -1,13 +1,29 @@
 #include "common/Input.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "common/Output.h"
 #include "common/Terminal.h"
 #include "common/Util.h"
 
 namespace zanfir {
 
-Input::Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap)
-    : _terminal(std::move(terminal)), _out(out), _cap(cap) {}
+Input::Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap, double rate)
+    : _terminal(std::move(terminal)), _out(out), _cap(cap), _rate(rate) {}
+
+void Input::pace() {
+    auto now = std::chrono::steady_clock::now();
+    _allowed =
+        std::min(BURST, _allowed + std::chrono::duration<double>(now - _counted).count() * _rate);
+    _counted = now;
+    if (_allowed < 1) {
+        std::this_thread::sleep_for(std::chrono::duration<double>((1 - _allowed) / _rate));
+        _counted = std::chrono::steady_clock::now();
+        _allowed = 1;
+    }
+    _allowed -= 1;
+}
 
 std::string Input::readln(bool hidden) {
     if (!isAlive())
@@ -19,6 +35,8 @@ std::string Input::readln(bool hidden) {
                       : line.ends_with('\n') ? line.size() - 1
                                              : line.size();
     line = Util::cleanText(std::string_view(line).substr(0, end)) + line.substr(end);
+    if (_rate > 0 && !line.empty())
+        pace();
     // The player's Enter put the cursor back at column 0.
     if (!line.empty() && line.back() == '\n')
         _out.lineEnded();

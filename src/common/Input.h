@@ -18,9 +18,14 @@ public:
     static constexpr std::size_t MAX_LINE = 256;
     static constexpr std::size_t MAX_REMOTE_LINE = 4096;
 
+    // Lines a paced input lets through at once, before it keeps to its rate.
+    static constexpr double BURST = 10;
+
     // Reads lines of at most `cap` bytes from the terminal that `out`
-    // writes to.
-    Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap = MAX_LINE);
+    // writes to; with a `rate`, at most so many lines a second on average
+    // (a client's input then waits; nothing is lost).
+    Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap = MAX_LINE,
+          double rate = 0);
     virtual ~Input() = default;
 
     // One line with its terminator. At the end of the input or on an error
@@ -33,9 +38,15 @@ public:
     void limitReads(std::chrono::milliseconds idle, std::chrono::steady_clock::time_point deadline);
 
 private:
+    // Waits until the rate lets one more line through.
+    void pace();
+
     std::shared_ptr<Terminal> _terminal;
     Output& _out;
     std::size_t _cap;
+    double _rate;
+    double _allowed = BURST; // lines that may come at once now
+    std::chrono::steady_clock::time_point _counted = std::chrono::steady_clock::now();
 };
 
 } // namespace zanfir

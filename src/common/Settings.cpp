@@ -59,6 +59,8 @@ Settings Settings::read(const Config& main) {
         "MaxConnectionsPerAddress", static_cast<long>(settings.max_connections_per_address)));
     settings.new_players_per_minute = static_cast<std::size_t>(
         positive("NewPlayersPerMinute", static_cast<long>(settings.new_players_per_minute)));
+    settings.commands_per_second = static_cast<std::size_t>(
+        positive("CommandsPerSecond", static_cast<long>(settings.commands_per_second)));
     return settings;
 }
 

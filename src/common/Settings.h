@@ -45,6 +45,8 @@ struct Settings {
     std::chrono::seconds idle_timeout{0};
     std::size_t max_connections = 2000;
     std::size_t max_connections_per_address = 50;
+    // Lines a client may send a second on average (in bursts of ten).
+    std::size_t commands_per_second = 50;
     // New players a shared world takes from one address in a minute.
     std::size_t new_players_per_minute = 3;
     // The sentences waiting for a player: past either limit the oldest go.

@@ -214,6 +214,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.max_connections, 2000u);
     EXPECT_EQ(none.max_connections_per_address, 50u);
     EXPECT_EQ(none.new_players_per_minute, 3u);
+    EXPECT_EQ(none.commands_per_second, 50u);
 
     Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
                                        "ConsoleOutCRLF=True\nRemotePort=4000\n"
@@ -224,7 +225,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "QuoteQueueBytes=30\nStopTimeout=100\n"
                                        "CheckpointSeconds=2\nJournalBytes=4096\n"
                                        "LoginTimeout=5\nIdleTimeout=600\nMaxConnections=9\n"
-                                       "MaxConnectionsPerAddress=3\nNewPlayersPerMinute=7\n"));
+                                       "MaxConnectionsPerAddress=3\nNewPlayersPerMinute=7\n"
+                                       "CommandsPerSecond=8\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
@@ -245,6 +247,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.max_connections, 9u);
     EXPECT_EQ(set.max_connections_per_address, 3u);
     EXPECT_EQ(set.new_players_per_minute, 7u);
+    EXPECT_EQ(set.commands_per_second, 8u);
 
     for (const char* length : {"0", "-5", "wide", "80x", ""}) {
         auto odd = Settings::read(
