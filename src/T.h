@@ -17,6 +17,8 @@ struct T {
     static constexpr const char* WrongPassword = "- Mi dispiace, la password non e' corretta.";
     static constexpr const char* PasswordTooShort =
         "- La password deve essere lunga almeno 4 caratteri.";
+    static constexpr const char* ChooseGamePassword =
+        "- Scegli una password per le partite salvate con il tuo nome.";
     static constexpr const char* AlreadyPlaying = "- Questo giocatore e' gia' in gioco.";
     static constexpr const char* PasswordNotMatch =
         "- La seconda volta hai scritto una password diversa dalla prima.";

@@ -21,6 +21,7 @@
 #include "common/Input.h"
 #include "common/Log.h"
 #include "common/Output.h"
+#include "common/PasswordHash.h"
 #include "common/Settings.h"
 #include "common/Util.h"
 #include "common/ref/ObjectRef.h"
@@ -28,6 +29,7 @@
 #include "exception/Exception.h"
 #include "exception/ItemNotFoundException.h"
 #include "exception/LoginRefusedException.h"
+#include "exception/SerializationException.h"
 #include "exception/VerbNotFoundException.h"
 #include "exception/WordNotFoundException.h"
 
@@ -190,7 +192,6 @@ bool Adventure::init() {
     const Settings& settings = _main.settings();
     _in->limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
     Gatekeeper* gate = _address.empty() ? nullptr : &_main.gatekeeper();
-    int wrong = 0;
     println();
     for (;;) {
         if (gate && gate->lockedOut(_address)) {
@@ -220,6 +221,13 @@ bool Adventure::init() {
                 }
             }
             password = *first;
+        } else if (guardsSavedGames()) {
+            if (auto stored = savedGamePassword(name);
+                stored && !proveGamePassword(name, *stored)) {
+                if (!_in->isAlive() || _wrong_passwords >= MAX_WRONG_PASSWORDS)
+                    return false;
+                continue;
+            }
         }
         ObjectRef holder;
         std::shared_ptr<User> player;
@@ -227,7 +235,7 @@ bool Adventure::init() {
             player = _main.addAdventure(shared_from_this(), holder, name, password);
         } catch (const LoginRefusedException& refusal) {
             refuse(refusal.what());
-            if (refusal.wrongPassword() && !wrongPassword(name, ++wrong))
+            if (refusal.wrongPassword() && !wrongPassword(name))
                 return false;
             continue;
         }
@@ -239,19 +247,23 @@ bool Adventure::init() {
     }
 }
 
-bool Adventure::wrongPassword(const std::string& name, int times) {
+bool Adventure::wrongPassword(const std::string& name) {
     Log::writeG(entity(), Log::WARN,
                 T::LoginFailed + Util::clip(name, Log::CLIENT_TEXT) + T::LoginFailedX +
                     (_address.empty() ? "console" : _address));
     if (!_address.empty())
         _main.gatekeeper().loginFailed(_address);
-    if (times >= MAX_WRONG_PASSWORDS) {
+    if (++_wrong_passwords >= MAX_WRONG_PASSWORDS) {
         println(T::ThreeWrongPasswords);
+        _in->endInput();
         return false;
     }
     // A guess costs time: the player waits, holding nothing.
-    _out->flush();
-    std::this_thread::sleep_for(WRONG_PASSWORD_WAIT);
+    outsideTurn([this] {
+        _out->flush();
+        std::this_thread::sleep_for(WRONG_PASSWORD_WAIT);
+        return std::string();
+    });
     return true;
 }
 
@@ -576,9 +588,36 @@ std::shared_ptr<Description> Adventure::message(const std::string& name) {
 
 // ---- Saved game ----
 
+// Behind RemotePasswords a remote player's saved game is kept under a
+// password, chosen at the first save and asked at every later login; a
+// session that did not give it (the game was protected after it logged in)
+// is asked before it saves or loads.
 bool Adventure::serialize() {
     if (_main.isMultiUser())
         return true;
+    if (guardsSavedGames()) {
+        auto stored = savedGamePassword(userName());
+        if (stored && *stored != _game_password && !proveGamePassword(userName(), *stored))
+            return false;
+        if (!stored && _game_password.empty()) {
+            println(T::ChooseGamePassword);
+            std::optional<std::string> first, again;
+            do {
+                if (first)
+                    refuse(T::PasswordNotMatch);
+                first = readUserPassword();
+                again = first ? readUserPasswordAgain() : std::nullopt;
+                if (!again)
+                    return false;
+            } while (*again != *first);
+            try {
+                _game_password = outsideTurn([&] { return PasswordHash::hash(*first); });
+            } catch (const Exception& error) {
+                throw SerializationException(error.what());
+            }
+        }
+        _ctx->setString(StateKeys::userPassword(userID()), _game_password);
+    }
     _main.store().saveGame(userName(), *_ctx);
     return true;
 }
@@ -586,6 +625,11 @@ bool Adventure::serialize() {
 bool Adventure::deserialize() {
     if (_main.isMultiUser())
         return true;
+    if (guardsSavedGames()) {
+        auto stored = savedGamePassword(userName());
+        if (stored && *stored != _game_password && !proveGamePassword(userName(), *stored))
+            return false;
+    }
     auto saved = _main.store().loadGame(userName());
     if (!saved)
         return false;
@@ -596,6 +640,39 @@ bool Adventure::deserialize() {
     if (std::string mine = std::to_string(userID()); saver != mine)
         users->rename(saver, mine);
     _ctx = saved;
+    return true;
+}
+
+bool Adventure::guardsSavedGames() const {
+    return !_main.isMultiUser() && !_address.empty() && _main.settings().remote_passwords;
+}
+
+std::optional<std::string> Adventure::savedGamePassword(const std::string& name) {
+    try {
+        auto game = _main.store().loadGame(name);
+        if (!game)
+            return std::nullopt;
+        auto users = std::get<std::shared_ptr<Context>>(*game->get(StateKeys::USERS));
+        std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(name)).front();
+        auto stored = users->get(saver + "." + StateKeys::PASSWORD);
+        if (stored && std::holds_alternative<std::string>(*stored))
+            return std::get<std::string>(*stored);
+    } catch (const SerializationException& error) { // no game that can be loaded
+        Log::writeG(entity(), Log::WARN, error);
+    }
+    return std::nullopt;
+}
+
+bool Adventure::proveGamePassword(const std::string& name, const std::string& stored) {
+    auto typed = readUserPassword();
+    if (!typed)
+        return false;
+    if (!outsideTurn([&] { return PasswordHash::verify(stored, *typed); })) {
+        refuse(T::WrongPassword);
+        wrongPassword(name);
+        return false;
+    }
+    _game_password = stored;
     return true;
 }
 
@@ -723,7 +800,7 @@ void Adventure::leaveTurn() {
 }
 
 template <class Read>
-std::string Adventure::outsideTurn(Read read) {
+auto Adventure::outsideTurn(Read read) -> decltype(read()) {
     bool turn = _in_turn;
     leaveTurn();
     struct Back {

@@ -196,7 +196,7 @@ private:
     void leaveTurn();
     // Runs a read outside the session's turn.
     template <class Read>
-    std::string outsideTurn(Read read);
+    auto outsideTurn(Read read) -> decltype(read());
     // The items of those names that `keep` accepts, in the engine's order.
     std::vector<std::shared_ptr<Item>> itemsNamed(const std::vector<std::string>& names,
                                                   const std::function<bool(Item&)>& keep);
@@ -205,9 +205,17 @@ private:
     // Fires an event of the table for an item and a place, each key in turn.
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
     void refuse(const std::string& message);
-    // Logs and counts the wrong password given for `name`, the `times`-th on
-    // this connection; false when the connection is to end.
-    bool wrongPassword(const std::string& name, int times);
+    // Logs and counts a wrong password given for `name` on this connection;
+    // false when the connection is to end.
+    bool wrongPassword(const std::string& name);
+    // Whether a remote player's saved games are kept under a password.
+    bool guardsSavedGames() const;
+    // The hash a saved game of that name is kept under; none when there is
+    // no such game, or it was saved without a password.
+    std::optional<std::string> savedGamePassword(const std::string& name);
+    // Asks the password of the saved game of `name`, kept under `stored`;
+    // true when it was given (the session may then save and load it).
+    bool proveGamePassword(const std::string& name, const std::string& stored);
 
     Main& _main;
     std::unique_ptr<Input> _in;
@@ -222,6 +230,8 @@ private:
     FrontEnd* _front_end = nullptr;
     std::int32_t _connection = 0;
     std::string _address; // empty on the console
+    int _wrong_passwords = 0;
+    std::string _game_password; // the hash this session's saved game is kept under
     bool _started = false;
     bool _in_turn = false;
 };

@@ -59,7 +59,7 @@ std::string StateKeys::userName(std::int32_t id) {
 }
 
 std::string StateKeys::userPassword(std::int32_t id) {
-    return user(id) + ".PASSWORD";
+    return user(id) + "." + PASSWORD;
 }
 
 std::string StateKeys::userLocation(std::int32_t id) {

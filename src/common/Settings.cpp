@@ -21,6 +21,7 @@ Settings Settings::read(const Config& main) {
     settings.remote_port = text("RemotePort", settings.remote_port);
     settings.remote_out_crlf = flag("RemoteOutCRLF", settings.remote_out_crlf);
     settings.remote_in_echo = flag("RemoteInEcho", settings.remote_in_echo);
+    settings.remote_passwords = flag("RemotePasswords", settings.remote_passwords);
     settings.preformatted = flag("Preformatted", settings.preformatted);
     // A number that is no positive integer leaves the default.
     auto positive = [&](const char* name, long fallback) -> long {

@@ -22,6 +22,8 @@ struct Settings {
     std::string remote_port = "12345"; // checked by the listener when it opens
     bool remote_out_crlf = true;
     bool remote_in_echo = true;
+    // Single-world server: a name's saved game is kept under a password.
+    bool remote_passwords = false;
     // Output waiting for a client that reads slowly: past this many bytes
     // the connection is closed.
     std::size_t remote_out_queue = 1024 * 1024;

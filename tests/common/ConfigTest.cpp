@@ -196,7 +196,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     Settings none = Settings::read(load("[BEGINNING]\nRowLength=20\n"));
     EXPECT_EQ(none.log_path, "logs");
     EXPECT_TRUE(none.log_crlf && none.remote_out_crlf && none.remote_in_echo);
-    EXPECT_FALSE(none.console_out_crlf || none.preformatted);
+    EXPECT_FALSE(none.console_out_crlf || none.preformatted || none.remote_passwords);
     EXPECT_EQ(none.log_level, "INFO");
     EXPECT_EQ(none.remote_port, "12345");
     EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
@@ -226,11 +226,11 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "CheckpointSeconds=2\nJournalBytes=4096\n"
                                        "LoginTimeout=5\nIdleTimeout=600\nMaxConnections=9\n"
                                        "MaxConnectionsPerAddress=3\nNewPlayersPerMinute=7\n"
-                                       "CommandsPerSecond=8\n"));
+                                       "CommandsPerSecond=8\nRemotePasswords=true\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
-    EXPECT_TRUE(set.console_out_crlf && set.preformatted);
+    EXPECT_TRUE(set.console_out_crlf && set.preformatted && set.remote_passwords);
     EXPECT_EQ(set.remote_port, "4000");
     EXPECT_EQ(set.row_length, 60);
     EXPECT_EQ(set.remote_out_queue, 65536u);

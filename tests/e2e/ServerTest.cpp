@@ -438,6 +438,81 @@ TEST_F(ServerTest, APlayerComingBackTakesOver) {
     EXPECT_NE(after.until(PROMPT).find("- una lanterna"), std::string::npos);
 }
 
+// Behind RemotePasswords a name's saved game is kept under the password
+// chosen at its first save; without it, anyone who types the name plays it.
+TEST_F(ServerTest, SavedGamesUnderAPassword) {
+    std::string main = adventure("RemotePasswords=TRUE\n");
+    std::string game = dir.file("anna.context"), aside = dir.file("aside");
+    {
+        Process server({main, "-server"});
+        {
+            TcpClient anna(port);
+            join(anna, "Anna", false);
+            anna.send("prendi lanterna\r\nsalva\r\n");
+            EXPECT_NE(anna.until(PASSWORD).find("- Scegli una password per le partite salvate"),
+                      std::string::npos);
+            anna.send("segreto\r\n");
+            anna.until(AGAIN);
+            anna.send("diverso\r\n");
+            EXPECT_NE(anna.until(PASSWORD).find("- La seconda volta hai scritto"),
+                      std::string::npos);
+            anna.send("segreto\r\n");
+            anna.until(AGAIN);
+            anna.send("segreto\r\n");
+            anna.until(PROMPT);
+            std::string saved = readFile(game);
+            EXPECT_NE(saved.find("$argon2id$"), std::string::npos);
+            EXPECT_EQ(saved.find("segreto"), std::string::npos);
+            anna.send("salva\r\n"); // asked once a session
+            EXPECT_EQ(anna.until(PROMPT).find(PASSWORD), std::string::npos);
+        }
+
+        TcpClient later(port);
+        later.until(NAME);
+        later.send("anna\r\n");
+        later.until(PASSWORD);
+        later.send("indovino\r\n");
+        EXPECT_NE(later.until(NAME).find("- Mi dispiace, la password non e' corretta."),
+                  std::string::npos);
+        later.send("anna\r\n");
+        later.until(PASSWORD);
+        later.send("segreto\r\n");
+        later.until(PROMPT);
+        later.send("carica\r\ncosa\r\n");
+        later.until(PROMPT);
+        EXPECT_NE(later.until(PROMPT).find("- una lanterna"), std::string::npos);
+        later.send("basta\r\nsi\r\n\r\n");
+        EXPECT_TRUE(later.closedByServer());
+
+        // A session that came in while the game had no password is asked too.
+        ASSERT_EQ(std::rename(game.c_str(), aside.c_str()), 0);
+        TcpClient early(port);
+        join(early, "Anna", false);
+        ASSERT_EQ(std::rename(aside.c_str(), game.c_str()), 0);
+        early.send("carica\r\n");
+        early.until(PASSWORD);
+        early.send("indovino\r\n");
+        std::string refused = early.until(PROMPT);
+        EXPECT_NE(refused.find("- Mi dispiace, la password non e' corretta."), std::string::npos);
+        EXPECT_NE(refused.find("- Errore durante l'accesso al file."), std::string::npos);
+        early.send("cosa\r\n");
+        EXPECT_EQ(early.until(PROMPT).find("- una lanterna"), std::string::npos);
+        int failures = 0;
+        for (const auto& row : log())
+            failures += row.find("WARN Password sbagliata per 'Anna' dall'IP 127.0.0.1") !=
+                        std::string::npos;
+        EXPECT_EQ(failures, 2);
+    }
+    writeFile(main, *zanfir::Util::replace(readFile(main), "RemotePasswords=TRUE",
+                                           "RemotePasswords=FALSE"));
+    Process server({main, "-server"});
+    TcpClient anyone(port);
+    join(anyone, "Anna", false);
+    anyone.send("carica\r\ncosa\r\n");
+    anyone.until(PROMPT);
+    EXPECT_NE(anyone.until(PROMPT).find("- una lanterna"), std::string::npos);
+}
+
 // A client that sends faster than CommandsPerSecond waits for its turn;
 // nothing it sent is lost.
 TEST_F(ServerTest, CommandsArePaced) {
