@@ -92,6 +92,7 @@ void Main::load(LoadListener* listener) {
     Log::writeG(ENTITY, Log::INFO, T::Initialization);
     _loader->load(listener);
     if (_multiuser) {
+        _store->lockShared();
         deserialize();
         if (!_global_ctx) {
             _global_ctx = std::make_shared<Context>();

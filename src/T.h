@@ -173,6 +173,9 @@ struct T {
     static constexpr const char* TypeMismatch = "Tipo di dato non corrispondente: '";
     static constexpr const char* ContextNameNotFound = "Nome inesistente nel contesto: '";
     static constexpr const char* NotAContextFile = "File di stato non valido: '";
+    static constexpr const char* StateInUse = "Lo stato '";
+    static constexpr const char* StateInUseX =
+        "' e' in uso: un server di questa avventura e' in funzione.";
     static constexpr const char* CommandStopped = "Comando interrotto oltre il limite: '";
     static constexpr const char* StepsLimit = " passi";
     static constexpr const char* OutputLimit = " byte di testo";
@@ -248,6 +251,18 @@ struct T {
 
     // The checker of adventure files (zanfir-check); a name follows some
     // texts, then "'"
+    static constexpr const char* AdminUsage = "Sintassi: zanfir-admin <avventura>.zanfa list | "
+                                              "reset-password NOME | remove NOME | move NOME LUOGO";
+    static constexpr const char* AdminNoPlayers = "nessun giocatore";
+    static constexpr const char* AdminUnknownPlayer = "giocatore inesistente: '";
+    static constexpr const char* AdminShortPassword = "la password deve avere almeno 4 caratteri";
+    static constexpr const char* AdminNewPassword = "Nuova password di ";
+    static constexpr const char* AdminPasswordAgain = "Riscrivila: ";
+    static constexpr const char* AdminPasswordsDiffer = "le due password sono diverse";
+    static constexpr const char* AdminPasswordSet = "password cambiata: ";
+    static constexpr const char* AdminRemoved = "giocatore rimosso: ";
+    static constexpr const char* AdminItemsLeft = "oggetti lasciati in ";
+    static constexpr const char* AdminMoved = " ora e' in ";
     static constexpr const char* CheckUsage = "Sintassi: zanfir-check <avventura>.zanfa";
     static constexpr const char* CheckError = "errore: ";
     static constexpr const char* CheckNote = "nota: ";

@@ -1,5 +1,7 @@
 #include "adventure/JsonFileStore.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,10 +34,34 @@ bool exists(const std::string& file) {
 JsonFileStore::JsonFileStore(std::string directory, std::string adventure)
     : _directory(std::move(directory)), _adventure(std::move(adventure)) {}
 
-JsonFileStore::~JsonFileStore() = default;
+JsonFileStore::~JsonFileStore() {
+    if (_lock >= 0)
+        ::close(_lock);
+}
+
+void JsonFileStore::lockShared() {
+    if (_lock >= 0)
+        return;
+    std::string file = lockFile();
+    int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw SerializationException(file + ": " + std::strerror(errno));
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int error = errno;
+        ::close(fd);
+        if (error == EWOULDBLOCK)
+            throw SerializationException(T::StateInUse + sharedFile() + T::StateInUseX);
+        throw SerializationException(file + ": " + std::strerror(error));
+    }
+    _lock = fd;
+}
 
 std::string JsonFileStore::sharedFile() const {
     return _directory + _adventure + ".gcontext";
+}
+
+std::string JsonFileStore::lockFile() const {
+    return sharedFile() + ".lock";
 }
 
 std::string JsonFileStore::journalFile() const {

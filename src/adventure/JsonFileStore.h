@@ -19,6 +19,9 @@ public:
     JsonFileStore(std::string directory, std::string adventure);
     ~JsonFileStore() override;
 
+    // Locks <adventure>.gcontext.lock (an advisory lock, gone with the
+    // process however it ends).
+    void lockShared() override;
     // Removes first what interrupted writes left.
     std::shared_ptr<Context> loadShared() override;
     void checkpoint(const std::function<std::shared_ptr<Context>()>& copy) override;
@@ -33,11 +36,13 @@ public:
     std::string sharedFile() const;
     std::string journalFile() const;
     std::string gameFile(const std::string& player) const;
+    std::string lockFile() const;
 
 private:
     std::string _directory;
     std::string _adventure;
     std::unique_ptr<JournalFile> _journal;
+    int _lock = -1;
 };
 
 } // namespace zanfir

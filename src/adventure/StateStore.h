@@ -21,6 +21,10 @@ class StateStore {
 public:
     virtual ~StateStore() = default;
 
+    // Keeps the shared state for this process alone, until the store is
+    // destroyed: a second server, or the admin program, cannot take it
+    // meanwhile. Throws SerializationException when another process has it.
+    virtual void lockShared() = 0;
     // The shared state as last saved: the checkpoint, with the changes of
     // the journal made again. None when it was never saved. Throws
     // SerializationException for a state that cannot be read.

@@ -77,6 +77,27 @@ TEST(StateStoreTest, FilesBesideTheAdventure) {
     }
 }
 
+// One process at a time keeps a shared world; the lock goes with its store.
+TEST(StateStoreTest, TheSharedStateIsLockedForOne) {
+    TempDir dir;
+    auto first = std::make_unique<JsonFileStore>(dir.path() + "/", "castello");
+    first->lockShared();
+    first->lockShared(); // taken already
+    JsonFileStore second(dir.path() + "/", "castello");
+    try {
+        second.lockShared();
+        ADD_FAILURE() << "locked twice";
+    } catch (const SerializationException& e) {
+        EXPECT_EQ(std::string(e.what()), "Lo stato '" + dir.file("castello.gcontext") +
+                                             "' e' in uso: un server di questa avventura e' in "
+                                             "funzione.");
+    }
+    JsonFileStore other(dir.path() + "/", "torre");
+    other.lockShared();
+    first.reset();
+    second.lockShared();
+}
+
 // Changes made after the last checkpoint are in the journal: a store made
 // anew (a restart after a crash) makes them again over the checkpoint, up
 // to a line a crash cut short or damaged.
@@ -210,6 +231,7 @@ TEST(JournalFileTest, ChangesAreHeardWhateverWayTheyAreMade) {
 // Answers as a store would; fails when told to.
 class Recorder : public StateStore {
 public:
+    void lockShared() override {}
     std::shared_ptr<Context> loadShared() override { return nullptr; }
     void checkpoint(const std::function<std::shared_ptr<Context>()>& copy) override {
         ++attempts;

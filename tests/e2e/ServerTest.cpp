@@ -513,6 +513,65 @@ TEST_F(ServerTest, SavedGamesUnderAPassword) {
     EXPECT_NE(anyone.until(PROMPT).find("- una lanterna"), std::string::npos);
 }
 
+// The admin program works on a stopped world's players, and keeps off a
+// running one, as a second server does.
+TEST_F(ServerTest, TheAdminProgramLooksAfterPlayers) {
+    std::string main = adventure();
+    auto admin = [&](const std::vector<std::string>& args, const std::string& input = "") {
+        std::vector<std::string> all{main};
+        all.insert(all.end(), args.begin(), args.end());
+        return runProgram(ZANFIR_ADMIN_BIN, all, input);
+    };
+    {
+        Process server({main, "-server", "-mud"});
+        TcpClient anna(port), bruno(port);
+        join(anna, "Anna", true);
+        join(bruno, "Bruno", true);
+        anna.send("prendi lanterna\r\nnord\r\n");
+        anna.until(PROMPT);
+        anna.until(PROMPT);
+        RunResult refused = admin({"list"});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(refused.err.find("e' in uso: un server di questa avventura e' in funzione."),
+                  std::string::npos)
+            << refused.err;
+        RunResult second = runProgram(ZANFIR_BIN, {main, "-server", "-mud"});
+        EXPECT_EQ(second.status, 1);
+        EXPECT_NE(second.err.find("e' in uso"), std::string::npos) << second.err;
+        server.kill(); // what the journal holds is the admin's too
+    }
+    RunResult list = admin({"list"});
+    EXPECT_EQ(list.status, 0);
+    EXPECT_EQ(list.out, "Anna\tSALA\tLANTERNA\nBruno\tINGRESSO\t\n");
+    EXPECT_EQ(admin({"move", "anna", "torre"}).out, "Anna ora e' in TORRE\n");
+    EXPECT_EQ(admin({"move", "Anna", "cantina"}).err, "errore: Locazione inesistente: 'CANTINA'\n");
+    EXPECT_EQ(admin({"remove", "Carla"}).err, "errore: giocatore inesistente: 'Carla'\n");
+    EXPECT_EQ(admin({"reset-password", "bruno"}, "no\n").status, 1); // too short
+    EXPECT_EQ(admin({"reset-password", "bruno"}, "nuova\n").out, "password cambiata: Bruno\n");
+    EXPECT_EQ(admin({"rename", "Bruno"}).status, 2);
+    EXPECT_EQ(admin({}).err.find("Sintassi: zanfir-admin"), 0u);
+    {
+        Process server({main, "-server", "-mud"});
+        TcpClient anna(port), bruno(port);
+        anna.until(NAME);
+        anna.send("Anna\r\nsegreto\r\n");
+        EXPECT_NE(anna.until(PROMPT).find("Sei in cima alla torre."), std::string::npos);
+        bruno.until(NAME);
+        bruno.send("Bruno\r\nsegreto\r\n");
+        EXPECT_NE(bruno.until(NAME).find("- Mi dispiace"), std::string::npos);
+        bruno.send("Bruno\r\nnuova\r\n");
+        bruno.until(PROMPT);
+        server.signal(SIGTERM);
+        EXPECT_EQ(server.finish().status, 0);
+    }
+    EXPECT_EQ(admin({"remove", "ANNA"}).out,
+              "giocatore rimosso: Anna\noggetti lasciati in TORRE: LANTERNA\n");
+    EXPECT_EQ(admin({"list"}).out, "Bruno\tINGRESSO\t\n");
+    auto state = zanfir::ContextFile::read(dir.file("castello.gcontext"));
+    EXPECT_EQ(state->getString("GLOBAL.ITEMS.LANTERNA.LOCATION"), "TORRE");
+    EXPECT_FALSE(fileExists(dir.file("castello.gcontext.journal")));
+}
+
 // A client that sends faster than CommandsPerSecond waits for its turn;
 // nothing it sent is lost.
 TEST_F(ServerTest, CommandsArePaced) {
@@ -675,7 +734,7 @@ TEST_F(ServerTest, AServerThatCannotSaveSaysSo) {
     setReadOnly(dir.path(), false);
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.err.starts_with(
-        "Eccezione SerializationException: " + dir.file("castello.gcontext") + ": "))
+        "Eccezione SerializationException: " + dir.file("castello.gcontext") + ".lock: "))
         << refused.err;
 
     Process server({main, "-server", "-mud"});
