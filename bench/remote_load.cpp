@@ -311,6 +311,7 @@ int main(int argc, char** argv) {
     fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "torre", dir,
              fs::copy_options::recursive);
     int port = freePort();
+    std::string raised; // the settings the load needs above their defaults
     {
         // The last definition of a setting wins.
         std::ifstream in(dir / "torre.zanfa");
@@ -319,12 +320,12 @@ int main(int argc, char** argv) {
         std::string main = text.str();
         auto settings = main.find("\n[");
         // Every client comes from one address: its caps are raised to them all.
+        raised = "MaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
+                 "\nNewPlayersPerMinute=" + std::to_string(options.connections) +
+                 "\nCommandsPerSecond=100000\n";
         main.insert(settings == std::string::npos ? main.size() : settings + 1,
-                    "RemotePort=" + std::to_string(port) +
-                        "\nCheckpointSeconds=" + std::to_string(options.checkpoint) +
-                        "\nMaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
-                        "\nNewPlayersPerMinute=" + std::to_string(options.connections) +
-                        "\nCommandsPerSecond=100000\n");
+                    "RemotePort=" + std::to_string(port) + "\nCheckpointSeconds=" +
+                        std::to_string(options.checkpoint) + "\n" + raised);
         std::ofstream(dir / "torre.zanfa") << main;
     }
     auto serverStart = Clock::now();
@@ -468,6 +469,9 @@ int main(int argc, char** argv) {
 
     std::printf("mode                 %s\n", options.mud ? "-server -mud (one shared world)"
                                                          : "-server (a world per connection)");
+    std::replace(raised.begin(), raised.end(), '\n', ' ');
+    raised.pop_back(); // the last line end
+    std::printf("settings raised      %s\n", raised.c_str());
     std::printf("connections held    %6d of %d\n", loggedIn, options.connections);
     std::printf("active clients      %6d\n", options.active);
     std::printf("commands            %6ld in %.1f s\n", commands, seconds);
