@@ -1,13 +1,31 @@
 #include "Gatekeeper.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+#include <cstring>
+
 #include "T.h"
 
 namespace zanfir {
 
 namespace {
-// Past so many addresses, those without a recent event are forgotten.
+// Addresses kept before the first sweep of those without a recent event.
 constexpr std::size_t ADDRESSES_KEPT = 4096;
 } // namespace
+
+std::string Gatekeeper::source(const std::string& address) {
+    in6_addr binary{};
+    if (address.find(':') == std::string::npos ||
+        ::inet_pton(AF_INET6, address.c_str(), &binary) != 1)
+        return address;
+    std::memset(&binary.s6_addr[8], 0, 8);
+    char text[INET6_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET6, &binary, text, sizeof text);
+    return std::string(text) + "/64";
+}
+
+Gatekeeper::Recent::Recent(Clock::duration window) : _window(window), _sweep_at(ADDRESSES_KEPT) {}
 
 std::size_t Gatekeeper::Recent::count(const std::string& address, Clock::time_point now) {
     auto found = _events.find(address);
@@ -24,24 +42,27 @@ std::size_t Gatekeeper::Recent::count(const std::string& address, Clock::time_po
 }
 
 void Gatekeeper::Recent::add(const std::string& address, Clock::time_point now) {
-    if (_events.size() >= ADDRESSES_KEPT && !_events.count(address))
+    if (_events.size() >= _sweep_at && !_events.count(address)) {
         std::erase_if(_events,
                       [&](const auto& entry) { return now - entry.second.back() >= _window; });
+        _sweep_at = std::max(ADDRESSES_KEPT, 2 * _events.size());
+    }
     _events[address].push_back(now);
 }
 
-Gatekeeper::Gatekeeper(const Settings& settings)
-    : _max_connections(settings.max_connections),
+Gatekeeper::Gatekeeper(const Settings& settings, std::function<Clock::time_point()> now)
+    : _now(std::move(now)), _max_connections(settings.max_connections),
       _max_per_address(settings.max_connections_per_address),
       _new_players_per_minute(settings.new_players_per_minute) {}
 
 std::optional<Gatekeeper::Refusal> Gatekeeper::connect(const std::string& address) {
+    std::string key = source(address);
     std::lock_guard guard(_lock);
-    if (_failures.count(address, Clock::now()) >= LOGIN_FAILURES)
+    if (_failures.count(key, _now()) >= LOGIN_FAILURES)
         return Refusal{T::TooManyFailures, T::RefusedLockedOut};
     if (_connected >= _max_connections)
         return Refusal{T::ServerFull, T::RefusedFull};
-    auto& from = _by_address[address];
+    auto& from = _by_address[key];
     if (from >= _max_per_address)
         return Refusal{T::TooManyFromAddress, T::RefusedAddress};
     ++from;
@@ -51,7 +72,7 @@ std::optional<Gatekeeper::Refusal> Gatekeeper::connect(const std::string& addres
 
 void Gatekeeper::disconnect(const std::string& address) {
     std::lock_guard guard(_lock);
-    auto found = _by_address.find(address);
+    auto found = _by_address.find(source(address));
     if (found == _by_address.end())
         return;
     if (--found->second == 0)
@@ -61,20 +82,21 @@ void Gatekeeper::disconnect(const std::string& address) {
 
 bool Gatekeeper::lockedOut(const std::string& address) {
     std::lock_guard guard(_lock);
-    return _failures.count(address, Clock::now()) >= LOGIN_FAILURES;
+    return _failures.count(source(address), _now()) >= LOGIN_FAILURES;
 }
 
 void Gatekeeper::loginFailed(const std::string& address) {
     std::lock_guard guard(_lock);
-    _failures.add(address, Clock::now());
+    _failures.add(source(address), _now());
 }
 
 bool Gatekeeper::mayCreatePlayer(const std::string& address) {
+    std::string key = source(address);
     std::lock_guard guard(_lock);
-    auto now = Clock::now();
-    if (_new_players.count(address, now) >= _new_players_per_minute)
+    auto now = _now();
+    if (_new_players.count(key, now) >= _new_players_per_minute)
         return false;
-    _new_players.add(address, now);
+    _new_players.add(key, now);
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,16 +13,21 @@
 namespace zanfir {
 
 // The limits a server puts on its clients, by the address they come from,
-// whatever front-end they come through.
+// whatever front-end they come through. An IPv6 client counts by its /64
+// network, the block one subscriber is given; an IPv4 client by its address.
 class Gatekeeper {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // Why a client is turned away: a line for it, and a reason for the log.
     struct Refusal {
         const char* tell;
         const char* log;
     };
 
-    explicit Gatekeeper(const Settings& settings);
+    // `now` tells the time (the tests turn it).
+    explicit Gatekeeper(const Settings& settings,
+                        std::function<Clock::time_point()> now = Clock::now);
     Gatekeeper(const Gatekeeper&) = delete;
     Gatekeeper& operator=(const Gatekeeper&) = delete;
 
@@ -45,20 +51,26 @@ public:
     static constexpr std::size_t LOGIN_FAILURES = 10;
     static constexpr std::chrono::minutes FAILURE_WINDOW{10};
 
+    // What an address counts as: itself, or its /64 for IPv6.
+    static std::string source(const std::string& address);
+
 private:
-    using Clock = std::chrono::steady_clock;
     // The moments of one kind of event, by address, within a window.
     class Recent {
     public:
-        explicit Recent(Clock::duration window) : _window(window) {}
+        explicit Recent(Clock::duration window);
         std::size_t count(const std::string& address, Clock::time_point now);
         void add(const std::string& address, Clock::time_point now);
 
     private:
         const Clock::duration _window;
         std::unordered_map<std::string, std::deque<Clock::time_point>> _events;
+        // Addresses without a recent event are forgotten when there are
+        // so many: a sweep costs no more than the additions before it.
+        std::size_t _sweep_at;
     };
 
+    const std::function<Clock::time_point()> _now;
     const std::size_t _max_connections;
     const std::size_t _max_per_address;
     std::mutex _lock;
