@@ -249,8 +249,7 @@ struct T {
     static constexpr const char* ScriptPassedCommands = " comandi come da copione";
     static constexpr const char* ScriptPassedToTheEnd = ", fino alla fine della partita";
 
-    // The checker of adventure files (zanfir-check); a name follows some
-    // texts, then "'"
+    // The admin program (zanfir-admin); a name follows some texts
     static constexpr const char* AdminUsage = "Sintassi: zanfir-admin <avventura>.zanfa list | "
                                               "reset-password NOME | remove NOME | move NOME LUOGO";
     static constexpr const char* AdminNoPlayers = "nessun giocatore";
@@ -263,6 +262,9 @@ struct T {
     static constexpr const char* AdminRemoved = "giocatore rimosso: ";
     static constexpr const char* AdminItemsLeft = "oggetti lasciati in ";
     static constexpr const char* AdminMoved = " ora e' in ";
+
+    // The checker of adventure files (zanfir-check); a name follows some
+    // texts, then "'"
     static constexpr const char* CheckUsage = "Sintassi: zanfir-check <avventura>.zanfa";
     static constexpr const char* CheckError = "errore: ";
     static constexpr const char* CheckNote = "nota: ";

@@ -50,6 +50,16 @@ protected:
         client.until(PROMPT);
     }
 
+    // Answers the name and password prompts (the name's is already out);
+    // what the server says next, up to `until`.
+    static std::string answer(TcpClient& client, const std::string& name,
+                              const std::string& password, const std::string& until) {
+        client.send(name + "\r\n");
+        client.until(PASSWORD);
+        client.send(password + "\r\n");
+        return client.until(until);
+    }
+
     std::vector<std::string> log() { return logLines(dir.file("logs")); }
     bool logged(const std::string& text) {
         for (const auto& row : log())
@@ -143,10 +153,7 @@ TEST_F(ServerTest, SharedWorldAcrossRestarts) {
     Process server({main, "-server", "-mud"});
     TcpClient anna(port);
     anna.until(NAME);
-    anna.send("Anna\r\n");
-    anna.until(PASSWORD);
-    anna.send("segreto\r\n");
-    std::string back = anna.until(PROMPT);
+    std::string back = answer(anna, "Anna", "segreto", PROMPT);
     EXPECT_NE(back.find("Sei in una grande sala."), std::string::npos) << back;
     anna.send("cosa\r\n");
     EXPECT_NE(anna.until(PROMPT).find("- una lanterna"), std::string::npos);
@@ -185,15 +192,10 @@ TEST_F(ServerTest, PasswordsKeptInClearAreHashedAtLogin) {
         Process server({main, "-server", "-mud"});
         TcpClient anna(port);
         anna.until(NAME);
-        anna.send("Anna\r\n");
-        anna.until(PASSWORD);
-        anna.send("segreto\r\n");
-        EXPECT_NE(anna.until(NAME).find("- Mi dispiace, la password non e' corretta."),
+        EXPECT_NE(answer(anna, "Anna", "segreto", NAME)
+                      .find("- Mi dispiace, la password non e' corretta."),
                   std::string::npos);
-        anna.send("Anna\r\n");
-        anna.until(PASSWORD);
-        anna.send("vecchia\r\n");
-        anna.until(PROMPT);
+        answer(anna, "Anna", "vecchia", PROMPT);
         server.signal(SIGTERM);
         server.finish();
     }
@@ -424,10 +426,7 @@ TEST_F(ServerTest, APlayerComingBackTakesOver) {
               std::string::npos);
     TcpClient after(port);
     after.until(NAME);
-    after.send("Anna\r\n");
-    after.until(PASSWORD);
-    after.send("segreto\r\n");
-    std::string back = after.until(PROMPT);
+    std::string back = answer(after, "Anna", "segreto", PROMPT);
     EXPECT_NE(back.find("Sei in una grande sala."), std::string::npos) << back;
     EXPECT_NE(before.until("questa si chiude.\r\n")
                   .find("- Sei entrato di nuovo da un'altra "
@@ -469,15 +468,10 @@ TEST_F(ServerTest, SavedGamesUnderAPassword) {
 
         TcpClient later(port);
         later.until(NAME);
-        later.send("anna\r\n");
-        later.until(PASSWORD);
-        later.send("indovino\r\n");
-        EXPECT_NE(later.until(NAME).find("- Mi dispiace, la password non e' corretta."),
+        EXPECT_NE(answer(later, "anna", "indovino", NAME)
+                      .find("- Mi dispiace, la password non e' corretta."),
                   std::string::npos);
-        later.send("anna\r\n");
-        later.until(PASSWORD);
-        later.send("segreto\r\n");
-        later.until(PROMPT);
+        answer(later, "anna", "segreto", PROMPT);
         later.send("carica\r\ncosa\r\n");
         later.until(PROMPT);
         EXPECT_NE(later.until(PROMPT).find("- una lanterna"), std::string::npos);
