@@ -39,6 +39,8 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
     _venture = std::make_shared<Config>(path, _name + ".zanfa");
     Config::setGlobalConfig(_venture);
     _settings = Settings::read(*_venture);
+    if (_settings.title.empty())
+        _settings.title = _name;
     _loader = std::make_unique<Loader>(_world, *this, *_venture, _name, multiuser);
     _players = std::make_unique<PlayerRegistry>(_world, *this, _venture->get("LOCATION", BEGINNING),
                                                 multiuser, _settings);
@@ -328,6 +330,10 @@ void Main::fillUserContext(Context& ctx, std::int32_t id) {
 std::shared_ptr<User> Main::addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
                                          const std::string& name, const std::string& password) {
     return _players->addAdventure(std::move(session), holder, name, password);
+}
+
+std::size_t Main::playersOnline() const {
+    return _players->online();
 }
 
 void Main::removeAdventure(Adventure& session, Context& ctx) {

@@ -186,6 +186,8 @@ public:
     const Settings& settings() const { return _settings; }
     // The limits on a server's clients, shared by its front-ends.
     Gatekeeper& gatekeeper() { return *_gatekeeper; }
+    // The players logged in now.
+    std::size_t playersOnline() const;
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
 

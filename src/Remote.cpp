@@ -1,12 +1,15 @@
 #include "Remote.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
+#include <iostream>
 #include <system_error>
 #include <thread>
 
@@ -77,45 +80,121 @@ void Remote::start() {
     std::thread([this] { run(); }).detach();
 }
 
+namespace {
+
+[[noreturn]] void failed(const char* call) {
+    throw std::system_error(errno, std::generic_category(), call);
+}
+
+int boundSocket(int family, const sockaddr* address, socklen_t length) {
+    int socket = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (socket < 0)
+        failed("socket");
+    int on = 1, off = 0;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (family == AF_INET6 &&
+        IN6_IS_ADDR_UNSPECIFIED(&reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr))
+        // IPv4 clients too
+        ::setsockopt(socket, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+    if (::bind(socket, address, length) != 0 || ::listen(socket, SOMAXCONN) != 0) {
+        int error = errno;
+        ::close(socket);
+        errno = error;
+        failed("listen");
+    }
+    return socket;
+}
+
+// Every address, IPv6 and IPv4 alike, or only IPv4 where there is no IPv6.
+int listenEverywhere(int port) {
+    sockaddr_in6 six{};
+    six.sin6_family = AF_INET6;
+    six.sin6_addr = in6addr_any;
+    six.sin6_port = htons(static_cast<std::uint16_t>(port));
+    try {
+        return boundSocket(AF_INET6, reinterpret_cast<sockaddr*>(&six), sizeof six);
+    } catch (const std::system_error& error) {
+        if (error.code().value() != EAFNOSUPPORT)
+            throw;
+    }
+    sockaddr_in four{};
+    four.sin_family = AF_INET;
+    four.sin_addr.s_addr = htonl(INADDR_ANY);
+    four.sin_port = htons(static_cast<std::uint16_t>(port));
+    return boundSocket(AF_INET, reinterpret_cast<sockaddr*>(&four), sizeof four);
+}
+
+int listenAt(const std::string& host, int port) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (int error = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found))
+        throw std::runtime_error(::gai_strerror(error));
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> addresses(found, ::freeaddrinfo);
+    for (addrinfo* address = found;; address = address->ai_next) {
+        try {
+            return boundSocket(address->ai_family, address->ai_addr, address->ai_addrlen);
+        } catch (const std::system_error&) {
+            if (!address->ai_next)
+                throw;
+        }
+    }
+}
+
+} // namespace
+
 void Remote::listen() {
     _port = Util::parseInt(_settings.remote_port);
     Log::writeG(ENTITY, Log::INFO, T::BeginListenOnPort + std::to_string(_port));
+    const std::string& host = _settings.remote_address;
     try {
         if (_port < 0 || _port > 65535)
             throw std::system_error(EINVAL, std::generic_category(), "port");
-        _socket = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        bool v6 = _socket >= 0;
-        if (!v6)
-            _socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (_socket < 0)
-            throw std::system_error(errno, std::generic_category(), "socket");
-        int on = 1, off = 0;
-        ::setsockopt(_socket, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        int bound;
-        if (v6) {
-            // Both IPv6 and IPv4 clients, on all addresses.
-            ::setsockopt(_socket, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-            sockaddr_in6 address{};
-            address.sin6_family = AF_INET6;
-            address.sin6_addr = in6addr_any;
-            address.sin6_port = htons(static_cast<std::uint16_t>(_port));
-            bound = ::bind(_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        } else {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_ANY);
-            address.sin_port = htons(static_cast<std::uint16_t>(_port));
-            bound = ::bind(_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-        if (bound != 0 || ::listen(_socket, SOMAXCONN) != 0)
-            throw std::system_error(errno, std::generic_category(), "listen");
-    } catch (const std::system_error& error) {
-        if (_socket >= 0)
-            ::close(_socket);
-        _socket = -1;
+        _socket = host.empty() ? listenEverywhere(_port) : listenAt(host, _port);
+    } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::FAIL, error);
-        throw RemoteConnectionException(T::ErrorListeningConnections);
+        auto system = dynamic_cast<const std::system_error*>(&error);
+        throw RemoteConnectionException(T::ErrorListeningConnections +
+                                        (" " + std::to_string(_port)) +
+                                        (host.empty() ? "" : T::ListeningAt + host) + ": " +
+                                        (system ? system->code().message() : error.what()));
     }
+    _started = std::time(nullptr);
+    std::cout << T::Listening << _port << (host.empty() ? T::ListeningEverywhere : T::ListeningAt)
+              << host << std::endl;
+}
+
+std::vector<std::pair<std::string, std::string>> Remote::status() const {
+    return {{"NAME", _settings.title},
+            {"PLAYERS", std::to_string(_main.playersOnline())},
+            {"UPTIME", std::to_string(_started)},
+            {"PORT", std::to_string(_port)},
+            {"CODEBASE", "Zanfir"},
+            {"LANGUAGE", "Italian"},
+            {"CHARSET", "UTF-8"},
+            {"FAMILY", "Custom"},
+            {"GENRE", "None"},
+            {"GAMEPLAY", "Adventure"},
+            {"GAMESYSTEM", "None"},
+            {"STATUS", "Live"},
+            {"CRAWL DELAY", "-1"},
+            {"MINIMUM AGE", "0"},
+            {"ANSI", "0"},
+            {"GMCP", "0"},
+            {"MCCP", "0"},
+            {"MSDP", "0"},
+            {"MSP", "0"},
+            {"MXP", "0"},
+            {"PUEBLO", "0"},
+            {"UTF-8", "1"},
+            {"VT100", "0"},
+            {"XTERM 256 COLORS", "0"},
+            {"PAY TO PLAY", "0"},
+            {"PAY FOR PERKS", "0"},
+            {"HIRING BUILDERS", "0"},
+            {"HIRING CODERS", "0"}};
 }
 
 Remote::~Remote() {
@@ -168,8 +247,10 @@ void Remote::serve(int socket, const std::string& address) {
         int on = 1;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
         keepAlive(socket);
-        auto terminal = std::make_shared<SocketTerminal>(socket, _settings, address);
+        auto terminal = std::make_shared<SocketTerminal>(socket, _settings, address,
+                                                         [this] { return status(); });
         socket = -1; // the terminal's now
+        terminal->negotiate();
         auto out = std::make_unique<Output>(terminal, _settings.remote_out_crlf, _settings);
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE,
                                           static_cast<double>(_settings.commands_per_second));

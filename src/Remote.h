@@ -3,10 +3,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "FrontEnd.h"
 #include "common/Settings.h"
@@ -47,9 +50,11 @@ public:
     Remote(const Remote&) = delete;
     Remote& operator=(const Remote&) = delete;
 
-    // Opens the port "RemotePort" on all addresses and runs the accept loop
-    // on a new detached thread. Throws NumberFormatException for a port that
-    // is no number and RemoteConnectionException when it cannot listen.
+    // Opens the port "RemotePort" on "RemoteAddress" (every address when it
+    // is empty), says so on standard output, and runs the accept loop on a
+    // new detached thread. Throws NumberFormatException for a port that is
+    // no number and RemoteConnectionException, with the port and the
+    // reason, when it cannot listen.
     void start() override;
     // The accept loop; returns when accepting fails.
     virtual void run();
@@ -58,6 +63,8 @@ public:
     void stop(std::chrono::milliseconds wait) override;
 
     int port() const { return _port; }
+    // What a client asking for it is told of the server (MSSP).
+    std::vector<std::pair<std::string, std::string>> status() const;
 
 private:
     void listen();
@@ -70,6 +77,7 @@ private:
     Main& _main;
     Settings _settings;
     int _port = 0;
+    std::time_t _started = 0; // when it began to listen
     std::atomic<int> _socket{-1};
     std::map<std::int32_t, std::unique_ptr<RemoteConnection>> _connections;
     std::int32_t _connection_id = 1;

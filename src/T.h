@@ -135,6 +135,9 @@ struct T {
     static constexpr const char* UnknownEventType =
         "Tipo di evento sconosciuto, dichiarazione ignorata: '";
     static constexpr const char* BeginListenOnPort = "Inizio attesa connessioni sulla porta ";
+    static constexpr const char* Listening = "In attesa di giocatori sulla porta ";
+    static constexpr const char* ListeningEverywhere = " di ogni indirizzo";
+    static constexpr const char* ListeningAt = " dell'indirizzo ";
     static constexpr const char* OpenConnectionForIP = "Aperta una connessione con l'IP ";
     static constexpr const char* ClosedNotReading = "Chiusa la connessione con l'IP ";
     static constexpr const char* ClosedNotReadingX = ": il client non legge quello che riceve";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -250,10 +251,10 @@ std::string Process::err() {
     return _err_text;
 }
 
-TcpClient::TcpClient(int port, std::chrono::milliseconds timeout) {
+TcpClient::TcpClient(int port, std::chrono::milliseconds timeout, const std::string& host) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     waitUntil(
         [&] {

@@ -76,8 +76,10 @@ private:
 // A TCP client of the server on the loopback address.
 class TcpClient {
 public:
-    // Connects, retrying until the server listens or the timeout passes.
-    explicit TcpClient(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Connects to the IPv4 address, retrying until the server listens or
+    // the timeout passes.
+    explicit TcpClient(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                       const std::string& address = "127.0.0.1");
     ~TcpClient();
     TcpClient(const TcpClient&) = delete;
     TcpClient& operator=(const TcpClient&) = delete;

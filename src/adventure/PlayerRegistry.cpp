@@ -236,6 +236,11 @@ bool PlayerRegistry::isEmpty() const {
     return _adventures.empty();
 }
 
+std::size_t PlayerRegistry::online() const {
+    std::lock_guard guard(_lock);
+    return _adventures.size();
+}
+
 void PlayerRegistry::onEnterIdle() {
     std::lock_guard guard(_lock);
     if (++_idle_adventures == static_cast<std::int32_t>(_adventures.size()) && _on_idle)

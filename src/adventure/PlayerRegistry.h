@@ -74,6 +74,8 @@ public:
     // connection recorded for it at login.
     Connection removeAdventure(Adventure& session, Context& ctx);
     bool isEmpty() const;
+    // The sessions registered now.
+    std::size_t online() const;
 
     // Runs when the last registered session starts waiting for input,
     // under the lock.

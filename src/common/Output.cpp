@@ -34,13 +34,14 @@ void Output::flush() {
 }
 
 void Output::print(const std::string& text) {
+    int row = _terminal->width() > 0 ? _terminal->width() : _row_length;
     std::string out =
-        _prefmt ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, _row_length, _pos);
+        _prefmt ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, row, _pos);
     auto lastBreak = out.rfind('\n');
     long pos = lastBreak == std::string::npos
                    ? _pos + static_cast<long>(Util::length(out))
                    : static_cast<long>(Util::length(std::string_view(out).substr(lastBreak + 1)));
-    _pos = static_cast<int>(pos % _row_length);
+    _pos = static_cast<int>(pos % row);
     write(out);
 }
 

@@ -10,9 +10,9 @@ namespace zanfir {
 struct Settings;
 class Terminal;
 
-// A session's output, written to its terminal. Wraps text at the row length
-// unless the settings say it is preformatted, and ends lines with LF or
-// CR LF.
+// A session's output, written to its terminal. Wraps text at the width of
+// the player's window when the terminal knows it, else at the row length,
+// unless the settings say it is preformatted; ends lines with LF or CR LF.
 class Output {
 public:
     Output(std::shared_ptr<Terminal> terminal, bool crlf, const Settings& settings);

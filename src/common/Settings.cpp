@@ -19,6 +19,8 @@ Settings Settings::read(const Config& main) {
     settings.log_level = text("LogLevel", settings.log_level);
     settings.console_out_crlf = flag("ConsoleOutCRLF", settings.console_out_crlf);
     settings.remote_port = text("RemotePort", settings.remote_port);
+    settings.remote_address = Util::trim(text("RemoteAddress", settings.remote_address));
+    settings.title = Util::trim(text("Title", settings.title));
     settings.remote_out_crlf = flag("RemoteOutCRLF", settings.remote_out_crlf);
     settings.remote_in_echo = flag("RemoteInEcho", settings.remote_in_echo);
     settings.remote_passwords = flag("RemotePasswords", settings.remote_passwords);

@@ -20,6 +20,8 @@ struct Settings {
     std::string log_level = "INFO";
     bool console_out_crlf = false;
     std::string remote_port = "12345"; // checked by the listener when it opens
+    std::string remote_address;        // to listen on; empty: every address
+    std::string title;                 // of the adventure; empty: its file's name
     bool remote_out_crlf = true;
     bool remote_in_echo = true;
     // Single-world server: a name's saved game is kept under a password.

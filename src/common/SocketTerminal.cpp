@@ -17,6 +17,7 @@ namespace zanfir {
 namespace {
 
 constexpr char BACKSPACE = 8;
+constexpr char DEL = 127;
 
 bool isContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -24,10 +25,16 @@ bool isContinuation(char c) {
 
 } // namespace
 
-SocketTerminal::SocketTerminal(int socket, const Settings& settings, std::string peer)
+SocketTerminal::SocketTerminal(int socket, const Settings& settings, std::string peer,
+                               Telnet::Status status)
     : ConsoleTerminal(socket, socket), _echo(settings.remote_in_echo),
       _crlf(settings.remote_out_crlf), _queue_limit(settings.remote_out_queue),
-      _send_timeout(settings.remote_send_timeout), _peer(std::move(peer)) {}
+      _send_timeout(settings.remote_send_timeout), _peer(std::move(peer)),
+      _telnet(std::move(status)) {}
+
+void SocketTerminal::negotiate() {
+    write(_telnet.greeting());
+}
 
 SocketTerminal::~SocketTerminal() {
     close();
@@ -122,13 +129,36 @@ bool SocketTerminal::fill() {
         if (socket.revents & POLLOUT)
             sendSome();
         if (socket.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
-            _last_input = std::chrono::steady_clock::now();
-            return receive();
+            if (!take())
+                return false;
+            if (_next < _buffer.size()) { // data, not only telnet commands
+                _last_input = std::chrono::steady_clock::now();
+                return true;
+            }
         }
     }
 }
 
+bool SocketTerminal::take() {
+    std::size_t kept = _buffer.size() - _next;
+    if (!receive()) // the buffer now starts with what was kept
+        return false;
+    std::string bytes = _buffer.substr(kept), reply;
+    _buffer.resize(kept);
+    _telnet.receive(bytes, _buffer, reply);
+    if (!reply.empty()) {
+        write(reply);
+        sendSome();
+    }
+    return true;
+}
+
 std::string SocketTerminal::readLine(bool hidden, std::size_t cap) {
+    // A telnet client is asked to keep a password off its screen; a raw
+    // one sees stars.
+    bool hiding = hidden && _telnet.spoken();
+    if (hidden)
+        write(_telnet.hideInput());
     std::string line;
     while (line.size() < cap) {
         if (_next == _buffer.size() && !fill()) {
@@ -136,22 +166,24 @@ std::string SocketTerminal::readLine(bool hidden, std::size_t cap) {
             break;
         }
         char c = _buffer[_next++];
+        bool echo = _echo && !_telnet.spoken();
         if (c == '\0') {
-            _dead = true;
-            break;
+            if (line.empty() || line.back() != '\r')
+                continue;
+            c = '\n'; // CR NUL: the Enter of a telnet client in character mode
         }
-        if (c == BACKSPACE) {
+        if (c == BACKSPACE || c == DEL) {
             if (line.empty())
                 continue;
             while (line.size() > 1 && isContinuation(line.back()))
                 line.pop_back();
             line.pop_back();
-            if (_echo)
+            if (echo)
                 write("\b \b");
             continue;
         }
         line += c;
-        if (_echo) {
+        if (echo) {
             if (c == '\n')
                 write(_crlf ? "\r\n" : "\n");
             else if (!hidden)
@@ -162,7 +194,12 @@ std::string SocketTerminal::readLine(bool hidden, std::size_t cap) {
         if (c == '\n')
             break;
     }
-    if (_echo)
+    if (hiding) {
+        write(_telnet.showInput());
+        if (line.ends_with('\n')) // the client did not show the Enter either
+            write(_crlf ? "\r\n" : "\n");
+    }
+    if (_echo || hiding)
         flush(); // the echo of the line end, at once
     return line;
 }

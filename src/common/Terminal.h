@@ -29,6 +29,8 @@ public:
     // Ends the input only: a read in progress returns, what is written still
     // leaves. May be called from another thread.
     virtual void endInput() {}
+    // The width of the player's window when the terminal knows it, else 0.
+    virtual int width() const { return 0; }
     // From now on reads give up, telling the player and ending the
     // terminal, when nothing has come for `idle` (zero: never), or at
     // `deadline`. A terminal of the machine's own user ignores this.

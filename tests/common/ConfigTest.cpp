@@ -199,6 +199,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_FALSE(none.console_out_crlf || none.preformatted || none.remote_passwords);
     EXPECT_EQ(none.log_level, "INFO");
     EXPECT_EQ(none.remote_port, "12345");
+    EXPECT_EQ(none.remote_address, "");
+    EXPECT_EQ(none.title, "");
     EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
     EXPECT_EQ(none.remote_out_queue, 1024u * 1024u);
     EXPECT_EQ(none.remote_send_timeout, std::chrono::milliseconds(2000));
@@ -226,12 +228,15 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "CheckpointSeconds=2\nJournalBytes=4096\n"
                                        "LoginTimeout=5\nIdleTimeout=600\nMaxConnections=9\n"
                                        "MaxConnectionsPerAddress=3\nNewPlayersPerMinute=7\n"
-                                       "CommandsPerSecond=8\nRemotePasswords=true\n"));
+                                       "CommandsPerSecond=8\nRemotePasswords=true\n"
+                                       "RemoteAddress= 127.0.0.1 \nTitle=La torre\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
     EXPECT_TRUE(set.console_out_crlf && set.preformatted && set.remote_passwords);
     EXPECT_EQ(set.remote_port, "4000");
+    EXPECT_EQ(set.remote_address, "127.0.0.1");
+    EXPECT_EQ(set.title, "La torre");
     EXPECT_EQ(set.row_length, 60);
     EXPECT_EQ(set.remote_out_queue, 65536u);
     EXPECT_EQ(set.remote_send_timeout, std::chrono::milliseconds(20));

@@ -132,11 +132,10 @@ TEST_F(IOTest, RemoteEchoBackspaceAndMasking) {
     EXPECT_EQ(in.readln(true), "pw\r\n");
     EXPECT_EQ(pair.received(), "***\r\n");
 
-    // A UTF-8 letter is one star and one backspace; DEL is a character,
-    // dropped from the line as every control character is.
-    pair.send("è\bé\x7f\n");
-    EXPECT_EQ(in.readln(true), "é\n");
-    EXPECT_EQ(pair.received(), "*\b \b**\r\n");
+    // A UTF-8 letter is one star, erased whole by backspace or DEL.
+    pair.send("è\bé\x7fò\n");
+    EXPECT_EQ(in.readln(true), "ò\n");
+    EXPECT_EQ(pair.received(), "*\b \b*\b \b*\r\n");
 
     pair.send("half");
     pair.closePeer();
@@ -152,10 +151,16 @@ TEST_F(IOTest, RemoteWithoutEchoAndNulByte) {
     pair.send(std::string(5000, 'y') + "\n");
     EXPECT_EQ(in.readln(), std::string(4096, 'y'));
     EXPECT_EQ(in.readln(), std::string(904, 'y') + "\n");
+    // CR NUL ends a line, as telnet's character mode sends it; any other
+    // NUL is dropped.
     pair.send("nord\nsu");
-    pair.send(std::string("d\0rest\n", 7));
+    pair.send(std::string("d\0\r\0est\r", 10));
+    pair.send(std::string("\0", 1));
     EXPECT_EQ(in.readln(), "nord\n");
-    EXPECT_EQ(in.readln(), "sud");
+    EXPECT_EQ(in.readln(), "sud\r\n");
+    EXPECT_EQ(in.readln(), "est\r\n");
+    pair.closePeer();
+    EXPECT_EQ(in.readln(), "");
     EXPECT_FALSE(in.isAlive());
     EXPECT_EQ(pair.received(), "");
 }

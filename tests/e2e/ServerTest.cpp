@@ -21,6 +21,8 @@ const std::string NAME = "Qual'e' il tuo nome? ";
 const std::string PASSWORD = "Qual'e' la tua password? ";
 const std::string AGAIN = "Riscrivi la tua password, per favore: ";
 const std::string PROMPT = "Cosa devo fare? ";
+// DO NAWS, WILL MSSP: a raw client gets them first.
+const std::string NEGOTIATION = "\xff\xfd\x1f\xff\xfb\x46";
 
 class ServerTest : public ::testing::Test {
 protected:
@@ -76,7 +78,7 @@ TEST_F(ServerTest, OneWorldPerConnection) {
     Process server({adventure(), "-server"});
     TcpClient anna(port), bruno(port);
     std::string greeting = anna.until(NAME);
-    EXPECT_EQ(greeting, "\r\n" + NAME);
+    EXPECT_EQ(greeting, NEGOTIATION + "\r\n" + NAME); // then what a raw client always saw
     anna.send("Anna\r\n");
     std::string start = anna.until(PROMPT);
     EXPECT_TRUE(start.starts_with("Anna\r\r\n\r\n\r\nBenvenuto al castello.")) << start;
@@ -791,15 +793,41 @@ TEST_F(ServerTest, StopsCleanlyOnASignal) {
     }
 }
 
-TEST_F(ServerTest, ListeningFailures) {
+// The host is told where the server listens, or why it cannot.
+TEST_F(ServerTest, ListeningAndItsFailures) {
     std::string main = adventure();
-    Process first({main, "-server"});
-    TcpClient probe(port); // the first server listens
-    ASSERT_TRUE(probe.connected());
-    RunResult second = runZanfir({main, "-server"});
-    EXPECT_EQ(second.status, 1);
-    EXPECT_EQ(second.err, "Eccezione RemoteConnectionException: Errore durante l'ascolto sulla "
-                          "porta di connessione\n");
+    std::string where = "In attesa di giocatori sulla porta " + std::to_string(port);
+    {
+        Process first({main, "-server"});
+        TcpClient probe(port); // the first server listens
+        ASSERT_TRUE(probe.connected());
+        RunResult second = runZanfir({main, "-server"});
+        EXPECT_EQ(second.status, 1);
+        EXPECT_EQ(second.err, "Eccezione RemoteConnectionException: Errore durante l'ascolto "
+                              "sulla porta di connessione " +
+                                  std::to_string(port) + ": Address already in use\n");
+        first.signal(SIGTERM);
+        EXPECT_NE(first.finish().out.find("\n" + where + " di ogni indirizzo\n"),
+                  std::string::npos);
+    }
+    writeFile(main, "RemoteAddress=127.0.0.2\n" + readFile(main));
+    {
+        Process server({main, "-server"});
+        TcpClient there(port, std::chrono::seconds(10), "127.0.0.2");
+        ASSERT_TRUE(there.connected());
+        EXPECT_FALSE(TcpClient(port, std::chrono::milliseconds(0)).connected()); // 127.0.0.1
+        server.signal(SIGTERM);
+        EXPECT_NE(server.finish().out.find(where + " dell'indirizzo 127.0.0.2\n"),
+                  std::string::npos);
+    }
+    writeFile(main, *zanfir::Util::replace(readFile(main), "127.0.0.2", "192.0.2.1"));
+    RunResult nowhere = runZanfir({main, "-server"});
+    EXPECT_EQ(nowhere.status, 1);
+    EXPECT_TRUE(nowhere.err.starts_with(
+        "Eccezione RemoteConnectionException: Errore durante "
+        "l'ascolto sulla porta di connessione " +
+        std::to_string(port) + " dell'indirizzo 192.0.2.1: Cannot assign requested address\n"))
+        << nowhere.err;
 
     // Without a port setting the server listens on 12345.
     TempDir other;
@@ -807,7 +835,7 @@ TEST_F(ServerTest, ListeningFailures) {
     if (!TcpClient(12345, std::chrono::milliseconds(0)).connected()) {
         Process server({standard, "-server"});
         TcpClient client(12345);
-        EXPECT_EQ(client.until(NAME), "\r\n" + NAME);
+        EXPECT_EQ(client.until(NAME), NEGOTIATION + "\r\n" + NAME);
         EXPECT_TRUE(waitUntil([&] {
             for (const auto& row : logLines(other.file("logs")))
                 if (row.ends_with("Inizio attesa connessioni sulla porta 12345"))
