@@ -793,6 +793,52 @@ TEST_F(ServerTest, StopsCleanlyOnASignal) {
     }
 }
 
+// A client that speaks telnet: nothing it types comes back, its password
+// is kept off its screen, the text follows its window's width, and it may
+// ask for the server's status.
+TEST_F(ServerTest, AClientThatSpeaksTelnet) {
+    Process server({adventure("Title=Il castello\n"), "-server", "-mud"});
+    const std::string IAC = "\xff", SB = "\xfa", SE = "\xf0";
+    auto naws = [&](int width) {
+        return IAC + SB + std::string("\x1f\x00", 2) + static_cast<char>(width) +
+               std::string("\x00\x14", 2) + IAC + SE;
+    };
+    TcpClient anna(port);
+    anna.until(NAME);
+    anna.send(IAC + "\xfb\x1f" + naws(40) + IAC + "\xfd\x46");
+    std::string status = anna.until(IAC + SE);
+    EXPECT_NE(status.find("\x01NAME\x02Il castello\x01PLAYERS\x02"
+                          "0\x01UPTIME\x02"),
+              std::string::npos)
+        << status;
+    anna.send("Anna\r\n");
+    std::string asked = anna.until(PASSWORD + IAC + "\xfb\x01"); // WILL ECHO
+    EXPECT_EQ(asked.find("Anna"), std::string::npos) << asked;
+    anna.send("segreto\r\n");
+    EXPECT_EQ(anna.until(AGAIN + IAC + "\xfb\x01"),
+              IAC + "\xfc\x01\r\n" + AGAIN + IAC + "\xfb\x01");
+    anna.send("segreto\r\n");
+    std::string intro = anna.until(PROMPT);
+    EXPECT_TRUE(intro.starts_with(IAC + "\xfc\x01\r\n")) << intro; // WONT ECHO, the Enter
+    EXPECT_NE(intro.find("Benvenuto al castello. Trova la chiave\r\ne sali sulla torre."),
+              std::string::npos)
+        << testing::PrintToString(intro);
+    anna.send("guarda\r\n");
+    EXPECT_EQ(anna.until(PROMPT).find("guarda"), std::string::npos); // no echo
+    TcpClient bruno(port); // who widens the window before the text comes
+    bruno.until(NAME);
+    bruno.send(IAC + "\xfb\x1f" + naws(40) + naws(100) + "Bruno\r\nsegreto\r\nsegreto\r\n");
+    EXPECT_NE(
+        bruno.until(PROMPT).find("Benvenuto al castello. Trova la chiave e sali sulla torre."),
+        std::string::npos);
+    TcpClient lister(port); // a listing site's crawler
+    lister.until(NAME);
+    lister.send(IAC + "\xfd\x46");
+    EXPECT_NE(lister.until(IAC + SE).find("\x01PLAYERS\x02"
+                                          "2\x01"),
+              std::string::npos);
+}
+
 // The host is told where the server listens, or why it cannot.
 TEST_F(ServerTest, ListeningAndItsFailures) {
     std::string main = adventure();
