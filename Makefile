@@ -27,12 +27,14 @@ check: build
 walkthrough: build
 	$(BUILD_DIR)/zanfir-script $(ADVENTURE) $(ADVENTURE:.zanfa=.walkthrough)
 
+# The tests also drive the telnet clients players use.
 test: build
+	@scripts/deps.sh telnet tintin++
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
 
 # The tests again under AddressSanitizer with UndefinedBehaviorSanitizer, and
 # the tests that run threads under ThreadSanitizer.
-CONCURRENT_TESTS = Context|Login|Session|Server|Language|World|ItemState|Action|Console|Scripted|PlayerRegistry|TurnGate|Saver|IOTest|JournalFile|StateStore|CrashSafety
+CONCURRENT_TESTS = Context|Login|Session|Server|Language|World|ItemState|Action|Console|Scripted|PlayerRegistry|TurnGate|Saver|IOTest|JournalFile|StateStore|CrashSafety|RealClients
 sanitize: deps
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZANFIR_SANITIZE=address,undefined >/dev/null
 	@cmake --build build-asan -j2
