@@ -154,7 +154,7 @@ TEST_F(IOTest, RemoteWithoutEchoAndNulByte) {
     // CR NUL ends a line, as telnet's character mode sends it; any other
     // NUL is dropped.
     pair.send("nord\nsu");
-    pair.send(std::string("d\0\r\0est\r", 10));
+    pair.send(std::string("d\0\r\0est\r", 8));
     pair.send(std::string("\0", 1));
     EXPECT_EQ(in.readln(), "nord\n");
     EXPECT_EQ(in.readln(), "sud\r\n");
