@@ -27,9 +27,12 @@ check: build
 walkthrough: build
 	$(BUILD_DIR)/zanfir-script $(ADVENTURE) $(ADVENTURE:.zanfa=.walkthrough)
 
-# The tests also drive the telnet clients players use.
+# The tests also drive the telnet clients players use, and the page in a
+# headless chromium through puppeteer-core (from npm).
 test: build
-	@scripts/deps.sh telnet tintin++
+	@scripts/deps.sh telnet tintin++ chromium
+	@cd tests/browser && { npm install --no-audit --no-fund --silent >/dev/null 2>&1 || \
+	    echo "npm: puppeteer-core is not installed; the browser test is skipped"; }
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
 
 # The tests again under AddressSanitizer with UndefinedBehaviorSanitizer, and

@@ -15,6 +15,7 @@
 
 #include "Main.h"
 #include "T.h"
+#include "Web.h"
 #include "adventure/Adventure.h"
 #include "common/Input.h"
 #include "common/Log.h"
@@ -29,7 +30,9 @@ namespace {
 
 constexpr const char* ENTITY = "Remote";
 
-std::string peerAddress(int socket) {
+} // namespace
+
+std::string Remote::peerAddress(int socket) {
     sockaddr_storage peer{};
     socklen_t length = sizeof peer;
     if (::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) != 0)
@@ -46,6 +49,8 @@ std::string peerAddress(int socket) {
         ::inet_ntop(AF_INET6, &address, text, sizeof text);
     return text;
 }
+
+namespace {
 
 // A link that died without a word (a cable pulled, a laptop closed) is
 // found within about two minutes.
@@ -77,6 +82,10 @@ Remote::Remote(Main& main, Settings settings) : _main(main), _settings(std::move
 
 void Remote::start() {
     listen();
+    if (_settings.web_port > 0) {
+        _web = std::make_unique<WebListener>(*this, _main, _settings);
+        _web->start();
+    }
     std::thread([this] { run(); }).detach();
 }
 
@@ -145,25 +154,29 @@ int listenAt(const std::string& host, int port) {
 
 } // namespace
 
-void Remote::listen() {
-    _port = Util::parseInt(_settings.remote_port);
-    Log::writeG(ENTITY, Log::INFO, T::BeginListenOnPort + std::to_string(_port));
-    const std::string& host = _settings.remote_address;
+int Remote::openPort(const std::string& host, int port) {
+    Log::writeG(ENTITY, Log::INFO, T::BeginListenOnPort + std::to_string(port));
     try {
-        if (_port < 0 || _port > 65535)
+        if (port < 0 || port > 65535)
             throw std::system_error(EINVAL, std::generic_category(), "port");
-        _socket = host.empty() ? listenEverywhere(_port) : listenAt(host, _port);
+        int socket = host.empty() ? listenEverywhere(port) : listenAt(host, port);
+        std::cout << T::Listening << port
+                  << (host.empty() ? T::ListeningEverywhere : T::ListeningAt) << host << std::endl;
+        return socket;
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::FAIL, error);
         auto system = dynamic_cast<const std::system_error*>(&error);
         throw RemoteConnectionException(T::ErrorListeningConnections +
-                                        (" " + std::to_string(_port)) +
+                                        (" " + std::to_string(port)) +
                                         (host.empty() ? "" : T::ListeningAt + host) + ": " +
                                         (system ? system->code().message() : error.what()));
     }
+}
+
+void Remote::listen() {
+    _port = Util::parseInt(_settings.remote_port);
+    _socket = openPort(_settings.remote_address, _port);
     _started = std::time(nullptr);
-    std::cout << T::Listening << _port << (host.empty() ? T::ListeningEverywhere : T::ListeningAt)
-              << host << std::endl;
 }
 
 std::vector<std::pair<std::string, std::string>> Remote::status() const {
@@ -242,7 +255,6 @@ void Remote::accepted(int socket) {
 }
 
 void Remote::serve(int socket, const std::string& address) {
-    bool registered = false;
     try {
         int on = 1;
         ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
@@ -251,7 +263,20 @@ void Remote::serve(int socket, const std::string& address) {
                                                          [this] { return status(); });
         socket = -1; // the terminal's now
         terminal->negotiate();
-        auto out = std::make_unique<Output>(terminal, _settings.remote_out_crlf, _settings);
+        serve(terminal, address, _settings.remote_out_crlf);
+    } catch (const std::exception& error) {
+        Log::writeG(ENTITY, Log::WARN, error);
+        if (socket >= 0)
+            ::close(socket);
+        _main.gatekeeper().disconnect(address);
+    }
+}
+
+void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string& address,
+                   bool crlf) {
+    bool registered = false;
+    try {
+        auto out = std::make_unique<Output>(terminal, crlf, _settings);
         auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE,
                                           static_cast<double>(_settings.commands_per_second));
         auto session = std::make_shared<Adventure>(_main, std::move(in), std::move(out));
@@ -260,21 +285,19 @@ void Remote::serve(int socket, const std::string& address) {
             std::lock_guard guard(_lock);
             if (_stopping) {
                 _main.gatekeeper().disconnect(address);
-                return; // the terminal closes the socket
+                return; // the terminal closes its connection
             }
             id = _connection_id++;
             _connections[id] = std::make_unique<RemoteConnection>(terminal, session, id, address);
             registered = true;
         }
         session->setConnection(this, id, address);
-        // A session that ends (with or without a player) gives its socket back.
+        // A session that ends (with or without a player) gives its connection back.
         session->setOnFinished([this, id] { close(id); });
         Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);
         session->start();
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
-        if (socket >= 0)
-            ::close(socket);
         if (!registered)
             _main.gatekeeper().disconnect(address);
     }
@@ -300,6 +323,8 @@ void Remote::stopAccepting() {
     // still be in accept() on it.
     if (int socket = _socket; socket >= 0)
         ::shutdown(socket, SHUT_RDWR);
+    if (_web)
+        _web->stopAccepting();
 }
 
 void Remote::close() {

@@ -19,6 +19,7 @@ namespace zanfir {
 class Adventure;
 class Main;
 class Terminal;
+class WebListener;
 
 // The TCP listener of server mode: each accepted connection gets a session
 // of its own, and stays in the table until that session ends.
@@ -63,6 +64,16 @@ public:
     void stop(std::chrono::milliseconds wait) override;
 
     int port() const { return _port; }
+    // Opens a listening socket on the port of that address (every address
+    // when it is empty) and says so on standard output. Throws
+    // RemoteConnectionException, with the port and the reason.
+    static int openPort(const std::string& host, int port);
+    // The address of a connected socket's peer, as the log shows it (IPv4
+    // dotted). Throws std::system_error.
+    static std::string peerAddress(int socket);
+    // A session for a client admitted by the gatekeeper, on its terminal;
+    // its lines end with CR LF when `crlf`.
+    void serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf);
     // What a client asking for it is told of the server (MSSP).
     std::vector<std::pair<std::string, std::string>> status() const;
 
@@ -81,9 +92,10 @@ private:
     std::atomic<int> _socket{-1};
     std::map<std::int32_t, std::unique_ptr<RemoteConnection>> _connections;
     std::int32_t _connection_id = 1;
-    bool _stopping = false;          // no more connections
-    mutable std::mutex _lock;        // the connection table
-    std::condition_variable _closed; // a connection left the table
+    bool _stopping = false;            // no more connections
+    mutable std::mutex _lock;          // the connection table
+    std::condition_variable _closed;   // a connection left the table
+    std::unique_ptr<WebListener> _web; // with WebPort
 };
 
 } // namespace zanfir

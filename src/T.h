@@ -146,6 +146,8 @@ struct T {
     static constexpr const char* RefusedFull = ": server al completo";
     static constexpr const char* RefusedAddress = ": troppe connessioni dallo stesso indirizzo";
     static constexpr const char* RefusedLockedOut = ": troppe password sbagliate";
+    static constexpr const char* RefusedOrigin = "Rifiutata una WebSocket dall'origine '";
+    static constexpr const char* RefusedOriginX = "' dall'IP ";
     static constexpr const char* LoginFailed = "Password sbagliata per '";
     static constexpr const char* LoginFailedX = "' dall'IP ";
     static constexpr const char* ErrorListeningConnections =

@@ -35,8 +35,8 @@ void Output::flush() {
 
 void Output::print(const std::string& text) {
     int row = _terminal->width() > 0 ? _terminal->width() : _row_length;
-    std::string out =
-        _prefmt ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, row, _pos);
+    std::string out = _prefmt || _terminal->wraps() ? Util::lineEnds(text, _crlf)
+                                                    : Util::wordWrap(text, _crlf, row, _pos);
     auto lastBreak = out.rfind('\n');
     long pos = lastBreak == std::string::npos
                    ? _pos + static_cast<long>(Util::length(out))

@@ -21,6 +21,8 @@ Settings Settings::read(const Config& main) {
     settings.remote_port = text("RemotePort", settings.remote_port);
     settings.remote_address = Util::trim(text("RemoteAddress", settings.remote_address));
     settings.title = Util::trim(text("Title", settings.title));
+    settings.web_origins = Util::trim(text("WebOrigins", settings.web_origins));
+    settings.web_proxies = Util::trim(text("WebProxies", settings.web_proxies));
     settings.remote_out_crlf = flag("RemoteOutCRLF", settings.remote_out_crlf);
     settings.remote_in_echo = flag("RemoteInEcho", settings.remote_in_echo);
     settings.remote_passwords = flag("RemotePasswords", settings.remote_passwords);
@@ -64,6 +66,7 @@ Settings Settings::read(const Config& main) {
         positive("NewPlayersPerMinute", static_cast<long>(settings.new_players_per_minute)));
     settings.commands_per_second = static_cast<std::size_t>(
         positive("CommandsPerSecond", static_cast<long>(settings.commands_per_second)));
+    settings.web_port = static_cast<int>(positive("WebPort", settings.web_port));
     return settings;
 }
 

@@ -22,6 +22,12 @@ struct Settings {
     std::string remote_port = "12345"; // checked by the listener when it opens
     std::string remote_address;        // to listen on; empty: every address
     std::string title;                 // of the adventure; empty: its file's name
+    // The web door of a server (0: none), the hosts (and ports) other than
+    // its own whose pages may open a WebSocket, and the proxies whose
+    // forwarded client address is believed (comma-separated lists).
+    int web_port = 0;
+    std::string web_origins;
+    std::string web_proxies;
     bool remote_out_crlf = true;
     bool remote_in_echo = true;
     // Single-world server: a name's saved game is kept under a password.

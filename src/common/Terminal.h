@@ -31,6 +31,8 @@ public:
     virtual void endInput() {}
     // The width of the player's window when the terminal knows it, else 0.
     virtual int width() const { return 0; }
+    // Whether the player's side wraps the text to its width itself.
+    virtual bool wraps() const { return false; }
     // From now on reads give up, telling the player and ending the
     // terminal, when nothing has come for `idle` (zero: never), or at
     // `deadline`. A terminal of the machine's own user ignores this.

@@ -1,0 +1,267 @@
+#include <gtest/gtest.h>
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/websocket.hpp>
+#include <nlohmann/json.hpp>
+
+#include <thread>
+
+#include "TestSupport.h"
+#include "common/Util.h"
+
+using namespace zanfir::test;
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace websocket = beast::websocket;
+
+namespace {
+
+const std::string NAME = "Qual'e' il tuo nome? ";
+const std::string PASSWORD = "Qual'e' la tua password? ";
+const std::string AGAIN = "Riscrivi la tua password, per favore: ";
+const std::string PROMPT = "Cosa devo fare? ";
+
+// A client of the WebSocket protocol, as a page is; every wait fails the
+// test after ten seconds.
+class WebClient {
+public:
+    explicit WebClient(int port, const std::string& origin = "", const std::string& forwarded = "")
+        : _ws(_io) {
+        asio::ip::tcp::endpoint server(asio::ip::make_address("127.0.0.1"),
+                                       static_cast<unsigned short>(port));
+        beast::get_lowest_layer(_ws).connect(server);
+        std::string host = "127.0.0.1:" + std::to_string(port);
+        _ws.set_option(
+            websocket::stream_base::decorator([origin, forwarded](websocket::request_type& req) {
+                if (!origin.empty())
+                    req.set(beast::http::field::origin, origin);
+                if (!forwarded.empty())
+                    req.set("X-Forwarded-For", forwarded);
+            }));
+        boost::system::error_code error;
+        _ws.async_handshake(host, "/ws", [&](boost::system::error_code e) { error = e; });
+        _opened = wait() && !error;
+    }
+
+    bool opened() const { return _opened; }
+    bool secret() const { return _secret; }
+
+    // The text that came until the session waits for a line (or ended:
+    // then `ended()` is true).
+    std::string untilInput() {
+        std::string text;
+        while (auto message = next()) {
+            if ((*message)["type"] == "text")
+                text += (*message)["text"].get<std::string>();
+            else if ((*message)["type"] == "input") {
+                _secret = (*message)["secret"].get<bool>();
+                return text;
+            } else if ((*message)["type"] == "end") {
+                _ended = true;
+                return text;
+            }
+        }
+        return text;
+    }
+    bool ended() const { return _ended; }
+    // Whether the server closed the WebSocket.
+    bool closed() {
+        while (next()) {
+        }
+        return _closed;
+    }
+
+    void send(const std::string& line) {
+        boost::system::error_code error;
+        _ws.async_write(asio::buffer(line),
+                        [&](boost::system::error_code e, std::size_t) { error = e; });
+        wait();
+    }
+    void leave() { beast::get_lowest_layer(_ws).close(); }
+
+private:
+    std::optional<nlohmann::json> next() {
+        if (_closed)
+            return std::nullopt;
+        beast::flat_buffer buffer;
+        boost::system::error_code error;
+        _ws.async_read(buffer, [&](boost::system::error_code e, std::size_t) { error = e; });
+        if (!wait() || error) {
+            _closed = true;
+            return std::nullopt;
+        }
+        return nlohmann::json::parse(beast::buffers_to_string(buffer.data()));
+    }
+    bool wait() {
+        _io.restart();
+        _io.run_for(std::chrono::seconds(10));
+        if (_io.stopped())
+            return true;
+        ADD_FAILURE() << "the server did not answer";
+        beast::get_lowest_layer(_ws).close();
+        return false;
+    }
+
+    asio::io_context _io;
+    websocket::stream<beast::tcp_stream> _ws;
+    bool _opened = false, _secret = false, _ended = false, _closed = false;
+};
+
+class WebTest : public ::testing::Test {
+protected:
+    std::string adventure(const std::string& settings = "") {
+        std::string main = copyFixture("castello", dir);
+        port = freePort();
+        web = freePort();
+        writeFile(main, "RemotePort=" + std::to_string(port) + "\nWebPort=" + std::to_string(web) +
+                            "\nTitle=Il <castello>\n" + settings + readFile(main));
+        return main;
+    }
+    // Logs a new player in through the web door.
+    static void join(WebClient& client, const std::string& name) {
+        EXPECT_EQ(client.untilInput(), "\n" + NAME);
+        client.send(name);
+        EXPECT_EQ(client.untilInput(), PASSWORD);
+        EXPECT_TRUE(client.secret());
+        client.send("segreto");
+        EXPECT_EQ(client.untilInput(), AGAIN);
+        client.send("segreto");
+        EXPECT_TRUE(client.untilInput().ends_with(PROMPT));
+        EXPECT_FALSE(client.secret());
+    }
+
+    TempDir dir;
+    int port = 0, web = 0;
+};
+
+} // namespace
+
+// The page, and players in a shared world through the web door beside one
+// through telnet.
+TEST_F(WebTest, PlayersThroughTheWebDoor) {
+    Process server({adventure(), "-server", "-mud"});
+    TcpClient browser(web);
+    browser.send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    std::string page = browser.until("</html>\n");
+    EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page;
+    EXPECT_NE(page.find("<title>Il &lt;castello&gt;</title>"), std::string::npos);
+    EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'"), std::string::npos);
+    TcpClient lost(web);
+    lost.send("GET /altro HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_TRUE(lost.until("\r\n").starts_with("HTTP/1.1 404"));
+
+    WebClient anna(web);
+    ASSERT_TRUE(anna.opened());
+    EXPECT_EQ(anna.untilInput(), "\n" + NAME);
+    EXPECT_FALSE(anna.secret());
+    anna.send("Anna");
+    EXPECT_EQ(anna.untilInput(), PASSWORD);
+    EXPECT_TRUE(anna.secret());
+    anna.send("segreto");
+    EXPECT_EQ(anna.untilInput(), AGAIN);
+    anna.send("segreto");
+    std::string intro = anna.untilInput();
+    // Not wrapped, line ends as LF: the page wraps.
+    EXPECT_NE(intro.find("\nBenvenuto al castello. Trova la chiave e sali sulla torre.\n"),
+              std::string::npos)
+        << intro;
+    EXPECT_EQ(intro.find('\r'), std::string::npos);
+
+    WebClient bruno(web);
+    join(bruno, "Bruno");
+    TcpClient carla(port);
+    carla.until(NAME);
+    carla.send("Carla\r\nsegreto\r\nsegreto\r\n");
+    carla.until(PROMPT);
+    anna.send("guarda");
+    std::string scene = anna.untilInput();
+    EXPECT_NE(scene.find("Qui c'e' Bruno."), std::string::npos) << scene;
+    EXPECT_NE(scene.find("Qui c'e' Carla."), std::string::npos) << scene;
+    carla.send("parla anna\r\n");
+    carla.until("Cosa gli devo dire? ");
+    carla.send("«Ciao», è tardi\r\n");
+    carla.until(PROMPT);
+    anna.send("guarda");
+    EXPECT_NE(anna.untilInput().find("Carla dice << «Ciao», è tardi >>."), std::string::npos);
+
+    anna.send("basta");
+    anna.untilInput();
+    anna.send("si");
+    anna.untilInput();
+    anna.send("");
+    anna.untilInput();
+    EXPECT_TRUE(anna.ended());
+    EXPECT_TRUE(anna.closed());
+    bruno.send("guarda");
+    EXPECT_EQ(bruno.untilInput().find("Qui c'e' Anna."), std::string::npos);
+}
+
+// Pages of other sites may not open a session; a message too long ends
+// its connection; clients that leave at any step take nothing with them;
+// one that stays silent is closed with a word.
+TEST_F(WebTest, RefusalsAndDepartures) {
+    Process server({adventure("WebOrigins=gioco.example, altro.example:8443\n"
+                              "MaxConnectionsPerAddress=4\nLoginTimeout=2\nWebProxies=127.0.0.1\n"),
+                    "-server", "-mud"});
+    ASSERT_TRUE(TcpClient(web).connected());
+    EXPECT_FALSE(WebClient(web, "http://evil.example").opened());
+    EXPECT_TRUE(WebClient(web, "http://127.0.0.1:" + std::to_string(web)).opened());
+    EXPECT_TRUE(WebClient(web, "https://gioco.example").opened());
+    EXPECT_TRUE(WebClient(web, "http://altro.example:8443").opened());
+    EXPECT_FALSE(WebClient(web, "http://altro.example").opened());
+    { // a client behind the proxy this server trusts
+        WebClient behind(web, "", "203.0.113.9, 10.9.8.7");
+        EXPECT_EQ(behind.untilInput(), "\n" + NAME);
+    }
+    auto logged = [&](const std::string& text) {
+        for (const auto& row : logLines(dir.file("logs")))
+            if (row.find(text) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(logged("Aperta una connessione con l'IP 10.9.8.7"));
+    EXPECT_TRUE(logged("WARN Rifiutata una WebSocket dall'origine 'http://evil.example' dall'IP "
+                       "127.0.0.1"));
+
+    WebClient flood(web);
+    flood.untilInput();
+    flood.send(std::string(5000, 'x'));
+    EXPECT_EQ(flood.untilInput(), ""); // no answer: the connection ends
+    EXPECT_TRUE(flood.closed());
+
+    for (int step = 0; step < 5; ++step) {
+        WebClient leaving(web);
+        if (step > 0)
+            leaving.untilInput();
+        if (step > 1)
+            leaving.send("Dario");
+        if (step > 2)
+            leaving.untilInput();
+        if (step > 3)
+            leaving.send("segr");
+        leaving.leave();
+    }
+    { // and in the middle of a request
+        TcpClient half(web);
+        half.send("GET /ws HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    }
+    // The address's connections are all given back (each as its thread
+    // sees its client go).
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    WebClient a(web), b(web), c(web), d(web); // as many as the address may have
+    join(a, "Anna");
+    b.untilInput();
+    EXPECT_TRUE(c.opened() && d.opened());
+
+    std::string silent = b.untilInput(); // LoginTimeout
+    EXPECT_NE(silent.find("- E' passato troppo tempo senza una risposta: arrivederci!"),
+              std::string::npos)
+        << silent;
+    EXPECT_TRUE(b.ended());
+    EXPECT_TRUE(b.closed());
+    a.send("guarda");
+    EXPECT_NE(a.untilInput().find("Sei nell'ingresso."), std::string::npos);
+}
