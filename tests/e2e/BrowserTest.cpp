@@ -10,7 +10,7 @@ using namespace zanfir::test;
 // The page in a real browser (headless chromium, driven by
 // tests/browser/play.mjs): a new player logs in with the password masked and
 // plays; a second page joins the shared world and sees the first player.
-// The script's screenshot of the page is left in the build folder.
+// The script's screenshot of the page is left beside the program, page.png.
 TEST(BrowserTest, ThePageInChromium) {
     std::string script = std::string(ZANFIR_SOURCE_DIR) + "/tests/browser/";
     if (::access("/usr/bin/chromium", X_OK) != 0 || ::access("/usr/bin/node", X_OK) != 0 ||
