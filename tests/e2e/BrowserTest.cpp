@@ -25,9 +25,10 @@ TEST(BrowserTest, ThePageInChromium) {
                         *zanfir::Util::replace(readFile(main), "RemotePort=", "//RemotePort="));
     Process server({main, "-server", "-mud"});
     ASSERT_TRUE(TcpClient(web).connected());
-    RunResult run = runProgram(
-        "/usr/bin/node",
-        {script + "play.mjs", "http://127.0.0.1:" + std::to_string(web) + "/", "page.png"}, "", "",
-        std::chrono::seconds(90));
+    std::string build = ZANFIR_BIN, shot = build.substr(0, build.rfind('/') + 1) + "page.png";
+    RunResult run =
+        runProgram("/usr/bin/node",
+                   {script + "play.mjs", "http://127.0.0.1:" + std::to_string(web) + "/", shot}, "",
+                   "", std::chrono::seconds(90));
     EXPECT_EQ(run.status, 0) << run.out << run.err;
 }
