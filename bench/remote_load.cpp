@@ -3,7 +3,10 @@
 // as their prompts come back. Prints the figures; never fails on speed.
 //
 //   bench_remote [--connections N] [--active N] [--seconds S] [--no-mud]
-//                [--checkpoint S] [--kill] [--world N]
+//                [--checkpoint S] [--kill] [--world N] [--web]
+//
+// With --web the clients come through the WebSocket door (WebPort) instead
+// of telnet, as the page does.
 //
 // The clients all come from 127.0.0.1: the server's caps of connections and
 // of new players per address are raised to their number, and a client
@@ -59,6 +62,7 @@ struct Options {
     int checkpoint = 5; // CheckpointSeconds: some checkpoints fall in the run
     bool kill = false;
     int world = 100000;
+    bool web = false;
 };
 
 // One simulated player.
@@ -66,6 +70,8 @@ struct Bot {
     int fd = -1;
     std::string name;
     std::string pending;
+    std::string frames;    // a WebSocket client's bytes not yet taken apart
+    bool upgraded = false; // its handshake answered
     enum Step { Name, Password, Again, Playing, Waiting, Done } step = Name;
     bool active = false;
     int next = 0;                   // index into the command cycle
@@ -133,8 +139,64 @@ int connectTo(int port, int attempts = 500) {
     return -1;
 }
 
+bool web = false; // the clients speak WebSocket
+
+// A line as a client sends it: CR LF ended, or one masked WebSocket text
+// frame (a zero mask: legal, and the payload stays as it is).
+std::string lineBytes(const std::string& line) {
+    if (!web)
+        return line + "\r\n";
+    std::string frame = "\x81";
+    if (line.size() < 126) {
+        frame += static_cast<char>(0x80 | line.size());
+    } else {
+        frame += static_cast<char>(0x80 | 126);
+        frame += static_cast<char>(line.size() >> 8);
+        frame += static_cast<char>(line.size() & 0xff);
+    }
+    return frame + std::string(4, '\0') + line;
+}
+
+// Takes the server's complete frames out of a WebSocket client's bytes: the
+// payloads (JSON, where the prompts stand as they are) go to its text.
+// False when the server closed.
+bool unframe(Bot& bot) {
+    if (!bot.upgraded) {
+        auto end = bot.frames.find("\r\n\r\n");
+        if (end == std::string::npos)
+            return true;
+        bot.frames.erase(0, end + 4);
+        bot.upgraded = true;
+    }
+    for (;;) {
+        if (bot.frames.size() < 2)
+            return true;
+        auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bot.frames[i]); };
+        std::size_t length = byte(1) & 0x7f, header = 2;
+        if (length == 126) {
+            if (bot.frames.size() < 4)
+                return true;
+            length = byte(2) << 8 | byte(3);
+            header = 4;
+        } else if (length == 127) {
+            if (bot.frames.size() < 10)
+                return true;
+            length = 0;
+            for (std::size_t i = 2; i < 10; ++i)
+                length = length << 8 | byte(i);
+            header = 10;
+        }
+        if (bot.frames.size() < header + length)
+            return true;
+        if ((byte(0) & 0x0f) == 0x8)
+            return false;
+        bot.pending.append(bot.frames, header, length);
+        bot.frames.erase(0, header + length);
+    }
+}
+
 void sendLine(Bot& bot, const std::string& line) {
-    std::string bytes = line + "\r\n";
+    std::string bytes = lineBytes(line);
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::send(bot.fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
@@ -290,9 +352,11 @@ int main(int argc, char** argv) {
             options.kill = true;
         else if (arg == "--world")
             options.world = std::stoi(value());
+        else if (arg == "--web")
+            options.web = true;
         else {
             std::cerr << "usage: bench_remote [--connections N] [--active N] [--seconds S] "
-                         "[--no-mud] [--checkpoint S] [--kill] [--world N]\n";
+                         "[--no-mud] [--checkpoint S] [--kill] [--world N] [--web]\n";
             return 2;
         }
     }
@@ -310,7 +374,8 @@ int main(int argc, char** argv) {
     fs::remove_all(dir);
     fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "torre", dir,
              fs::copy_options::recursive);
-    int port = freePort();
+    int port = freePort(), webPort = freePort();
+    web = options.web;
     std::string raised; // the settings the load needs above their defaults
     {
         // The last definition of a setting wins.
@@ -324,8 +389,9 @@ int main(int argc, char** argv) {
                  "\nNewPlayersPerMinute=" + std::to_string(options.connections) +
                  "\nCommandsPerSecond=100000\n";
         main.insert(settings == std::string::npos ? main.size() : settings + 1,
-                    "RemotePort=" + std::to_string(port) + "\nCheckpointSeconds=" +
-                        std::to_string(options.checkpoint) + "\n" + raised);
+                    "RemotePort=" + std::to_string(port) + "\nWebPort=" + std::to_string(webPort) +
+                        "\nCheckpointSeconds=" + std::to_string(options.checkpoint) + "\n" +
+                        raised);
         std::ofstream(dir / "torre.zanfa") << main;
     }
     auto serverStart = Clock::now();
@@ -346,7 +412,14 @@ int main(int argc, char** argv) {
         Bot& bot = bots[static_cast<std::size_t>(i)];
         bot.name = "Bot" + std::to_string(i);
         bot.active = i < options.active;
-        bot.fd = connectTo(port);
+        bot.fd = connectTo(web ? webPort : port);
+        if (web) {
+            std::string upgrade = "GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(webPort) +
+                                  "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                  "Sec-WebSocket-Version: 13\r\n\r\n";
+            ::send(bot.fd, upgrade.data(), upgrade.size(), MSG_NOSIGNAL);
+        }
         epoll_event event{};
         event.events = EPOLLIN;
         event.data.u32 = static_cast<std::uint32_t>(i);
@@ -403,8 +476,8 @@ int main(int argc, char** argv) {
             char buffer[65536];
             ssize_t got;
             while ((got = ::recv(bot.fd, buffer, sizeof buffer, 0)) > 0)
-                bot.pending.append(buffer, static_cast<std::size_t>(got));
-            if (got == 0) {
+                (web ? bot.frames : bot.pending).append(buffer, static_cast<std::size_t>(got));
+            if (got == 0 || (web && !unframe(bot))) {
                 ++errors;
                 ::epoll_ctl(epoll, EPOLL_CTL_DEL, bot.fd, nullptr);
                 bot.step = Bot::Done;
@@ -467,8 +540,10 @@ int main(int argc, char** argv) {
     long rssAfter = killed ? 0 : rssKiB(server, "VmRSS:");
     long peak = killed ? 0 : rssKiB(server, "VmHWM:");
 
-    std::printf("mode                 %s\n", options.mud ? "-server -mud (one shared world)"
-                                                         : "-server (a world per connection)");
+    std::printf("mode                 %s%s\n",
+                options.mud ? "-server -mud (one shared world)"
+                            : "-server (a world per connection)",
+                web ? ", WebSocket clients" : ", telnet clients");
     std::replace(raised.begin(), raised.end(), '\n', ' ');
     raised.pop_back(); // the last line end
     std::printf("settings raised      %s\n", raised.c_str());

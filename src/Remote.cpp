@@ -50,19 +50,15 @@ std::string Remote::peerAddress(int socket) {
     return text;
 }
 
-namespace {
-
 // A link that died without a word (a cable pulled, a laptop closed) is
 // found within about two minutes.
-void keepAlive(int socket) {
+void Remote::keepAlive(int socket) {
     int on = 1, idle = 60, interval = 10, probes = 6;
     ::setsockopt(socket, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
     ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
     ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
     ::setsockopt(socket, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
 }
-
-} // namespace
 
 Remote::RemoteConnection::RemoteConnection(std::shared_ptr<Terminal> terminal,
                                            std::shared_ptr<Adventure> adventure, std::int32_t id,

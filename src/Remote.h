@@ -71,6 +71,8 @@ public:
     // The address of a connected socket's peer, as the log shows it (IPv4
     // dotted). Throws std::system_error.
     static std::string peerAddress(int socket);
+    // Probes a connection's link now and then (TCP keepalive).
+    static void keepAlive(int socket);
     // A session for a client admitted by the gatekeeper, on its terminal;
     // its lines end with CR LF when `crlf`.
     void serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf);

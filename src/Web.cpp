@@ -133,6 +133,10 @@ void WebListener::handle(int socket, std::string address) {
         stream.socket().assign(local.ss_family == AF_INET6 ? asio::ip::tcp::v6()
                                                            : asio::ip::tcp::v4(),
                                std::exchange(socket, -1));
+        // Each message leaves at once (two small ones make one answer), and
+        // a dead link is found as on the telnet port.
+        stream.socket().set_option(asio::ip::tcp::no_delay(true));
+        Remote::keepAlive(stream.socket().native_handle());
         beast::flat_buffer buffer;
         http::request_parser<http::empty_body> parser;
         parser.header_limit(MAX_HEADER);
