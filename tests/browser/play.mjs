@@ -8,12 +8,15 @@ const [url, screenshot] = process.argv.slice(2);
 const chromium = process.env.CHROMIUM || "/usr/bin/chromium";
 const failures = [];
 let step = "start"; // where a failure happened
+// A browser that dies leaves the script waiting: a minute is the end.
+setTimeout(() => { console.error("browser: " + step + ": no answer"); process.exit(1); }, 60000).unref();
+const pages = [];
 const check = (ok, what) => { if (!ok) failures.push(what); };
 
 const browser = await puppeteer.launch({
   executablePath: chromium,
   headless: true,
-  args: ["--no-sandbox", "--disable-gpu"],
+  args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
 });
 try {
   const text = (page) => page.$eval("#log", (log) => log.textContent);
@@ -39,6 +42,7 @@ try {
   }
 
   const anna = await browser.newPage();
+  pages.push(anna);
   await anna.setViewport({ width: 900, height: 700 });
   await join(anna, "Anna");
   check((await anna.title()) === "La miniera di Santa Barbara", "the title: " + await anna.title());
@@ -54,6 +58,7 @@ try {
   await anna.$eval("#line", (input) => { input.value = ""; });
 
   const bruno = await browser.newPage();
+  pages.push(bruno);
   await join(bruno, "Bruno");
   check((await text(bruno)).includes("Qui c'e' Anna."), "Bruno sees Anna");
   await type(anna, "guarda");
@@ -61,10 +66,23 @@ try {
   check((await anna.$eval("#log", (log) => log.getAttribute("aria-live"))) === "polite", "aria-live");
   if (screenshot)
     await anna.screenshot({ path: screenshot });
+
+  // Anna quits: the page says the connection is over and offers another.
+  await anna.bringToFront();
+  await type(anna, "basta");
+  await waitFor(anna, "Vuoi smettere di giocare?");
+  await type(anna, "si");
+  await waitFor(anna, "Premi <invio>");
+  await type(anna, "");
+  await waitFor(anna, "Connessione interrotta.");
+  step = "the button to connect again";
+  await anna.waitForSelector("#again:not([hidden])", { timeout: 10000 });
+  await anna.click("#again");
+  await waitFor(anna, "Qual'e' il tuo nome?");
 } catch (error) {
   failures.push(step + ": " + String(error));
-  for (const page of await browser.pages())
-    console.error(JSON.stringify((await page.$eval("#log", (log) => log.textContent).catch(() => "")).slice(-600)));
+  for (const page of pages) // what each page showed last
+    console.error(JSON.stringify((await page.$eval("#log", (log) => log.textContent).catch(() => "")).slice(-400)));
 } finally {
   await browser.close();
 }
