@@ -375,6 +375,8 @@ int main(int argc, char** argv) {
     fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "torre", dir,
              fs::copy_options::recursive);
     int port = freePort(), webPort = freePort();
+    while (webPort == port) // a port closed may be offered again
+        webPort = freePort();
     web = options.web;
     std::string raised; // the settings the load needs above their defaults
     {

@@ -212,22 +212,24 @@ Remote::~Remote() {
         ::close(_socket);
 }
 
-void Remote::run() {
-    while (_socket >= 0) {
-        int connection = ::accept4(_socket, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            // A client that left before it was accepted, or no file
-            // descriptor to spare for a moment: go on listening.
-            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE ||
-                errno == ENOBUFS || errno == ENOMEM || errno == EPROTO) {
-                if (errno != EINTR && errno != ECONNABORTED)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                continue;
-            }
-            return;
-        }
-        accepted(connection);
+int Remote::acceptOne(int listening) {
+    for (;;) {
+        int connection = ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection >= 0)
+            return connection;
+        // A client that left before it was accepted, or no file descriptor
+        // to spare for a moment: go on listening.
+        if (errno != EINTR && errno != ECONNABORTED && errno != EMFILE && errno != ENFILE &&
+            errno != ENOBUFS && errno != ENOMEM && errno != EPROTO)
+            return -1;
+        if (errno != EINTR && errno != ECONNABORTED)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
+
+void Remote::run() {
+    for (int connection; _socket >= 0 && (connection = acceptOne(_socket)) >= 0;)
+        accepted(connection);
 }
 
 void Remote::accepted(int socket) {

@@ -71,6 +71,10 @@ public:
     // The address of a connected socket's peer, as the log shows it (IPv4
     // dotted). Throws std::system_error.
     static std::string peerAddress(int socket);
+    // The next connection on a listening socket, waiting out what passes (a
+    // client gone before it was accepted, no descriptor to spare); -1 once
+    // the socket accepts no more.
+    static int acceptOne(int listening);
     // Probes a connection's link now and then (TCP keepalive).
     static void keepAlive(int socket);
     // A session for a client admitted by the gatekeeper, on its terminal;

@@ -72,17 +72,7 @@ void WebListener::stopAccepting() {
 }
 
 void WebListener::run() {
-    while (_socket >= 0) {
-        int connection = ::accept4(_socket, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE ||
-                errno == ENOBUFS || errno == ENOMEM || errno == EPROTO) {
-                if (errno != EINTR && errno != ECONNABORTED)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                continue;
-            }
-            return;
-        }
+    for (int connection; _socket >= 0 && (connection = Remote::acceptOne(_socket)) >= 0;) {
         std::string address;
         try {
             address = Remote::peerAddress(connection);

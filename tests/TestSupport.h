@@ -111,7 +111,7 @@ std::string readUntil(int fd, std::string& pending, const std::string& marker,
 // Everything that can be read from a socket now, without waiting.
 std::string drain(int fd);
 
-// A TCP port that nothing listens on now.
+// A TCP port that nothing listens on now, never the same twice.
 int freePort();
 // The number of file descriptors a process has open.
 int openFiles(int pid);
