@@ -3,8 +3,8 @@
 #include <sys/types.h>
 
 #include <atomic>
-#include <exception>
 #include <cstddef>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>

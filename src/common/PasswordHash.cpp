@@ -50,7 +50,8 @@ std::string PasswordHash::hash(const std::string& password) {
 bool PasswordHash::verify(const std::string& stored, const std::string& password) {
     if (!isHash(stored)) // in clear: compared in a time that does not tell where they differ
         return stored.size() == password.size() &&
-               (stored.empty() || sodium_memcmp(stored.data(), password.data(), stored.size()) == 0);
+               (stored.empty() ||
+                sodium_memcmp(stored.data(), password.data(), stored.size()) == 0);
     Slot slot;
     return crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) == 0;
 }

@@ -51,11 +51,19 @@ TEST(UtilTest, LiteralTests) {
 
 // What a player types loses whatever could steer a terminal.
 TEST(UtilTest, CleanText) {
-    EXPECT_EQ(Util::cleanText("\x1B]0;preso!\x07" "ciao \x1B[1;31mrosso\x1B[0m"), "ciao rosso");
-    EXPECT_EQ(Util::cleanText("a\x1B]2;titolo\x1B\\b\x1B(Bc\x1B" "7d\x1B"), "abcd");
+    EXPECT_EQ(Util::cleanText("\x1B]0;preso!\x07"
+                              "ciao \x1B[1;31mrosso\x1B[0m"),
+              "ciao rosso");
+    EXPECT_EQ(Util::cleanText("a\x1B]2;titolo\x1B\\b\x1B(Bc\x1B"
+                              "7d\x1B"),
+              "abcd");
     EXPECT_EQ(Util::cleanText("suo\x07na\x08\x7F\rre\tpiano\x01"), "suonare piano");
-    EXPECT_EQ(Util::cleanText("perch\xC3\xA9 \xC2\x9B" "2J\xC2\xA0!"), "perch\xC3\xA9 2J\xC2\xA0!");
-    EXPECT_EQ(Util::cleanText("caf\xE9 \x9B" "2J"), "caf\xE9 2J"); // not UTF-8: 0x9B is C1
+    EXPECT_EQ(Util::cleanText("perch\xC3\xA9 \xC2\x9B"
+                              "2J\xC2\xA0!"),
+              "perch\xC3\xA9 2J\xC2\xA0!");
+    EXPECT_EQ(Util::cleanText("caf\xE9 \x9B"
+                              "2J"),
+              "caf\xE9 2J"); // not UTF-8: 0x9B is C1
     EXPECT_EQ(Util::cleanText("\x1B]0;mai finito"), "");
     EXPECT_EQ(Util::cleanText("\x1B[31\nriga"), "\nriga"); // a line end is never swallowed
     EXPECT_EQ(Util::cleanText("tutto\ncome prima"), "tutto\ncome prima");
