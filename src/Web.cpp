@@ -158,18 +158,13 @@ void WebListener::handle(int socket, std::string address) {
             }
             // Behind a proxy it trusts, the client is the one it forwards.
             std::string forwarded(request["X-Forwarded-For"]);
+            auto proxies = listed(_settings.web_proxies);
             std::optional<Gatekeeper::Refusal> refusal;
-            if (!forwarded.empty() && !listed(_settings.web_proxies).empty()) {
-                bool trusted = false;
-                for (const auto& proxy : listed(_settings.web_proxies))
-                    trusted |= proxy == address;
-                if (trusted) {
-                    auto last = Util::trim(forwarded.substr(forwarded.rfind(',') + 1));
-                    gate.disconnect(counted);
-                    counted = last;
-                    refusal = gate.connect(last);
-                    address = last;
-                }
+            if (!forwarded.empty() &&
+                std::find(proxies.begin(), proxies.end(), address) != proxies.end()) {
+                gate.disconnect(counted);
+                address = counted = Util::trim(forwarded.substr(forwarded.rfind(',') + 1));
+                refusal = gate.connect(address);
             }
             auto ws = std::make_unique<WebTerminal::Socket>(std::move(stream));
             ws->set_option(websocket::stream_base::decorator(

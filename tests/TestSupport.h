@@ -111,6 +111,15 @@ std::string readUntil(int fd, std::string& pending, const std::string& marker,
 // Everything that can be read from a socket now, without waiting.
 std::string drain(int fd);
 
+// The questions of the login and the command prompt, as a client reads
+// them.
+namespace prompts {
+inline const std::string NAME = "Qual'e' il tuo nome? ";
+inline const std::string PASSWORD = "Qual'e' la tua password? ";
+inline const std::string AGAIN = "Riscrivi la tua password, per favore: ";
+inline const std::string PROMPT = "Cosa devo fare? ";
+} // namespace prompts
+
 // A TCP port that nothing listens on now, never the same twice.
 int freePort();
 // The number of file descriptors a process has open.

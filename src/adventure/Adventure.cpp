@@ -596,10 +596,9 @@ bool Adventure::serialize() {
     if (_main.isMultiUser())
         return true;
     if (guardsSavedGames()) {
-        auto stored = savedGamePassword(userName());
-        if (stored && *stored != _game_password && !proveGamePassword(userName(), *stored))
+        if (!mayUseSavedGame(savedGamePassword(userName())))
             return false;
-        if (!stored && _game_password.empty()) {
+        if (_game_password.empty()) { // the name's first game under a password
             println(T::ChooseGamePassword);
             std::optional<std::string> first, again;
             do {
@@ -625,13 +624,8 @@ bool Adventure::serialize() {
 bool Adventure::deserialize() {
     if (_main.isMultiUser())
         return true;
-    if (guardsSavedGames()) {
-        auto stored = savedGamePassword(userName());
-        if (stored && *stored != _game_password && !proveGamePassword(userName(), *stored))
-            return false;
-    }
     auto saved = _main.store().loadGame(userName());
-    if (!saved)
+    if (!saved || (guardsSavedGames() && !mayUseSavedGame(passwordIn(*saved, userName()))))
         return false;
     // The game may have been saved under another player number: the
     // player's state takes this session's number.
@@ -647,20 +641,27 @@ bool Adventure::guardsSavedGames() const {
     return !_main.isMultiUser() && !_address.empty() && _main.settings().remote_passwords;
 }
 
+std::optional<std::string> Adventure::passwordIn(Context& game, const std::string& name) {
+    auto users = std::get<std::shared_ptr<Context>>(*game.get(StateKeys::USERS));
+    std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(name)).front();
+    auto stored = users->get(saver + "." + StateKeys::PASSWORD);
+    if (stored && std::holds_alternative<std::string>(*stored))
+        return std::get<std::string>(*stored);
+    return std::nullopt;
+}
+
 std::optional<std::string> Adventure::savedGamePassword(const std::string& name) {
     try {
-        auto game = _main.store().loadGame(name);
-        if (!game)
-            return std::nullopt;
-        auto users = std::get<std::shared_ptr<Context>>(*game->get(StateKeys::USERS));
-        std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(name)).front();
-        auto stored = users->get(saver + "." + StateKeys::PASSWORD);
-        if (stored && std::holds_alternative<std::string>(*stored))
-            return std::get<std::string>(*stored);
+        if (auto game = _main.store().loadGame(name))
+            return passwordIn(*game, name);
     } catch (const SerializationException& error) { // no game that can be loaded
         Log::writeG(entity(), Log::WARN, error);
     }
     return std::nullopt;
+}
+
+bool Adventure::mayUseSavedGame(const std::optional<std::string>& stored) {
+    return !stored || *stored == _game_password || proveGamePassword(userName(), *stored);
 }
 
 bool Adventure::proveGamePassword(const std::string& name, const std::string& stored) {

@@ -213,6 +213,10 @@ private:
     // The hash a saved game of that name is kept under; none when there is
     // no such game, or it was saved without a password.
     std::optional<std::string> savedGamePassword(const std::string& name);
+    static std::optional<std::string> passwordIn(Context& game, const std::string& name);
+    // Whether this session may load or save over its saved game, kept under
+    // `stored`: it gave that password (asked now when it has not).
+    bool mayUseSavedGame(const std::optional<std::string>& stored);
     // Asks the password of the saved game of `name`, kept under `stored`;
     // true when it was given (the session may then save and load it).
     bool proveGamePassword(const std::string& name, const std::string& stored);

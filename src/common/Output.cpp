@@ -34,7 +34,7 @@ void Output::flush() {
 }
 
 void Output::print(const std::string& text) {
-    int row = _terminal->width() > 0 ? _terminal->width() : _row_length;
+    int width = _terminal->width(), row = width > 0 ? width : _row_length;
     std::string out = _prefmt || _terminal->wraps() ? Util::lineEnds(text, _crlf)
                                                     : Util::wordWrap(text, _crlf, row, _pos);
     auto lastBreak = out.rfind('\n');

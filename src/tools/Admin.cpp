@@ -33,17 +33,21 @@ Admin::Admin(const std::string& name, const std::optional<std::string>& path)
     _state = _store.loadShared();
 }
 
-std::vector<Admin::Player> Admin::players() {
-    std::vector<std::int32_t> ids;
+std::vector<std::int32_t> Admin::ids() {
+    std::vector<std::int32_t> found;
     if (auto users = _state ? nested(*_state, StateKeys::USERS) : nullptr)
         for (const auto& entry : users->names())
             try {
-                ids.push_back(Util::parseInt(entry));
+                found.push_back(Util::parseInt(entry));
             } catch (const std::exception&) { // no player
             }
-    std::sort(ids.begin(), ids.end());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::vector<Admin::Player> Admin::players() {
     std::vector<Player> found;
-    for (std::int32_t id : ids)
+    for (std::int32_t id : ids())
         found.push_back(player(id));
     return found;
 }
@@ -62,14 +66,9 @@ Admin::Player Admin::player(std::int32_t id) {
 
 std::int32_t Admin::find(const std::string& name) {
     std::string wanted = Util::toUpper(Util::trim(name));
-    if (auto users = _state ? nested(*_state, StateKeys::USERS) : nullptr)
-        for (const auto& entry : users->names())
-            try {
-                std::int32_t id = Util::parseInt(entry);
-                if (Util::toUpper(_state->getString(StateKeys::userName(id))) == wanted)
-                    return id;
-            } catch (const std::exception&) { // no player
-            }
+    for (std::int32_t id : ids())
+        if (Util::toUpper(_state->getString(StateKeys::userName(id))) == wanted)
+            return id;
     throw Exception(T::AdminUnknownPlayer + Util::trim(name) + T::QuoteEnd);
 }
 

@@ -43,6 +43,8 @@ public:
     void move(const std::string& name, const std::string& place);
 
 private:
+    // The numbers of the players, in order.
+    std::vector<std::int32_t> ids();
     // The number of the player of that name, in any letter case.
     std::int32_t find(const std::string& name);
     Player player(std::int32_t id);

@@ -16,10 +16,7 @@ using namespace zanfir::test;
 
 namespace {
 
-const std::string NAME = "Qual'e' il tuo nome? ";
-const std::string PASSWORD = "Qual'e' la tua password? ";
-const std::string AGAIN = "Riscrivi la tua password, per favore: ";
-const std::string PROMPT = "Cosa devo fare? ";
+using namespace zanfir::test::prompts;
 
 class LoginTest : public WorldTest {
 protected:

@@ -19,10 +19,7 @@ using namespace zanfir::test;
 
 namespace {
 
-const std::string NAME = "Qual'e' il tuo nome? ";
-const std::string PASSWORD = "Qual'e' la tua password? ";
-const std::string AGAIN = "Riscrivi la tua password, per favore: ";
-const std::string PROMPT = "Cosa devo fare? ";
+using namespace zanfir::test::prompts;
 
 // A program on a pseudo-terminal of a given size, as a player runs it;
 // killed when destroyed.

@@ -17,10 +17,7 @@ using namespace zanfir::test;
 
 namespace {
 
-const std::string NAME = "Qual'e' il tuo nome? ";
-const std::string PASSWORD = "Qual'e' la tua password? ";
-const std::string AGAIN = "Riscrivi la tua password, per favore: ";
-const std::string PROMPT = "Cosa devo fare? ";
+using namespace zanfir::test::prompts;
 // DO NAWS, WILL MSSP: a raw client gets them first.
 const std::string NEGOTIATION = "\xff\xfd\x1f\xff\xfb\x46";
 

@@ -19,10 +19,7 @@ namespace websocket = beast::websocket;
 
 namespace {
 
-const std::string NAME = "Qual'e' il tuo nome? ";
-const std::string PASSWORD = "Qual'e' la tua password? ";
-const std::string AGAIN = "Riscrivi la tua password, per favore: ";
-const std::string PROMPT = "Cosa devo fare? ";
+using namespace zanfir::test::prompts;
 
 // A client of the WebSocket protocol, as a page is; every wait fails the
 // test after ten seconds.
