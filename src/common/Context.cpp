@@ -1,6 +1,7 @@
 #include "common/Context.h"
 
 #include <mutex>
+#include <set>
 
 #include "T.h"
 #include "common/ContextJournal.h"
@@ -9,6 +10,44 @@
 #include "exception/TypeMismatchException.h"
 
 namespace zanfir {
+
+// Which nested contexts hold each text under the leaf.
+struct Context::Index {
+    explicit Index(std::string leaf) : leaf(std::move(leaf)) {}
+
+    // The value `name` now holds under the leaf, or none.
+    void put(const std::string& name, const Value* value) {
+        const std::string* text = value ? std::get_if<std::string>(value) : nullptr;
+        std::lock_guard guard(lock);
+        auto found = textOf.find(name);
+        if (found != textOf.end()) {
+            if (text && *text == found->second)
+                return;
+            auto holders = named.find(found->second);
+            holders->second.erase(name);
+            if (holders->second.empty())
+                named.erase(holders);
+            textOf.erase(found);
+        }
+        if (text) {
+            textOf.emplace(name, *text);
+            named[*text].insert(name);
+        }
+    }
+
+    std::vector<std::string> holding(const std::string& text) {
+        std::lock_guard guard(lock);
+        auto found = named.find(text);
+        if (found == named.end())
+            return {};
+        return {found->second.begin(), found->second.end()};
+    }
+
+    const std::string leaf;
+    std::mutex lock;
+    std::unordered_map<std::string, std::string> textOf;
+    std::unordered_map<std::string, std::set<std::string>> named;
+};
 
 // A path is walked one context at a time: each step holds only the lock of
 // the context it reads, and keeps the next context alive by its pointer.
@@ -196,6 +235,9 @@ std::vector<std::string> Context::namesWhere(const std::string& leaf, const Valu
     std::string key = Util::toUpper(leaf);
     std::vector<std::string> found;
     std::shared_lock guard(_lock);
+    if (_index && _index->leaf == key)
+        if (auto text = std::get_if<std::string>(&value))
+            return _index->holding(*text);
     for (const auto& [name, entry] : _data_hash) {
         auto nested = std::get_if<std::shared_ptr<Context>>(&entry);
         if (!nested)
@@ -221,7 +263,41 @@ std::shared_ptr<Context> Context::clone() const {
     return copy;
 }
 
+void Context::indexBy(const std::string& leaf) {
+    std::unique_lock guard(_lock);
+    _index = std::make_shared<Index>(Util::toUpper(leaf));
+    for (const auto& [name, value] : _data_hash)
+        relist(name, &value, nullptr);
+}
+
+void Context::relist(const std::string& name, const Value* now, const Value* before) {
+    auto nested = [](const Value* value) {
+        auto context = value ? std::get_if<std::shared_ptr<Context>>(value) : nullptr;
+        return context ? context->get() : nullptr;
+    };
+    Context* out = nested(before);
+    Context* in = nested(now);
+    if (out && out != in) {
+        std::unique_lock guard(out->_lock);
+        if (out->_listed == _index && out->_listed_as == name) // it may be listed elsewhere now
+            out->_listed = nullptr;
+    }
+    if (!in) {
+        _index->put(name, nullptr);
+        return;
+    }
+    std::unique_lock guard(in->_lock);
+    in->_listed = _index;
+    in->_listed_as = name;
+    auto leaf = in->_data_hash.find(_index->leaf);
+    _index->put(name, leaf == in->_data_hash.end() ? nullptr : &leaf->second);
+}
+
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
+    if (_listed && name == _listed->leaf)
+        _listed->put(_listed_as, now);
+    if (_index)
+        relist(name, now, before);
     ContextJournal* journal = _journal;
     if (!journal)
         return; // nested contexts of a tree without a journal are never followed

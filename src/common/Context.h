@@ -62,6 +62,10 @@ public:
     // The names of the nested contexts directly in this one whose entry
     // `leaf` (a name without dots) holds the given value.
     std::vector<std::string> namesWhere(const std::string& leaf, const Value& value) const;
+    // From now on namesWhere(leaf, a text) answers from an index of the
+    // nested contexts directly in this one, kept up to date as they change,
+    // instead of looking into each of them.
+    void indexBy(const std::string& leaf);
 
     // A copy of the whole tree, nested contexts copied too, in the same
     // order; each context is locked only while it is copied.
@@ -87,6 +91,11 @@ private:
     void changed(const std::string& name, const Value* now, const Value* before);
     void attach(ContextJournal* journal, std::string path);
     void detach();
+    // Lists the nested context that `name` now holds in this one's index,
+    // and unlists the one it held before. Under the lock.
+    void relist(const std::string& name, const Value* now, const Value* before);
+
+    struct Index;
 
     // Readers share it; a writer holds one context's lock at a time.
     mutable std::shared_mutex _lock;
@@ -102,6 +111,12 @@ private:
     // before the context is reachable from that tree.
     std::atomic<ContextJournal*> _journal{nullptr};
     std::string _path;
+    // This context's index of its nested ones, and the index (of the context
+    // that holds this one) that lists it, under the name `_listed_as`.
+    // Locks are taken parent, child, index: never the other way.
+    std::shared_ptr<Index> _index;
+    std::shared_ptr<Index> _listed;
+    std::string _listed_as;
 };
 
 } // namespace zanfir

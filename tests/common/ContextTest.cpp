@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -120,6 +121,81 @@ TEST(ContextTest, ACloneSharesNothing) {
     EXPECT_EQ(clone->getInt("USER.7.MOVES"), 7);
     clone->setInt("USER.8.MOVES", 0);
     EXPECT_EQ(source.getInt("USER.8.MOVES"), 8);
+}
+
+// Whatever moves the nested contexts or their leaves, an indexed context
+// answers as a scan of an unindexed twin does.
+TEST(ContextTest, AnIndexAnswersAsTheScan) {
+    Context indexed, scanned;
+    auto both = [&](auto&& change) {
+        change(indexed);
+        change(scanned);
+    };
+    both([](Context& c) { c.setString("ITEMS.A.LOCATION", "SALA"); });
+    std::get<std::shared_ptr<Context>>(*indexed.get("ITEMS"))->indexBy("location");
+    auto sorted = [](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    auto agree = [&](const std::string& place) {
+        auto where = [&](Context& c) {
+            return sorted(nested(c, "ITEMS")->namesWhere("LOCATION", Context::Value(place)));
+        };
+        EXPECT_EQ(where(indexed), where(scanned)) << place;
+    };
+    std::mt19937 random(7);
+    const std::vector<std::string> places = {"SALA", "CANTINA", ""};
+    for (int step = 0; step < 3000; ++step) {
+        std::string item = "ITEMS.I" + std::to_string(random() % 12);
+        std::string place = places[random() % places.size()];
+        switch (random() % 8) {
+        case 0: // an item made with its place at once
+        case 1:
+            both([&](Context& c) { c.setString(item + ".LOCATION", place); });
+            break;
+        case 2:
+            both([&](Context& c) { c.remove(item + ".LOCATION"); });
+            break;
+        case 3: // the leaf becomes no text
+            both([&](Context& c) { c.setInt(item + ".LOCATION", 3); });
+            break;
+        case 4:
+            both([&](Context& c) { c.remove(item); });
+            break;
+        case 5: { // a whole context put in place of another
+            both([&](Context& c) {
+                auto fresh = std::make_shared<Context>();
+                fresh->setString("LOCATION", place);
+                c.set(item, fresh);
+            });
+            break;
+        }
+        case 6: // taken out under one name, kept under another
+            both([&](Context& c) {
+                if (c.exist(item))
+                    c.rename(item, "ITEMS.R" + std::to_string(step % 3));
+            });
+            break;
+        default: { // the nested context changed through a reference kept
+            auto kept = nested(indexed, item), twin = nested(scanned, item);
+            if (kept && twin) {
+                kept->setString("LOCATION", place);
+                twin->setString("LOCATION", place);
+            }
+        }
+        }
+        for (const auto& where : places)
+            agree(where);
+    }
+    // A context taken out is no longer followed.
+    auto out = nested(indexed, "ITEMS.R0");
+    if (!out)
+        out = std::make_shared<Context>();
+    indexed.remove("ITEMS.R0");
+    out->setString("LOCATION", "SALA");
+    for (const auto& name :
+         nested(indexed, "ITEMS")->namesWhere("LOCATION", Context::Value(std::string("SALA"))))
+        EXPECT_NE(name, "R0");
 }
 
 class ContextFileTest : public ::testing::Test {
@@ -256,6 +332,8 @@ TEST(ContextDumpTest, Columns) {
 TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
     TempDir dir;
     auto shared = std::make_shared<Context>();
+    shared->setString("GLOBAL.ITEMS.LAMP.LOCATION", "A");
+    nested(*shared, "GLOBAL.ITEMS")->indexBy("LOCATION");
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
@@ -267,6 +345,11 @@ TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
                 shared->remove(user + ".ITEMS.I" + std::to_string((i + 5) % 10));
                 EXPECT_EQ(shared->getInt(user + ".MOVES"), i);
                 shared->exist("GLOBAL.ITEMS.LAMP.HIDDEN");
+                std::string item = "GLOBAL.ITEMS.T" + std::to_string(t);
+                shared->setString(item + ".LOCATION", i % 2 ? "A" : "B");
+                if (i % 100 == 0)
+                    shared->remove(item);
+                nested(*shared, "GLOBAL.ITEMS")->namesWhere("LOCATION", std::string("A"));
                 Context copy;
                 copy.copyFrom(*shared);
             }
@@ -291,6 +374,9 @@ TEST(ContextConcurrencyTest, WritersReadersAndSaves) {
     saver.join();
     for (int t = 0; t < 4; ++t)
         EXPECT_EQ(shared->getInt("USER." + std::to_string(t) + ".MOVES"), 1999);
+    auto inA = nested(*shared, "GLOBAL.ITEMS")->namesWhere("LOCATION", std::string("A"));
+    std::sort(inA.begin(), inA.end());
+    EXPECT_EQ(inA, (std::vector<std::string>{"LAMP", "T0", "T1", "T2", "T3"}));
 }
 
 } // namespace
