@@ -4,9 +4,18 @@
 //
 //   bench_remote [--connections N] [--active N] [--seconds S] [--no-mud]
 //                [--checkpoint S] [--kill] [--world N] [--web]
+//                [--adventure NAME] [--spread] [--new-players]
 //
 // With --web the clients come through the WebSocket door (WebPort) instead
-// of telnet, as the page does.
+// of telnet, as the page does. --adventure names a bundled adventure other
+// than torre; its active clients then walk at random, look and talk. With
+// --spread every client, idle ones too, first takes a few random steps, so
+// that the players stand spread over the places they can reach.
+//
+// The shared world is prepared with the players already in it, their
+// passwords hashed at libsodium's lowest cost, so that logging thousands in
+// takes seconds and not the minutes of full-cost hashes; --new-players logs
+// them in as new players instead, each password hashed in full.
 //
 // The clients all come from 127.0.0.1: the server's caps of connections and
 // of new players per address are raised to their number, and a client
@@ -29,6 +38,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <sodium.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -63,6 +73,9 @@ struct Options {
     bool kill = false;
     int world = 100000;
     bool web = false;
+    std::string adventure = "torre";
+    bool spread = false;
+    bool newPlayers = false;
 };
 
 // One simulated player.
@@ -72,12 +85,13 @@ struct Bot {
     std::string pending;
     std::string frames;    // a WebSocket client's bytes not yet taken apart
     bool upgraded = false; // its handshake answered
-    enum Step { Name, Password, Again, Playing, Waiting, Done } step = Name;
+    enum Step { Name, Password, Again, Warming, Waiting, Done } step = Name;
     bool active = false;
     int next = 0;                   // index into the command cycle
     std::string location = "PRATO"; // where the last answered command left it
     std::string asked;              // where the command in flight leaves it
     Clock::time_point sent;
+    int steps = 0; // random steps still to take before the timed part
 };
 
 // The command cycle of an active player, between the hall and the cellar of
@@ -88,6 +102,15 @@ const std::vector<std::pair<std::string, std::string>> CYCLE = {
     {"cosa", ""},          {"lascia fiammiferi", ""},
     {"parla", ""},         {"guarda fiammiferi", ""},
 };
+
+// The commands of a client wandering an adventure other than torre.
+const std::vector<std::string> MOVES = {"nord", "sud", "est",   "ovest",
+                                        "sali", "scendi", "entra", "esci"};
+const std::vector<std::string> WANDER = {"nord",  "sud",  "est",   "ovest", "sali",
+                                         "entra", "esci", "guarda", "cosa",  "parla"};
+constexpr int WARM_STEPS = 12;
+
+std::string adventureName = "torre";
 
 double since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -195,11 +218,11 @@ bool unframe(Bot& bot) {
     }
 }
 
-void sendLine(Bot& bot, const std::string& line) {
+void sendLine(int fd, const std::string& line) {
     std::string bytes = lineBytes(line);
     std::size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = ::send(bot.fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n > 0)
             done += static_cast<std::size_t>(n);
         else if (n < 0 && errno == EAGAIN)
@@ -207,6 +230,10 @@ void sendLine(Bot& bot, const std::string& line) {
         else
             return;
     }
+}
+
+void sendLine(Bot& bot, const std::string& line) {
+    sendLine(bot.fd, line);
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -223,7 +250,7 @@ pid_t startServer(const fs::path& dir, bool mud) {
         int null = ::open("/dev/null", O_RDWR);
         ::dup2(null, 0);
         ::dup2(null, 1);
-        std::string file = (dir / "torre.zanfa").string();
+        std::string file = (dir / (adventureName + ".zanfa")).string();
         const char* binary = std::getenv("ZANFIR_BIN") ? std::getenv("ZANFIR_BIN") : ZANFIR_BIN;
         std::vector<const char*> args{binary, file.c_str(), "-server"};
         if (mud)
@@ -255,7 +282,7 @@ std::pair<double, int> stopServer(pid_t server) {
 
 // Where each player of the saved shared world is, by name.
 std::map<std::string, std::string> placesSaved(const fs::path& dir) {
-    zanfir::JsonFileStore store(dir.string() + "/", "torre");
+    zanfir::JsonFileStore store(dir.string() + "/", adventureName);
     auto state = store.loadShared();
     std::map<std::string, std::string> where;
     if (!state)
@@ -310,7 +337,7 @@ std::pair<int, long> checkpointsLogged(const fs::path& dir) {
 // and a journal of `journalBytes` of moves left to replay, as a kill leaves
 // it at the worst moment.
 void growWorld(const fs::path& dir, int players, std::uint64_t journalBytes) {
-    zanfir::JsonFileStore store(dir.string() + "/", "torre");
+    zanfir::JsonFileStore store(dir.string() + "/", adventureName);
     auto state = store.loadShared();
     auto users = std::get<std::shared_ptr<zanfir::Context>>(*state->get("USER"));
     auto model = std::get<std::shared_ptr<zanfir::Context>>(*users->get(users->names().front()));
@@ -329,6 +356,67 @@ void growWorld(const fs::path& dir, int players, std::uint64_t journalBytes) {
             store.awaitDurable();
     }
     store.awaitDurable();
+}
+
+// Reads from a non-blocking client until `marker` has come; false after 60 s.
+bool awaitText(int fd, const std::string& marker) {
+    std::string got;
+    auto until = Clock::now() + std::chrono::seconds(60);
+    while (got.find(marker) == std::string::npos) {
+        if (Clock::now() > until)
+            return false;
+        char buffer[4096];
+        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0)
+            got.append(buffer, static_cast<std::size_t>(n));
+        else if (n == 0)
+            return false;
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+// A world that already holds `players` players Bot0, Bot1, ... at the start,
+// each a copy of one logged in for real, with the password "segreto" hashed
+// at the lowest cost libsodium allows.
+bool prepareWorld(const fs::path& dir, int port, int players) {
+    pid_t server = startServer(dir, true);
+    int fd = awaitListening(port, Clock::now()) < 0 ? -1 : connectTo(port);
+    bool in = fd >= 0 && awaitText(fd, "nome? ");
+    if (in) {
+        sendLine(fd, "Bot0");
+        in = awaitText(fd, "password? ");
+    }
+    if (in) {
+        sendLine(fd, "segreto");
+        in = awaitText(fd, "favore: ");
+    }
+    if (in) {
+        sendLine(fd, "segreto");
+        in = awaitText(fd, "Cosa devo fare? ");
+    }
+    stopServer(server);
+    ::close(fd);
+    if (!in)
+        return false;
+    char cheap[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(cheap, "segreto", 7, crypto_pwhash_OPSLIMIT_MIN,
+                          crypto_pwhash_MEMLIMIT_MIN) != 0)
+        return false;
+    zanfir::JsonFileStore store(dir.string() + "/", adventureName);
+    auto state = store.loadShared();
+    auto users = std::get<std::shared_ptr<zanfir::Context>>(*state->get("USER"));
+    auto model = std::get<std::shared_ptr<zanfir::Context>>(*users->get(users->names().front()));
+    users->remove(users->names().front());
+    for (int i = 0; i < players; ++i) {
+        auto player = model->clone();
+        player->setString("NAME", "Bot" + std::to_string(i));
+        player->setString("PASSWORD", cheap);
+        users->set(std::to_string(i + 1), player);
+    }
+    store.checkpoint([&] { return state; });
+    return true;
 }
 
 } // namespace
@@ -354,14 +442,25 @@ int main(int argc, char** argv) {
             options.world = std::stoi(value());
         else if (arg == "--web")
             options.web = true;
+        else if (arg == "--adventure")
+            options.adventure = value();
+        else if (arg == "--spread")
+            options.spread = true;
+        else if (arg == "--new-players")
+            options.newPlayers = true;
         else {
             std::cerr << "usage: bench_remote [--connections N] [--active N] [--seconds S] "
-                         "[--no-mud] [--checkpoint S] [--kill] [--world N] [--web]\n";
+                         "[--no-mud] [--checkpoint S] [--kill] [--world N] [--web]\n"
+                         "                    [--adventure NAME] [--spread] [--new-players]\n";
             return 2;
         }
     }
     options.active = std::min(options.active, options.connections);
     options.kill = options.kill && options.mud && options.active > 0;
+    adventureName = options.adventure;
+    // Where each client stands is followed only on torre's fixed cycle.
+    const bool followed = adventureName == "torre" && !options.spread;
+    options.kill = options.kill && followed;
     ::signal(SIGPIPE, SIG_IGN);
     rlimit files{};
     ::getrlimit(RLIMIT_NOFILE, &files);
@@ -372,30 +471,36 @@ int main(int argc, char** argv) {
     // file writes mattering to the figures (the log stays on, as it must).
     fs::path dir = fs::temp_directory_path() / ("zanfir-bench-" + std::to_string(::getpid()));
     fs::remove_all(dir);
-    fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "torre", dir,
+    fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / adventureName, dir,
              fs::copy_options::recursive);
     int port = freePort(), webPort = freePort();
     while (webPort == port) // a port closed may be offered again
         webPort = freePort();
-    web = options.web;
     std::string raised; // the settings the load needs above their defaults
     {
         // The last definition of a setting wins.
-        std::ifstream in(dir / "torre.zanfa");
+        std::ifstream in(dir / (adventureName + ".zanfa"));
         std::stringstream text;
         text << in.rdbuf();
         std::string main = text.str();
         auto settings = main.find("\n[");
         // Every client comes from one address: its caps are raised to them all.
-        raised = "MaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
+        raised = "MaxConnections=" + std::to_string(std::max(2000, options.connections + 1)) +
+                 "\nMaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
                  "\nNewPlayersPerMinute=" + std::to_string(options.connections) +
                  "\nCommandsPerSecond=100000\n";
         main.insert(settings == std::string::npos ? main.size() : settings + 1,
                     "RemotePort=" + std::to_string(port) + "\nWebPort=" + std::to_string(webPort) +
                         "\nCheckpointSeconds=" + std::to_string(options.checkpoint) + "\n" +
                         raised);
-        std::ofstream(dir / "torre.zanfa") << main;
+        std::ofstream(dir / (adventureName + ".zanfa")) << main;
     }
+    const bool prepared = options.mud && !options.newPlayers;
+    if (prepared && !prepareWorld(dir, port, options.connections)) {
+        std::cerr << "could not prepare a world of " << options.connections << " players\n";
+        return 1;
+    }
+    web = options.web;
     auto serverStart = Clock::now();
     pid_t server = startServer(dir, options.mud);
 
@@ -445,7 +550,9 @@ int main(int argc, char** argv) {
         bot.sent = Clock::now();
         sendLine(bot, command);
     };
-    auto deadline = start + std::chrono::seconds(120);
+    auto deadline = start + std::chrono::seconds(120 + options.connections / 50) +
+                    std::chrono::duration_cast<Clock::duration>(
+                        std::chrono::duration<double>(options.seconds));
     int waiting = options.active;
     std::vector<epoll_event> events(256);
     while (Clock::now() < deadline && !killed) {
@@ -455,7 +562,8 @@ int main(int argc, char** argv) {
             std::cerr << "all " << loggedIn << " logged in after " << since(start) << " s\n";
             for (auto& bot : bots)
                 if (bot.active)
-                    issue(bot, "nord", "INGRESSO");
+                    issue(bot, followed ? "nord" : WANDER[random() % WANDER.size()],
+                          followed ? "INGRESSO" : "");
         }
         if (driving && options.kill && since(driveStart) > killAfter) {
             ::kill(server, SIGKILL);
@@ -496,20 +604,31 @@ int main(int argc, char** argv) {
                 progress = false;
                 if (bot.step == Bot::Name && take("nome? ")) {
                     sendLine(bot, bot.name);
-                    bot.step = options.mud ? Bot::Password : Bot::Playing;
+                    bot.step = options.mud ? Bot::Password : Bot::Again;
                     progress = true;
                 } else if (bot.step == Bot::Password && take("password? ")) {
                     sendLine(bot, "segreto");
                     bot.step = Bot::Again;
                     progress = true;
                 } else if (bot.step == Bot::Again && take("favore: ")) {
-                    sendLine(bot, "segreto");
-                    bot.step = Bot::Playing;
+                    sendLine(bot, "segreto"); // a new player's password, once more
                     progress = true;
-                } else if (bot.step == Bot::Playing && take("Cosa devo fare? ")) {
-                    ++loggedIn;
-                    bot.step = Bot::Done;
-                    bot.pending.clear();
+                } else if ((bot.step == Bot::Again || bot.step == Bot::Warming) &&
+                           take("Cosa devo fare? ")) {
+                    if (bot.step == Bot::Again && options.spread) {
+                        bot.step = Bot::Warming;
+                        bot.steps = WARM_STEPS;
+                    }
+                    if (bot.step == Bot::Warming && bot.steps-- > 0) {
+                        sendLine(bot, MOVES[random() % MOVES.size()]);
+                    } else {
+                        ++loggedIn;
+                        bot.step = Bot::Done;
+                        bot.pending.clear();
+                    }
+                } else if (bot.step == Bot::Warming && take("Cosa devo dire? ")) {
+                    sendLine(bot, "ciao a tutti");
+                    progress = true;
                 } else if (bot.step == Bot::Waiting && take("Cosa devo dire? ")) {
                     sendLine(bot, "ciao a tutti");
                     progress = true;
@@ -525,10 +644,12 @@ int main(int argc, char** argv) {
                     if (stopping) {
                         bot.step = Bot::Done;
                         --waiting;
-                    } else {
+                    } else if (followed) {
                         const auto& [command, place] = CYCLE[static_cast<std::size_t>(bot.next)];
                         bot.next = (bot.next + 1) % static_cast<int>(CYCLE.size());
                         issue(bot, command, place);
+                    } else {
+                        issue(bot, WANDER[random() % WANDER.size()], "");
                     }
                 }
             }
@@ -542,10 +663,12 @@ int main(int argc, char** argv) {
     long rssAfter = killed ? 0 : rssKiB(server, "VmRSS:");
     long peak = killed ? 0 : rssKiB(server, "VmHWM:");
 
-    std::printf("mode                 %s%s\n",
+    std::printf("mode                 %s%s, %s%s%s\n",
                 options.mud ? "-server -mud (one shared world)"
                             : "-server (a world per connection)",
-                web ? ", WebSocket clients" : ", telnet clients");
+                web ? ", WebSocket clients" : ", telnet clients", adventureName.c_str(),
+                options.spread ? ", spread" : "",
+                prepared ? ", players prepared" : "");
     std::replace(raised.begin(), raised.end(), '\n', ' ');
     raised.pop_back(); // the last line end
     std::printf("settings raised      %s\n", raised.c_str());
@@ -577,11 +700,12 @@ int main(int argc, char** argv) {
                     checkpoints, lifetime, options.checkpoint);
         std::printf("journal syncs       %8.0f per second (%.1f commands each)\n", syncs / lifetime,
                     syncs > 0 ? static_cast<double>(commands) / syncs : 0.0);
-        std::printf("players not where their client left them, after the stop %d\n",
-                    playersLost(dir, bots));
+        if (followed)
+            std::printf("players not where their client left them, after the stop %d\n",
+                        playersLost(dir, bots));
     } else {
         std::printf("killed after        %8.2f s of load, journal %.1f MiB\n", seconds,
-                    mib(dir / "torre.gcontext.journal"));
+                    mib(dir / (adventureName + ".gcontext.journal")));
         std::printf("players not where their client left them, after the kill %d\n",
                     playersLost(dir, bots));
         auto again = Clock::now();
@@ -589,8 +713,8 @@ int main(int argc, char** argv) {
         std::printf("restart             %8.2f s to listen again\n", awaitListening(port, again));
         stopServer(server);
         growWorld(dir, options.world, 64ull << 20);
-        double checkpoint = mib(dir / "torre.gcontext");
-        double journal = mib(dir / "torre.gcontext.journal");
+        double checkpoint = mib(dir / (adventureName + ".gcontext"));
+        double journal = mib(dir / (adventureName + ".gcontext.journal"));
         again = Clock::now();
         server = startServer(dir, true);
         double listening = awaitListening(port, again);
