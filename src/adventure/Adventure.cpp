@@ -138,7 +138,7 @@ void Adventure::play() {
             println();
             printQuotes();
             printLocation();
-            auto here = getItemsHere(); // once for both lists
+            auto here = itemsHere(true); // once for both lists
             printItems(here);
             printUsers(here);
             println();
@@ -348,15 +348,22 @@ bool Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) 
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
-    // One pass over the items' state, not one walk from the root per item:
-    // a shared world holds every player as an item.
-    std::vector<std::shared_ptr<Item>> here;
+    return itemsHere(false);
+}
+
+// One look into the items' state, not one walk from the root per item (a
+// shared world holds every player as an item): each item's state comes with
+// it, and its hidden flag is read there.
+std::vector<std::shared_ptr<Item>> Adventure::itemsHere(bool shown) {
     auto location = getLocation();
     auto state = _ctx->get(StateKeys::items());
     if (!location || !state || !std::holds_alternative<std::shared_ptr<Context>>(*state))
-        return here;
-    auto names = std::get<std::shared_ptr<Context>>(*state)->namesWhere(
-        StateKeys::LOCATION, Context::Value(location->name()));
+        return {};
+    std::vector<std::string> names;
+    for (auto& [name, item] : std::get<std::shared_ptr<Context>>(*state)->nestedWhere(
+             StateKeys::LOCATION, Context::Value(location->name())))
+        if (!shown || !item->getBoolean(StateKeys::HIDDEN))
+            names.push_back(std::move(name));
     return itemsNamed(names, [&](Item& item) { return !isItemMyself(item); });
 }
 
@@ -711,16 +718,16 @@ void Adventure::printLocation() {
 }
 
 void Adventure::printItems() {
-    printItems(getItemsHere());
+    printItems(itemsHere(true));
 }
 
 void Adventure::printUsers() {
-    printUsers(getItemsHere());
+    printUsers(itemsHere(true));
 }
 
 void Adventure::printItems(const std::vector<std::shared_ptr<Item>>& here) {
     for (const auto& item : here) {
-        if (!item->visible() || isItemUser(*item) || isItemHidden(*item))
+        if (!item->visible() || isItemUser(*item))
             continue;
         if (isItemSeen(*item)) {
             println(T::ISee, item->descr(), T::ISeeX);
@@ -735,14 +742,14 @@ void Adventure::printItems(const std::vector<std::shared_ptr<Item>>& here) {
 }
 
 void Adventure::printUsers(const std::vector<std::shared_ptr<Item>>& here) {
+    const bool anySeen = _main.getEvent("ITEM-SEEN:*") != nullptr;
     for (const auto& item : here) {
-        if (!item->visible() || !isItemUser(*item) || isItemHidden(*item))
+        if (!item->visible() || !isItemUser(*item))
             continue;
         // A player's seen flag serves only the ITEM-SEEN events; kept for
         // every pair of players, it would grow a shared world's state with
         // the square of its players.
-        if ((_main.getEvent("ITEM-SEEN:" + item->name()) || _main.getEvent("ITEM-SEEN:*")) &&
-            !isItemSeen(*item))
+        if ((anySeen || _main.getEvent("ITEM-SEEN:" + item->name())) && !isItemSeen(*item))
             setItemSeen(*item);
         println(T::HereThereIs, item->descr(), T::HereThereIsX);
     }

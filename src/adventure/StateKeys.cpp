@@ -15,7 +15,7 @@ std::string StateKeys::inGlobalItemLocation(const std::string& item) {
 }
 
 std::string StateKeys::inGlobalItemHidden(const std::string& item) {
-    return "ITEMS." + item + ".HIDDEN";
+    return "ITEMS." + item + "." + HIDDEN;
 }
 
 std::string StateKeys::inGlobalItemUser(const std::string& item) {

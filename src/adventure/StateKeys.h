@@ -17,6 +17,7 @@ public:
     // Leaves looked for across the entries of one context.
     static constexpr const char* NAME = "NAME";
     static constexpr const char* LOCATION = "LOCATION";
+    static constexpr const char* HIDDEN = "HIDDEN";
     static constexpr const char* PASSWORD = "PASSWORD";
 
     // World state: GLOBAL.ITEMS.<item>...

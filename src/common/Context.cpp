@@ -232,12 +232,25 @@ void Context::appendFrom(const Context& other) {
 }
 
 std::vector<std::string> Context::namesWhere(const std::string& leaf, const Value& value) const {
+    std::vector<std::string> names;
+    for (auto& [name, nested] : nestedWhere(leaf, value))
+        names.push_back(std::move(name));
+    return names;
+}
+
+std::vector<std::pair<std::string, std::shared_ptr<Context>>> Context::nestedWhere(
+    const std::string& leaf, const Value& value) const {
     std::string key = Util::toUpper(leaf);
-    std::vector<std::string> found;
+    std::vector<std::pair<std::string, std::shared_ptr<Context>>> found;
     std::shared_lock guard(_lock);
     if (_index && _index->leaf == key)
-        if (auto text = std::get_if<std::string>(&value))
-            return _index->holding(*text);
+        if (auto text = std::get_if<std::string>(&value)) {
+            for (auto& name : _index->holding(*text))
+                if (auto entry = _data_hash.find(name); entry != _data_hash.end())
+                    if (auto nested = std::get_if<std::shared_ptr<Context>>(&entry->second))
+                        found.emplace_back(std::move(name), *nested);
+            return found;
+        }
     for (const auto& [name, entry] : _data_hash) {
         auto nested = std::get_if<std::shared_ptr<Context>>(&entry);
         if (!nested)
@@ -246,7 +259,7 @@ std::vector<std::string> Context::namesWhere(const std::string& leaf, const Valu
         std::shared_lock inner((*nested)->_lock);
         auto match = (*nested)->_data_hash.find(key);
         if (match != (*nested)->_data_hash.end() && match->second == value)
-            found.push_back(name);
+            found.emplace_back(name, *nested);
     }
     return found;
 }
