@@ -67,6 +67,10 @@ bool SocketTerminal::sendSome() {
     ssize_t n = ::send(_out, _pending.data(), _pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n >= 0) {
         _pending.erase(0, static_cast<std::size_t>(n));
+        // A crowded scene's room is given back: thousands of idle sessions
+        // would otherwise each keep their largest.
+        if (_pending.empty() && _pending.capacity() > KEPT_BYTES)
+            std::string().swap(_pending);
         return true;
     }
     if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)

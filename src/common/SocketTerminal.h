@@ -52,6 +52,8 @@ protected:
     bool fill() override;
 
 private:
+    static constexpr std::size_t KEPT_BYTES = 4096;
+
     // Reads what came; the telnet commands in it are taken out and
     // answered. False at the end of the input or on an error.
     bool take();
