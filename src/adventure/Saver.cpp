@@ -2,6 +2,10 @@
 
 #include <iostream>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "T.h"
 #include "adventure/StateStore.h"
 #include "common/Context.h"
@@ -80,6 +84,12 @@ void Saver::checkpoint() {
     _last = std::chrono::steady_clock::now();
     try {
         _store.checkpoint(_copy);
+#ifdef __GLIBC__
+        // The copy, and the scenes and replies since the last checkpoint,
+        // leave free memory in the allocator's many per-thread pools: it
+        // goes back to the system rather than stay with the process.
+        ::malloc_trim(0);
+#endif
         std::uint64_t count;
         {
             std::lock_guard guard(_lock);
