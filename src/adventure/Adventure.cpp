@@ -774,6 +774,10 @@ void Adventure::println(Description& description) {
 
 void Adventure::println(const std::string& before, Description& description,
                         const std::string& after) {
+    if (description.isPlain() && !description.isSilent()) { // one line, written at once
+        println(before + description.text() + after);
+        return;
+    }
     print(before);
     print(description);
     println(after);
