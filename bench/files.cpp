@@ -173,9 +173,9 @@ int main(int argc, char** argv) {
     // 4. The same on the bundled game: moves, looks and talk around the square.
     fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "miniera", dir / "miniera",
              fs::copy_options::recursive);
-    const std::vector<std::string> walk = {
-        "guarda", "est",  "guarda", "parla", "ovest", "nord", "guarda", "sud",
-        "sud",    "cosa", "nord",   "ovest", "guarda", "parla", "est"};
+    const std::vector<std::string> walk = {"guarda", "est",    "guarda", "parla", "ovest",
+                                           "nord",   "guarda", "sud",    "sud",   "cosa",
+                                           "nord",   "ovest",  "guarda", "parla", "est"};
     {
         std::ofstream script(dir / "walk.txt");
         script << "Anna\n";

@@ -34,11 +34,11 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
+#include <sodium.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <sodium.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -104,9 +104,9 @@ const std::vector<std::pair<std::string, std::string>> CYCLE = {
 };
 
 // The commands of a client wandering an adventure other than torre.
-const std::vector<std::string> MOVES = {"nord", "sud", "est",   "ovest",
+const std::vector<std::string> MOVES = {"nord", "sud",    "est",   "ovest",
                                         "sali", "scendi", "entra", "esci"};
-const std::vector<std::string> WANDER = {"nord",  "sud",  "est",   "ovest", "sali",
+const std::vector<std::string> WANDER = {"nord",  "sud",  "est",    "ovest", "sali",
                                          "entra", "esci", "guarda", "cosa",  "parla"};
 constexpr int WARM_STEPS = 12;
 
@@ -550,9 +550,9 @@ int main(int argc, char** argv) {
         bot.sent = Clock::now();
         sendLine(bot, command);
     };
-    auto deadline = start + std::chrono::seconds(120 + options.connections / 50) +
-                    std::chrono::duration_cast<Clock::duration>(
-                        std::chrono::duration<double>(options.seconds));
+    auto deadline =
+        start + std::chrono::seconds(120 + options.connections / 50) +
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
     int waiting = options.active;
     std::vector<epoll_event> events(256);
     while (Clock::now() < deadline && !killed) {
@@ -667,8 +667,7 @@ int main(int argc, char** argv) {
                 options.mud ? "-server -mud (one shared world)"
                             : "-server (a world per connection)",
                 web ? ", WebSocket clients" : ", telnet clients", adventureName.c_str(),
-                options.spread ? ", spread" : "",
-                prepared ? ", players prepared" : "");
+                options.spread ? ", spread" : "", prepared ? ", players prepared" : "");
     std::replace(raised.begin(), raised.end(), '\n', ' ');
     raised.pop_back(); // the last line end
     std::printf("settings raised      %s\n", raised.c_str());

@@ -35,7 +35,8 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
            bool remote, bool multiuser)
     : _name(Util::toLower(Util::trim(name))), _path(path), _multiuser(multiuser), _remote(remote),
       _console(console),
-      _turns(static_cast<int>(std::max(2u, std::thread::hardware_concurrency()))) {
+      _turns(static_cast<int>(TURNS_PER_PROCESSOR *
+                              std::max(1u, std::thread::hardware_concurrency()))) {
     _venture = std::make_shared<Config>(path, _name + ".zanfa");
     Config::setGlobalConfig(_venture);
     _settings = Settings::read(*_venture);

@@ -236,6 +236,7 @@ private:
     std::unique_ptr<Loader> _loader;
     std::unique_ptr<PlayerRegistry> _players;
     std::unique_ptr<Gatekeeper> _gatekeeper;
+    static constexpr unsigned TURNS_PER_PROCESSOR = 4; // measured best of 1, 2, 4 and 8
     TurnGate _turns;
     std::unique_ptr<StateStore> _store;
     std::shared_ptr<FrontEnd> _front_end;

@@ -9,9 +9,10 @@ namespace zanfir {
 
 // The turns of the sessions: a session works (between two reads of its
 // player's input) only while it holds a turn. A few turns are free at once,
-// as many as the processors; the other sessions queue for them first come,
-// first served, so that many players share the machine fairly and none
-// waits for ever.
+// a few per processor (a session in its turn may wait too: for a lock, for a
+// write of the log); the other sessions queue for them first come, first
+// served, so that many players share the machine fairly and none waits for
+// ever.
 class TurnGate {
 public:
     explicit TurnGate(int turns);

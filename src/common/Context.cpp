@@ -238,8 +238,8 @@ std::vector<std::string> Context::namesWhere(const std::string& leaf, const Valu
     return names;
 }
 
-std::vector<std::pair<std::string, std::shared_ptr<Context>>> Context::nestedWhere(
-    const std::string& leaf, const Value& value) const {
+std::vector<std::pair<std::string, std::shared_ptr<Context>>>
+Context::nestedWhere(const std::string& leaf, const Value& value) const {
     std::string key = Util::toUpper(leaf);
     std::vector<std::pair<std::string, std::shared_ptr<Context>>> found;
     std::shared_lock guard(_lock);

@@ -63,8 +63,8 @@ public:
     // `leaf` (a name without dots) holds the given value.
     std::vector<std::string> namesWhere(const std::string& leaf, const Value& value) const;
     // The same nested contexts, each with its name.
-    std::vector<std::pair<std::string, std::shared_ptr<Context>>> nestedWhere(
-        const std::string& leaf, const Value& value) const;
+    std::vector<std::pair<std::string, std::shared_ptr<Context>>>
+    nestedWhere(const std::string& leaf, const Value& value) const;
     // From now on namesWhere(leaf, a text) answers from an index of the
     // nested contexts directly in this one, kept up to date as they change,
     // instead of looking into each of them.
