@@ -188,14 +188,15 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
             agree(where);
     }
     // A context taken out is no longer followed.
+    indexed.setString("ITEMS.R0.LOCATION", "SALA");
     auto out = nested(indexed, "ITEMS.R0");
-    if (!out)
-        out = std::make_shared<Context>();
     indexed.remove("ITEMS.R0");
-    out->setString("LOCATION", "SALA");
-    for (const auto& name :
-         nested(indexed, "ITEMS")->namesWhere("LOCATION", Context::Value(std::string("SALA"))))
-        EXPECT_NE(name, "R0");
+    indexed.setString("ITEMS.R0.LOCATION", "CANTINA"); // another under its name
+    out->setString("LOCATION", "FIENILE");
+    auto items = nested(indexed, "ITEMS");
+    EXPECT_TRUE(items->namesWhere("LOCATION", Context::Value(std::string("FIENILE"))).empty());
+    auto cellar = items->namesWhere("LOCATION", Context::Value(std::string("CANTINA")));
+    EXPECT_NE(std::find(cellar.begin(), cellar.end(), "R0"), cellar.end());
 }
 
 class ContextFileTest : public ::testing::Test {

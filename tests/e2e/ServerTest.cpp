@@ -607,9 +607,11 @@ TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     EXPECT_NE(say(bruno, "prendi i fiammiferi").find("Fatto."), std::string::npos);
     EXPECT_NE(say(anna, "cosa").find("- Un bel niente."), std::string::npos);
 
-    // A hidden item found by one player is there for the other.
+    // A hidden item found by one player is there for the other; who has
+    // left a place is no longer seen there.
     for (const char* way : {"ovest", "nord", "est"})
         say(anna, way);
+    EXPECT_EQ(say(bruno, "guarda").find("Qui c'e' Anna."), std::string::npos);
     EXPECT_NE(say(anna, "cerca nella cenere").find("È una grossa chiave di ferro!"),
               std::string::npos);
     for (const char* way : {"ovest", "nord"})
