@@ -307,6 +307,7 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
 }
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
+    ++_changes;
     if (_listed && name == _listed->leaf)
         _listed->put(_listed_as, now);
     if (_index)
@@ -360,10 +361,30 @@ void Context::detach() {
         child->detach();
 }
 
+// The same context appended again, when neither it nor this one has changed
+// since, would change nothing: it is skipped (an action refreshes its copies
+// of the player's variables before every condition).
 void Context::appendFromNested(const std::string& path) {
     auto nested = get(path);
-    if (nested && std::holds_alternative<std::shared_ptr<Context>>(*nested))
-        appendFrom(*std::get<std::shared_ptr<Context>>(*nested));
+    if (!nested || !std::holds_alternative<std::shared_ptr<Context>>(*nested))
+        return;
+    const auto& source = std::get<std::shared_ptr<Context>>(*nested);
+    std::uint64_t theirs;
+    {
+        std::shared_lock guard(source->_lock);
+        theirs = source->_changes;
+    }
+    {
+        std::shared_lock guard(_lock);
+        if (_appended.lock() == source && _appended_changes == theirs &&
+            _changes == _changes_after_append)
+            return;
+    }
+    appendFrom(*source);
+    std::unique_lock guard(_lock);
+    _appended = source;
+    _appended_changes = theirs; // what was copied is at least as new
+    _changes_after_append = _changes;
 }
 
 } // namespace zanfir
