@@ -51,72 +51,66 @@ struct Context::Index {
 
 // A path is walked one context at a time: each step holds only the lock of
 // the context it reads, and keeps the next context alive by its pointer.
+// Names are stored upper-cased; a path that is so already is not copied.
 template <class Op>
 auto Context::walk(const std::string& path, bool write, Op&& op) {
-    StringRef cursor(*this, Util::toUpper(path)); // every name is stored upper-cased
+    std::string upper;
+    std::string_view rest = path;
+    if (!Util::isUpper(path)) {
+        upper = Util::toUpper(path);
+        rest = upper;
+    }
     std::shared_ptr<Context> hold;
     Context* here = this;
-    for (;;) {
-        std::shared_ptr<Context> next;
-        Context& child = here->getIt(cursor, next);
-        if (&child == here)
-            break;
-        hold = std::move(next);
+    for (auto dot = rest.find('.'); dot != std::string_view::npos; dot = rest.find('.')) {
+        hold = here->child(rest.substr(0, dot), rest);
         here = hold.get();
+        rest.remove_prefix(dot + 1);
     }
-    const std::string& name = cursor.ref;
     if (write) {
         std::unique_lock guard(here->_lock);
-        return op(*here, name);
+        return op(*here, rest);
     }
     std::shared_lock guard(here->_lock);
-    return op(*here, name);
+    return op(*here, rest);
 }
 
-Context& Context::getIt(StringRef& cursor, std::shared_ptr<Context>& next) {
-    auto dot = cursor.ref.find('.');
-    if (dot == std::string::npos)
-        return *this;
-    std::string_view head = std::string_view(cursor.ref).substr(0, dot);
+std::shared_ptr<Context> Context::child(std::string_view name, std::string_view rest) {
     auto childOf = [&](const Value& value) {
         auto nested = std::get_if<std::shared_ptr<Context>>(&value);
         if (!nested)
-            throw TypeMismatchException(cursor.ref);
+            throw TypeMismatchException(std::string(rest));
         return *nested;
     };
     {
         std::shared_lock guard(_lock);
-        if (auto found = _data_hash.find(head); found != _data_hash.end())
-            next = childOf(found->second);
+        if (auto found = _data_hash.find(name); found != _data_hash.end())
+            return childOf(found->second);
     }
-    if (!next) { // reading creates, as writing does
-        std::unique_lock guard(_lock);
-        auto found = _data_hash.find(head);
-        if (found == _data_hash.end()) {
-            found = _data_hash.emplace(std::string(head), std::make_shared<Context>()).first;
-            changed(found->first, &found->second, nullptr);
-        }
-        next = childOf(found->second);
+    std::unique_lock guard(_lock); // reading creates, as writing does
+    auto found = _data_hash.find(name);
+    if (found == _data_hash.end()) {
+        found = _data_hash.emplace(std::string(name), std::make_shared<Context>()).first;
+        changed(found->first, &found->second, nullptr);
     }
-    cursor.ref.erase(0, dot + 1);
-    return *next;
+    return childOf(found->second);
 }
 
 void Context::set(const std::string& path, Value value) {
-    walk(path, true, [&](Context& here, const std::string& name) {
+    walk(path, true, [&](Context& here, std::string_view name) {
         auto found = here._data_hash.find(name);
         if (found == here._data_hash.end()) {
-            found = here._data_hash.emplace(name, std::move(value)).first;
-            here.changed(name, &found->second, nullptr);
+            found = here._data_hash.emplace(std::string(name), std::move(value)).first;
+            here.changed(found->first, &found->second, nullptr);
         } else if (found->second != value) { // the same again is no change
             Value before = std::exchange(found->second, std::move(value));
-            here.changed(name, &found->second, &before);
+            here.changed(found->first, &found->second, &before);
         }
     });
 }
 
 std::optional<Context::Value> Context::get(const std::string& path) {
-    return walk(path, false, [](Context& here, const std::string& name) -> std::optional<Value> {
+    return walk(path, false, [](Context& here, std::string_view name) -> std::optional<Value> {
         auto found = here._data_hash.find(name);
         if (found == here._data_hash.end())
             return std::nullopt;
@@ -125,19 +119,20 @@ std::optional<Context::Value> Context::get(const std::string& path) {
 }
 
 bool Context::exist(const std::string& path) {
-    return walk(path, false, [](Context& here, const std::string& name) {
-        return here._data_hash.count(name) > 0;
+    return walk(path, false, [](Context& here, std::string_view name) {
+        return here._data_hash.find(name) != here._data_hash.end();
     });
 }
 
 void Context::remove(const std::string& path) {
-    walk(path, true, [](Context& here, const std::string& name) {
+    walk(path, true, [](Context& here, std::string_view name) {
         auto found = here._data_hash.find(name);
         if (found == here._data_hash.end())
             return;
+        std::string key = found->first;
         Value before = std::move(found->second);
         here._data_hash.erase(found);
-        here.changed(name, nullptr, &before);
+        here.changed(key, nullptr, &before);
     });
 }
 
@@ -163,7 +158,7 @@ void Context::setBoolean(const std::string& path, bool value) {
 
 template <class Kind>
 Kind Context::getTyped(const std::string& path, Kind absent) {
-    return walk(path, false, [&](Context& here, const std::string& name) {
+    return walk(path, false, [&](Context& here, std::string_view name) {
         auto found = here._data_hash.find(name);
         if (found == here._data_hash.end())
             return absent;

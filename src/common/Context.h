@@ -23,15 +23,6 @@ class Context {
 public:
     using Value = std::variant<std::string, std::int32_t, bool, std::shared_ptr<Context>>;
 
-    // The cursor of a path walk: the context it started in and the part of
-    // the path not yet walked.
-    class StringRef {
-    public:
-        StringRef(Context& context, std::string path) : context(context), ref(std::move(path)) {}
-        Context& context;
-        std::string ref;
-    };
-
     Context() = default;
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
@@ -79,12 +70,10 @@ public:
     // context. A nested context taken out of the tree is no longer followed.
     void attach(ContextJournal* journal);
 
-protected:
-    // One step of the path walk: the context in which the cursor's path
-    // goes on (kept alive by `next`), or this context when no dot is left.
-    Context& getIt(StringRef& cursor, std::shared_ptr<Context>& next);
-
 private:
+    // The nested context under `name`, made when there is none; `rest` (the
+    // path from here) names it in the error when `name` holds no context.
+    std::shared_ptr<Context> child(std::string_view name, std::string_view rest);
     template <class Op>
     auto walk(const std::string& path, bool write, Op&& op);
     template <class Kind>

@@ -77,6 +77,20 @@ void dumpEntry(const std::string& name, const Context::Value& value, int level, 
 
 } // namespace
 
+bool Util::isUpper(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (c >= 'a' && c <= 'z')
+            return false;
+        if (c == UTF8_LATIN1 && i + 1 < text.size()) {
+            auto d = static_cast<unsigned char>(text[++i]);
+            if (d >= 0xA0 && d <= 0xBE && d != 0xB7)
+                return false;
+        }
+    }
+    return true;
+}
+
 std::string Util::toUpper(std::string_view text) {
     std::string out(text);
     for (std::size_t i = 0; i < out.size(); ++i) {

@@ -20,6 +20,8 @@ public:
 
     // Case conversion: ASCII letters and the accented Latin letters of UTF-8.
     static std::string toUpper(std::string_view text);
+    // Whether toUpper would leave the text as it is.
+    static bool isUpper(std::string_view text);
     static std::string toLower(std::string_view text);
     static bool equalsIgnoreCase(std::string_view a, std::string_view b);
     static bool isSpace(char c);

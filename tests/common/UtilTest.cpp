@@ -15,6 +15,10 @@ TEST(UtilTest, CaseTrimAndSplit) {
     EXPECT_EQ(Util::toUpper("città àèéìòù ÿß x×÷"), "CITTÀ ÀÈÉÌÒÙ ÿß X×÷");
     EXPECT_EQ(Util::toLower("CITTÀ ÀÈÉÌÒÙ ÞÐ X×÷ Ÿ"), "città àèéìòù þð x×÷ Ÿ");
     EXPECT_EQ(Util::toUpper(std::string("\xe0\xc3", 2)), std::string("\xe0\xc3", 2));
+    // isUpper tells exactly when toUpper changes nothing.
+    for (std::string text : {"CITTÀ ÀÈÉÌÒÙ ÿß X×÷", "città", "CITTà", "÷×", "USER.1.SEEN", "a",
+                             "\xc3", "\xc3\xa0", "\xc3\xb7", ""})
+        EXPECT_EQ(Util::isUpper(text), Util::toUpper(text) == text) << text;
     EXPECT_TRUE(Util::equalsIgnoreCase("PerChé", "PERCHÉ"));
     EXPECT_EQ(Util::trim(std::string("\x01 \t a b \r\n\x7f", 11)), "a b \r\n\x7f");
     EXPECT_EQ(Util::trim("   "), "");
