@@ -544,6 +544,7 @@ int main(int argc, char** argv) {
     std::vector<double> latencies;
     Clock::time_point driveStart{}, driveEnd{};
     bool driving = false, stopping = false;
+    std::vector<long> rssSeries;
     auto issue = [&](Bot& bot, const std::string& command, const std::string& place) {
         bot.asked = place.empty() ? bot.location : place;
         bot.step = Bot::Waiting;
@@ -572,6 +573,10 @@ int main(int argc, char** argv) {
             killed = true;
             break;
         }
+        // The server's memory every ten seconds of load: flat, or growing.
+        if (driving && !stopping && !killed &&
+            since(driveStart) >= 10.0 * static_cast<double>(rssSeries.size()))
+            rssSeries.push_back(rssKiB(server, "VmRSS:"));
         if (driving && !stopping &&
             (options.active == 0 ||
              Clock::now() - driveStart > std::chrono::duration<double>(options.seconds))) {
@@ -685,6 +690,10 @@ int main(int argc, char** argv) {
                     peak / 1024.0);
         std::printf("RSS per connection  %8.1f KiB\n",
                     loggedIn > 0 ? static_cast<double>(rssAfter - rssBefore) / loggedIn : 0.0);
+        std::printf("RSS every 10 s      ");
+        for (long kib : rssSeries)
+            std::printf(" %.1f", kib / 1024.0);
+        std::printf(" MiB\n");
     }
 
     if (!options.mud) {
