@@ -152,41 +152,34 @@ int main(int argc, char** argv) {
     std::printf("zanfir-check         %8.3f s, peak memory %.1f MiB: %s\n", check.total,
                 check.peakKiB / 1024.0, last.c_str());
 
-    // 3. The console playing a long script on the bundled adventure.
-    fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "torre", dir / "torre",
-             fs::copy_options::recursive);
-    const std::vector<std::string> cycle = {
-        "nord", "guarda", "prendi fiammiferi", "cosa",  "lascia fiammiferi",
-        "sud",  "est",    "guarda foglie",     "ovest", "leggi mappa"};
-    {
-        std::ofstream script(dir / "script.txt");
-        script << "Anna\n";
-        for (int i = 0; i < commands; ++i)
-            script << cycle[static_cast<std::size_t>(i) % cycle.size()] << "\n";
-    }
-    Run play = run(dir / "torre" / "torre.zanfa", dir / "script.txt", dir / "play.txt", "");
-    std::printf("console commands     %d in %.2f s: %.0f per second (target at least 20000)\n",
-                commands, play.total, commands / play.total);
-    std::printf("console output       %.1f MiB, peak memory %.1f MiB\n", play.output / 1048576.0,
-                play.peakKiB / 1024.0);
-
-    // 4. The same on the bundled game: moves, looks and talk around the square.
-    fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / "miniera", dir / "miniera",
-             fs::copy_options::recursive);
-    const std::vector<std::string> walk = {"guarda", "est",    "guarda", "parla", "ovest",
-                                           "nord",   "guarda", "sud",    "sud",   "cosa",
-                                           "nord",   "ovest",  "guarda", "parla", "est"};
-    {
-        std::ofstream script(dir / "walk.txt");
-        script << "Anna\n";
-        for (int i = 0; i < commands; ++i)
-            script << walk[static_cast<std::size_t>(i) % walk.size()] << "\n";
-    }
-    play = run(dir / "miniera" / "miniera.zanfa", dir / "walk.txt", dir / "walk-out.txt", "");
-    std::printf("bundled game         %d in %.2f s: %.0f per second (target at least 100000)\n",
-                commands, play.total, commands / play.total);
-    std::printf("its output           %.1f MiB, peak memory %.1f MiB\n", play.output / 1048576.0,
-                play.peakKiB / 1024.0);
+    // 3. The console playing a long script: a cycle of commands after the name.
+    auto playConsole = [&](const std::string& adventure, const std::vector<std::string>& cycle,
+                           const char* label, const char* outputLabel, int target) {
+        fs::copy(fs::path(ZANFIR_SOURCE_DIR) / "adventures" / adventure, dir / adventure,
+                 fs::copy_options::recursive);
+        fs::path script = dir / (adventure + ".txt");
+        {
+            std::ofstream lines(script);
+            lines << "Anna\n";
+            for (int i = 0; i < commands; ++i)
+                lines << cycle[static_cast<std::size_t>(i) % cycle.size()] << "\n";
+        }
+        Run play = run(dir / adventure / (adventure + ".zanfa"), script,
+                       dir / (adventure + "-out.txt"), "");
+        std::printf("%-20s %d in %.2f s: %.0f per second (target at least %d)\n", label, commands,
+                    play.total, commands / play.total, target);
+        std::printf("%-20s %.1f MiB, peak memory %.1f MiB\n", outputLabel, play.output / 1048576.0,
+                    play.peakKiB / 1024.0);
+    };
+    playConsole("torre",
+                {"nord", "guarda", "prendi fiammiferi", "cosa", "lascia fiammiferi", "sud", "est",
+                 "guarda foglie", "ovest", "leggi mappa"},
+                "console commands", "console output", 20000);
+    // 4. The bundled game: moves, looks and talk around the square.
+    playConsole("miniera",
+                {"guarda", "est", "guarda", "parla", "ovest", "nord", "guarda", "sud", "sud",
+                 "cosa", "nord", "ovest", "guarda", "parla", "est"},
+                "bundled game", "its output", 100000);
     fs::remove_all(dir);
     return 0;
 }
