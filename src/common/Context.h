@@ -107,14 +107,14 @@ private:
     // that holds this one) that lists it, under the name `_listed_as`.
     // Locks are taken parent, child, index: never the other way.
     std::shared_ptr<Index> _index;
+    std::shared_ptr<Index> _listed;
+    std::string _listed_as;
     // How many changes this context has had; and, for appendFromNested, the
     // context last appended, its count then and this one's count after.
     std::uint64_t _changes = 0;
     std::weak_ptr<Context> _appended;
     std::uint64_t _appended_changes = 0;
     std::uint64_t _changes_after_append = 0;
-    std::shared_ptr<Index> _listed;
-    std::string _listed_as;
 };
 
 } // namespace zanfir
