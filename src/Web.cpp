@@ -116,23 +116,25 @@ void WebListener::handle(int socket, std::string address) {
     std::string counted = address; // as the gatekeeper knows this connection
     try {
         auto io = std::make_unique<asio::io_context>();
-        beast::tcp_stream stream(*io);
+        // Made on the heap so that it can end before the terminal takes the
+        // io_context away: a stream moved from still holds timers of it.
+        auto stream = std::make_unique<beast::tcp_stream>(*io);
         sockaddr_storage local{};
         socklen_t length = sizeof local;
         ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length);
-        stream.socket().assign(local.ss_family == AF_INET6 ? asio::ip::tcp::v6()
-                                                           : asio::ip::tcp::v4(),
-                               std::exchange(socket, -1));
+        stream->socket().assign(local.ss_family == AF_INET6 ? asio::ip::tcp::v6()
+                                                            : asio::ip::tcp::v4(),
+                                std::exchange(socket, -1));
         // Each message leaves at once (two small ones make one answer), and
         // a dead link is found as on the telnet port.
-        stream.socket().set_option(asio::ip::tcp::no_delay(true));
-        Remote::keepAlive(stream.socket().native_handle());
+        stream->socket().set_option(asio::ip::tcp::no_delay(true));
+        Remote::keepAlive(stream->socket().native_handle());
         beast::flat_buffer buffer;
         http::request_parser<http::empty_body> parser;
         parser.header_limit(MAX_HEADER);
         error_code result;
-        stream.expires_after(REQUEST_TIMEOUT);
-        http::async_read(stream, buffer, parser,
+        stream->expires_after(REQUEST_TIMEOUT);
+        http::async_read(*stream, buffer, parser,
                          [&](error_code error, std::size_t) { result = error; });
         complete(*io);
         if (result) {
@@ -151,7 +153,7 @@ void WebListener::handle(int socket, std::string address) {
                                                           request.version()};
                 refused.keep_alive(false);
                 refused.prepare_payload();
-                http::async_write(stream, refused, [](error_code, std::size_t) {});
+                http::async_write(*stream, refused, [](error_code, std::size_t) {});
                 complete(*io);
                 gate.disconnect(counted);
                 return;
@@ -166,7 +168,8 @@ void WebListener::handle(int socket, std::string address) {
                 address = counted = Util::trim(forwarded.substr(forwarded.rfind(',') + 1));
                 refusal = gate.connect(address);
             }
-            auto ws = std::make_unique<WebTerminal::Socket>(std::move(stream));
+            auto ws = std::make_unique<WebTerminal::Socket>(std::move(*stream));
+            stream.reset();
             ws->set_option(websocket::stream_base::decorator(
                 [](websocket::response_type& reply) { reply.set(http::field::server, "Zanfir"); }));
             beast::get_lowest_layer(*ws).expires_after(REQUEST_TIMEOUT);
@@ -204,8 +207,8 @@ void WebListener::handle(int socket, std::string address) {
         reply.body() = found ? page(_settings.title) : "404\n";
         reply.keep_alive(false);
         reply.prepare_payload();
-        stream.expires_after(REQUEST_TIMEOUT);
-        http::async_write(stream, reply, [](error_code, std::size_t) {});
+        stream->expires_after(REQUEST_TIMEOUT);
+        http::async_write(*stream, reply, [](error_code, std::size_t) {});
         complete(*io);
         gate.disconnect(counted);
     } catch (const std::exception& error) {
