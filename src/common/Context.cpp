@@ -287,24 +287,24 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
     Context* in = nested(now);
     if (out && out != in) {
         std::unique_lock guard(out->_lock);
-        if (out->_listed == _index && out->_listed_as == name) // it may be listed elsewhere now
-            out->_listed = nullptr;
+        if (out->_listed && out->_listed->index == _index &&
+            out->_listed->name == name) // it may be listed elsewhere now
+            out->_listed.reset();
     }
     if (!in) {
         _index->put(name, nullptr);
         return;
     }
     std::unique_lock guard(in->_lock);
-    in->_listed = _index;
-    in->_listed_as = name;
+    in->_listed = std::make_unique<Listing>(Listing{_index, name});
     auto leaf = in->_data_hash.find(_index->leaf);
     _index->put(name, leaf == in->_data_hash.end() ? nullptr : &leaf->second);
 }
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
     ++_changes;
-    if (_listed && name == _listed->leaf)
-        _listed->put(_listed_as, now);
+    if (_listed && name == _listed->index->leaf)
+        _listed->index->put(_listed->name, now);
     if (_index)
         relist(name, now, before);
     ContextJournal* journal = _journal;
@@ -371,15 +371,14 @@ void Context::appendFromNested(const std::string& path) {
     }
     {
         std::shared_lock guard(_lock);
-        if (_appended.lock() == source && _appended_changes == theirs &&
-            _changes == _changes_after_append)
+        if (_appended && _appended->source.lock() == source && _appended->theirs == theirs &&
+            _appended->mine == _changes)
             return;
     }
     appendFrom(*source);
     std::unique_lock guard(_lock);
-    _appended = source;
-    _appended_changes = theirs; // what was copied is at least as new
-    _changes_after_append = _changes;
+    // What was copied is at least as new as `theirs`.
+    _appended = std::make_unique<Appended>(Appended{source, theirs, _changes});
 }
 
 } // namespace zanfir

@@ -104,17 +104,24 @@ private:
     std::atomic<ContextJournal*> _journal{nullptr};
     std::string _path;
     // This context's index of its nested ones, and the index (of the context
-    // that holds this one) that lists it, under the name `_listed_as`.
-    // Locks are taken parent, child, index: never the other way.
+    // that holds this one) that lists it, with the name it lists it under.
+    // Locks are taken parent, child, index: never the other way. The rare
+    // parts are made when needed: a shared world holds many contexts.
+    struct Listing {
+        std::shared_ptr<Index> index;
+        std::string name;
+    };
     std::shared_ptr<Index> _index;
-    std::shared_ptr<Index> _listed;
-    std::string _listed_as;
+    std::unique_ptr<Listing> _listed;
     // How many changes this context has had; and, for appendFromNested, the
     // context last appended, its count then and this one's count after.
+    struct Appended {
+        std::weak_ptr<Context> source;
+        std::uint64_t theirs = 0;
+        std::uint64_t mine = 0;
+    };
     std::uint64_t _changes = 0;
-    std::weak_ptr<Context> _appended;
-    std::uint64_t _appended_changes = 0;
-    std::uint64_t _changes_after_append = 0;
+    std::unique_ptr<Appended> _appended;
 };
 
 } // namespace zanfir

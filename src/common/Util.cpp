@@ -15,6 +15,16 @@ namespace {
 
 constexpr unsigned char UTF8_LATIN1 = 0xC3;
 
+// The second byte of a lower-case Latin-1 letter after UTF8_LATIN1 (à to þ,
+// but not ÷), and of an upper-case one (À to Þ, but not ×).
+bool isLowerLatin1(unsigned char second) {
+    return second >= 0xA0 && second <= 0xBE && second != 0xB7;
+}
+
+bool isUpperLatin1(unsigned char second) {
+    return second >= 0x80 && second <= 0x9E && second != 0x97;
+}
+
 bool isContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
@@ -82,11 +92,9 @@ bool Util::isUpper(std::string_view text) {
         auto c = static_cast<unsigned char>(text[i]);
         if (c >= 'a' && c <= 'z')
             return false;
-        if (c == UTF8_LATIN1 && i + 1 < text.size()) {
-            auto d = static_cast<unsigned char>(text[++i]);
-            if (d >= 0xA0 && d <= 0xBE && d != 0xB7)
-                return false;
-        }
+        if (c == UTF8_LATIN1 && i + 1 < text.size() &&
+            isLowerLatin1(static_cast<unsigned char>(text[++i])))
+            return false;
     }
     return true;
 }
@@ -99,7 +107,7 @@ std::string Util::toUpper(std::string_view text) {
             out[i] = static_cast<char>(c - 32);
         } else if (c == UTF8_LATIN1 && i + 1 < out.size()) {
             auto d = static_cast<unsigned char>(out[i + 1]);
-            if (d >= 0xA0 && d <= 0xBE && d != 0xB7)
+            if (isLowerLatin1(d))
                 out[i + 1] = static_cast<char>(d - 0x20);
             ++i;
         }
@@ -115,7 +123,7 @@ std::string Util::toLower(std::string_view text) {
             out[i] = static_cast<char>(c + 32);
         } else if (c == UTF8_LATIN1 && i + 1 < out.size()) {
             auto d = static_cast<unsigned char>(out[i + 1]);
-            if (d >= 0x80 && d <= 0x9E && d != 0x97)
+            if (isUpperLatin1(d))
                 out[i + 1] = static_cast<char>(d + 0x20);
             ++i;
         }
