@@ -449,6 +449,7 @@ TEST_F(ServerTest, SavedGamesUnderAPassword) {
     std::string game = dir.file("anna.context"), aside = dir.file("aside");
     {
         Process server({main, "-server"});
+        int withAnna = 0;
         {
             TcpClient anna(port);
             join(anna, "Anna", false);
@@ -469,7 +470,10 @@ TEST_F(ServerTest, SavedGamesUnderAPassword) {
             EXPECT_EQ(saved.find("segreto"), std::string::npos);
             anna.send("salva\r\n"); // asked once a session
             EXPECT_EQ(anna.until(PROMPT).find(PASSWORD), std::string::npos);
+            withAnna = openFiles(server.pid());
         }
+        // Her name is free again once her session has let its connection go.
+        ASSERT_TRUE(waitUntil([&] { return openFiles(server.pid()) < withAnna; }));
 
         TcpClient later(port);
         later.until(NAME);
