@@ -57,7 +57,10 @@
 #include <vector>
 
 #include "adventure/JsonFileStore.h"
+#include "adventure/SeenPlayers.h"
+#include "adventure/StateKeys.h"
 #include "common/Context.h"
+#include "common/Util.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -356,6 +359,32 @@ void growWorld(const fs::path& dir, int players, std::uint64_t journalBytes) {
             store.awaitDurable();
     }
     store.awaitDurable();
+}
+
+// The state file at the stop (MiB) and the time to write it again (ms). With
+// `eachFlag`, every flag a player holds for another player is first stored
+// under SEEN.ITEMS on its own, as for any item, instead of in one text.
+std::pair<double, double> stateAtTheStop(const fs::path& dir, bool eachFlag) {
+    using zanfir::StateKeys;
+    zanfir::JsonFileStore store(dir.string() + "/", adventureName);
+    auto state = store.loadShared();
+    if (eachFlag) {
+        std::vector<std::pair<std::int32_t, std::string>> players;
+        auto users = std::get<std::shared_ptr<zanfir::Context>>(*state->get(StateKeys::USERS));
+        for (const auto& number : users->names()) {
+            auto id = std::stoi(number);
+            players.emplace_back(id,
+                                 zanfir::Util::toUpper(state->getString(StateKeys::userName(id))));
+        }
+        for (const auto& [viewer, unused] : players)
+            for (const auto& [id, item] : players)
+                if (zanfir::SeenPlayers::has(*state, viewer, id))
+                    state->setBoolean(StateKeys::seenItem(viewer, item), true);
+    }
+    auto start = Clock::now();
+    store.checkpoint([&] { return state; });
+    double took = since(start) * 1000;
+    return {mib(dir / (adventureName + ".gcontext")), took};
 }
 
 // Reads from a non-blocking client until `marker` has come; false after 60 s.
@@ -711,6 +740,11 @@ int main(int argc, char** argv) {
         if (followed)
             std::printf("players not where their client left them, after the stop %d\n",
                         playersLost(dir, bots));
+        auto [state, written] = stateAtTheStop(dir, false);
+        auto [flags, flagsWritten] = stateAtTheStop(dir, true);
+        std::printf("state at the stop   %8.1f MiB, a checkpoint of it %.0f ms (with a flag of "
+                    "its own for every player met: %.1f MiB, %.0f ms)\n",
+                    state, written, flags, flagsWritten);
     } else {
         std::printf("killed after        %8.2f s of load, journal %.1f MiB\n", seconds,
                     mib(dir / (adventureName + ".gcontext.journal")));

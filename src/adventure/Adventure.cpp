@@ -12,6 +12,7 @@
 #include "adventure/Location.h"
 #include "adventure/Phrase.h"
 #include "adventure/Quote.h"
+#include "adventure/SeenPlayers.h"
 #include "adventure/StateKeys.h"
 #include "adventure/StateStore.h"
 #include "adventure/User.h"
@@ -743,16 +744,18 @@ void Adventure::printItems(const std::vector<std::shared_ptr<Item>>& here) {
 
 void Adventure::printUsers(const std::vector<std::shared_ptr<Item>>& here) {
     const bool anySeen = _main.getEvent("ITEM-SEEN:*") != nullptr;
+    std::vector<std::int32_t> seen; // players no event waits for: marked at once
     for (const auto& item : here) {
         if (!item->visible() || !isItemUser(*item))
             continue;
-        // A player's seen flag serves only the ITEM-SEEN events; kept for
-        // every pair of players, it would grow a shared world's state with
-        // the square of its players.
-        if ((anySeen || _main.getEvent("ITEM-SEEN:" + item->name())) && !isItemSeen(*item))
+        auto player = dynamic_cast<User*>(item.get());
+        if (player && !anySeen && !_main.getEvent("ITEM-SEEN:" + item->name()))
+            seen.push_back(player->id());
+        else if (!isItemSeen(*item))
             setItemSeen(*item);
         println(T::HereThereIs, item->descr(), T::HereThereIsX);
     }
+    SeenPlayers::add(*_ctx, userID(), seen);
 }
 
 // ---- Input and output ----

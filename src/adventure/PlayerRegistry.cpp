@@ -52,7 +52,9 @@ void PlayerRegistry::adopt(std::shared_ptr<Context> shared) {
             try {
                 std::int32_t id = Util::parseInt(name);
                 highest = std::max(highest, id);
-                _names.emplace(_shared->getString(StateKeys::userName(id)), id);
+                auto stored = _shared->getString(StateKeys::userName(id));
+                _names.emplace(stored, id);
+                _seen.known(Util::toUpper(stored), id);
             } catch (const std::exception&) {
                 // not a player: no number, or no name
             }
@@ -186,6 +188,7 @@ std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& se
         } else {
             setUp();
             _names[name] = id;
+            _seen.known(Util::toUpper(name), id);
         }
     } else {
         ctx = std::make_shared<Context>();
@@ -200,6 +203,8 @@ std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& se
     player->initHidden(false);
     player->initLocation(location->name());
     player->init(nested(*ctx, StateKeys::GLOBAL).get(), nested(*ctx, StateKeys::user(id)).get());
+    if (_multiuser)
+        _seen.answerFor(ctx, id);
     _world.putPlayer(player);
     _adventures[id] = {session, {session->frontEnd(), session->connection()}};
     holder.ref = ctx;

@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "adventure/SeenPlayers.h"
+
 namespace zanfir {
 
 class ActionParser;
@@ -114,6 +116,7 @@ private:
     const std::size_t _quote_queue_bytes;
     std::shared_ptr<Context> _shared;
     std::unordered_map<std::string, std::int32_t> _names; // of the shared world's players
+    SeenPlayers _seen;
     std::int32_t _user_id = 1;
     std::unordered_map<std::int32_t, Registered> _adventures;
     std::int32_t _idle_adventures = 0;

@@ -78,8 +78,16 @@ std::string StateKeys::inventory(std::int32_t id, const std::string& item) {
     return user(id) + "." + inUserInventory(item);
 }
 
+std::string StateKeys::seenItems(std::int32_t id) {
+    return user(id) + ".SEEN.ITEMS";
+}
+
 std::string StateKeys::seenItem(std::int32_t id, const std::string& item) {
     return user(id) + "." + inUserSeenItem(item);
+}
+
+std::string StateKeys::seenPlayers(std::int32_t id) {
+    return user(id) + ".SEEN.PLAYERS";
 }
 
 std::string StateKeys::seenLocation(std::int32_t id, const std::string& location) {

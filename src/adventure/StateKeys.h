@@ -34,7 +34,9 @@ public:
     static std::string intro(std::int32_t id);
     static std::string inventory(std::int32_t id);
     static std::string inventory(std::int32_t id, const std::string& item);
+    static std::string seenItems(std::int32_t id);
     static std::string seenItem(std::int32_t id, const std::string& item);
+    static std::string seenPlayers(std::int32_t id);
     static std::string seenLocation(std::int32_t id, const std::string& location);
     static std::string phrase(std::int32_t id);
     static std::string phraseVerb(std::int32_t id);

@@ -3,6 +3,7 @@
 #include "adventure/Adventure.h"
 #include "adventure/Location.h"
 #include "adventure/Quote.h"
+#include "adventure/SeenPlayers.h"
 #include "adventure/StateKeys.h"
 #include "common/Context.h"
 
@@ -46,6 +47,21 @@ bool User::isLocationSeen(Adventure&, Context& ctx, const Location& loc) {
 void User::setLocationSeen(Adventure&, Context& ctx, const Location& loc, bool seen) {
     std::lock_guard guard(_lock);
     ctx.setBoolean(StateKeys::seenLocation(_user_id, loc.name()), seen);
+}
+
+// A flag stored on its own by an older build still counts.
+bool User::isSeen(Adventure& adv, Context& ctx) {
+    return SeenPlayers::has(ctx, adv.userID(), _user_id) || Item::isSeen(adv, ctx);
+}
+
+void User::setSeen(Adventure& adv, Context& ctx, bool seen) {
+    if (seen) {
+        SeenPlayers::add(ctx, adv.userID(), {_user_id});
+        return;
+    }
+    SeenPlayers::remove(ctx, adv.userID(), _user_id);
+    std::lock_guard guard(_lock);
+    ctx.remove(StateKeys::seenItem(adv.userID(), name()));
 }
 
 std::shared_ptr<Location> User::getLocation(Adventure& adv, Context& ctx) {

@@ -29,6 +29,9 @@ public:
     void init(Context* global, Context* user) override;
     bool isUser(Adventure& adv, Context& ctx) const override;
     bool isMyself(Adventure& adv, Context& ctx) const override;
+    // The session player's flag for this player, kept with their others.
+    bool isSeen(Adventure& adv, Context& ctx) override;
+    void setSeen(Adventure& adv, Context& ctx, bool seen) override;
 
     const std::string& userName() const { return _user_name; }
 

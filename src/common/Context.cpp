@@ -110,18 +110,26 @@ void Context::set(const std::string& path, Value value) {
 }
 
 std::optional<Context::Value> Context::get(const std::string& path) {
-    return walk(path, false, [](Context& here, std::string_view name) -> std::optional<Value> {
-        auto found = here._data_hash.find(name);
-        if (found == here._data_hash.end())
+    std::shared_ptr<const Absent> absent;
+    std::string name;
+    auto value =
+        walk(path, false, [&](Context& here, std::string_view leaf) -> std::optional<Value> {
+            auto found = here._data_hash.find(leaf);
+            if (found != here._data_hash.end())
+                return found->second;
+            if (here._absent) {
+                absent = here._absent;
+                name = leaf;
+            }
             return std::nullopt;
-        return found->second;
-    });
+        });
+    if (!value && absent)
+        return (*absent)(name);
+    return value;
 }
 
 bool Context::exist(const std::string& path) {
-    return walk(path, false, [](Context& here, std::string_view name) {
-        return here._data_hash.find(name) != here._data_hash.end();
-    });
+    return get(path).has_value();
 }
 
 void Context::remove(const std::string& path) {
@@ -158,14 +166,12 @@ void Context::setBoolean(const std::string& path, bool value) {
 
 template <class Kind>
 Kind Context::getTyped(const std::string& path, Kind absent) {
-    return walk(path, false, [&](Context& here, std::string_view name) {
-        auto found = here._data_hash.find(name);
-        if (found == here._data_hash.end())
-            return absent;
-        if (auto value = std::get_if<Kind>(&found->second))
-            return *value;
-        throw TypeMismatchException(path);
-    });
+    auto value = get(path);
+    if (!value)
+        return absent;
+    if (auto typed = std::get_if<Kind>(&*value))
+        return std::move(*typed);
+    throw TypeMismatchException(path);
 }
 
 std::string Context::getString(const std::string& path) {
@@ -354,6 +360,12 @@ void Context::detach() {
     }
     for (auto& child : children)
         child->detach();
+}
+
+void Context::answerAbsent(Absent absent) {
+    auto answer = std::make_shared<const Absent>(std::move(absent));
+    std::unique_lock guard(_lock);
+    _absent = std::move(answer);
 }
 
 // The same context appended again, when neither it nor this one has changed

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <shared_mutex>
@@ -70,6 +71,12 @@ public:
     // context. A nested context taken out of the tree is no longer followed.
     void attach(ContextJournal* journal);
 
+    // Answers a read of a name this context does not hold: a value kept
+    // elsewhere in a compact form. Called with no lock of this tree held;
+    // its answers are neither stored, listed nor copied.
+    using Absent = std::function<std::optional<Value>(std::string_view name)>;
+    void answerAbsent(Absent absent);
+
 private:
     // The nested context under `name`, made when there is none; `rest` (the
     // path from here) names it in the error when `name` holds no context.
@@ -122,6 +129,7 @@ private:
     };
     std::uint64_t _changes = 0;
     std::unique_ptr<Appended> _appended;
+    std::shared_ptr<const Absent> _absent;
 };
 
 } // namespace zanfir

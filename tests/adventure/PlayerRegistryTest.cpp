@@ -35,7 +35,8 @@ TEST_F(PlayerRegistryTest, PlayersOfASavedWorldAreFoundByName) {
     Context saved;
     saved.setString("USER.3.NAME", "Anna");
     saved.setString("USER.7.NAME", "Bruno");
-    saved.setString("USER.CARLO.NAME", "Carlo"); // no number: no player
+    saved.setString("USER.3.SEEN.PLAYERS", "gA"); // Anna has met number 7
+    saved.setString("USER.CARLO.NAME", "Carlo");  // no number: no player
     saved.setString("USER.9", "not a player, but its number is taken");
     saved.set("GLOBAL", std::make_shared<Context>());
     ContextFile::write(dir.file("castello.gcontext"), saved);
@@ -53,6 +54,14 @@ TEST_F(PlayerRegistryTest, PlayersOfASavedWorldAreFoundByName) {
     EXPECT_EQ(main.userFind("Dario"), 10);
     EXPECT_TRUE(main.userVerify("Dario", ""));
     EXPECT_FALSE(main.userVerify("Dario", "x"));
+
+    // Players met are known by their item names, whether here or away.
+    Session anna(main, "Anna");
+    EXPECT_TRUE(anna.ctx().getBoolean("USER.3.SEEN.ITEMS.BRUNO"));
+    EXPECT_FALSE(anna.ctx().getBoolean("USER.3.SEEN.ITEMS.DARIO"));
+    anna.adventure->printUsers();
+    EXPECT_EQ(anna.output(), "Qui c'e' Dario.\n");
+    EXPECT_TRUE(anna.ctx().getBoolean("USER.3.SEEN.ITEMS.DARIO"));
 }
 
 TEST_F(PlayerRegistryTest, EachSessionsOwnConnectionIsClosed) {

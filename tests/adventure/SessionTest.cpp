@@ -145,11 +145,10 @@ TEST_F(SessionTest, Scene) {
                               "Vedo una porta.\n"
                               "[seen luigi] Qui c'e' Luigi.\n");
     EXPECT_TRUE(session.isItemSeen(*luigi.user));
-    // Without a handler for them, players leave no seen flags behind.
     EXPECT_FALSE(luigi.adventure->isItemSeen(*mario.user));
     luigi.adventure->printUsers();
     EXPECT_EQ(luigi.output(), "Qui c'e' Mario.\n");
-    EXPECT_FALSE(luigi.adventure->isItemSeen(*mario.user));
+    EXPECT_TRUE(luigi.adventure->isItemSeen(*mario.user));
     session.printLocation();
     session.printItems();
     EXPECT_EQ(mario.output(), "Sei in sala.\nVedo una chiave.\nVedo una porta.\n");
@@ -164,6 +163,61 @@ TEST_F(SessionTest, Scene) {
     session.hideItem(*main->getItem("PORTA"));
     session.printItems();
     EXPECT_EQ(mario.output(), "Vedo una chiave.\n");
+}
+
+// A player's flags for the players they have met are one text, and read
+// as the flags of any item: by conditions too, after the other has left.
+TEST_F(SessionTest, PlayersSeenAreKeptCompactly) {
+    auto main = load(TWO_ROOMS, ITEMS,
+                     "[ACTIONS]\n"
+                     "*:APRI:*=\"{if (USER.SEEN.ITEMS.LUIGI) print 'Luigi si'; else print 'Luigi "
+                     "no'; if (USER.SEEN.ITEMS.CHIAVE) print ', chiave si'}\"\n",
+                     true);
+    std::vector<std::unique_ptr<Session>> crowd;
+    for (int n = 0; n < 20; ++n) // numbers past a byte of the set
+        crowd.push_back(std::make_unique<Session>(*main, "p" + std::to_string(n)));
+    Session mario(*main, "Mario"), luigi(*main, "Luigi"), anna(*main, "Anna");
+    Adventure& session = *mario.adventure;
+    anna.adventure->setLocation(main->getLocation("CORTE"));
+    auto open = [&] {
+        session.executeCommand(session.parseCommand("apri porta"));
+        return mario.output();
+    };
+    EXPECT_EQ(open(), "Luigi no\n");
+    session.printUsers();
+    EXPECT_EQ(mario.output().find("Anna"), std::string::npos);
+    EXPECT_TRUE(session.isItemSeen(*luigi.user));
+    EXPECT_TRUE(session.isItemSeen(*crowd[3]->user));
+    EXPECT_FALSE(session.isItemSeen(*anna.user)) << "not in the place";
+    EXPECT_FALSE(luigi.adventure->isItemSeen(*anna.user)) << "nor seen by another";
+    EXPECT_EQ(open(), "Luigi si\n");
+    session.printItems();
+    mario.output();
+    EXPECT_EQ(open(), "Luigi si, chiave si\n");
+
+    // No flag of its own per player: one text, the same after a second look.
+    Context& state = mario.ctx();
+    const auto mine = "USER." + std::to_string(session.userID());
+    auto text = state.getString(mine + ".SEEN.PLAYERS");
+    EXPECT_FALSE(text.empty());
+    auto stored = std::get<std::shared_ptr<Context>>(*state.get(mine + ".SEEN.ITEMS"))->names();
+    EXPECT_EQ(std::count(stored.begin(), stored.end(), "LUIGI"), 0);
+    session.printUsers();
+    mario.output();
+    EXPECT_EQ(state.getString(mine + ".SEEN.PLAYERS"), text);
+
+    // Luigi gone: still met.
+    luigi.adventure->quit();
+    main->removeAdventure(*luigi.adventure, luigi.ctx());
+    EXPECT_EQ(open(), "Luigi si, chiave si\n");
+    session.setItemSeen(*crowd[3]->user); // again: no change
+    EXPECT_EQ(state.getString(mine + ".SEEN.PLAYERS"), text);
+    crowd[3]->user->setSeen(session, state, false);
+    EXPECT_FALSE(session.isItemSeen(*crowd[3]->user));
+    EXPECT_TRUE(session.isItemSeen(*crowd[4]->user));
+    EXPECT_TRUE(session.isItemSeen(*crowd[2]->user));
+    state.setString(mine + ".SEEN.PLAYERS", "non è base64!"); // a damaged file: none seen
+    EXPECT_EQ(open(), "Luigi no, chiave si\n");
 }
 
 TEST_F(SessionTest, CommandsBecomePhrases) {
