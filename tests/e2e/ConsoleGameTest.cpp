@@ -152,4 +152,41 @@ TEST_F(ConsoleGameTest, BundledAdventureWalkthrough) {
     EXPECT_NE(again.out.find("Il vento ti scompiglia i capelli."), std::string::npos);
 }
 
+// The mine played along its walkthrough's route, but opening the letter
+// instead of reading it and leaving out the prayer and the washing.
+TEST_F(ConsoleGameTest, TheBundledMineAsANewPlayerMeetsIt) {
+    std::string main = copyFixture("miniera", dir, true);
+    std::string route;
+    for (const auto& line : lines(readFile(dir.file("miniera.walkthrough")))) {
+        if (!line.starts_with(">"))
+            continue;
+        std::string command = line.substr(line.starts_with("> ") ? 2 : 1);
+        if (command == "leggi la lettera")
+            command = "apri la lettera";
+        if (command != "prega" && command != "lava la statua")
+            route += command + "\n";
+    }
+    RunResult game = runZanfir({main}, route);
+    EXPECT_EQ(game.status, 0);
+    std::string out = game.out;
+    auto has = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_TRUE(has("Il notaio ti ha\nconsegnato una lettera chiusa")) << out;
+    EXPECT_TRUE(has("\n«Caro nipote,\n"));
+    // What comes out of the chest is carried.
+    EXPECT_TRUE(has("Possiedi:\n- la lettera del nonno\n- una scatola di fiammiferi\n"
+                    "- un palanchino di ferro\n- una grossa chiave di ferro\n"
+                    "- l'elmetto del nonno\n"));
+    // The matches given back are thanked for, not watched over.
+    EXPECT_TRUE(has("«Grazie! Sei di parola, come il Bortolo.»"));
+    EXPECT_FALSE(has("Lo tengo d'occhio io"));
+    // Gustavo asks after the prayer; the ending names both points missed.
+    EXPECT_TRUE(has("l'hai detta una preghiera per\ni compagni del Bortolo?"));
+    EXPECT_TRUE(has("Hai finito l'avventura con 8 punti su 10, in 76 mosse.\n"
+                    "Per avere tutti i punti, avresti dovuto anche:\n"
+                    "- pregare davanti all'altare del santuario\n"
+                    "- lavare la statuetta, prima di riportarla\n"
+                    "Grazie per aver giocato!\n"))
+        << out.substr(out.size() - 600);
+}
+
 } // namespace

@@ -36,8 +36,9 @@ protected:
         return main;
     }
 
-    // Logs a player in, answering every question of a new player.
-    static void join(TcpClient& client, const std::string& name, bool passwords) {
+    // Logs a player in, answering every question of a new player; what the
+    // server said after the last answer.
+    static std::string join(TcpClient& client, const std::string& name, bool passwords) {
         client.until(NAME);
         client.send(name + "\r\n");
         if (passwords) {
@@ -46,7 +47,7 @@ protected:
             client.until(AGAIN);
             client.send("segreto\r\n");
         }
-        client.until(PROMPT);
+        return client.until(PROMPT);
     }
 
     // Answers the name and password prompts (the name's is already out);
@@ -596,20 +597,31 @@ TEST_F(ServerTest, CommandsArePaced) {
 TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     Process server({adventure("", "miniera", true), "-server", "-mud"});
     TcpClient anna(port), bruno(port);
-    join(anna, "Anna", true);
+    // Nobody carries the letter: the introduction does not say so, and the
+    // letter is remembered.
+    std::string intro = join(anna, "Anna", true);
+    EXPECT_EQ(intro.find("consegnato una lettera"), std::string::npos) << intro;
+    EXPECT_NE(intro.find("Il notaio ti ha letto"), std::string::npos) << intro;
+    EXPECT_NE(intro.find("RICORDA LA LETTERA"), std::string::npos) << intro;
     join(bruno, "Bruno", true);
     auto say = [](TcpClient& client, const std::string& command) {
         client.send(command + "\r\n");
         return client.until(PROMPT);
     };
-    // The inn is where they meet and hand things over.
+    EXPECT_NE(say(anna, "cosa").find("- Un bel niente."), std::string::npos);
+    EXPECT_NE(say(anna, "ricorda la lettera").find("«Caro nipote,"), std::string::npos);
+    EXPECT_NE(say(bruno, "leggi la lettera").find("ma tu la ricordi parola per parola:"),
+              std::string::npos);
+
+    // The inn is where they meet and hand things over; the matches are
+    // Gustavo's, and he is glad to have them back.
     say(anna, "est");
     EXPECT_NE(say(bruno, "est").find("Qui c'e' Anna."), std::string::npos);
     EXPECT_NE(say(anna, "prendi i fiammiferi").find("Fatto."), std::string::npos);
     std::string handed = say(anna, "dai i fiammiferi a gustavo");
-    EXPECT_NE(handed.find("Gustavo annuisce"), std::string::npos) << handed;
+    EXPECT_NE(handed.find("«Grazie! Sei di parola"), std::string::npos) << handed;
+    EXPECT_EQ(handed.find("Gustavo annuisce"), std::string::npos) << handed;
     EXPECT_NE(say(bruno, "prendi i fiammiferi").find("Fatto."), std::string::npos);
-    EXPECT_NE(say(anna, "cosa").find("- Un bel niente."), std::string::npos);
 
     // A hidden item found by one player is there for the other; who has
     // left a place is no longer seen there.
@@ -625,6 +637,17 @@ TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     EXPECT_NE(hut.find("Qui c'e' Anna."), std::string::npos);
     EXPECT_NE(say(bruno, "cerca nella cenere").find("Nella cenere non c'è altro."),
               std::string::npos);
+    // The helmet comes out of the chest onto the finder's head.
+    EXPECT_NE(say(bruno, "apri la cassapanca").find("Sollevi il coperchio"), std::string::npos);
+    std::string chest = say(anna, "apri la cassapanca");
+    EXPECT_NE(chest.find("solo odore di naftalina"), std::string::npos) << chest;
+    EXPECT_EQ(chest.find("elmetto"), std::string::npos) << chest;
+    // Whatever else is left in the inn, Gustavo keeps an eye on.
+    for (const char* way : {"ovest", "sud", "est"})
+        say(bruno, way);
+    std::string left = say(bruno, "lascia l'elmetto");
+    EXPECT_NE(left.find("Gustavo annuisce"), std::string::npos) << left;
+    EXPECT_NE(left.find("Vedo l'elmetto del nonno."), std::string::npos) << left;
     // Scores are each player's own.
     EXPECT_NE(say(bruno, "punteggio").find("Hai 0 punti su 10"), std::string::npos);
 }
