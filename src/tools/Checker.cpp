@@ -254,29 +254,31 @@ bool Checker::admit(const Declaration& declaration) {
 
 void Checker::loaded(const Declaration& declaration) {
     std::string where = place(declaration);
-    std::string source;
-    if (auto found = _files.find(declaration.file.substr(_main.getName().size()));
-        found != _files.end())
-        source = found->second->get(declaration.variable, declaration.section);
+    std::string extension = declaration.file.substr(_main.getName().size());
+    // The text as written, from the file already read.
+    auto text = [&] {
+        return Text{where, declaration.action,
+                    _files.at(extension)->get(declaration.variable, declaration.section)};
+    };
     switch (declaration.kind) {
     case Declaration::Kind::File:
-        _files[declaration.file.substr(_main.getName().size())] = declaration.config;
+        _files[extension] = declaration.config;
         break;
     case Declaration::Kind::Text:
-        _descriptions.push_back({where, declaration.action, source});
+        _descriptions.push_back(text());
         break;
     case Declaration::Kind::Binding:
         checkBinding(where, declaration.key);
         _bindings.push_back(Util::split(declaration.key, ':'));
-        _texts.push_back({where, declaration.action, source});
+        _texts.push_back(text());
         break;
     case Declaration::Kind::Message:
         _declared_messages[declaration.key] = where;
-        _texts.push_back({where, declaration.action, source});
+        _texts.push_back(text());
         break;
     case Declaration::Kind::Event:
         checkEvent(where, declaration.key);
-        _texts.push_back({where, declaration.action, source});
+        _texts.push_back(text());
         break;
     case Declaration::Kind::Item:
     case Declaration::Kind::Location:
@@ -478,10 +480,10 @@ void Checker::checkElseIn(const std::string& where, const std::string& text) {
     const std::string lower = Util::toLower(command);
     if (lower.starts_with("else"))
         return checkElseIn(where, command.substr(4));
+    if (!lower.starts_with("if"))
+        return;
     auto open = command.find('(', 2);
-    long close = lower.starts_with("if") && open != std::string::npos
-                     ? Util::matchBracket(command, open)
-                     : -1;
+    long close = open == std::string::npos ? -1 : Util::matchBracket(command, open);
     if (close < 0)
         return;
     std::string branch = command.substr(static_cast<std::size_t>(close) + 1);

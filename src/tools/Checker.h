@@ -21,9 +21,9 @@ class Config;
 // references no binding serves, items that are nowhere, places no exit
 // reaches, variables of an item or a place that the game never reads, an
 // else that its if swallows, words that are ignored and meant at once. It
-// follows the load as its listener: the loader's own errors are
-// findings too, with the place of each declaration, and loading goes on
-// after them. The texts it loaded are then walked action by action.
+// follows the load as its listener: the loader's own errors are findings
+// too, with the place of each declaration, and loading goes on after them.
+// The texts it loaded are then walked action by action.
 class Checker : public LoadListener, private ActionVisitor {
 public:
     struct Finding {
