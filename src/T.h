@@ -296,6 +296,21 @@ struct T {
     static constexpr const char* CheckMessageUnused = "messaggio che nessun testo usa";
     static constexpr const char* CheckUnreachable =
         "nessuna uscita porta qui dal luogo di partenza (forse un'azione lo fa)";
+    static constexpr const char* CheckVariableMisspelt = "variabile sconosciuta, forse '";
+    static constexpr const char* CheckVariableUnread = "variabile che il gioco non legge";
+    static constexpr const char* CheckVariableOfPlayer =
+        "variabile che il gioco non legge: le azioni usano la variabile del giocatore con questo "
+        "nome, che questo valore non imposta";
+    static constexpr const char* CheckElseSwallowed =
+        "manca il ';' prima di 'else': il comando dell'if lo ingloba e l'else non viene mai "
+        "eseguito: '";
+    static constexpr const char* CheckIgnoredWord = "parola da ignorare che e' anche ";
+    static constexpr const char* CheckIgnoredVerb = "un verbo";
+    static constexpr const char* CheckIgnoredItem = "una parola di oggetto";
+    static constexpr const char* CheckIgnoredAdverb = "un avverbio";
+    static constexpr const char* CheckIgnoredWordX = " (i comandi la scartano sempre): '";
+    static constexpr const char* CheckIgnoredInSynonym =
+        "sinonimo con una parola da ignorare, che i comandi scartano: nessuno lo puo' scrivere: '";
     static constexpr const char* CheckNothingFound = "nessun problema trovato";
     static constexpr const char* CheckErrors = " errori";
     static constexpr const char* CheckOneError = "1 errore";

@@ -351,7 +351,7 @@ std::shared_ptr<Action> CommandTable::instantiate(const std::string& name) {
     return found->second();
 }
 
-std::shared_ptr<Action> CommandTable::parseAction(const std::string& text, Action* parent) {
+std::vector<std::string> CommandTable::split(const std::string& text) {
     std::string body = Util::trim(text);
     if (!body.empty() && body.front() == ACTION_BEGIN) {
         long close = Util::matchBracket(body, 0);
@@ -359,9 +359,11 @@ std::shared_ptr<Action> CommandTable::parseAction(const std::string& text, Actio
             throw Exception(T::UnbalancedBrackets);
         body = Util::trim(body.substr(1, static_cast<std::size_t>(close) - 1));
     }
-    if (body.empty())
-        return nullptr;
-    auto commands = splitCommands(body);
+    return splitCommands(body);
+}
+
+std::shared_ptr<Action> CommandTable::parseAction(const std::string& text, Action* parent) {
+    auto commands = split(text);
     std::shared_ptr<Action> result;
     if (commands.size() > 1) {
         auto sequence = std::make_shared<MultiAction>();

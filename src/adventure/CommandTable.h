@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "adventure/ActionParser.h"
 
@@ -25,6 +26,10 @@ public:
     explicit CommandTable(const World& world) : _world(world) {}
 
     std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr) override;
+    // The commands of a text as parseAction reads them: the text inside its
+    // braces when it starts with "{", split where ";" or a braced block ends
+    // a command. Throws Exception for a "{" without its "}".
+    static std::vector<std::string> split(const std::string& text);
     // A new action of the class registered under a qualified name; throws
     // Exception for a name no class has.
     static std::shared_ptr<Action> instantiate(const std::string& name);

@@ -181,6 +181,18 @@ std::shared_ptr<Description> Loader::declaredText(const Config& file, const std:
     return description ? description : describe("", name);
 }
 
+const std::vector<std::string>& Loader::itemVariables() {
+    static const std::vector<std::string> names{"DESCR",     "LOOK-DESCR", "FIRST-DESCR", "VISIBLE",
+                                                "CARRIABLE", "SYNONYMS",   "CARRIED",     "HIDDEN"};
+    return names;
+}
+
+const std::vector<std::string>& Loader::locationVariables() {
+    static const std::vector<std::string> names{"DESCR", "LONG-DESCR", "NORTH", "SOUTH", "EAST",
+                                                "WEST",  "UP",         "DOWN",  "ITEMS"};
+    return names;
+}
+
 void Loader::fillInventory() {
     Log::writeG(ENTITY, Log::INFO, T::LoadingInventory);
     const Config& file = *_inventory;

@@ -68,6 +68,10 @@ public:
     // The sections of a definition file naming items or places, each once,
     // in file order.
     static std::vector<std::string> definitionSections(const Config& config);
+    // The variables that an item's and a place's section may hold: the
+    // loader reads no others there.
+    static const std::vector<std::string>& itemVariables();
+    static const std::vector<std::string>& locationVariables();
 
 private:
     // The file `name` + extension beside the main file; none when it is

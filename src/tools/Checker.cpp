@@ -1,10 +1,12 @@
 #include "tools/Checker.h"
 
 #include <algorithm>
+#include <cctype>
 #include <deque>
 #include <regex>
 
 #include "T.h"
+#include "adventure/CommandTable.h"
 #include "adventure/Description.h"
 #include "adventure/EventTable.h"
 #include "adventure/Item.h"
@@ -17,6 +19,8 @@
 #include "adventure/action/ItemHide.h"
 #include "adventure/action/ItemTake.h"
 #include "adventure/action/MsgPrint.h"
+#include "adventure/action/VarInc.h"
+#include "adventure/action/VarSet.h"
 #include "common/Config.h"
 #include "common/Util.h"
 #include "exception/Exception.h"
@@ -43,12 +47,88 @@ std::string place(const Declaration& declaration) {
     return place(declaration.file, declaration.section, declaration.variable);
 }
 
+// A file's name, without its folder.
+std::string nameOf(const Config& file) {
+    return file.getPath().substr(file.getPath().rfind('/') + 1);
+}
+
 std::string quoted(const char* text, const std::string& name) {
     return text + name + T::QuoteEnd;
 }
 
 std::string normalise(const std::string& name) {
     return Util::toUpper(Util::trim(name));
+}
+
+// Letters to insert, delete, change or swap with the next to make one
+// name the other.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The known name that `name` plainly misspells: a letter apart (two for a
+// name of more than seven), or its start, or started by it; the exits may
+// be written as the directions are typed.
+std::optional<std::string> misspelt(const std::string& name,
+                                    const std::vector<std::string>& known) {
+    const char* const directions[] = {Word::NORTH, Word::SOUTH, Word::EAST,
+                                      Word::WEST,  Word::UP,    Word::DOWN};
+    for (std::size_t i = 0; i < std::size(EXITS); ++i)
+        if (name == directions[i] && std::find(known.begin(), known.end(), EXITS[i]) != known.end())
+            return EXITS[i];
+    std::optional<std::string> best;
+    std::size_t closest = std::string::npos;
+    for (const auto& each : known) {
+        std::size_t distance = editDistance(name, each);
+        bool near = distance <= (each.size() > 7 ? 2u : each.size() > 2 ? 1u : 0u);
+        bool start = std::min(name.size(), each.size()) >= 4 &&
+                     (name.starts_with(each) || each.starts_with(name));
+        if ((near || start) && distance < closest) {
+            best = each;
+            closest = distance;
+        }
+    }
+    return best;
+}
+
+// Where the word "else" stands in a command, outside quotes and blocks and
+// not first; npos where it does not.
+std::size_t elseWord(const std::string& command) {
+    const std::string lower = Util::toLower(command);
+    auto inName = [&](std::size_t i) {
+        auto c = static_cast<unsigned char>(lower[i]);
+        return std::isalnum(c) || c == '_' || c == '.' || c >= 0x80;
+    };
+    bool quoted = false;
+    int depth = 0;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        char c = lower[i];
+        if (c == Util::QUOTE)
+            quoted = !quoted;
+        else if (quoted)
+            continue;
+        else if (c == ActionParser::ACTION_BEGIN)
+            ++depth;
+        else if (c == ActionParser::ACTION_END)
+            --depth;
+        else if (depth == 0 && i > 0 && lower.compare(i, 4, "else") == 0 && !inName(i - 1) &&
+                 (i + 4 == lower.size() || !inName(i + 4)))
+            return i;
+    }
+    return std::string::npos;
 }
 
 } // namespace
@@ -135,7 +215,13 @@ void Checker::checkWorld() {
         _where = text.where;
         if (text.action)
             text.action->accept(*this);
+        checkElse(text.where, text.source);
     }
+    checkVariables(inventory, Loader::definitionSections(inventory), Loader::itemVariables());
+    checkVariables(*file(".map"), Loader::definitionSections(*file(".map")),
+                   Loader::locationVariables());
+    checkVariables(main, {"BEGINNING"}, {"INTRO", "DEAD", "LOCATION"});
+    checkIgnored();
     checkPlaces();
     checkItemsPlaced();
     checkReachable();
@@ -168,25 +254,31 @@ bool Checker::admit(const Declaration& declaration) {
 
 void Checker::loaded(const Declaration& declaration) {
     std::string where = place(declaration);
+    std::string extension = declaration.file.substr(_main.getName().size());
+    // The text as written, from the file already read.
+    auto text = [&] {
+        return Text{where, declaration.action,
+                    _files.at(extension)->get(declaration.variable, declaration.section)};
+    };
     switch (declaration.kind) {
     case Declaration::Kind::File:
-        _files[declaration.file.substr(_main.getName().size())] = declaration.config;
+        _files[extension] = declaration.config;
         break;
     case Declaration::Kind::Text:
-        _descriptions.push_back({where, declaration.action});
+        _descriptions.push_back(text());
         break;
     case Declaration::Kind::Binding:
         checkBinding(where, declaration.key);
         _bindings.push_back(Util::split(declaration.key, ':'));
-        _texts.push_back({where, declaration.action});
+        _texts.push_back(text());
         break;
     case Declaration::Kind::Message:
         _declared_messages[declaration.key] = where;
-        _texts.push_back({where, declaration.action});
+        _texts.push_back(text());
         break;
     case Declaration::Kind::Event:
         checkEvent(where, declaration.key);
-        _texts.push_back({where, declaration.action});
+        _texts.push_back(text());
         break;
     case Declaration::Kind::Item:
     case Declaration::Kind::Location:
@@ -212,7 +304,7 @@ void Checker::parse(const std::string& where, const std::string& text) {
     if (text.empty())
         return;
     try {
-        _texts.push_back({where, std::make_shared<Description>(_main, text)});
+        _texts.push_back({where, std::make_shared<Description>(_main, text), text});
     } catch (const Exception& failure) {
         error(where, failure.what());
     }
@@ -221,7 +313,7 @@ void Checker::parse(const std::string& where, const std::string& text) {
 // Sections the loader does not read: unknown names, and (where items or
 // places own sections) attached sections whose owner the file lacks.
 void Checker::checkSections(const Config& file, const std::set<std::string>& known, bool owners) {
-    std::string name = file.getPath().substr(file.getPath().rfind('/') + 1);
+    std::string name = nameOf(file);
     std::set<std::string> names(file.sections().begin(), file.sections().end());
     std::set<std::string> told;
     for (const auto& section : file.sections()) {
@@ -309,24 +401,100 @@ void Checker::visit(const ItemTake& take) {
 }
 
 void Checker::visit(const MsgPrint& print) {
-    if (print.getMessage().empty())
+    if (print.getMessage().empty()) {
+        for (const auto& piece : print.getStrings())
+            if (!Util::stringIsString(piece) && !Util::stringIsInteger(piece))
+                useVariable(piece);
         return;
+    }
     std::string name = normalise(print.getMessage());
     _used_messages.insert(name);
     if (!_declared_messages.count(name))
         error(_where, quoted(T::CheckUnknownMessage, name));
 }
 
-// The items and places a condition names in the paths of the state.
+void Checker::visit(const VarInc& increment) {
+    useVariable(increment.getVariable());
+}
+
+void Checker::visit(const VarSet& assignment) {
+    useVariable(assignment.getVariable());
+    const std::string& value = assignment.getValue();
+    if (!assignment.isAsk() && !assignment.isRandom() && !Util::stringIsString(value) &&
+        !Util::stringIsBoolean(value) && !Util::stringIsInteger(value))
+        useVariable(value);
+}
+
+void Checker::useVariable(const std::string& name) {
+    static const std::string players = "USER.VARIABLES.";
+    std::string variable = normalise(name);
+    if (variable.starts_with(players))
+        variable.erase(0, players.size());
+    variable = variable.substr(0, variable.find('.'));
+    if (!variable.empty() && variable != "USER" && variable != "GLOBAL")
+        _variables.insert(variable);
+}
+
+// The items and places a condition names in the paths of the state, and
+// the variables it reads.
 void Checker::checkCondition(const std::string& where, const std::string& expression) {
     static const std::regex item(R"((USER\.INVENTORY|GLOBAL\.ITEMS)\.([^.\s()=!<>&|']+))");
     static const std::regex location(R"(USER\.LOCATION\s*(==|!=)\s*'([^']*)')");
+    static const std::regex name(R"([^\s()=!<>&|']+)");
     const std::string text = Util::toUpper(expression);
     for (std::sregex_iterator at(text.begin(), text.end(), item), end; at != end; ++at)
         checkItem(where, (*at)[2]);
     for (std::sregex_iterator at(text.begin(), text.end(), location), end; at != end; ++at)
         if (!isLocation((*at)[2]))
             error(where, quoted(T::CheckUnknownLocation, (*at)[2]));
+    const std::string unquoted = std::regex_replace(text, std::regex("'[^']*'"), " ");
+    for (std::sregex_iterator at(unquoted.begin(), unquoted.end(), name), end; at != end; ++at)
+        if (!Util::stringIsBoolean(at->str()) && !Util::stringIsInteger(at->str()))
+            useVariable(at->str());
+}
+
+// The blocks of a text, found as a description finds them.
+void Checker::checkElse(const std::string& where, const std::string& source) {
+    std::size_t end = 0;
+    for (std::size_t open;
+         (open = source.find(ActionParser::ACTION_BEGIN, end)) != std::string::npos;) {
+        long close = Util::matchBracket(source, open);
+        if (close < 0)
+            return;
+        checkElseIn(where, source.substr(open, static_cast<std::size_t>(close) - open + 1));
+        end = static_cast<std::size_t>(close) + 1;
+    }
+}
+
+// A text as the parser reads it. The branch of an if runs to the next ";"
+// or block: an "else" written in it without a ";" before is a part of that
+// command (a text to print, a value...), and never runs as an else.
+void Checker::checkElseIn(const std::string& where, const std::string& text) {
+    auto commands = CommandTable::split(text);
+    if (commands.size() != 1) {
+        for (const auto& command : commands)
+            checkElseIn(where, command);
+        return;
+    }
+    const std::string& command = commands.front();
+    const std::string lower = Util::toLower(command);
+    if (lower.starts_with("else"))
+        return checkElseIn(where, command.substr(4));
+    if (!lower.starts_with("if"))
+        return;
+    auto open = command.find('(', 2);
+    long close = open == std::string::npos ? -1 : Util::matchBracket(command, open);
+    if (close < 0)
+        return;
+    std::string branch = command.substr(static_cast<std::size_t>(close) + 1);
+    auto inner = CommandTable::split(branch);
+    if (inner.size() == 1) {
+        const std::string first = Util::toLower(inner.front());
+        auto at = elseWord(inner.front());
+        if (at != std::string::npos && !first.starts_with("if") && !first.starts_with("else"))
+            error(where, quoted(T::CheckElseSwallowed, inner.front().substr(0, at + 4)));
+    }
+    checkElseIn(where, branch);
 }
 
 // A name that a command such as NAME.take would read as another command.
@@ -384,6 +552,67 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
                 serves(Util::split(std::string(Main::ANY_WORD) + ":" + rest, ':')))
                 return;
     error(where, quoted(T::CheckUnservedReference, "@" + ref));
+}
+
+// ---- Sections and words ----
+
+// Variables of an item's, a place's or the beginning's section that the
+// loader does not read: a misspelt name is an error, any other a note.
+void Checker::checkVariables(const Config& file, const std::vector<std::string>& sections,
+                             const std::vector<std::string>& known) {
+    std::string name = nameOf(file);
+    for (const auto& section : sections) {
+        for (const auto& variable : file.variables(section)) {
+            if (variable.find('/') != std::string::npos ||
+                std::find(known.begin(), known.end(), variable) != known.end())
+                continue;
+            std::string where = place(name, section, variable);
+            if (auto like = misspelt(variable, known))
+                error(where, quoted(T::CheckVariableMisspelt, *like));
+            else
+                note(where, _variables.count(variable) ? T::CheckVariableOfPlayer
+                                                       : T::CheckVariableUnread);
+        }
+    }
+}
+
+// Ignorable words are dropped from a command before its words are looked
+// up: one that is also a verb, an item word or an adverb is never read as
+// such, nor is a synonym of several words with an ignorable one among them.
+void Checker::checkIgnored() {
+    const Config& dictionary = *file(".dictionary");
+    std::string name = fileName(".dictionary");
+    for (const auto& variable : dictionary.variables("IGNORE")) {
+        std::vector<std::string> words{variable};
+        for (auto& word : Loader::splitList(dictionary.get(variable, "IGNORE")))
+            words.push_back(std::move(word));
+        for (const auto& word : words) {
+            const char* kind = _main.isVerbWord(word)     ? T::CheckIgnoredVerb
+                               : _main.isItemWord(word)   ? T::CheckIgnoredItem
+                               : _main.isAdverbWord(word) ? T::CheckIgnoredAdverb
+                                                          : nullptr;
+            if (kind)
+                error(place(name, "IGNORE", variable),
+                      T::CheckIgnoredWord + std::string(kind) + quoted(T::CheckIgnoredWordX, word));
+        }
+    }
+    auto checkSynonyms = [&](const Config& file, const std::string& section,
+                             const std::string& variable) {
+        for (const auto& synonym : Loader::splitList(file.get(variable, section))) {
+            auto words = Util::split(synonym);
+            if (words.size() > 1 && std::any_of(words.begin(), words.end(), [&](const auto& word) {
+                    return _main.blankIfIgnorable(word).empty();
+                }))
+                error(place(nameOf(file), section, variable),
+                      quoted(T::CheckIgnoredInSynonym, synonym));
+        }
+    };
+    for (const char* section : {"VERBS", "ITEMS", "ADVERBS"})
+        for (const auto& variable : dictionary.variables(section))
+            checkSynonyms(dictionary, section, variable);
+    const Config& inventory = *file(".inventory");
+    for (const auto& item : Loader::definitionSections(inventory))
+        checkSynonyms(inventory, item, "SYNONYMS");
 }
 
 // ---- The world ----

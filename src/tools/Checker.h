@@ -19,9 +19,11 @@ class Config;
 // Loads an adventure without playing it and finds what would go wrong in a
 // game: names of places, items, words and messages that nothing declares,
 // references no binding serves, items that are nowhere, places no exit
-// reaches. It follows the load as its listener: the loader's own errors are
-// findings too, with the place of each declaration, and loading goes on
-// after them. The texts it loaded are then walked action by action.
+// reaches, variables of an item or a place that the game never reads, an
+// else that its if swallows, words that are ignored and meant at once. It
+// follows the load as its listener: the loader's own errors are findings
+// too, with the place of each declaration, and loading goes on after them.
+// The texts it loaded are then walked action by action.
 class Checker : public LoadListener, private ActionVisitor {
 public:
     struct Finding {
@@ -48,6 +50,7 @@ private:
     struct Text {
         std::string where;
         std::shared_ptr<Action> action;
+        std::string source; // as written
     };
 
     void visit(const ActionRef& ref) override;
@@ -57,6 +60,8 @@ private:
     void visit(const ItemHide& hide) override;
     void visit(const ItemTake& take) override;
     void visit(const MsgPrint& print) override;
+    void visit(const VarInc& increment) override;
+    void visit(const VarSet& assignment) override;
 
     // Everything after the load, when the files could be read.
     void checkWorld();
@@ -73,6 +78,15 @@ private:
     void checkEvent(const std::string& where, const std::string& key);
     void checkReference(const std::string& where, const std::string& ref);
     void checkCondition(const std::string& where, const std::string& expression);
+    // The blocks of a text, parsed as the parser does, for an if whose one
+    // command holds an "else".
+    void checkElse(const std::string& where, const std::string& source);
+    void checkElseIn(const std::string& where, const std::string& text);
+    void checkVariables(const Config& file, const std::vector<std::string>& sections,
+                        const std::vector<std::string>& known);
+    void checkIgnored();
+    // A name an action reads or writes as a player variable.
+    void useVariable(const std::string& name);
     void checkName(const std::string& where, const std::string& name);
     void checkItem(const std::string& where, const std::string& name);
     void checkPlaces();
@@ -92,6 +106,7 @@ private:
     std::set<std::string> _used_messages;
     std::set<std::string> _moved_items;
     std::set<std::string> _goto_targets;
+    std::set<std::string> _variables; // of players, that actions use
 };
 
 } // namespace zanfir

@@ -44,12 +44,14 @@ bool hasLine(const std::string& out, const std::string& line) {
 
 } // namespace
 
-TEST(CheckerTest, BundledAdventuresAreClean) {
-    for (const auto& entry : std::filesystem::directory_iterator(fixture("", true))) {
-        std::string name = entry.path().filename().string();
-        RunResult run = check(fixture(name, true) + "/" + name + ".zanfa");
-        EXPECT_EQ(run.status, 0) << name << "\n" << run.out;
-        EXPECT_EQ(run.out, "nessun problema trovato\n") << name;
+TEST(CheckerTest, BundledAndTestAdventuresAreClean) {
+    for (bool bundled : {true, false}) {
+        for (const auto& entry : std::filesystem::directory_iterator(fixture("", bundled))) {
+            std::string name = entry.path().filename().string();
+            RunResult run = check(fixture(name, bundled) + "/" + name + ".zanfa");
+            EXPECT_EQ(run.status, 0) << name << "\n" << run.out;
+            EXPECT_EQ(run.out, "nessun problema trovato\n") << name;
+        }
     }
 }
 
@@ -58,6 +60,8 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
     std::string main = copyFixture("torre", dir, true);
     replace(dir.file("torre.zanfa"), "LOCATION=PRATO", "LOCATION=PRATONE");
     replace(dir.file("torre.map"), "EAST=BOSCO", "EAST=BOSCHETTO");
+    replace(dir.file("torre.map"), "DESCR=in cantina", "DESC=in cantina");
+    replace(dir.file("torre.dictionary"), "PREPOSIZIONI=a,", "PREPOSIZIONI=su, a,");
     replace(dir.file("torre.map"), "goto CIMA;", "goto CIME;");
     replace(dir.file("torre.map"), "PRENDI:FOGLIE={@BOSCO:CERCA:FOGLIE}",
             "PRENDI:FOGLIE={@BOSCO:CERCA:RAMI}");
@@ -76,6 +80,7 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
            "PIAZZA:GUARDA=Nessuna piazza.\n"
            "*:GUARDA:FIAMMIFERI={if (USER.INVENTORY.CHIAVETTA) println 'x'; "
            "else {if (USER.LOCATION == 'CIME') println 'y'}}\n"
+           "*:USA:TORRE={if (PORTA_APERTA) println 'a' else println 'b'}\n"
            "[EVENTS]\n"
            "LOCATION-ENTRA:CIMA=Evento sconosciuto.\n"
            "ITEM-PRENDI:LANTERNA=Un evento che il gioco non lancia mai.\n"
@@ -87,6 +92,11 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> expected = {
         "errore: torre.zanfa [BEGINNING] LOCATION: luogo inesistente: 'PRATONE'",
+        "errore: torre.dictionary [IGNORE] PREPOSIZIONI: parola da ignorare che e' anche un verbo "
+        "(i comandi la scartano sempre): 'SU'",
+        "errore: torre.map [CANTINA] DESC: variabile sconosciuta, forse 'DESCR'",
+        "errore: torre.actionset [ACTIONS] *:USA:TORRE: manca il ';' prima di 'else': il comando "
+        "dell'if lo ingloba e l'else non viene mai eseguito: 'println 'a' else'",
         "errore: torre.inventory [SCUDO]: l'oggetto non sta in nessun luogo: nessun ITEMS lo "
         "elenca, non e' CARRIED e nessuna azione lo sposta",
         "errore: torre.map [FANTASMA/ACTIONS]: sezione che il caricatore ignora",
@@ -126,6 +136,66 @@ TEST(CheckerTest, ReportsEveryPlantedErrorWithItsPlace) {
     // Nothing but what was planted.
     EXPECT_EQ(lines(run.out).size(), expected.size() + 2) << run.out;
     EXPECT_EQ(lines(run.out).back(), std::to_string(expected.size()) + " errori, 1 nota");
+}
+
+// What the game never reads, an else its if swallows, words the commands
+// drop: each only where it goes wrong.
+TEST(CheckerTest, VariablesElsesAndIgnoredWords) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    replace(dir.file("torre.zanfa"), "LOCATION=PRATO", "LOCATION=PRATO\nLOCAZIONE=PRATO");
+    replace(dir.file("torre.map"), "ITEMS=campana, vento",
+            "ITEMS=campana, vento\nNORD=SCALA\nLONG=in cima\nNOTE=un appunto\n"
+            "PORTA_APERTA=false");
+    replace(dir.file("torre.inventory"), "HIDDEN=TRUE", "HIDDEN=TRUE\nHIDEN=TRUE");
+    replace(dir.file("torre.inventory"), "LOOK-DESCR=Fiammiferi un po' umidi",
+            "LOOK-DESCR=Fiammiferi{if (BAGNATI) print ' bagnati' else print ' asciutti'}");
+    replace(dir.file("torre.inventory"), "DESCR=una piccola campana",
+            "DESCR=una piccola campana\nSYNONYMS=campana a martello, campanaccio");
+    replace(dir.file("torre.dictionary"), "ARTICOLI=il,", "ARTICOLI=edificio, lentamente, il,");
+    replace(dir.file("torre.dictionary"), "CAMPANA=campanella",
+            "CAMPANA=campanella, campana di bronzo");
+    append(dir.file("torre.actionset"),
+           "\n[ACTIONS]\n"
+           "*:USA:TORRE={if (A) LANTERNA.hide ELSE LANTERNA.unhide}\n"
+           "*:USA:CAMPANA={if (A) if (B) X = 1 else X = 2}\n"
+           // Nothing wrong from here on.
+           "*:USA:LANTERNA={if (A) {println 'a'} else println 'b'}\n"
+           "*:USA:PORTA={if (A) println 'Or else niente'; else println 'b'}\n"
+           "*:USA:CHIAVE={if (A) if (B) {println 'a'} else println 'b'}\n"
+           "*:USA:MAPPA={if (A) println ELSEWHERE + ' ' + X.ELSE}\n");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::string> errors = {
+        "errore: torre.zanfa [BEGINNING] LOCAZIONE: variabile sconosciuta, forse 'LOCATION'",
+        "errore: torre.dictionary [IGNORE] ARTICOLI: parola da ignorare che e' anche una parola "
+        "di oggetto (i comandi la scartano sempre): 'EDIFICIO'",
+        "errore: torre.dictionary [IGNORE] ARTICOLI: parola da ignorare che e' anche un avverbio "
+        "(i comandi la scartano sempre): 'LENTAMENTE'",
+        "errore: torre.dictionary [ITEMS] CAMPANA: sinonimo con una parola da ignorare, che i "
+        "comandi scartano: nessuno lo puo' scrivere: 'CAMPANA DI BRONZO'",
+        "errore: torre.inventory [FIAMMIFERI] LOOK-DESCR: manca il ';' prima di 'else': il "
+        "comando dell'if lo ingloba e l'else non viene mai eseguito: 'print ' bagnati' else'",
+        "errore: torre.inventory [CHIAVE] HIDEN: variabile sconosciuta, forse 'HIDDEN'",
+        "errore: torre.inventory [CAMPANA] SYNONYMS: sinonimo con una parola da ignorare, che i "
+        "comandi scartano: nessuno lo puo' scrivere: 'CAMPANA A MARTELLO'",
+        "errore: torre.map [CIMA] NORD: variabile sconosciuta, forse 'NORTH'",
+        "errore: torre.map [CIMA] LONG: variabile sconosciuta, forse 'LONG-DESCR'",
+        "errore: torre.actionset [ACTIONS] *:USA:TORRE: manca il ';' prima di 'else': il comando "
+        "dell'if lo ingloba e l'else non viene mai eseguito: 'LANTERNA.hide ELSE'",
+        "errore: torre.actionset [ACTIONS] *:USA:CAMPANA: manca il ';' prima di 'else': il "
+        "comando dell'if lo ingloba e l'else non viene mai eseguito: 'X = 1 else'",
+    };
+    for (const auto& line : errors)
+        EXPECT_TRUE(hasLine(run.out, line)) << line << "\n---\n" << run.out;
+    // A name no exit resembles is a note, and so is a player's variable:
+    // the game reads neither here.
+    EXPECT_TRUE(hasLine(run.out, "nota: torre.map [CIMA] NOTE: variabile che il gioco non legge"));
+    EXPECT_TRUE(hasLine(run.out, "nota: torre.map [CIMA] PORTA_APERTA: variabile che il gioco "
+                                 "non legge: le azioni usano la variabile del giocatore con "
+                                 "questo nome, che questo valore non imposta"));
+    EXPECT_EQ(lines(run.out).size(), errors.size() + 3) << run.out;
+    EXPECT_EQ(lines(run.out).back(), std::to_string(errors.size()) + " errori, 2 note");
 }
 
 TEST(CheckerTest, NotesAloneAreNoFailure) {

@@ -1,5 +1,6 @@
 #include "adventure/action/VarInc.h"
 
+#include "adventure/ActionVisitor.h"
 #include "adventure/StateKeys.h"
 #include "common/Context.h"
 
@@ -21,6 +22,10 @@ bool VarInc::run() {
         ctx.setBoolean(path, !*flag);
     }
     return true;
+}
+
+void VarInc::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

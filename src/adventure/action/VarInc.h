@@ -11,6 +11,7 @@ namespace zanfir {
 class VarInc : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setVariable(const std::string& name) { _variable = name; }
     virtual void setDelta(std::int32_t step) { _delta = step; }
 

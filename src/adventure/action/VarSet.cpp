@@ -5,6 +5,7 @@
 #include <mutex>
 #include <random>
 
+#include "adventure/ActionVisitor.h"
 #include "adventure/Adventure.h"
 #include "adventure/StateKeys.h"
 #include "common/Context.h"
@@ -69,6 +70,10 @@ bool VarSet::run() {
     else
         ctx.set(path, ctx.get(value).value_or(std::string()));
     return true;
+}
+
+void VarSet::accept(ActionVisitor& visitor) const {
+    visitor.visit(*this);
 }
 
 } // namespace zanfir

@@ -11,6 +11,7 @@ namespace zanfir {
 class VarSet : public Action {
 public:
     bool run() override;
+    void accept(ActionVisitor& visitor) const override;
     virtual void setVariable(const std::string& name) { _variable = name; }
     virtual void setValue(const std::string& text) { _value = text; }
     virtual void setAsk(bool flag) { _ask = flag; }
