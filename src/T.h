@@ -30,6 +30,10 @@ struct T {
     static constexpr const char* WordNotFound = "- Non conosco la parola '";
     static constexpr const char* WordNotFoundX = "'.";
     static constexpr const char* CantUnderstand = "- Non capisco.";
+    static constexpr const char* Undone = "- Fatto: l'ultimo comando e' annullato.";
+    static constexpr const char* NothingToUndo = "- Non c'e' niente da annullare.";
+    static constexpr const char* NoUndoShared = "- In un mondo condiviso non si torna indietro.";
+    static constexpr const char* NothingToRepeat = "- Non c'e' niente da ripetere.";
     static constexpr const char* DontAskQuestions =
         "Non si risponde ad una domanda con una domanda.";
     static constexpr const char* YouAre = "Sei ";

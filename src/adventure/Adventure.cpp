@@ -15,6 +15,7 @@
 #include "adventure/SeenPlayers.h"
 #include "adventure/StateKeys.h"
 #include "adventure/StateStore.h"
+#include "adventure/UndoLog.h"
 #include "adventure/User.h"
 #include "adventure/Word.h"
 #include "common/Context.h"
@@ -165,6 +166,9 @@ void Adventure::play() {
         if (!command)
             break;
         takeTurn();
+        if (_undo)
+            _undo->mark();
+        _repeated = false;
         limited([&] {
             onCommandPromptExit();
             println();
@@ -172,6 +176,8 @@ void Adventure::play() {
             if (_curr_phrase)
                 executeCommand(_curr_phrase);
         });
+        if (!_repeated)
+            _last_line = std::move(*command);
     }
 }
 
@@ -291,6 +297,10 @@ void Adventure::setUser(std::shared_ptr<User> user, std::shared_ptr<Context> con
     _running = user != nullptr; // a session with a player plays
     _user_item = std::move(user);
     _ctx = std::move(context);
+    if (_ctx && !_main.isMultiUser()) {
+        _undo = std::make_unique<UndoLog>(_main.settings().undo_levels);
+        _undo->follow(_ctx);
+    }
 }
 
 std::string Adventure::entity() const {
@@ -642,6 +652,8 @@ bool Adventure::deserialize() {
     if (std::string mine = std::to_string(userID()); saver != mine)
         users->rename(saver, mine);
     _ctx = saved;
+    if (_undo)
+        _undo->follow(_ctx); // what came before the load is not taken back
     return true;
 }
 
@@ -1035,11 +1047,14 @@ std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, con
     return nullptr;
 }
 
+std::shared_ptr<Action> Adventure::resolveHere(const Phrase& phrase) {
+    auto here = getLocation();
+    return here ? resolveCommand(*here, phrase) : resolveCommand(ANY, phrase);
+}
+
 bool Adventure::executeCommand(std::shared_ptr<const Phrase> phrase) {
     _curr_phrase = phrase;
-    auto here = getLocation();
-    auto action = here ? resolveCommand(*here, *phrase) : resolveCommand(ANY, *phrase);
-    if (action) {
+    if (auto action = resolveHere(*phrase)) {
         executeAction(*action);
         onCommandDo(*phrase);
         return true;
@@ -1047,6 +1062,40 @@ bool Adventure::executeCommand(std::shared_ptr<const Phrase> phrase) {
     println(T::CantUnderstand);
     onCommandUnknown(*phrase);
     return false;
+}
+
+bool Adventure::undo() {
+    if (!_undo) {
+        println(_main.isMultiUser() ? T::NoUndoShared : T::NothingToUndo);
+        return false;
+    }
+    if (!_undo->undo()) {
+        println(T::NothingToUndo);
+        return false;
+    }
+    println(T::Undone);
+    return true;
+}
+
+// The line runs as this command's own action: the command's events fire
+// once, after it, and the line stays the one to repeat.
+bool Adventure::again() {
+    if (_last_line.empty() || _repeated) {
+        println(T::NothingToRepeat);
+        return false;
+    }
+    _repeated = true;
+    auto phrase = parseCommand(_last_line);
+    if (!phrase)
+        return false;
+    auto action = resolveHere(*phrase);
+    if (!action) {
+        println(T::CantUnderstand);
+        return false;
+    }
+    _curr_phrase = phrase;
+    executeAction(*action);
+    return true;
 }
 
 } // namespace zanfir

@@ -21,6 +21,7 @@ class Location;
 class Main;
 class Output;
 class Phrase;
+class UndoLog;
 class User;
 class Word;
 
@@ -180,6 +181,13 @@ public:
     virtual std::shared_ptr<Action> resolveCommand(const std::string& entity, const Phrase& phrase,
                                                    int mask = 0);
     virtual bool executeCommand(std::shared_ptr<const Phrase> phrase);
+    // Puts the player's world back as it was before their last command, and
+    // says so; false, told why, when there is none to take back or the
+    // world is shared.
+    virtual bool undo();
+    // Runs the player's last command line again (not one that ran `again`);
+    // false, told why, when there is none.
+    virtual bool again();
 
     virtual void fireEvent(const std::string& name, const std::optional<std::string>& a = {},
                            const std::optional<std::string>& b = {});
@@ -208,6 +216,8 @@ private:
     void printUsers(const std::vector<std::shared_ptr<Item>>& here);
     // Fires an event of the table for an item and a place, each key in turn.
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
+    // The action bound to the phrase where the player is; none when no binding matches.
+    std::shared_ptr<Action> resolveHere(const Phrase& phrase);
     void refuse(const std::string& message);
     // Logs and counts a wrong password given for `name` on this connection;
     // false when the connection is to end.
@@ -242,6 +252,9 @@ private:
     std::string _game_password; // the hash this session's saved game is kept under
     bool _started = false;
     bool _in_turn = false;
+    std::unique_ptr<UndoLog> _undo; // none in a shared world
+    std::string _last_line;         // the last command line, for again()
+    bool _repeated = false;         // the running command ran again()
 };
 
 } // namespace zanfir

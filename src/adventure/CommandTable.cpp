@@ -10,6 +10,7 @@
 #include "T.h"
 #include "adventure/World.h"
 #include "adventure/action/ActionRef.h"
+#include "adventure/action/Again.h"
 #include "adventure/action/Die.h"
 #include "adventure/action/IfElse.h"
 #include "adventure/action/IfThen.h"
@@ -26,6 +27,7 @@
 #include "adventure/action/Quit.h"
 #include "adventure/action/Save.h"
 #include "adventure/action/Tell.h"
+#include "adventure/action/Undo.h"
 #include "adventure/action/VarInc.h"
 #include "adventure/action/VarSet.h"
 #include "adventure/action/Wait.h"
@@ -70,6 +72,11 @@ Test startsWith(const char* keyword) {
 
 Test contains(const char* keyword) {
     return [keyword](const std::string& lower) { return lower.find(keyword) != std::string::npos; };
+}
+
+// The keyword is the whole command: no name that merely begins with it.
+Test is(const char* keyword) {
+    return [keyword](const std::string& lower) { return lower == keyword; };
 }
 
 // The keyword stands anywhere but first, as in "item.take".
@@ -148,6 +155,11 @@ std::shared_ptr<Action> sleepFor(const Command& command) {
 
 std::shared_ptr<Action> pauseHere(const Command& command) {
     return noParameters(std::make_shared<Pause>(), command, 5);
+}
+
+template <class Kind>
+std::shared_ptr<Action> alone(const Command&) {
+    return std::make_shared<Kind>();
 }
 
 std::shared_ptr<Action> ifThen(const Command& command) {
@@ -274,6 +286,8 @@ const std::vector<Row>& commands() {
         row<Die>("Die", startsWith("end"), end),
         row<Wait>("Wait", startsWith("sleep"), sleepFor),
         row<Pause>("Pause", startsWith("pause"), pauseHere),
+        row<Undo>("Undo", is("undo"), alone<Undo>),
+        row<Again>("Again", is("again"), alone<Again>),
         row<IfThen>("IfThen", startsWith("if"), ifThen),
         row<IfElse>("IfElse", startsWith("else"), ifElse),
         row<MsgPrint>("MsgPrint", startsWith("print"), print),

@@ -316,7 +316,10 @@ void Context::changed(const std::string& name, const Value* now, const Value* be
     ContextJournal* journal = _journal;
     if (!journal)
         return; // nested contexts of a tree without a journal are never followed
-    std::string path = _path.empty() ? name : _path + "." + name;
+    const bool byPath = journal->byPath();
+    std::string path;
+    if (byPath)
+        path = _path.empty() ? name : _path + "." + name;
     auto nested = [](const Value* value) {
         auto context = value ? std::get_if<std::shared_ptr<Context>>(value) : nullptr;
         return context ? context->get() : nullptr;
@@ -327,7 +330,10 @@ void Context::changed(const std::string& name, const Value* now, const Value* be
         out->detach();
     if (in && in != out)
         in->attach(journal, path);
-    journal->changed(path, now);
+    if (byPath)
+        journal->changed(path, now);
+    else
+        journal->changedIn(*this, name, now, before);
 }
 
 void Context::attach(ContextJournal* journal) {

@@ -54,6 +54,8 @@ Settings Settings::read(const Config& main) {
         static_cast<std::size_t>(positive("QuoteQueue", static_cast<long>(settings.quote_queue)));
     settings.quote_queue_bytes = static_cast<std::size_t>(
         positive("QuoteQueueBytes", static_cast<long>(settings.quote_queue_bytes)));
+    settings.undo_levels =
+        static_cast<std::size_t>(positive("UndoLevels", static_cast<long>(settings.undo_levels)));
     settings.login_timeout = std::chrono::seconds(
         positive("LoginTimeout", static_cast<long>(settings.login_timeout.count())));
     settings.idle_timeout = std::chrono::seconds(

@@ -62,6 +62,8 @@ struct Settings {
     // The sentences waiting for a player: past either limit the oldest go.
     std::size_t quote_queue = 64;
     std::size_t quote_queue_bytes = 64 * 1024;
+    // Commands a player of a world of their own may take back (undo).
+    std::size_t undo_levels = 10;
 
     // The values of the file, each with its default when it is absent. A
     // boolean is true when its text is "true" in any letter case.

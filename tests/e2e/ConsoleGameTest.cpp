@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "TestSupport.h"
@@ -187,6 +188,38 @@ TEST_F(ConsoleGameTest, TheBundledMineAsANewPlayerMeetsIt) {
                     "- lavare la statuetta, prima di riportarla\n"
                     "Grazie per aver giocato!\n"))
         << out.substr(out.size() - 600);
+}
+
+// Moves taken back, several deep, and repeated, with the score's count of
+// moves taken back with them.
+TEST_F(ConsoleGameTest, MovesTakenBackAndRepeated) {
+    std::string main = copyFixture("miniera", dir, true);
+    RunResult game = runZanfir({main}, "Anna\nannulla\ne\nprendi i fiammiferi\nannulla\ncosa\n"
+                                       "prendi i fiammiferi\ng\ng\nannulla\nannulla\nannulla\n"
+                                       "cosa\nannulla\nannulla\nannulla\npunteggio\n");
+    EXPECT_EQ(game.status, 0);
+    auto answers = lines(game.out);
+    auto count = [&](const std::string& line) {
+        return std::count(answers.begin(), answers.end(), line);
+    };
+    EXPECT_EQ(count("- Non c'e' niente da annullare."), 1);
+    EXPECT_EQ(count("- Fatto: l'ultimo comando e' annullato."), 7);
+    EXPECT_EQ(count("- Lo possiedi gia'."), 2) << game.out; // the taking, twice repeated
+    EXPECT_EQ(count("- una scatola di fiammiferi"), 0);     // never carried when asked
+    EXPECT_EQ(count("Possiedi:"), 2);
+    auto last = game.out.rfind("- Fatto: l'ultimo comando e' annullato.");
+    EXPECT_NE(game.out.find("Sei sulla piazza di Pietracava.", last), std::string::npos);
+    EXPECT_NE(game.out.find("Hai 0 punti su 10, dopo 2 mosse.", last), std::string::npos);
+
+    // As deep as the main file says.
+    writeFile(main, "UndoLevels=1\n" + readFile(main));
+    game = runZanfir({main}, "Anna\ne\nprendi i fiammiferi\nannulla\nannulla\ncosa\n");
+    answers = lines(game.out);
+    EXPECT_EQ(count("- Fatto: l'ultimo comando e' annullato."), 1);
+    EXPECT_EQ(count("- Non c'e' niente da annullare."), 1);
+    EXPECT_NE(game.out.find("Sei nell'osteria", game.out.rfind("- Non c'e' niente")),
+              std::string::npos)
+        << game.out;
 }
 
 } // namespace

@@ -622,6 +622,11 @@ TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     EXPECT_NE(handed.find("«Grazie! Sei di parola"), std::string::npos) << handed;
     EXPECT_EQ(handed.find("Gustavo annuisce"), std::string::npos) << handed;
     EXPECT_NE(say(bruno, "prendi i fiammiferi").find("Fatto."), std::string::npos);
+    // What others have seen is not taken back; a command is repeated.
+    EXPECT_NE(say(bruno, "annulla").find("- In un mondo condiviso non si torna indietro."),
+              std::string::npos);
+    EXPECT_NE(say(bruno, "cosa").find("- una scatola di fiammiferi"), std::string::npos);
+    EXPECT_NE(say(bruno, "ancora").find("- una scatola di fiammiferi"), std::string::npos);
 
     // A hidden item found by one player is there for the other; who has
     // left a place is no longer seen there.
