@@ -157,7 +157,7 @@ int play(const fs::path& adventure, const std::string& scriptFile, const std::st
             return 1;
         }
     }
-    // A failure that ended the game is its last answer's last line.
+    // A game that ends with an error fails the script, after its last command too.
     if (game.finish(std::chrono::seconds(5)) > 0 && !record) {
         std::cout << scriptFile << ':' << steps.back().line << ": " << T::ScriptGameFailed << '\n';
         printAnswer(lines, std::nullopt);
