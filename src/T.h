@@ -252,6 +252,7 @@ struct T {
     static constexpr const char* ScriptWholeAnswer = "  la risposta:";
     static constexpr const char* ScriptEmptyAnswer = "    (nessuna riga)";
     static constexpr const char* ScriptGameOver = "la partita e' finita prima di questo comando";
+    static constexpr const char* ScriptGameFailed = "la partita e' finita con un errore";
     static constexpr const char* ScriptSilent =
         "il gioco non risponde piu' (30 secondi senza chiedere nulla)";
     static constexpr const char* ScriptPassed = "ok: ";

@@ -103,16 +103,23 @@ int Zanfir::main(const std::vector<std::string>& args) {
     try {
         // Never deleted: sessions may still run when start() returns.
         auto* engine = new Main(name, directory, !on.server, on.server, on.server && on.mud);
+        std::shared_ptr<Console> console;
         if (on.server) {
             engine->setFrontEnd(std::make_shared<Remote>(*engine, engine->settings()));
             stopOnSignals(*engine);
         } else {
-            engine->setFrontEnd(std::make_shared<Console>(*engine, engine->settings()));
+            console = std::make_shared<Console>(*engine, engine->settings());
+            engine->setFrontEnd(console);
         }
         engine->setDebugEnabled(on.debug);
         engine->setLogEnabled(on.server || on.log);
         engine->setDumpEnabled(on.server && on.mud && on.dump);
         engine->start();
+        // The session has logged its failure; the player is told it too.
+        if (std::string failure = console ? console->failure() : ""; !failure.empty()) {
+            std::cerr << failure << std::endl;
+            return 1;
+        }
     } catch (const std::exception& error) {
         std::cerr << Log::describe(error) << std::endl;
         Log::writeG("Zanfir main", Log::FAIL, error);

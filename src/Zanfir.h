@@ -9,7 +9,8 @@ namespace zanfir {
 class Zanfir {
 public:
     // Returns the process exit status: 0 after a normal run, 1 when
-    // start-up failed, 2 for an invalid command line.
+    // start-up failed or a failure ended the console's game, 2 for an
+    // invalid command line.
     static int main(const std::vector<std::string>& args);
 };
 

@@ -10,8 +10,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -321,7 +323,7 @@ std::string readUntil(int fd, std::string& pending, const std::string& marker,
             return std::exchange(pending, "");
         }
         char buffer[4096];
-        ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n <= 0) {
             if (closed)
                 *closed = true;
@@ -330,6 +332,47 @@ std::string readUntil(int fd, std::string& pending, const std::string& marker,
             return std::exchange(pending, "");
         }
         pending.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool editing(int master) {
+    return waitUntil([&] {
+        termios modes{};
+        return ::tcgetattr(master, &modes) == 0 && !(modes.c_lflag & ICANON);
+    });
+}
+
+void Screen::feed(const std::string& bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        char c = bytes[i];
+        std::string& row = _rows[_row];
+        if (c == '\r') {
+            _column = 0;
+        } else if (c == '\n') {
+            if (++_row == _rows.size())
+                _rows.emplace_back();
+        } else if (c == '\b') {
+            _column -= _column > 0;
+        } else if (c == '\x1b' && i + 1 < bytes.size() && bytes[i + 1] == '[') {
+            std::size_t end = bytes.find_first_of(
+                "@ABCDEFGHIJKLMNOPQRSTUVWXYZ`abcdefghijklmnopqrstuvwxyz{|}~", i + 2);
+            if (end == std::string::npos)
+                break;
+            std::size_t n = std::max(1, std::atoi(bytes.c_str() + i + 2));
+            if (bytes[end] == 'G')
+                _column = n - 1;
+            else if (bytes[end] == 'C')
+                _column += n;
+            else if (bytes[end] == 'D')
+                _column -= std::min(n, _column);
+            else if (bytes[end] == 'K')
+                row.resize(std::min(row.size(), _column));
+            i = end;
+        } else if (static_cast<unsigned char>(c) >= 0x20) {
+            if (row.size() <= _column)
+                row.resize(_column + 1, ' ');
+            row[_column++] = c;
+        }
     }
 }
 

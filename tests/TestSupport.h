@@ -103,13 +103,31 @@ private:
     std::string _pending;
 };
 
-// What arrives on a socket until `marker` appears (the marker included),
+// What arrives on a socket or a terminal until `marker` appears (the marker included),
 // keeping what follows in `pending`; fails the test after the timeout or
 // when the peer closes first, unless `closing` is set.
 std::string readUntil(int fd, std::string& pending, const std::string& marker,
                       std::chrono::milliseconds timeout, bool* closed = nullptr);
 // Everything that can be read from a socket now, without waiting.
 std::string drain(int fd);
+
+// Whether a line editor reads the terminal whose master side is `master`
+// (the terminal is out of canonical mode), waiting for it a while.
+bool editing(int master);
+
+// The rows a terminal shows of what a program wrote to it: enough of xterm
+// for a line editor's moves (CR, LF, backspace, and CSI G, C, D and K; other
+// sequences are left out). Rows are never wrapped or scrolled away; one
+// byte is one column.
+class Screen {
+public:
+    void feed(const std::string& bytes);
+    const std::vector<std::string>& rows() const { return _rows; }
+
+private:
+    std::vector<std::string> _rows{""};
+    std::size_t _row = 0, _column = 0;
+};
 
 // The questions of the login and the command prompt, as a client reads
 // them.

@@ -63,6 +63,13 @@ void logFailure(const std::string& entity, const std::exception& error) {
     Debug::traceStackG(error);
 }
 
+// A failure that ends the session: logged, and the first one kept.
+void endingFailure(const std::string& entity, const std::exception& error, std::string& kept) {
+    logFailure(entity, error);
+    if (kept.empty())
+        kept = Log::describe(error);
+}
+
 } // namespace
 
 Adventure::Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out)
@@ -93,7 +100,7 @@ void Adventure::run() {
     try {
         logged = init();
     } catch (const std::exception& error) {
-        logFailure(entity(), error);
+        endingFailure(entity(), error, _failure);
     }
     if (!logged)
         return;
@@ -102,7 +109,7 @@ void Adventure::run() {
     try {
         play();
     } catch (const std::exception& error) {
-        logFailure(entity(), error);
+        endingFailure(entity(), error, _failure);
     }
     if (_main.isStopping() || _taken_over) {
         println();
@@ -113,7 +120,7 @@ void Adventure::run() {
     try {
         _main.removeAdventure(*this, *_ctx);
     } catch (const std::exception& error) {
-        logFailure(entity(), error);
+        endingFailure(entity(), error, _failure);
     }
     _running = false;
 }
@@ -159,7 +166,7 @@ void Adventure::play() {
                 command = readCommand();
             while (command && command->empty());
         } catch (const std::exception& error) {
-            logFailure(entity(), error);
+            endingFailure(entity(), error, _failure);
             command.reset();
         }
         _main.onExitIdle(*this);

@@ -59,6 +59,10 @@ public:
     bool isFinished() const { return _finished; }
     // Called on the session's thread when the session ends, logged in or not.
     void setOnFinished(std::function<void()> hook) { _on_finished = std::move(hook); }
+    // The failure that ended the session, as the log describes it ("Eccezione
+    // " + class + ": " + message); empty when it ended normally. Known before
+    // the session hands its player back.
+    const std::string& failure() const { return _failure; }
     // The front-end that serves this session, its connection number there
     // and the client's address; set before the session starts.
     void setConnection(FrontEnd* frontEnd, std::int32_t connection, std::string address) {
@@ -255,6 +259,7 @@ private:
     std::unique_ptr<UndoLog> _undo; // none in a shared world
     std::string _last_line;         // the last command line, for again()
     bool _repeated = false;         // the running command ran again()
+    std::string _failure;
 };
 
 } // namespace zanfir

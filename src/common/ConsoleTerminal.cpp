@@ -1,7 +1,9 @@
 #include "common/ConsoleTerminal.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace zanfir {
@@ -41,6 +43,13 @@ bool ConsoleTerminal::receive() {
         _buffer.append(chunk, static_cast<std::size_t>(n));
         return true;
     }
+}
+
+int ConsoleTerminal::width() const {
+    winsize size{};
+    if (!_fit_width || ::ioctl(_out, TIOCGWINSZ, &size) != 0 || size.ws_col == 0)
+        return 0;
+    return std::clamp(static_cast<int>(size.ws_col), MIN_WIDTH, MAX_WIDTH);
 }
 
 std::string ConsoleTerminal::readLine(bool, std::size_t cap) {

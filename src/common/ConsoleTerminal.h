@@ -11,13 +11,16 @@ namespace zanfir {
 // A terminal on two file descriptors it does not own (standard input and
 // output, or pipes). Lines come as the terminal driver delivers them,
 // already echoed by it: a read returns up to the first "\n" and keeps what
-// follows for the next one.
+// follows for the next one. With `fitWidth`, an output that is a terminal
+// tells its window's width, asked at every call, so a resize is followed.
 class ConsoleTerminal : public Terminal {
 public:
-    ConsoleTerminal(int in, int out) : _in(in), _out(out) {}
+    ConsoleTerminal(int in, int out, bool fitWidth = false)
+        : _in(in), _out(out), _fit_width(fitWidth) {}
 
     std::string readLine(bool hidden, std::size_t cap) override;
     bool isAlive() const override { return !_dead; }
+    int width() const override;
     void write(const std::string& bytes) override { _pending += bytes; }
     void flush() override;
     void close() override {}
@@ -31,6 +34,7 @@ protected:
 
     int _in;
     int _out;
+    bool _fit_width;
     bool _dead = false;
     bool _ended = false;
     std::string _buffer;

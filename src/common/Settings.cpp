@@ -36,7 +36,10 @@ Settings Settings::read(const Config& main) {
             return fallback;
         }
     };
-    settings.row_length = static_cast<int>(positive("RowLength", settings.row_length));
+    settings.row_length = static_cast<int>(positive("RowLength", 0));
+    settings.row_length_given = settings.row_length > 0;
+    if (!settings.row_length_given)
+        settings.row_length = DEFAULT_ROW_LENGTH;
     settings.remote_out_queue = static_cast<std::size_t>(
         positive("RemoteOutQueue", static_cast<long>(settings.remote_out_queue)));
     settings.remote_send_timeout = std::chrono::milliseconds(

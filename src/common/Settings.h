@@ -44,6 +44,7 @@ struct Settings {
     // How long a stopping server waits for its sessions to end.
     std::chrono::milliseconds stop_timeout{5000};
     int row_length = DEFAULT_ROW_LENGTH; // a value that is no positive number gives the default
+    bool row_length_given = false;       // the file sets a positive number
     bool preformatted = false;
     // What one command may do before it is stopped: action steps, bytes of
     // text printed.

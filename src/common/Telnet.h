@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "common/Terminal.h"
+
 namespace zanfir {
 
 // The server's side of the telnet protocol on one connection: the commands
@@ -24,8 +26,7 @@ public:
                                    SB = 250, SE = 240;
     static constexpr unsigned char ECHO = 1, NAWS = 31, MSSP = 70;
     static constexpr unsigned char MSSP_VAR = 1, MSSP_VAL = 2;
-    // A window narrower is taken as this wide; wider, as this wide.
-    static constexpr int MIN_WIDTH = 20, MAX_WIDTH = 1000;
+    static constexpr int MIN_WIDTH = Terminal::MIN_WIDTH, MAX_WIDTH = Terminal::MAX_WIDTH;
 
     // The variables of MSSP, with their values now.
     using Status = std::function<std::vector<std::pair<std::string, std::string>>()>;

@@ -12,6 +12,9 @@ namespace zanfir {
 // prompt before the session waits.
 class Terminal {
 public:
+    // A window narrower is taken as this wide; wider, as this wide.
+    static constexpr int MIN_WIDTH = 20, MAX_WIDTH = 1000;
+
     virtual ~Terminal() = default;
 
     // One line with its terminator, at most `cap` bytes: a longer line
@@ -29,7 +32,8 @@ public:
     // Ends the input only: a read in progress returns, what is written still
     // leaves. May be called from another thread.
     virtual void endInput() {}
-    // The width of the player's window when the terminal knows it, else 0.
+    // The width of the player's window when the terminal knows it (within
+    // MIN_WIDTH and MAX_WIDTH), else 0.
     virtual int width() const { return 0; }
     // Whether the player's side wraps the text to its width itself.
     virtual bool wraps() const { return false; }

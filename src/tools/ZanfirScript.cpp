@@ -157,7 +157,12 @@ int play(const fs::path& adventure, const std::string& scriptFile, const std::st
             return 1;
         }
     }
-    game.finish(std::chrono::seconds(5));
+    // A game that ends with an error fails the script, after its last command too.
+    if (game.finish(std::chrono::seconds(5)) > 0 && !record) {
+        std::cout << scriptFile << ':' << steps.back().line << ": " << T::ScriptGameFailed << '\n';
+        printAnswer(lines, std::nullopt);
+        return 1;
+    }
     if (!record) {
         auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
         std::cout << T::ScriptPassed << script.commands() << T::ScriptPassedCommands

@@ -202,6 +202,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.remote_address, "");
     EXPECT_EQ(none.title, "");
     EXPECT_EQ(none.row_length, 80); // a section's variable is no setting
+    EXPECT_FALSE(none.row_length_given);
     EXPECT_EQ(none.remote_out_queue, 1024u * 1024u);
     EXPECT_EQ(none.remote_send_timeout, std::chrono::milliseconds(2000));
     EXPECT_EQ(none.stop_timeout, std::chrono::milliseconds(5000));
@@ -238,6 +239,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.remote_address, "127.0.0.1");
     EXPECT_EQ(set.title, "La torre");
     EXPECT_EQ(set.row_length, 60);
+    EXPECT_TRUE(set.row_length_given);
     EXPECT_EQ(set.remote_out_queue, 65536u);
     EXPECT_EQ(set.remote_send_timeout, std::chrono::milliseconds(20));
     EXPECT_EQ(set.stop_timeout, std::chrono::milliseconds(100));
@@ -258,6 +260,7 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
         auto odd = Settings::read(
             load(std::string("RowLength=") + length + "\nRemoteOutQueue=" + length + "\n"));
         EXPECT_EQ(odd.row_length, 80) << length;
+        EXPECT_FALSE(odd.row_length_given) << length;
         EXPECT_EQ(odd.remote_out_queue, 1024u * 1024u) << length;
     }
 }

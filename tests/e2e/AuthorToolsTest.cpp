@@ -377,6 +377,26 @@ TEST(ScriptedGameTest, AnswersEndWhereTheGameReadsAgain) {
     EXPECT_EQ(run.status, 0) << run.out;
 }
 
+TEST(ScriptedGameTest, AFailureThatEndsTheGameIsShown) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    append(dir.file("torre.actionset"), "\n[ACTIONS]\n*:SALTA:TORRE={if (0 == X) println 'Su.'}\n");
+    const std::string failure = "  la risposta:\n    | Eccezione ExpressionException: "
+                                "Conversione al tipo intero impossibile: 'X'\n";
+    writeFile(dir.file("early.txt"), "> Anna\n> salta torre\n> guarda\n");
+    RunResult early = play(main, dir.file("early.txt"));
+    EXPECT_EQ(early.status, 1);
+    EXPECT_EQ(early.out, dir.file("early.txt") +
+                             ":3: la partita e' finita prima di questo comando\n" + failure);
+
+    // Failing at the last command is no success either.
+    writeFile(dir.file("last.txt"), "> Anna\n> salta torre\n");
+    RunResult last = play(main, dir.file("last.txt"));
+    EXPECT_EQ(last.status, 1);
+    EXPECT_EQ(last.out,
+              dir.file("last.txt") + ":2: la partita e' finita con un errore\n" + failure);
+}
+
 TEST(ScriptedGameTest, ARecordedGamePassesAsAScript) {
     TempDir dir;
     const std::string adventure = fixture("torre", true) + "/torre.zanfa";

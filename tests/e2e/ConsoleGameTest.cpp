@@ -61,6 +61,27 @@ TEST_F(ConsoleGameTest, CrLfAndTheEndOfInput) {
     EXPECT_EQ(game.out.find("\n\n"), BANNER.size() - 2); // only the banner uses bare LF
 }
 
+TEST_F(ConsoleGameTest, AFailureEndsTheGameAndIsReported) {
+    // The unset X is the empty text, which is no number.
+    std::string main = smallAdventure("LogPath=.\n");
+    writeFile(dir.file("orto.actionset"), "[ACTIONS]\n*:PRENDI:MELA={if (0 == X) println 'No.'}\n");
+    RunResult game = runZanfir({main, "-log"}, "Anna\nprendi la mela\nnord\n");
+    EXPECT_EQ(game.status, 1);
+    const std::string failure =
+        "Eccezione ExpressionException: Conversione al tipo intero impossibile: 'X'";
+    EXPECT_EQ(game.err, failure + "\n");
+    EXPECT_TRUE(game.out.ends_with("\nVedo una mela.\n\n\nCosa devo fare? \n")) << game.out;
+    bool logged = false;
+    for (const auto& row : logLines(dir.path()))
+        logged = logged || row.find(" FAIL " + failure) != std::string::npos;
+    EXPECT_TRUE(logged);
+
+    // A game that ends normally, also at the end of its input, says nothing.
+    RunResult calm = runZanfir({main}, "Anna\nnord\n");
+    EXPECT_EQ(calm.status, 0);
+    EXPECT_EQ(calm.err, "");
+}
+
 TEST_F(ConsoleGameTest, SaveAndLoadAcrossRuns) {
     std::string main = copyFixture("castello", dir);
     RunResult missing = runZanfir({main}, "mario\ncarica\n");

@@ -147,7 +147,8 @@ TEST_F(LanguageGameTest, RunawayReferencesEndOnlyThatSession) {
     writeFile(dir.file("gioco.actionset"), "[ACTIONS]\n*:SALTA={@*:SALTA}\n");
     ::mkdir(dir.file("logs").c_str(), 0755);
     RunResult game = runZanfir({dir.file("gioco.zanfa"), "-log"}, "Anna\nsalta\nguarda\n");
-    EXPECT_EQ(game.status, 0);
+    EXPECT_EQ(game.status, 1);
+    EXPECT_TRUE(game.err.starts_with("Eccezione Exception: Esecuzione interrotta")) << game.err;
     EXPECT_EQ(answers(game.out).size(), 1u); // nothing after the failing command
     auto rows = logLines(dir.file("logs"));
     bool logged = false;
