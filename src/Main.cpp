@@ -187,6 +187,11 @@ std::vector<std::shared_ptr<Item>> Main::getItems(const std::vector<std::string>
     return _world.getItems(names);
 }
 
+std::shared_ptr<const Scenes::Items> Main::itemsShown(const Context& items,
+                                                     const std::string& place) {
+    return _scenes.shown(items, place);
+}
+
 std::shared_ptr<Description> Main::getMessage(const std::string& name) const {
     return _world.getMessage(name);
 }

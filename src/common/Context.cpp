@@ -11,42 +11,77 @@
 
 namespace zanfir {
 
-// Which nested contexts hold each text under the leaf.
+// Which nested contexts hold each text under the leaf, and the version of
+// each text: a stamp from one clock for every index, taken at its last
+// change, so that a stamp is never seen again for another state.
 struct Context::Index {
     explicit Index(std::string leaf) : leaf(std::move(leaf)) {}
 
-    // The value `name` now holds under the leaf, or none.
+    struct Holders {
+        std::set<std::string> names;
+        std::uint64_t version = 0;
+    };
+
+    // The value `name` now holds under the leaf, or none; called too when
+    // the context of that name changed otherwise.
     void put(const std::string& name, const Value* value) {
         const std::string* text = value ? std::get_if<std::string>(value) : nullptr;
         std::lock_guard guard(lock);
         auto found = textOf.find(name);
         if (found != textOf.end()) {
-            if (text && *text == found->second)
-                return;
             auto holders = named.find(found->second);
-            holders->second.erase(name);
-            if (holders->second.empty())
-                named.erase(holders);
+            if (text && *text == found->second) {
+                holders->second.version = stamp();
+                return;
+            }
+            holders->second.names.erase(name);
+            if (holders->second.names.empty())
+                named.erase(holders); // a text nobody holds has version 0
+            else
+                holders->second.version = stamp();
             textOf.erase(found);
         }
         if (text) {
             textOf.emplace(name, *text);
-            named[*text].insert(name);
+            auto& holders = named[*text];
+            holders.names.insert(name);
+            holders.version = stamp();
         }
     }
 
-    std::vector<std::string> holding(const std::string& text) {
+    // The context listed as `name` changed an entry other than the leaf.
+    void touch(const std::string& name) {
+        std::lock_guard guard(lock);
+        if (auto found = textOf.find(name); found != textOf.end())
+            named[found->second].version = stamp();
+    }
+
+    std::vector<std::string> holding(const std::string& text, std::uint64_t& version) {
         std::lock_guard guard(lock);
         auto found = named.find(text);
-        if (found == named.end())
+        if (found == named.end()) {
+            version = 0;
             return {};
-        return {found->second.begin(), found->second.end()};
+        }
+        version = found->second.version;
+        return {found->second.names.begin(), found->second.names.end()};
+    }
+
+    std::uint64_t versionOf(const std::string& text) {
+        std::lock_guard guard(lock);
+        auto found = named.find(text);
+        return found == named.end() ? 0 : found->second.version;
+    }
+
+    static std::uint64_t stamp() {
+        static std::atomic<std::uint64_t> clock{0};
+        return ++clock;
     }
 
     const std::string leaf;
     std::mutex lock;
     std::unordered_map<std::string, std::string> textOf;
-    std::unordered_map<std::string, std::set<std::string>> named;
+    std::unordered_map<std::string, Holders> named;
 };
 
 // A path is walked one context at a time: each step holds only the lock of
@@ -240,16 +275,22 @@ std::vector<std::string> Context::namesWhere(const std::string& leaf, const Valu
 }
 
 std::vector<std::pair<std::string, std::shared_ptr<Context>>>
-Context::nestedWhere(const std::string& leaf, const Value& value) const {
+Context::nestedWhere(const std::string& leaf, const Value& value,
+                     std::optional<std::uint64_t>* version) const {
     std::string key = Util::toUpper(leaf);
     std::vector<std::pair<std::string, std::shared_ptr<Context>>> found;
+    if (version)
+        version->reset();
     std::shared_lock guard(_lock);
     if (_index && _index->leaf == key)
         if (auto text = std::get_if<std::string>(&value)) {
-            for (auto& name : _index->holding(*text))
+            std::uint64_t at = 0;
+            for (auto& name : _index->holding(*text, at))
                 if (auto entry = _data_hash.find(name); entry != _data_hash.end())
                     if (auto nested = std::get_if<std::shared_ptr<Context>>(&entry->second))
                         found.emplace_back(std::move(name), *nested);
+            if (version)
+                *version = at;
             return found;
         }
     for (const auto& [name, entry] : _data_hash) {
@@ -284,6 +325,15 @@ void Context::indexBy(const std::string& leaf) {
         relist(name, &value, nullptr);
 }
 
+std::optional<std::uint64_t> Context::versionWhere(const std::string& leaf,
+                                                   const Value& value) const {
+    auto text = std::get_if<std::string>(&value);
+    std::shared_lock guard(_lock);
+    if (!text || !_index || _index->leaf != Util::toUpper(leaf))
+        return std::nullopt;
+    return _index->versionOf(*text);
+}
+
 void Context::relist(const std::string& name, const Value* now, const Value* before) {
     auto nested = [](const Value* value) {
         auto context = value ? std::get_if<std::shared_ptr<Context>>(value) : nullptr;
@@ -309,8 +359,12 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
     ++_changes;
-    if (_listed && name == _listed->index->leaf)
-        _listed->index->put(_listed->name, now);
+    if (_listed) {
+        if (name == _listed->index->leaf)
+            _listed->index->put(_listed->name, now);
+        else
+            _listed->index->touch(_listed->name);
+    }
     if (_index)
         relist(name, now, before);
     ContextJournal* journal = _journal;

@@ -54,13 +54,21 @@ public:
     // The names of the nested contexts directly in this one whose entry
     // `leaf` (a name without dots) holds the given value.
     std::vector<std::string> namesWhere(const std::string& leaf, const Value& value) const;
-    // The same nested contexts, each with its name.
+    // The same nested contexts, each with its name. From an index of the
+    // leaf, `version` receives the version of that text (see versionWhere)
+    // the answer was taken at.
     std::vector<std::pair<std::string, std::shared_ptr<Context>>>
-    nestedWhere(const std::string& leaf, const Value& value) const;
+    nestedWhere(const std::string& leaf, const Value& value,
+                std::optional<std::uint64_t>* version = nullptr) const;
     // From now on namesWhere(leaf, a text) answers from an index of the
     // nested contexts directly in this one, kept up to date as they change,
     // instead of looking into each of them.
     void indexBy(const std::string& leaf);
+    // A number that changes whenever a nested context comes to hold the
+    // text under the indexed leaf, stops holding it, or changes any entry
+    // of its own while it holds it; never the same for another state of any
+    // index. None when this context has no index of the leaf.
+    std::optional<std::uint64_t> versionWhere(const std::string& leaf, const Value& value) const;
 
     // A copy of the whole tree, nested contexts copied too, in the same
     // order; each context is locked only while it is copied.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -124,7 +126,8 @@ TEST(ContextTest, ACloneSharesNothing) {
 }
 
 // Whatever moves the nested contexts or their leaves, an indexed context
-// answers as a scan of an unindexed twin does.
+// answers as a scan of an unindexed twin does; and while the version of a
+// text stays, so does everything in the contexts holding it.
 TEST(ContextTest, AnIndexAnswersAsTheScan) {
     Context indexed, scanned;
     auto both = [&](auto&& change) {
@@ -137,18 +140,39 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         std::sort(names.begin(), names.end());
         return names;
     };
+    // What the contexts holding the place hold, as the scan finds it.
+    auto contents = [&](const std::string& place) {
+        std::map<std::string, std::map<std::string, Context::Value>> all;
+        for (auto& [name, item] : nested(scanned, "ITEMS")->nestedWhere("LOCATION", place))
+            for (auto& [key, value] : item->entries())
+                all[name][key] = value;
+        return all;
+    };
+    std::map<std::string, std::pair<std::uint64_t, decltype(contents(""))>> versions;
+    int kept = 0;
     auto agree = [&](const std::string& place) {
         auto where = [&](Context& c) {
             return sorted(nested(c, "ITEMS")->namesWhere("LOCATION", Context::Value(place)));
         };
         EXPECT_EQ(where(indexed), where(scanned)) << place;
+        auto version = nested(indexed, "ITEMS")->versionWhere("location", place);
+        ASSERT_TRUE(version);
+        std::optional<std::uint64_t> answered;
+        nested(indexed, "ITEMS")->nestedWhere("LOCATION", place, &answered);
+        EXPECT_EQ(answered, version);
+        auto now = contents(place);
+        if (auto last = versions.find(place); last != versions.end() && last->second.first == *version) {
+            EXPECT_EQ(last->second.second, now) << place << " changed under version " << *version;
+            ++kept;
+        }
+        versions[place] = {*version, now};
     };
     std::mt19937 random(7);
     const std::vector<std::string> places = {"SALA", "CANTINA", ""};
     for (int step = 0; step < 3000; ++step) {
         std::string item = "ITEMS.I" + std::to_string(random() % 12);
         std::string place = places[random() % places.size()];
-        switch (random() % 8) {
+        switch (random() % 9) {
         case 0: // an item made with its place at once
         case 1:
             both([&](Context& c) { c.setString(item + ".LOCATION", place); });
@@ -176,6 +200,11 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
                     c.rename(item, "ITEMS.R" + std::to_string(step % 3));
             });
             break;
+        case 7: { // another entry of the nested context
+            bool hidden = random() % 2;
+            both([&](Context& c) { c.setBoolean(item + ".HIDDEN", hidden); });
+            break;
+        }
         default: { // the nested context changed through a reference kept
             auto kept = nested(indexed, item), twin = nested(scanned, item);
             if (kept && twin) {
@@ -187,6 +216,10 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         for (const auto& where : places)
             agree(where);
     }
+    EXPECT_GT(kept, 1000) << "a version kept while nothing changed";
+    EXPECT_FALSE(scanned.get("ITEMS") &&
+                 nested(scanned, "ITEMS")->versionWhere("LOCATION", std::string("SALA")))
+        << "no index, no version";
     // A context taken out is no longer followed.
     indexed.setString("ITEMS.R0.LOCATION", "SALA");
     auto out = nested(indexed, "ITEMS.R0");
