@@ -20,16 +20,20 @@ std::shared_ptr<const Scenes::Items> Scenes::shown(const Context& items,
             found->second.generation == generation)
             return found->second.items;
     }
-    std::optional<std::uint64_t> version;
-    std::vector<std::string> names;
-    for (auto& [name, item] : items.nestedWhere(StateKeys::LOCATION, where, &version))
-        if (!item->getBoolean(StateKeys::HIDDEN))
-            names.push_back(std::move(name));
+    std::uint64_t version = 0;
+    auto names = items.unflaggedWhere(StateKeys::LOCATION, where, version);
+    const bool indexed = names.has_value();
+    if (!indexed) { // a look into each item's state
+        names.emplace();
+        for (auto& [name, item] : items.nestedWhere(StateKeys::LOCATION, where))
+            if (!item->getBoolean(StateKeys::HIDDEN))
+                names->push_back(std::move(name));
+    }
     std::uint64_t generation = 0;
-    auto shown = std::make_shared<const Items>(_world.getItems(names, &generation));
-    if (version) {
+    auto shown = std::make_shared<const Items>(_world.getItems(*names, &generation));
+    if (indexed) {
         std::lock_guard guard(_lock);
-        _kept[place] = {*version, generation, shown};
+        _kept[place] = {version, generation, shown};
     }
     return shown;
 }

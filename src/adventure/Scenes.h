@@ -27,7 +27,7 @@ public:
 
     // The items at `place` in `items` (the items' state, one context each,
     // holding their LOCATION and HIDDEN), not hidden, in the world's order.
-    // Kept only when `items` is indexed by place.
+    // Kept only when `items` is indexed by place with the hidden flag.
     std::shared_ptr<const Items> shown(const Context& items, const std::string& place);
 
 private:

@@ -1,7 +1,7 @@
 #include "common/Context.h"
 
+#include <map>
 #include <mutex>
-#include <set>
 
 #include "T.h"
 #include "common/ContextJournal.h"
@@ -11,26 +11,27 @@
 
 namespace zanfir {
 
-// Which nested contexts hold each text under the leaf, and the version of
-// each text: a stamp from one clock for every index, taken at its last
-// change, so that a stamp is never seen again for another state.
+// Which nested contexts hold each text under the leaf, and whether each
+// one's flag is true; and the version of each text: a stamp from one clock
+// for every index, taken at its last change, so that a stamp is never seen
+// again for another state.
 struct Context::Index {
-    explicit Index(std::string leaf) : leaf(std::move(leaf)) {}
+    Index(std::string leaf, std::string flag) : leaf(std::move(leaf)), flag(std::move(flag)) {}
 
     struct Holders {
-        std::set<std::string> names;
+        std::map<std::string, bool> names; // flagged or not
         std::uint64_t version = 0;
     };
 
-    // The value `name` now holds under the leaf, or none; called too when
-    // the context of that name changed otherwise.
-    void put(const std::string& name, const Value* value) {
+    // The value `name` now holds under the leaf, or none, and its flag.
+    void put(const std::string& name, const Value* value, bool flagged) {
         const std::string* text = value ? std::get_if<std::string>(value) : nullptr;
         std::lock_guard guard(lock);
-        auto found = textOf.find(name);
-        if (found != textOf.end()) {
+        auto found = of.find(name);
+        if (found != of.end()) {
             auto holders = named.find(found->second);
             if (text && *text == found->second) {
+                holders->second.names[name] = flagged;
                 holders->second.version = stamp();
                 return;
             }
@@ -39,12 +40,12 @@ struct Context::Index {
                 named.erase(holders); // a text nobody holds has version 0
             else
                 holders->second.version = stamp();
-            textOf.erase(found);
+            of.erase(found);
         }
         if (text) {
-            textOf.emplace(name, *text);
+            of.emplace(name, *text);
             auto& holders = named[*text];
-            holders.names.insert(name);
+            holders.names[name] = flagged;
             holders.version = stamp();
         }
     }
@@ -52,19 +53,22 @@ struct Context::Index {
     // The context listed as `name` changed an entry other than the leaf.
     void touch(const std::string& name) {
         std::lock_guard guard(lock);
-        if (auto found = textOf.find(name); found != textOf.end())
+        if (auto found = of.find(name); found != of.end())
             named[found->second].version = stamp();
     }
 
-    std::vector<std::string> holding(const std::string& text, std::uint64_t& version) {
+    // The names holding the text, all or the unflagged ones, and its version.
+    std::vector<std::string> holding(const std::string& text, bool unflagged,
+                                     std::uint64_t& version) {
+        std::vector<std::string> names;
         std::lock_guard guard(lock);
         auto found = named.find(text);
-        if (found == named.end()) {
-            version = 0;
-            return {};
-        }
-        version = found->second.version;
-        return {found->second.names.begin(), found->second.names.end()};
+        version = found == named.end() ? 0 : found->second.version;
+        if (found != named.end())
+            for (const auto& [name, flagged] : found->second.names)
+                if (!unflagged || !flagged)
+                    names.push_back(name);
+        return names;
     }
 
     std::uint64_t versionOf(const std::string& text) {
@@ -79,8 +83,9 @@ struct Context::Index {
     }
 
     const std::string leaf;
+    const std::string flag; // empty: none
     std::mutex lock;
-    std::unordered_map<std::string, std::string> textOf;
+    std::unordered_map<std::string, std::string> of; // the text each name holds
     std::unordered_map<std::string, Holders> named;
 };
 
@@ -275,22 +280,17 @@ std::vector<std::string> Context::namesWhere(const std::string& leaf, const Valu
 }
 
 std::vector<std::pair<std::string, std::shared_ptr<Context>>>
-Context::nestedWhere(const std::string& leaf, const Value& value,
-                     std::optional<std::uint64_t>* version) const {
+Context::nestedWhere(const std::string& leaf, const Value& value) const {
     std::string key = Util::toUpper(leaf);
     std::vector<std::pair<std::string, std::shared_ptr<Context>>> found;
-    if (version)
-        version->reset();
     std::shared_lock guard(_lock);
     if (_index && _index->leaf == key)
         if (auto text = std::get_if<std::string>(&value)) {
-            std::uint64_t at = 0;
-            for (auto& name : _index->holding(*text, at))
+            std::uint64_t version;
+            for (auto& name : _index->holding(*text, false, version))
                 if (auto entry = _data_hash.find(name); entry != _data_hash.end())
                     if (auto nested = std::get_if<std::shared_ptr<Context>>(&entry->second))
                         found.emplace_back(std::move(name), *nested);
-            if (version)
-                *version = at;
             return found;
         }
     for (const auto& [name, entry] : _data_hash) {
@@ -306,6 +306,16 @@ Context::nestedWhere(const std::string& leaf, const Value& value,
     return found;
 }
 
+std::optional<std::vector<std::string>>
+Context::unflaggedWhere(const std::string& leaf, const Value& value,
+                        std::uint64_t& version) const {
+    auto text = std::get_if<std::string>(&value);
+    std::shared_lock guard(_lock);
+    if (!text || !_index || _index->flag.empty() || _index->leaf != Util::toUpper(leaf))
+        return std::nullopt;
+    return _index->holding(*text, true, version);
+}
+
 std::shared_ptr<Context> Context::clone() const {
     auto copy = std::make_shared<Context>();
     {
@@ -318,11 +328,18 @@ std::shared_ptr<Context> Context::clone() const {
     return copy;
 }
 
-void Context::indexBy(const std::string& leaf) {
+void Context::indexBy(const std::string& leaf, const std::string& flag) {
     std::unique_lock guard(_lock);
-    _index = std::make_shared<Index>(Util::toUpper(leaf));
+    _index = std::make_shared<Index>(Util::toUpper(leaf), Util::toUpper(flag));
     for (const auto& [name, value] : _data_hash)
         relist(name, &value, nullptr);
+}
+
+void Context::listIn(Index& index, const std::string& name) const {
+    auto leaf = _data_hash.find(index.leaf);
+    auto flag = _data_hash.find(index.flag);
+    index.put(name, leaf == _data_hash.end() ? nullptr : &leaf->second,
+              flag != _data_hash.end() && flag->second == Value(true));
 }
 
 std::optional<std::uint64_t> Context::versionWhere(const std::string& leaf,
@@ -348,22 +365,22 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
             out->_listed.reset();
     }
     if (!in) {
-        _index->put(name, nullptr);
+        _index->put(name, nullptr, false);
         return;
     }
     std::unique_lock guard(in->_lock);
     in->_listed = std::make_unique<Listing>(Listing{_index, name});
-    auto leaf = in->_data_hash.find(_index->leaf);
-    _index->put(name, leaf == in->_data_hash.end() ? nullptr : &leaf->second);
+    in->listIn(*_index, name);
 }
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
     ++_changes;
     if (_listed) {
-        if (name == _listed->index->leaf)
-            _listed->index->put(_listed->name, now);
+        Index& index = *_listed->index;
+        if (name == index.leaf || name == index.flag)
+            listIn(index, _listed->name);
         else
-            _listed->index->touch(_listed->name);
+            index.touch(_listed->name);
     }
     if (_index)
         relist(name, now, before);

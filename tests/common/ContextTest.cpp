@@ -135,7 +135,7 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         change(scanned);
     };
     both([](Context& c) { c.setString("ITEMS.A.LOCATION", "SALA"); });
-    std::get<std::shared_ptr<Context>>(*indexed.get("ITEMS"))->indexBy("location");
+    std::get<std::shared_ptr<Context>>(*indexed.get("ITEMS"))->indexBy("location", "hidden");
     auto sorted = [](std::vector<std::string> names) {
         std::sort(names.begin(), names.end());
         return names;
@@ -157,10 +157,16 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         EXPECT_EQ(where(indexed), where(scanned)) << place;
         auto version = nested(indexed, "ITEMS")->versionWhere("location", place);
         ASSERT_TRUE(version);
-        std::optional<std::uint64_t> answered;
-        nested(indexed, "ITEMS")->nestedWhere("LOCATION", place, &answered);
-        EXPECT_EQ(answered, version);
+        std::uint64_t answered = 0;
+        auto shown = nested(indexed, "ITEMS")->unflaggedWhere("LOCATION", place, answered);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(answered, *version);
         auto now = contents(place);
+        std::vector<std::string> unhidden;
+        for (const auto& [name, entries] : now)
+            if (!entries.count("HIDDEN") || entries.at("HIDDEN") != Context::Value(true))
+                unhidden.push_back(name);
+        EXPECT_EQ(*shown, unhidden) << place;
         if (auto last = versions.find(place); last != versions.end() && last->second.first == *version) {
             EXPECT_EQ(last->second.second, now) << place << " changed under version " << *version;
             ++kept;
@@ -177,9 +183,11 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         case 1:
             both([&](Context& c) { c.setString(item + ".LOCATION", place); });
             break;
-        case 2:
-            both([&](Context& c) { c.remove(item + ".LOCATION"); });
+        case 2: {
+            auto entry = random() % 2 ? ".LOCATION" : ".HIDDEN";
+            both([&](Context& c) { c.remove(item + entry); });
             break;
+        }
         case 3: // the leaf becomes no text
             both([&](Context& c) { c.setInt(item + ".LOCATION", 3); });
             break;
@@ -187,9 +195,11 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
             both([&](Context& c) { c.remove(item); });
             break;
         case 5: { // a whole context put in place of another
+            bool hidden = random() % 2;
             both([&](Context& c) {
                 auto fresh = std::make_shared<Context>();
                 fresh->setString("LOCATION", place);
+                fresh->setBoolean("HIDDEN", hidden);
                 c.set(item, fresh);
             });
             break;
@@ -200,9 +210,10 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
                     c.rename(item, "ITEMS.R" + std::to_string(step % 3));
             });
             break;
-        case 7: { // another entry of the nested context
+        case 7: { // the flag, or another entry of the nested context
             bool hidden = random() % 2;
-            both([&](Context& c) { c.setBoolean(item + ".HIDDEN", hidden); });
+            auto entry = random() % 3 ? ".HIDDEN" : ".SEEN";
+            both([&](Context& c) { c.setBoolean(item + entry, hidden); });
             break;
         }
         default: { // the nested context changed through a reference kept
