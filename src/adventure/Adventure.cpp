@@ -749,12 +749,13 @@ void Adventure::printItems(const std::shared_ptr<const Items>& here) {
 
 void Adventure::printUsers(const std::shared_ptr<const Items>& here) {
     const bool anySeen = _main.getEvent("ITEM-SEEN:*") != nullptr;
+    const bool someSeen = _main.hasEvents("ITEM-SEEN"); // else no player's is looked up
     std::vector<std::int32_t> seen; // players no event waits for: marked at once
     for (const auto& item : *here) {
         if (!item->visible() || !isItemUser(*item) || isItemMyself(*item))
             continue;
         auto player = dynamic_cast<User*>(item.get());
-        if (player && !anySeen && !_main.getEvent("ITEM-SEEN:" + item->name()))
+        if (player && !anySeen && (!someSeen || !_main.getEvent("ITEM-SEEN:" + item->name())))
             seen.push_back(player->id());
         else if (!isItemSeen(*item))
             setItemSeen(*item);

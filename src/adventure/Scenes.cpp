@@ -9,8 +9,7 @@ namespace zanfir {
 // A list is kept with the version and generation it was taken at, each read
 // before what it covers: a change made meanwhile leaves the list stale under
 // an old version, and the next scene takes it again.
-std::shared_ptr<const Scenes::Items> Scenes::shown(const Context& items,
-                                                   const std::string& place) {
+std::shared_ptr<const Scenes::Items> Scenes::shown(const Context& items, const std::string& place) {
     const Context::Value where(place);
     if (auto version = items.versionWhere(StateKeys::LOCATION, where)) {
         std::uint64_t generation = _world.generation();

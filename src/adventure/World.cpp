@@ -334,6 +334,12 @@ void World::putEvent(const std::string& key, std::shared_ptr<Description> handle
     std::unique_lock guard(_lock);
     if (!_events.emplace(key, std::move(handler)).second)
         throw EventDeclarationException(key);
+    _event_types.insert(key.substr(0, key.find(':')));
+}
+
+bool World::hasEvents(const std::string& type) const {
+    std::shared_lock guard(_lock);
+    return _event_types.count(type) > 0;
 }
 
 } // namespace zanfir

@@ -307,8 +307,7 @@ Context::nestedWhere(const std::string& leaf, const Value& value) const {
 }
 
 std::optional<std::vector<std::string>>
-Context::unflaggedWhere(const std::string& leaf, const Value& value,
-                        std::uint64_t& version) const {
+Context::unflaggedWhere(const std::string& leaf, const Value& value, std::uint64_t& version) const {
     auto text = std::get_if<std::string>(&value);
     std::shared_lock guard(_lock);
     if (!text || !_index || _index->flag.empty() || _index->leaf != Util::toUpper(leaf))

@@ -167,7 +167,8 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
             if (!entries.count("HIDDEN") || entries.at("HIDDEN") != Context::Value(true))
                 unhidden.push_back(name);
         EXPECT_EQ(*shown, unhidden) << place;
-        if (auto last = versions.find(place); last != versions.end() && last->second.first == *version) {
+        if (auto last = versions.find(place);
+            last != versions.end() && last->second.first == *version) {
             EXPECT_EQ(last->second.second, now) << place << " changed under version " << *version;
             ++kept;
         }
