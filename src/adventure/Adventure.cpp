@@ -356,9 +356,9 @@ std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
     return items;
 }
 
-// One look into the items' state, not one walk from the root per item (a
-// shared world holds every player as an item): each item's state comes with
-// it, and its hidden flag is read there.
+// One look into the index of the items' state by place, not one walk from
+// the root per item (a shared world holds every player as an item); the
+// items shown come from the list kept for the place.
 std::shared_ptr<const Adventure::Items> Adventure::itemsHere(bool shown) {
     auto location = getLocation();
     auto state = _ctx->get(StateKeys::items());
