@@ -187,12 +187,21 @@ std::vector<std::shared_ptr<Item>> Main::getItems(const std::vector<std::string>
     return _world.getItems(names);
 }
 
+std::shared_ptr<const Scenes::Items> Main::itemsShown(const Context& items,
+                                                      const std::string& place) {
+    return _scenes.shown(items, place);
+}
+
 std::shared_ptr<Description> Main::getMessage(const std::string& name) const {
     return _world.getMessage(name);
 }
 
 std::shared_ptr<Description> Main::getEvent(const std::string& key) const {
     return _world.getEvent(key);
+}
+
+bool Main::hasEvents(const std::string& type) const {
+    return _world.hasEvents(type);
 }
 
 std::shared_ptr<Action> Main::getAction(const std::string& location,

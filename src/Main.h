@@ -12,6 +12,7 @@
 #include "Gatekeeper.h"
 #include "adventure/ActionParser.h"
 #include "adventure/CommandTable.h"
+#include "adventure/Scenes.h"
 #include "adventure/TurnGate.h"
 #include "adventure/Word.h"
 #include "adventure/World.h"
@@ -114,6 +115,8 @@ public:
     virtual std::vector<std::shared_ptr<Item>> getItems() const;
     // The items of those names (upper case), in the engine's order.
     std::vector<std::shared_ptr<Item>> getItems(const std::vector<std::string>& names) const;
+    // The items a scene shows at a place of the state `items`: see Scenes.
+    std::shared_ptr<const Scenes::Items> itemsShown(const Context& items, const std::string& place);
 
     // The verbs every adventure has, canonical words.
     static const std::vector<std::string>& builtInVerbs();
@@ -124,6 +127,7 @@ public:
     virtual std::shared_ptr<Description> getMessage(const std::string& name) const;
     // The handler of an event key, or none.
     virtual std::shared_ptr<Description> getEvent(const std::string& key) const;
+    bool hasEvents(const std::string& type) const;
 
     // Dictionary. getVerb and getWord normalise their argument; the other
     // queries take upper-case words as they are.
@@ -232,6 +236,7 @@ private:
     std::shared_ptr<Context> _global_ctx;
     // The parts, each after what it uses; the saver, last, is stopped first.
     World _world;
+    Scenes _scenes{_world};
     CommandTable _commands{_world};
     std::unique_ptr<Loader> _loader;
     std::unique_ptr<PlayerRegistry> _players;

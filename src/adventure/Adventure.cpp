@@ -366,23 +366,28 @@ bool Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) 
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
-    return itemsHere(false);
+    auto here = itemsHere(false);
+    std::vector<std::shared_ptr<Item>> items;
+    std::copy_if(here->begin(), here->end(), std::back_inserter(items),
+                 [&](const auto& item) { return !isItemMyself(*item); });
+    return items;
 }
 
-// One look into the items' state, not one walk from the root per item (a
-// shared world holds every player as an item): each item's state comes with
-// it, and its hidden flag is read there.
-std::vector<std::shared_ptr<Item>> Adventure::itemsHere(bool shown) {
+// One look into the index of the items' state by place, not one walk from
+// the root per item (a shared world holds every player as an item); the
+// items shown come from the list kept for the place.
+std::shared_ptr<const Adventure::Items> Adventure::itemsHere(bool shown) {
     auto location = getLocation();
     auto state = _ctx->get(StateKeys::items());
     if (!location || !state || !std::holds_alternative<std::shared_ptr<Context>>(*state))
-        return {};
+        return std::make_shared<const Items>();
+    const auto& items = *std::get<std::shared_ptr<Context>>(*state);
+    if (shown)
+        return _main.itemsShown(items, location->name());
     std::vector<std::string> names;
-    for (auto& [name, item] : std::get<std::shared_ptr<Context>>(*state)->nestedWhere(
-             StateKeys::LOCATION, Context::Value(location->name())))
-        if (!shown || !item->getBoolean(StateKeys::HIDDEN))
-            names.push_back(std::move(name));
-    return itemsNamed(names, [&](Item& item) { return !isItemMyself(item); });
+    for (auto& [name, item] : items.nestedWhere(StateKeys::LOCATION, location->name()))
+        names.push_back(std::move(name));
+    return std::make_shared<const Items>(_main.getItems(names));
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::itemsNamed(const std::vector<std::string>& names,
@@ -745,8 +750,8 @@ void Adventure::printUsers() {
     printUsers(itemsHere(true));
 }
 
-void Adventure::printItems(const std::vector<std::shared_ptr<Item>>& here) {
-    for (const auto& item : here) {
+void Adventure::printItems(const std::shared_ptr<const Items>& here) {
+    for (const auto& item : *here) {
         if (!item->visible() || isItemUser(*item))
             continue;
         if (isItemSeen(*item)) {
@@ -761,14 +766,15 @@ void Adventure::printItems(const std::vector<std::shared_ptr<Item>>& here) {
     }
 }
 
-void Adventure::printUsers(const std::vector<std::shared_ptr<Item>>& here) {
+void Adventure::printUsers(const std::shared_ptr<const Items>& here) {
     const bool anySeen = _main.getEvent("ITEM-SEEN:*") != nullptr;
+    const bool someSeen = _main.hasEvents("ITEM-SEEN"); // else no player's is looked up
     std::vector<std::int32_t> seen; // players no event waits for: marked at once
-    for (const auto& item : here) {
-        if (!item->visible() || !isItemUser(*item))
+    for (const auto& item : *here) {
+        if (!item->visible() || !isItemUser(*item) || isItemMyself(*item))
             continue;
         auto player = dynamic_cast<User*>(item.get());
-        if (player && !anySeen && !_main.getEvent("ITEM-SEEN:" + item->name()))
+        if (player && !anySeen && (!someSeen || !_main.getEvent("ITEM-SEEN:" + item->name())))
             seen.push_back(player->id());
         else if (!isItemSeen(*item))
             setItemSeen(*item);

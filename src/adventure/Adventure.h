@@ -212,12 +212,15 @@ private:
     // The items of those names that `keep` accepts, in the engine's order.
     std::vector<std::shared_ptr<Item>> itemsNamed(const std::vector<std::string>& names,
                                                   const std::function<bool(Item&)>& keep);
-    // The items in the player's place, the player excepted, in the order of
-    // the inventory; without the hidden ones when `shown`.
-    std::vector<std::shared_ptr<Item>> itemsHere(bool shown);
-    // Of the items shown here, those that are not players, and the players.
-    void printItems(const std::vector<std::shared_ptr<Item>>& here);
-    void printUsers(const std::vector<std::shared_ptr<Item>>& here);
+    // The items in the player's place, the player among them, in the order
+    // of the inventory; without the hidden ones when `shown` (then the list
+    // kept for the place: see Scenes).
+    using Items = std::vector<std::shared_ptr<Item>>;
+    std::shared_ptr<const Items> itemsHere(bool shown);
+    // Of the items shown here, those that are not players, and the other
+    // players.
+    void printItems(const std::shared_ptr<const Items>& here);
+    void printUsers(const std::shared_ptr<const Items>& here);
     // Fires an event of the table for an item and a place, each key in turn.
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
     // The action bound to the phrase where the player is; none when no binding matches.

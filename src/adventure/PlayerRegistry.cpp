@@ -39,11 +39,12 @@ PlayerRegistry::PlayerRegistry(World& world, ActionParser& parser, std::string s
 void PlayerRegistry::adopt(std::shared_ptr<Context> shared) {
     std::lock_guard guard(_lock);
     _shared = std::move(shared);
-    // Every scene asks who is in a place: the items, players among them, are
-    // indexed by place, so the answer costs the same however many are away.
+    // Every scene asks who is in a place and not hidden: the items, players
+    // among them, are indexed by place with their hidden flag, so the answer
+    // costs the same however many are away, and reads no item's state.
     if (auto items = _shared->get(StateKeys::items()))
         if (auto context = std::get_if<std::shared_ptr<Context>>(&*items))
-            (*context)->indexBy(StateKeys::LOCATION);
+            (*context)->indexBy(StateKeys::LOCATION, StateKeys::HIDDEN);
     _names.clear();
     std::int32_t highest = 0;
     auto users = _shared->get(StateKeys::USERS);

@@ -73,10 +73,13 @@ std::vector<std::shared_ptr<Item>> World::getItems() const {
     return _item_list;
 }
 
-std::vector<std::shared_ptr<Item>> World::getItems(const std::vector<std::string>& names) const {
+std::vector<std::shared_ptr<Item>> World::getItems(const std::vector<std::string>& names,
+                                                   std::uint64_t* generation) const {
     std::vector<std::shared_ptr<Item>> items;
     {
         std::shared_lock guard(_lock);
+        if (generation)
+            *generation = _generation;
         for (const auto& name : names)
             if (auto found = _items.find(name); found != _items.end())
                 items.push_back(found->second);
@@ -284,6 +287,7 @@ void World::putItem(const std::shared_ptr<Item>& item) {
         std::erase(_item_list, slot);
     slot = item;
     _item_list.push_back(item);
+    ++_generation;
 }
 
 void World::putPlayer(const std::shared_ptr<User>& player) {
@@ -299,6 +303,7 @@ void World::removePlayer(const std::shared_ptr<User>& player) {
         return;
     _items.erase(found);
     std::erase(_item_list, player);
+    ++_generation;
     _item_words.erase(player->name());
 }
 
@@ -329,6 +334,12 @@ void World::putEvent(const std::string& key, std::shared_ptr<Description> handle
     std::unique_lock guard(_lock);
     if (!_events.emplace(key, std::move(handler)).second)
         throw EventDeclarationException(key);
+    _event_types.insert(key.substr(0, key.find(':')));
+}
+
+bool World::hasEvents(const std::string& type) const {
+    std::shared_lock guard(_lock);
+    return _event_types.count(type) > 0;
 }
 
 } // namespace zanfir

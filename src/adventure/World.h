@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -47,12 +48,18 @@ public:
     bool existItem(const std::string& name) const;
     // Every item, players included, in the order they came.
     std::vector<std::shared_ptr<Item>> getItems() const;
-    // The items of those names (upper case), in the same order.
-    std::vector<std::shared_ptr<Item>> getItems(const std::vector<std::string>& names) const;
+    // The items of those names (upper case), in the same order; with the
+    // generation of the items they were found in.
+    std::vector<std::shared_ptr<Item>> getItems(const std::vector<std::string>& names,
+                                                std::uint64_t* generation = nullptr) const;
+    // Changes whenever an item comes or goes (players log in and out).
+    std::uint64_t generation() const { return _generation; }
     // Throws MessageNotFoundException.
     std::shared_ptr<Description> getMessage(const std::string& name) const;
     // The handler of an event key, or none.
     std::shared_ptr<Description> getEvent(const std::string& key) const;
+    // Whether a handler is declared for some key of that event type.
+    bool hasEvents(const std::string& type) const;
     // The action bound to location:rest, or none.
     std::shared_ptr<Action> getAction(const std::string& location, const std::string& rest) const;
     // Whether the set of an entity binds the verb with that many words.
@@ -117,10 +124,12 @@ private:
     Table<std::shared_ptr<Word>> _words;
     Table<std::shared_ptr<Item>> _items;
     std::vector<std::shared_ptr<Item>> _item_list; // _items in the order they came
+    std::atomic<std::uint64_t> _generation{0};     // changed under the lock
     Table<std::shared_ptr<Action>> _actions;
     std::unordered_set<std::string> _binding_shapes; // entity:verb:number of words
     Table<std::shared_ptr<Description>> _messages;
     Table<std::shared_ptr<Description>> _events;
+    std::unordered_set<std::string> _event_types;
     mutable std::shared_mutex _lock;
 };
 

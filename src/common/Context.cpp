@@ -1,7 +1,7 @@
 #include "common/Context.h"
 
+#include <map>
 #include <mutex>
-#include <set>
 
 #include "T.h"
 #include "common/ContextJournal.h"
@@ -11,42 +11,82 @@
 
 namespace zanfir {
 
-// Which nested contexts hold each text under the leaf.
+// Which nested contexts hold each text under the leaf, and whether each
+// one's flag is true; and the version of each text: a stamp from one clock
+// for every index, taken at its last change, so that a stamp is never seen
+// again for another state.
 struct Context::Index {
-    explicit Index(std::string leaf) : leaf(std::move(leaf)) {}
+    Index(std::string leaf, std::string flag) : leaf(std::move(leaf)), flag(std::move(flag)) {}
 
-    // The value `name` now holds under the leaf, or none.
-    void put(const std::string& name, const Value* value) {
+    struct Holders {
+        std::map<std::string, bool> names; // flagged or not
+        std::uint64_t version = 0;
+    };
+
+    // The value `name` now holds under the leaf, or none, and its flag.
+    void put(const std::string& name, const Value* value, bool flagged) {
         const std::string* text = value ? std::get_if<std::string>(value) : nullptr;
         std::lock_guard guard(lock);
-        auto found = textOf.find(name);
-        if (found != textOf.end()) {
-            if (text && *text == found->second)
-                return;
+        auto found = of.find(name);
+        if (found != of.end()) {
             auto holders = named.find(found->second);
-            holders->second.erase(name);
-            if (holders->second.empty())
-                named.erase(holders);
-            textOf.erase(found);
+            if (text && *text == found->second) {
+                holders->second.names[name] = flagged;
+                holders->second.version = stamp();
+                return;
+            }
+            holders->second.names.erase(name);
+            if (holders->second.names.empty())
+                named.erase(holders); // a text nobody holds has version 0
+            else
+                holders->second.version = stamp();
+            of.erase(found);
         }
         if (text) {
-            textOf.emplace(name, *text);
-            named[*text].insert(name);
+            of.emplace(name, *text);
+            auto& holders = named[*text];
+            holders.names[name] = flagged;
+            holders.version = stamp();
         }
     }
 
-    std::vector<std::string> holding(const std::string& text) {
+    // The context listed as `name` changed an entry other than the leaf.
+    void touch(const std::string& name) {
+        std::lock_guard guard(lock);
+        if (auto found = of.find(name); found != of.end())
+            named[found->second].version = stamp();
+    }
+
+    // The names holding the text, all or the unflagged ones, and its version.
+    std::vector<std::string> holding(const std::string& text, bool unflagged,
+                                     std::uint64_t& version) {
+        std::vector<std::string> names;
         std::lock_guard guard(lock);
         auto found = named.find(text);
-        if (found == named.end())
-            return {};
-        return {found->second.begin(), found->second.end()};
+        version = found == named.end() ? 0 : found->second.version;
+        if (found != named.end())
+            for (const auto& [name, flagged] : found->second.names)
+                if (!unflagged || !flagged)
+                    names.push_back(name);
+        return names;
+    }
+
+    std::uint64_t versionOf(const std::string& text) {
+        std::lock_guard guard(lock);
+        auto found = named.find(text);
+        return found == named.end() ? 0 : found->second.version;
+    }
+
+    static std::uint64_t stamp() {
+        static std::atomic<std::uint64_t> clock{0};
+        return ++clock;
     }
 
     const std::string leaf;
+    const std::string flag; // empty: none
     std::mutex lock;
-    std::unordered_map<std::string, std::string> textOf;
-    std::unordered_map<std::string, std::set<std::string>> named;
+    std::unordered_map<std::string, std::string> of; // the text each name holds
+    std::unordered_map<std::string, Holders> named;
 };
 
 // A path is walked one context at a time: each step holds only the lock of
@@ -246,7 +286,8 @@ Context::nestedWhere(const std::string& leaf, const Value& value) const {
     std::shared_lock guard(_lock);
     if (_index && _index->leaf == key)
         if (auto text = std::get_if<std::string>(&value)) {
-            for (auto& name : _index->holding(*text))
+            std::uint64_t version;
+            for (auto& name : _index->holding(*text, false, version))
                 if (auto entry = _data_hash.find(name); entry != _data_hash.end())
                     if (auto nested = std::get_if<std::shared_ptr<Context>>(&entry->second))
                         found.emplace_back(std::move(name), *nested);
@@ -265,6 +306,15 @@ Context::nestedWhere(const std::string& leaf, const Value& value) const {
     return found;
 }
 
+std::optional<std::vector<std::string>>
+Context::unflaggedWhere(const std::string& leaf, const Value& value, std::uint64_t& version) const {
+    auto text = std::get_if<std::string>(&value);
+    std::shared_lock guard(_lock);
+    if (!text || !_index || _index->flag.empty() || _index->leaf != Util::toUpper(leaf))
+        return std::nullopt;
+    return _index->holding(*text, true, version);
+}
+
 std::shared_ptr<Context> Context::clone() const {
     auto copy = std::make_shared<Context>();
     {
@@ -277,11 +327,27 @@ std::shared_ptr<Context> Context::clone() const {
     return copy;
 }
 
-void Context::indexBy(const std::string& leaf) {
+void Context::indexBy(const std::string& leaf, const std::string& flag) {
     std::unique_lock guard(_lock);
-    _index = std::make_shared<Index>(Util::toUpper(leaf));
+    _index = std::make_shared<Index>(Util::toUpper(leaf), Util::toUpper(flag));
     for (const auto& [name, value] : _data_hash)
         relist(name, &value, nullptr);
+}
+
+void Context::listIn(Index& index, const std::string& name) const {
+    auto leaf = _data_hash.find(index.leaf);
+    auto flag = _data_hash.find(index.flag);
+    index.put(name, leaf == _data_hash.end() ? nullptr : &leaf->second,
+              flag != _data_hash.end() && flag->second == Value(true));
+}
+
+std::optional<std::uint64_t> Context::versionWhere(const std::string& leaf,
+                                                   const Value& value) const {
+    auto text = std::get_if<std::string>(&value);
+    std::shared_lock guard(_lock);
+    if (!text || !_index || _index->leaf != Util::toUpper(leaf))
+        return std::nullopt;
+    return _index->versionOf(*text);
 }
 
 void Context::relist(const std::string& name, const Value* now, const Value* before) {
@@ -298,19 +364,23 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
             out->_listed.reset();
     }
     if (!in) {
-        _index->put(name, nullptr);
+        _index->put(name, nullptr, false);
         return;
     }
     std::unique_lock guard(in->_lock);
     in->_listed = std::make_unique<Listing>(Listing{_index, name});
-    auto leaf = in->_data_hash.find(_index->leaf);
-    _index->put(name, leaf == in->_data_hash.end() ? nullptr : &leaf->second);
+    in->listIn(*_index, name);
 }
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
     ++_changes;
-    if (_listed && name == _listed->index->leaf)
-        _listed->index->put(_listed->name, now);
+    if (_listed) {
+        Index& index = *_listed->index;
+        if (name == index.leaf || name == index.flag)
+            listIn(index, _listed->name);
+        else
+            index.touch(_listed->name);
+    }
     if (_index)
         relist(name, now, before);
     ContextJournal* journal = _journal;

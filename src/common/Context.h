@@ -59,8 +59,20 @@ public:
     nestedWhere(const std::string& leaf, const Value& value) const;
     // From now on namesWhere(leaf, a text) answers from an index of the
     // nested contexts directly in this one, kept up to date as they change,
-    // instead of looking into each of them.
-    void indexBy(const std::string& leaf);
+    // instead of looking into each of them. The index also knows whether
+    // each one's entry `flag` (a name without dots), when given, is true.
+    void indexBy(const std::string& leaf, const std::string& flag = "");
+    // From that index, given a flag: the names of the nested contexts whose
+    // leaf holds the text and whose flag is not true, sorted, and in
+    // `version` the version of the text (see versionWhere) they were taken
+    // at. None without such an index.
+    std::optional<std::vector<std::string>>
+    unflaggedWhere(const std::string& leaf, const Value& value, std::uint64_t& version) const;
+    // A number that changes whenever a nested context comes to hold the
+    // text under the indexed leaf, stops holding it, or changes any entry
+    // of its own while it holds it; never the same for another state of any
+    // index. None when this context has no index of the leaf.
+    std::optional<std::uint64_t> versionWhere(const std::string& leaf, const Value& value) const;
 
     // A copy of the whole tree, nested contexts copied too, in the same
     // order; each context is locked only while it is copied.
@@ -78,6 +90,8 @@ public:
     void answerAbsent(Absent absent);
 
 private:
+    struct Index;
+
     // The nested context under `name`, made when there is none; `rest` (the
     // path from here) names it in the error when `name` holds no context.
     std::shared_ptr<Context> child(std::string_view name, std::string_view rest);
@@ -90,11 +104,12 @@ private:
     void changed(const std::string& name, const Value* now, const Value* before);
     void attach(ContextJournal* journal, std::string path);
     void detach();
+    // Tells the index, where it lists this context as `name`, its leaf and
+    // flag now. Under the lock.
+    void listIn(Index& index, const std::string& name) const;
     // Lists the nested context that `name` now holds in this one's index,
     // and unlists the one it held before. Under the lock.
     void relist(const std::string& name, const Value* now, const Value* before);
-
-    struct Index;
 
     // Readers share it; a writer holds one context's lock at a time.
     mutable std::shared_mutex _lock;

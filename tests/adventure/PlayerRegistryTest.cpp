@@ -4,6 +4,8 @@
 
 #include "FrontEnd.h"
 #include "WorldSupport.h"
+#include "adventure/Scenes.h"
+#include "adventure/StateKeys.h"
 #include "adventure/TurnGate.h"
 #include "common/ContextFile.h"
 
@@ -75,6 +77,35 @@ TEST_F(PlayerRegistryTest, EachSessionsOwnConnectionIsClosed) {
     EXPECT_EQ(front.closed, (std::vector<std::int32_t>{22, 21}));
     main.removeAdventure(*anna.adventure, anna.ctx()); // no longer registered
     EXPECT_EQ(front.closed.size(), 2u);
+}
+
+// A kept list is taken again when the world's items change, even while
+// the place is not: a player's state is written before their item comes
+// (a login), and a scene may come in between.
+TEST(ScenesTest, AListIsTakenAgainWhenTheItemsChange) {
+    World world;
+    Scenes scenes(world);
+    Context items;
+    items.indexBy(StateKeys::LOCATION, StateKeys::HIDDEN);
+    items.setString("ANNA.LOCATION", "SALA");
+    items.setBoolean("BICE.HIDDEN", true);
+    items.setString("BICE.LOCATION", "SALA");
+    auto names = [&] {
+        std::vector<std::string> shown;
+        for (const auto& item : *scenes.shown(items, "SALA"))
+            shown.push_back(item->name());
+        return shown;
+    };
+    EXPECT_TRUE(names().empty());
+    auto anna = std::make_shared<User>(1, "ANNA", nullptr);
+    world.putPlayer(anna);
+    EXPECT_EQ(names(), std::vector<std::string>{"ANNA"});
+    EXPECT_EQ(scenes.shown(items, "SALA"), scenes.shown(items, "SALA")) << "kept";
+    world.putPlayer(std::make_shared<User>(2, "BICE", nullptr));
+    items.setBoolean("BICE.HIDDEN", false);
+    EXPECT_EQ(names(), (std::vector<std::string>{"ANNA", "BICE"}));
+    world.removePlayer(anna);
+    EXPECT_EQ(names(), std::vector<std::string>{"BICE"});
 }
 
 TEST(TurnGateTest, TurnsGoToTheWaitersInTheirOrder) {

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <map>
+#include <random>
+
 #include "WorldSupport.h"
 #include "adventure/Item.h"
 #include "adventure/Location.h"
@@ -218,6 +221,90 @@ TEST_F(SessionTest, PlayersSeenAreKeptCompactly) {
     EXPECT_TRUE(session.isItemSeen(*crowd[2]->user));
     state.setString(mine + ".SEEN.PLAYERS", "non è base64!"); // a damaged file: none seen
     EXPECT_EQ(open(), "Luigi no, chiave si\n");
+}
+
+// The list a scene shows is kept for the place between changes: whatever
+// happens (players come, go, hide, log in and out; items are taken, dropped
+// and hidden), every player's scene lists what a fresh look finds.
+TEST_F(SessionTest, ScenesListWhatIsThere) {
+    auto main = load(TWO_ROOMS, ITEMS, "", true);
+    const std::vector<std::string> names = {"Anna", "Bice", "Carlo", "Dario", "Elio", "Fede"};
+    std::map<std::string, std::unique_ptr<Session>> online;
+    auto login = [&](const std::string& name) {
+        online[name] = std::make_unique<Session>(*main, name);
+    };
+    login("Anna");
+    login("Bice");
+    // Each session's scene against a fresh look at the place.
+    auto agree = [&](Session& viewer, int step) {
+        Adventure& session = *viewer.adventure;
+        viewer.output();
+        session.printItems();
+        session.printUsers();
+        std::string items, users;
+        for (const auto& item : session.getItemsHere()) {
+            if (!item->visible() || session.isItemHidden(*item))
+                continue;
+            if (session.isItemUser(*item))
+                users += "Qui c'e' " + item->descr().text() + ".\n";
+            else
+                items += "Vedo " + item->descr().text() + ".\n";
+        }
+        EXPECT_EQ(viewer.output(), items + users) << viewer.user->name() << " at step " << step;
+    };
+    std::mt19937 random(11);
+    auto any = [&] {
+        auto at = online.begin();
+        std::advance(at, random() % online.size());
+        return at;
+    };
+    auto key = main->getItem("CHIAVE");
+    for (int step = 0; step < 400; ++step) {
+        auto& [name, player] = *any();
+        Adventure& session = *player->adventure;
+        switch (random() % 7) {
+        case 0: { // a login, or a logout
+            auto absent = names[random() % names.size()];
+            if (!online.count(absent)) {
+                login(absent);
+            } else if (online.size() > 1 && absent != name) {
+                auto& leaving = *online[absent];
+                leaving.adventure->quit();
+                main->removeAdventure(*leaving.adventure, leaving.ctx());
+                online.erase(absent);
+            }
+            break;
+        }
+        case 1:
+        case 2:
+            session.setLocation(main->getLocation(random() % 2 ? "SALA" : "CORTE"));
+            break;
+        case 3:
+            if (random() % 2)
+                session.hideItem(*player->user);
+            else
+                session.unhideItem(*player->user);
+            break;
+        case 4:
+            if (session.isItemCarried(*key))
+                session.dropItem(*key);
+            else if (session.isItemHere(*key))
+                session.takeItem(*key);
+            break;
+        case 5:
+            if (session.isItemHere(*key)) {
+                if (random() % 2)
+                    session.hideItem(*key);
+                else
+                    session.unhideItem(*key);
+            }
+            break;
+        default:
+            break; // a look, nothing changed
+        }
+        for (auto& [who, viewer] : online)
+            agree(*viewer, step);
+    }
 }
 
 TEST_F(SessionTest, CommandsBecomePhrases) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
@@ -124,7 +126,8 @@ TEST(ContextTest, ACloneSharesNothing) {
 }
 
 // Whatever moves the nested contexts or their leaves, an indexed context
-// answers as a scan of an unindexed twin does.
+// answers as a scan of an unindexed twin does; and while the version of a
+// text stays, so does everything in the contexts holding it.
 TEST(ContextTest, AnIndexAnswersAsTheScan) {
     Context indexed, scanned;
     auto both = [&](auto&& change) {
@@ -132,30 +135,60 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         change(scanned);
     };
     both([](Context& c) { c.setString("ITEMS.A.LOCATION", "SALA"); });
-    std::get<std::shared_ptr<Context>>(*indexed.get("ITEMS"))->indexBy("location");
+    std::get<std::shared_ptr<Context>>(*indexed.get("ITEMS"))->indexBy("location", "hidden");
     auto sorted = [](std::vector<std::string> names) {
         std::sort(names.begin(), names.end());
         return names;
     };
+    // What the contexts holding the place hold, as the scan finds it.
+    auto contents = [&](const std::string& place) {
+        std::map<std::string, std::map<std::string, Context::Value>> all;
+        for (auto& [name, item] : nested(scanned, "ITEMS")->nestedWhere("LOCATION", place))
+            for (auto& [key, value] : item->entries())
+                all[name][key] = value;
+        return all;
+    };
+    std::map<std::string, std::pair<std::uint64_t, decltype(contents(""))>> versions;
+    int kept = 0;
     auto agree = [&](const std::string& place) {
         auto where = [&](Context& c) {
             return sorted(nested(c, "ITEMS")->namesWhere("LOCATION", Context::Value(place)));
         };
         EXPECT_EQ(where(indexed), where(scanned)) << place;
+        auto version = nested(indexed, "ITEMS")->versionWhere("location", place);
+        ASSERT_TRUE(version);
+        std::uint64_t answered = 0;
+        auto shown = nested(indexed, "ITEMS")->unflaggedWhere("LOCATION", place, answered);
+        ASSERT_TRUE(shown);
+        EXPECT_EQ(answered, *version);
+        auto now = contents(place);
+        std::vector<std::string> unhidden;
+        for (const auto& [name, entries] : now)
+            if (!entries.count("HIDDEN") || entries.at("HIDDEN") != Context::Value(true))
+                unhidden.push_back(name);
+        EXPECT_EQ(*shown, unhidden) << place;
+        if (auto last = versions.find(place);
+            last != versions.end() && last->second.first == *version) {
+            EXPECT_EQ(last->second.second, now) << place << " changed under version " << *version;
+            ++kept;
+        }
+        versions[place] = {*version, now};
     };
     std::mt19937 random(7);
     const std::vector<std::string> places = {"SALA", "CANTINA", ""};
     for (int step = 0; step < 3000; ++step) {
         std::string item = "ITEMS.I" + std::to_string(random() % 12);
         std::string place = places[random() % places.size()];
-        switch (random() % 8) {
+        switch (random() % 9) {
         case 0: // an item made with its place at once
         case 1:
             both([&](Context& c) { c.setString(item + ".LOCATION", place); });
             break;
-        case 2:
-            both([&](Context& c) { c.remove(item + ".LOCATION"); });
+        case 2: {
+            auto entry = random() % 2 ? ".LOCATION" : ".HIDDEN";
+            both([&](Context& c) { c.remove(item + entry); });
             break;
+        }
         case 3: // the leaf becomes no text
             both([&](Context& c) { c.setInt(item + ".LOCATION", 3); });
             break;
@@ -163,9 +196,11 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
             both([&](Context& c) { c.remove(item); });
             break;
         case 5: { // a whole context put in place of another
+            bool hidden = random() % 2;
             both([&](Context& c) {
                 auto fresh = std::make_shared<Context>();
                 fresh->setString("LOCATION", place);
+                fresh->setBoolean("HIDDEN", hidden);
                 c.set(item, fresh);
             });
             break;
@@ -176,6 +211,12 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
                     c.rename(item, "ITEMS.R" + std::to_string(step % 3));
             });
             break;
+        case 7: { // the flag, or another entry of the nested context
+            bool hidden = random() % 2;
+            auto entry = random() % 3 ? ".HIDDEN" : ".SEEN";
+            both([&](Context& c) { c.setBoolean(item + entry, hidden); });
+            break;
+        }
         default: { // the nested context changed through a reference kept
             auto kept = nested(indexed, item), twin = nested(scanned, item);
             if (kept && twin) {
@@ -187,6 +228,10 @@ TEST(ContextTest, AnIndexAnswersAsTheScan) {
         for (const auto& where : places)
             agree(where);
     }
+    EXPECT_GT(kept, 1000) << "a version kept while nothing changed";
+    EXPECT_FALSE(scanned.get("ITEMS") &&
+                 nested(scanned, "ITEMS")->versionWhere("LOCATION", std::string("SALA")))
+        << "no index, no version";
     // A context taken out is no longer followed.
     indexed.setString("ITEMS.R0.LOCATION", "SALA");
     auto out = nested(indexed, "ITEMS.R0");

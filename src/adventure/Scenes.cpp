@@ -1,0 +1,40 @@
+#include "adventure/Scenes.h"
+
+#include "adventure/StateKeys.h"
+#include "adventure/World.h"
+#include "common/Context.h"
+
+namespace zanfir {
+
+// A list is kept with the version and generation it was taken at, each read
+// before what it covers: a change made meanwhile leaves the list stale under
+// an old version, and the next scene takes it again.
+std::shared_ptr<const Scenes::Items> Scenes::shown(const Context& items, const std::string& place) {
+    const Context::Value where(place);
+    if (auto version = items.versionWhere(StateKeys::LOCATION, where)) {
+        std::uint64_t generation = _world.generation();
+        std::lock_guard guard(_lock);
+        auto found = _kept.find(place);
+        if (found != _kept.end() && found->second.version == *version &&
+            found->second.generation == generation)
+            return found->second.items;
+    }
+    std::uint64_t version = 0;
+    auto names = items.unflaggedWhere(StateKeys::LOCATION, where, version);
+    const bool indexed = names.has_value();
+    if (!indexed) { // a look into each item's state
+        names.emplace();
+        for (auto& [name, item] : items.nestedWhere(StateKeys::LOCATION, where))
+            if (!item->getBoolean(StateKeys::HIDDEN))
+                names->push_back(std::move(name));
+    }
+    std::uint64_t generation = 0;
+    auto shown = std::make_shared<const Items>(_world.getItems(*names, &generation));
+    if (indexed) {
+        std::lock_guard guard(_lock);
+        _kept[place] = {version, generation, shown};
+    }
+    return shown;
+}
+
+} // namespace zanfir

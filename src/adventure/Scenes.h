@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace zanfir {
+
+class Context;
+class Item;
+class World;
+
+// What the scenes of a shared world show at each place: the items there and
+// not hidden, players among them. Every player in a place asks for the
+// same list after each command, and it changes far less often: it is kept
+// and taken again only when the place's version in the index of the items
+// by place (who came, who left, who hid) or the world's items (players log
+// in and out) changed since.
+class Scenes {
+public:
+    using Items = std::vector<std::shared_ptr<Item>>;
+
+    explicit Scenes(const World& world) : _world(world) {}
+
+    // The items at `place` in `items` (the items' state, one context each,
+    // holding their LOCATION and HIDDEN), not hidden, in the world's order.
+    // Kept only when `items` is indexed by place with the hidden flag.
+    std::shared_ptr<const Items> shown(const Context& items, const std::string& place);
+
+private:
+    struct Kept {
+        std::uint64_t version = 0;
+        std::uint64_t generation = 0;
+        std::shared_ptr<const Items> items;
+    };
+
+    const World& _world;
+    std::mutex _lock;
+    std::unordered_map<std::string, Kept> _kept;
+};
+
+} // namespace zanfir
