@@ -545,15 +545,9 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
 }
 
 bool Adventure::executeAction(Action& action) {
-    auto view = std::make_shared<Context>();
-    if (_ctx) {
-        if (auto global = _ctx->get(StateKeys::GLOBAL))
-            view->set(StateKeys::GLOBAL, *global);
-        if (auto player = _ctx->get(StateKeys::user(userID())))
-            view->set(StateKeys::USERS, *player);
-        view->appendFromNested(StateKeys::variables());
-    }
-    return action.start(this, view, _curr_phrase);
+    return _views.with(_ctx.get(), userID(), [&](std::shared_ptr<Context> view) {
+        return action.start(this, std::move(view), _curr_phrase);
+    });
 }
 
 // ---- Lookups ----

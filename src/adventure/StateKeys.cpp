@@ -34,6 +34,10 @@ std::string StateKeys::inUserLocation() {
     return LOCATION;
 }
 
+std::string StateKeys::inUserVariables() {
+    return "VARIABLES";
+}
+
 std::string StateKeys::items() {
     return in(GLOBAL, "ITEMS");
 }
@@ -115,7 +119,7 @@ std::string StateKeys::eventLocation(std::int32_t id) {
 }
 
 std::string StateKeys::variables() {
-    return in(USERS, "VARIABLES");
+    return in(USERS, inUserVariables());
 }
 
 std::string StateKeys::variable(const std::string& name) {

@@ -51,6 +51,7 @@ public:
     static std::string inUserInventory(const std::string& item);
     static std::string inUserSeenItem(const std::string& item);
     static std::string inUserLocation();
+    static std::string inUserVariables();
 
     // In an action's view: the running player's variables.
     static std::string variables();
