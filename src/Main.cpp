@@ -195,6 +195,10 @@ std::shared_ptr<Description> Main::getEvent(const std::string& key) const {
     return _world.getEvent(key);
 }
 
+bool Main::hasEvents(const std::string& type) const {
+    return _world.hasEvents(type);
+}
+
 std::shared_ptr<Action> Main::getAction(const std::string& location,
                                         const std::string& rest) const {
     return _world.getAction(location, rest);

@@ -459,6 +459,8 @@ void Adventure::unhideItem(Item& item) {
 // ---- Events ----
 
 void Adventure::fire(const char* type, const std::string& item, const std::string& location) {
+    if (!_main.hasEvents(type))
+        return; // no key of the type can find a handler
     for (const auto& [a, b] : EventTable::lookups(EventTable::find(type)->shape, item, location))
         fireEvent(type, a, b);
 }
@@ -539,8 +541,16 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     if (!handler)
         return;
     auto [item, location] = EventTable::itemAndLocation(type, {a, b});
-    _ctx->setString(StateKeys::eventItem(userID()), item);
-    _ctx->setString(StateKeys::eventLocation(userID()), location);
+    // One walk to the player's event state, when it is there already.
+    auto held = _ctx->get(StateKeys::event(userID()));
+    auto event = held ? std::get_if<std::shared_ptr<Context>>(&*held) : nullptr;
+    if (event) {
+        (*event)->setString(StateKeys::inEventItem(), item);
+        (*event)->setString(StateKeys::inEventLocation(), location);
+    } else {
+        _ctx->setString(StateKeys::eventItem(userID()), item);
+        _ctx->setString(StateKeys::eventLocation(userID()), location);
+    }
     executeAction(*handler);
 }
 

@@ -110,12 +110,24 @@ std::string StateKeys::phraseItem(std::int32_t id, int n) {
     return phrase(id) + ".ITEMS." + std::to_string(n);
 }
 
+std::string StateKeys::event(std::int32_t id) {
+    return user(id) + ".EVENT";
+}
+
 std::string StateKeys::eventItem(std::int32_t id) {
-    return user(id) + ".EVENT.ITEM";
+    return event(id) + "." + inEventItem();
 }
 
 std::string StateKeys::eventLocation(std::int32_t id) {
-    return user(id) + ".EVENT.LOCATION";
+    return event(id) + "." + inEventLocation();
+}
+
+std::string StateKeys::inEventItem() {
+    return "ITEM";
+}
+
+std::string StateKeys::inEventLocation() {
+    return "LOCATION";
 }
 
 std::string StateKeys::variables() {

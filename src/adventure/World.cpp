@@ -102,6 +102,11 @@ std::shared_ptr<Description> World::getEvent(const std::string& key) const {
     return found == _events.end() ? nullptr : found->second;
 }
 
+bool World::hasEvents(const std::string& type) const {
+    std::shared_lock guard(_lock);
+    return _event_types.contains(type);
+}
+
 std::shared_ptr<Action> World::getAction(const std::string& location,
                                          const std::string& rest) const {
     std::string key = normalise(location) + ":" + normalise(rest);
@@ -329,6 +334,7 @@ void World::putEvent(const std::string& key, std::shared_ptr<Description> handle
     std::unique_lock guard(_lock);
     if (!_events.emplace(key, std::move(handler)).second)
         throw EventDeclarationException(key);
+    _event_types.insert(key.substr(0, key.find(':')));
 }
 
 } // namespace zanfir
