@@ -127,6 +127,7 @@ public:
     virtual std::shared_ptr<Description> getMessage(const std::string& name) const;
     // The handler of an event key, or none.
     virtual std::shared_ptr<Description> getEvent(const std::string& key) const;
+    // Whether any handler is declared for an event type (upper case).
     bool hasEvents(const std::string& type) const;
 
     // Dictionary. getVerb and getWord normalise their argument; the other

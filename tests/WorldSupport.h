@@ -53,6 +53,16 @@ public:
 
 using WorldTest = ::testing::Test;
 
+// An action that runs a function of the test as its work.
+class ProbeAction : public Action {
+public:
+    explicit ProbeAction(std::function<bool(ProbeAction&)> work) : _work(std::move(work)) {}
+    bool run() override { return _work(*this); }
+
+private:
+    std::function<bool(ProbeAction&)> _work;
+};
+
 // A terminal on a socket, which it then owns, that neither echoes nor ends
 // lines with CR.
 inline std::shared_ptr<SocketTerminal> quietTerminal(Main& main, int socket) {

@@ -481,6 +481,8 @@ void Adventure::unhideItem(Item& item) {
 // ---- Events ----
 
 void Adventure::fire(const char* type, const std::string& item, const std::string& location) {
+    if (!_main.hasEvents(type))
+        return; // no key of the type can find a handler
     for (const auto& [a, b] : EventTable::lookups(EventTable::find(type)->shape, item, location))
         fireEvent(type, a, b);
 }
@@ -561,21 +563,23 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     if (!handler)
         return;
     auto [item, location] = EventTable::itemAndLocation(type, {a, b});
-    _ctx->setString(StateKeys::eventItem(userID()), item);
-    _ctx->setString(StateKeys::eventLocation(userID()), location);
+    // One walk to the player's event state, when it is there already.
+    auto held = _ctx->get(StateKeys::event(userID()));
+    auto event = held ? std::get_if<std::shared_ptr<Context>>(&*held) : nullptr;
+    if (event) {
+        (*event)->setString(StateKeys::inEventItem(), item);
+        (*event)->setString(StateKeys::inEventLocation(), location);
+    } else {
+        _ctx->setString(StateKeys::eventItem(userID()), item);
+        _ctx->setString(StateKeys::eventLocation(userID()), location);
+    }
     executeAction(*handler);
 }
 
 bool Adventure::executeAction(Action& action) {
-    auto view = std::make_shared<Context>();
-    if (_ctx) {
-        if (auto global = _ctx->get(StateKeys::GLOBAL))
-            view->set(StateKeys::GLOBAL, *global);
-        if (auto player = _ctx->get(StateKeys::user(userID())))
-            view->set(StateKeys::USERS, *player);
-        view->appendFromNested(StateKeys::variables());
-    }
-    return action.start(this, view, _curr_phrase);
+    return _views.with(_ctx.get(), userID(), [&](std::shared_ptr<Context> view) {
+        return action.start(this, std::move(view), _curr_phrase);
+    });
 }
 
 // ---- Lookups ----

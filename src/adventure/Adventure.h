@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "adventure/ActionViews.h"
+
 namespace zanfir {
 
 class Action;
@@ -248,6 +250,7 @@ private:
     std::shared_ptr<Context> _ctx;
     std::shared_ptr<User> _user_item;
     std::shared_ptr<const Phrase> _curr_phrase;
+    ActionViews _views;
     std::atomic<bool> _running{false};
     std::atomic<bool> _finished{false};
     std::atomic<bool> _taken_over{false};

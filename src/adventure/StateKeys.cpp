@@ -34,6 +34,10 @@ std::string StateKeys::inUserLocation() {
     return LOCATION;
 }
 
+std::string StateKeys::inUserVariables() {
+    return "VARIABLES";
+}
+
 std::string StateKeys::items() {
     return in(GLOBAL, "ITEMS");
 }
@@ -106,16 +110,28 @@ std::string StateKeys::phraseItem(std::int32_t id, int n) {
     return phrase(id) + ".ITEMS." + std::to_string(n);
 }
 
+std::string StateKeys::event(std::int32_t id) {
+    return user(id) + ".EVENT";
+}
+
 std::string StateKeys::eventItem(std::int32_t id) {
-    return user(id) + ".EVENT.ITEM";
+    return event(id) + "." + inEventItem();
 }
 
 std::string StateKeys::eventLocation(std::int32_t id) {
-    return user(id) + ".EVENT.LOCATION";
+    return event(id) + "." + inEventLocation();
+}
+
+std::string StateKeys::inEventItem() {
+    return "ITEM";
+}
+
+std::string StateKeys::inEventLocation() {
+    return "LOCATION";
 }
 
 std::string StateKeys::variables() {
-    return in(USERS, "VARIABLES");
+    return in(USERS, inUserVariables());
 }
 
 std::string StateKeys::variable(const std::string& name) {

@@ -41,8 +41,12 @@ public:
     static std::string phrase(std::int32_t id);
     static std::string phraseVerb(std::int32_t id);
     static std::string phraseItem(std::int32_t id, int n); // from 1
+    static std::string event(std::int32_t id);
     static std::string eventItem(std::int32_t id);
     static std::string eventLocation(std::int32_t id);
+    // Relative to USER.<id>.EVENT.
+    static std::string inEventItem();
+    static std::string inEventLocation();
 
     // Relative to GLOBAL, and to a player's own context.
     static std::string inGlobalItemLocation(const std::string& item);
@@ -51,6 +55,7 @@ public:
     static std::string inUserInventory(const std::string& item);
     static std::string inUserSeenItem(const std::string& item);
     static std::string inUserLocation();
+    static std::string inUserVariables();
 
     // In an action's view: the running player's variables.
     static std::string variables();

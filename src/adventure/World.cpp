@@ -105,6 +105,11 @@ std::shared_ptr<Description> World::getEvent(const std::string& key) const {
     return found == _events.end() ? nullptr : found->second;
 }
 
+bool World::hasEvents(const std::string& type) const {
+    std::shared_lock guard(_lock);
+    return _event_types.contains(type);
+}
+
 std::shared_ptr<Action> World::getAction(const std::string& location,
                                          const std::string& rest) const {
     std::string key = normalise(location) + ":" + normalise(rest);
@@ -335,11 +340,6 @@ void World::putEvent(const std::string& key, std::shared_ptr<Description> handle
     if (!_events.emplace(key, std::move(handler)).second)
         throw EventDeclarationException(key);
     _event_types.insert(key.substr(0, key.find(':')));
-}
-
-bool World::hasEvents(const std::string& type) const {
-    std::shared_lock guard(_lock);
-    return _event_types.count(type) > 0;
 }
 
 } // namespace zanfir

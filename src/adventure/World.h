@@ -58,7 +58,7 @@ public:
     std::shared_ptr<Description> getMessage(const std::string& name) const;
     // The handler of an event key, or none.
     std::shared_ptr<Description> getEvent(const std::string& key) const;
-    // Whether a handler is declared for some key of that event type.
+    // Whether any handler is declared for an event type (upper case).
     bool hasEvents(const std::string& type) const;
     // The action bound to location:rest, or none.
     std::shared_ptr<Action> getAction(const std::string& location, const std::string& rest) const;
@@ -129,7 +129,7 @@ private:
     std::unordered_set<std::string> _binding_shapes; // entity:verb:number of words
     Table<std::shared_ptr<Description>> _messages;
     Table<std::shared_ptr<Description>> _events;
-    std::unordered_set<std::string> _event_types;
+    std::unordered_set<std::string> _event_types; // of the keys of _events
     mutable std::shared_mutex _lock;
 };
 

@@ -230,6 +230,11 @@ std::int32_t Context::count() const {
     return static_cast<std::int32_t>(names().size());
 }
 
+std::uint64_t Context::changes() const {
+    std::shared_lock guard(_lock);
+    return _changes;
+}
+
 std::vector<std::string> Context::names() const {
     std::shared_lock guard(_lock);
     std::vector<std::string> out;

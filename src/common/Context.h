@@ -43,6 +43,9 @@ public:
     bool getBoolean(const std::string& path);
 
     std::int32_t count() const;
+    // How many changes the names directly in this context have had (not
+    // those inside its nested contexts): equal counts, equal entries.
+    std::uint64_t changes() const;
     // Snapshots taken under the lock.
     std::vector<std::string> names() const;
     std::vector<std::pair<std::string, Value>> entries() const;

@@ -13,16 +13,6 @@ using namespace zanfir::test;
 
 namespace {
 
-// Runs a function of the test as its work.
-class ProbeAction : public Action {
-public:
-    explicit ProbeAction(std::function<bool(ProbeAction&)> work) : _work(std::move(work)) {}
-    bool run() override { return _work(*this); }
-
-private:
-    std::function<bool(ProbeAction&)> _work;
-};
-
 std::shared_ptr<const Phrase> phraseOf(Main& main, const std::string& verb,
                                        std::vector<std::string> items = {}) {
     std::vector<std::shared_ptr<Word>> words{main.getVerb(verb)};

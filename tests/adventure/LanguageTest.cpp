@@ -110,6 +110,90 @@ TEST_F(LanguageTest, Variables) {
               "Hai 13 punti.\n7 ciao\n");
 }
 
+// A session may hand an action the view of the one before; it must show
+// what a view made afresh would.
+TEST_F(LanguageTest, EachActionSeesTheStateAsItIsNow) {
+    auto runProbe = [&](std::function<void(Context&)> work) {
+        ProbeAction probe([&](ProbeAction& self) {
+            work(*self.context());
+            return true;
+        });
+        session->adventure->executeAction(probe);
+    };
+    // Bare names are copies taken when the action starts (an assignment
+    // does not refresh them): written by one action, seen by the next.
+    run("{PUNTI = 5}");
+    run("{X = PUNTI}");
+    EXPECT_EQ(variable("X"), "5");
+    run("{PUNTI++}");
+    run("{X = PUNTI}");
+    EXPECT_EQ(variable("X"), "6");
+
+    // What an action writes at the top of its view is its own.
+    runProbe([](Context& view) {
+        view.setInt("PUNTI", 99);
+        view.setString("SOLO", "mio");
+    });
+    run("{X = PUNTI; Y = SOLO}");
+    EXPECT_EQ(variable("X"), "6");
+    EXPECT_EQ(variable("Y"), "''");
+    run("{if (NUOVO.A) X = 1}"); // reading makes NUOVO in that view
+    run("{Y = NUOVO}");
+    EXPECT_EQ(variable("Y"), "''");
+
+    // An action started inside another gets a view of its own, and the
+    // outer one keeps its copies.
+    bool innerSawOuter = true, outerSawInner = true;
+    std::int32_t outerPunti = 0;
+    runProbe([&](Context& outer) {
+        runProbe([](Context& inner) { inner.setString("DENTRO", "x"); });
+        outerSawInner = outer.exist("DENTRO");
+        outer.setString("FUORI", "x");
+        runProbe([&](Context& inner) { innerSawOuter = inner.exist("FUORI"); });
+        run("{PUNTI = 9}");
+        outerPunti = outer.getInt("PUNTI");
+    });
+    EXPECT_FALSE(innerSawOuter);
+    EXPECT_FALSE(outerSawInner);
+    EXPECT_EQ(outerPunti, 6);
+    run("{X = PUNTI}");
+    EXPECT_EQ(variable("X"), "9");
+
+    // A variable taken away, the variables or the world put in anew.
+    ctx().remove("USER.1.VARIABLES.PUNTI");
+    run("{X = PUNTI}");
+    EXPECT_EQ(variable("X"), "''");
+    auto contextAt = [&](const std::string& path) {
+        return std::get<std::shared_ptr<Context>>(*ctx().get(path));
+    };
+    runProbe([](Context&) {}); // a view taken, nothing changed since
+    auto before = contextAt("USER.1.VARIABLES");
+    auto variables = std::make_shared<Context>();
+    while (variables->changes() + 1 < before->changes())
+        variables->setInt("ALTRO", static_cast<std::int32_t>(variables->changes()));
+    variables->setInt("PUNTI", 3); // as many changes as the variables before
+    ctx().set("USER.1.VARIABLES", variables);
+    run("{X = PUNTI}");
+    EXPECT_EQ(variable("X"), "3");
+    runProbe([](Context&) {});
+    auto anna = contextAt("USER.1");
+    auto copy = std::make_shared<Context>();
+    copy->copyFrom(*anna); // the same variables
+    copy->setString("SEGNO", "copia");
+    ctx().set("USER.1", copy);
+    run("{X = USER.SEGNO}");
+    EXPECT_EQ(variable("X"), "'copia'");
+    ctx().set("USER.1", anna);
+    runProbe([](Context&) {});
+    auto global = ctx().get("GLOBAL");
+    auto world = std::make_shared<Context>();
+    world->setInt("K", 4);
+    ctx().set("GLOBAL", world);
+    run("{X = GLOBAL.K}");
+    EXPECT_EQ(variable("X"), "4");
+    ctx().set("GLOBAL", *global);
+}
+
 TEST_F(LanguageTest, RandomAndAsk) {
     std::set<std::string> seen;
     for (int i = 0; i < 300; ++i) {

@@ -132,6 +132,9 @@ TEST_F(LoaderTest, FailuresAreToldAndLoadingGoesOn) {
     EXPECT_NE(main->getMessage("CIAO"), nullptr);
     EXPECT_NE(main->getEvent("LOCATION-ENTER:SALA"), nullptr);
     EXPECT_EQ(main->getEvent("COMMAND-DO"), nullptr); // left out by the listener
+    EXPECT_TRUE(main->hasEvents("LOCATION-ENTER"));
+    EXPECT_FALSE(main->hasEvents("COMMAND-DO"));
+    EXPECT_FALSE(main->hasEvents("ITEM-TAKE"));
 
     // A file that cannot be read is told; the others are still read, and
     // nothing is built.
