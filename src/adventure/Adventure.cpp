@@ -390,13 +390,6 @@ std::shared_ptr<const Adventure::Items> Adventure::itemsHere(bool shown) {
     return std::make_shared<const Items>(_main.getItems(names));
 }
 
-std::vector<std::shared_ptr<Item>> Adventure::itemsNamed(const std::vector<std::string>& names,
-                                                         const std::function<bool(Item&)>& keep) {
-    auto items = _main.getItems(names);
-    std::erase_if(items, [&](const auto& item) { return !keep(*item); });
-    return items;
-}
-
 std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
     std::vector<std::string> names;
     auto inventory = _ctx->get(StateKeys::inventory(userID()));
@@ -404,7 +397,7 @@ std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
         for (const auto& [name, value] : std::get<std::shared_ptr<Context>>(*inventory)->entries())
             if (value == Context::Value(true))
                 names.push_back(name);
-    return itemsNamed(names, [](Item&) { return true; });
+    return _main.getItems(names);
 }
 
 bool Adventure::takeItem(Item& item) {
@@ -563,16 +556,9 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     if (!handler)
         return;
     auto [item, location] = EventTable::itemAndLocation(type, {a, b});
-    // One walk to the player's event state, when it is there already.
-    auto held = _ctx->get(StateKeys::event(userID()));
-    auto event = held ? std::get_if<std::shared_ptr<Context>>(&*held) : nullptr;
-    if (event) {
-        (*event)->setString(StateKeys::inEventItem(), item);
-        (*event)->setString(StateKeys::inEventLocation(), location);
-    } else {
-        _ctx->setString(StateKeys::eventItem(userID()), item);
-        _ctx->setString(StateKeys::eventLocation(userID()), location);
-    }
+    auto event = _ctx->nested(StateKeys::event(userID())); // one walk for both
+    event->setString(StateKeys::inEventItem(), item);
+    event->setString(StateKeys::inEventLocation(), location);
     executeAction(*handler);
 }
 

@@ -211,9 +211,6 @@ private:
     // Runs a read outside the session's turn.
     template <class Read>
     auto outsideTurn(Read read) -> decltype(read());
-    // The items of those names that `keep` accepts, in the engine's order.
-    std::vector<std::shared_ptr<Item>> itemsNamed(const std::vector<std::string>& names,
-                                                  const std::function<bool(Item&)>& keep);
     // The items in the player's place, the player among them, in the order
     // of the inventory; without the hidden ones when `shown` (then the list
     // kept for the place: see Scenes).

@@ -25,10 +25,6 @@ namespace {
 
 constexpr const char* ENTITY = "Main"; // the log names the engine
 
-std::shared_ptr<Context> nested(Context& ctx, const std::string& path) {
-    return std::get<std::shared_ptr<Context>>(*ctx.get(path));
-}
-
 } // namespace
 
 PlayerRegistry::PlayerRegistry(World& world, ActionParser& parser, std::string start,
@@ -203,7 +199,7 @@ std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& se
     player->initCarried(false);
     player->initHidden(false);
     player->initLocation(location->name());
-    player->init(nested(*ctx, StateKeys::GLOBAL).get(), nested(*ctx, StateKeys::user(id)).get());
+    player->init(ctx->nested(StateKeys::GLOBAL).get(), ctx->nested(StateKeys::user(id)).get());
     if (_multiuser)
         _seen.answerFor(ctx, id);
     _world.putPlayer(player);

@@ -73,10 +73,7 @@ void SeenPlayers::known(const std::string& item, std::int32_t id) {
 }
 
 void SeenPlayers::answerFor(const std::shared_ptr<Context>& root, std::int32_t viewer) {
-    const auto path = StateKeys::seenItems(viewer);
-    if (!root->exist(path))
-        root->set(path, std::make_shared<Context>());
-    auto seen = std::get<std::shared_ptr<Context>>(*root->get(path));
+    auto seen = root->nested(StateKeys::seenItems(viewer));
     // The root holds the context answered for: only a weak hold back to it.
     std::weak_ptr<Context> weak = root;
     seen->answerAbsent([names = _names, weak, viewer](std::string_view item) {

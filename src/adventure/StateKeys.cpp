@@ -114,14 +114,6 @@ std::string StateKeys::event(std::int32_t id) {
     return user(id) + ".EVENT";
 }
 
-std::string StateKeys::eventItem(std::int32_t id) {
-    return event(id) + "." + inEventItem();
-}
-
-std::string StateKeys::eventLocation(std::int32_t id) {
-    return event(id) + "." + inEventLocation();
-}
-
 std::string StateKeys::inEventItem() {
     return "ITEM";
 }

@@ -42,8 +42,6 @@ public:
     static std::string phraseVerb(std::int32_t id);
     static std::string phraseItem(std::int32_t id, int n); // from 1
     static std::string event(std::int32_t id);
-    static std::string eventItem(std::int32_t id);
-    static std::string eventLocation(std::int32_t id);
     // Relative to USER.<id>.EVENT.
     static std::string inEventItem();
     static std::string inEventLocation();

@@ -101,18 +101,30 @@ auto Context::walk(const std::string& path, bool write, Op&& op) {
         rest = upper;
     }
     std::shared_ptr<Context> hold;
-    Context* here = this;
-    for (auto dot = rest.find('.'); dot != std::string_view::npos; dot = rest.find('.')) {
-        hold = here->child(rest.substr(0, dot), rest);
-        here = hold.get();
-        rest.remove_prefix(dot + 1);
-    }
+    Context* here = descend(rest, hold);
     if (write) {
         std::unique_lock guard(here->_lock);
         return op(*here, rest);
     }
     std::shared_lock guard(here->_lock);
     return op(*here, rest);
+}
+
+Context* Context::descend(std::string_view& rest, std::shared_ptr<Context>& hold) {
+    Context* here = this;
+    for (auto dot = rest.find('.'); dot != std::string_view::npos; dot = rest.find('.')) {
+        hold = here->child(rest.substr(0, dot), rest);
+        here = hold.get();
+        rest.remove_prefix(dot + 1);
+    }
+    return here;
+}
+
+std::shared_ptr<Context> Context::nested(const std::string& path) {
+    std::string upper = Util::isUpper(path) ? std::string() : Util::toUpper(path);
+    std::string_view rest = upper.empty() ? std::string_view(path) : std::string_view(upper);
+    std::shared_ptr<Context> hold;
+    return descend(rest, hold)->child(rest, rest);
 }
 
 std::shared_ptr<Context> Context::child(std::string_view name, std::string_view rest) {

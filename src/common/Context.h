@@ -31,6 +31,9 @@ public:
     void set(const std::string& path, Value value);
     std::optional<Value> get(const std::string& path);
     bool exist(const std::string& path);
+    // The context under the path, made (with those on the way) when there is
+    // none; TypeMismatchException when a value that is no context is there.
+    std::shared_ptr<Context> nested(const std::string& path);
     // Removes the name under the path (the design's `delete`).
     void remove(const std::string& path);
     void rename(const std::string& from, const std::string& to);
@@ -98,6 +101,9 @@ private:
     // The nested context under `name`, made when there is none; `rest` (the
     // path from here) names it in the error when `name` holds no context.
     std::shared_ptr<Context> child(std::string_view name, std::string_view rest);
+    // Walks `rest` (upper case) down to the context that holds its last
+    // name, which is left in `rest`; `hold` keeps that context alive.
+    Context* descend(std::string_view& rest, std::shared_ptr<Context>& hold);
     template <class Op>
     auto walk(const std::string& path, bool write, Op&& op);
     template <class Kind>
