@@ -126,11 +126,17 @@ bool World::hasBindings(const std::string& entity, const std::string& verb, int 
 
 // ---- Dictionary ----
 
+// A word is made once, under the writer's lock; every later look finds it
+// under the readers' lock, which commands share.
 std::shared_ptr<Word> World::getVerb(const std::string& word) {
     std::string key = normalise(word);
+    {
+        std::shared_lock guard(_lock);
+        if (auto found = _verbs.find(key); found != _verbs.end())
+            return found->second;
+    }
     std::unique_lock guard(_lock);
-    auto found = _verbs.find(key);
-    if (found != _verbs.end())
+    if (auto found = _verbs.find(key); found != _verbs.end())
         return found->second;
     if (!_verb_words.count(key))
         throw VerbNotFoundException(key);
@@ -139,9 +145,13 @@ std::shared_ptr<Word> World::getVerb(const std::string& word) {
 
 std::shared_ptr<Word> World::getWord(const std::string& word) {
     std::string key = normalise(word);
+    {
+        std::shared_lock guard(_lock);
+        if (auto found = _words.find(key); found != _words.end())
+            return found->second;
+    }
     std::unique_lock guard(_lock);
-    auto found = _words.find(key);
-    if (found != _words.end())
+    if (auto found = _words.find(key); found != _words.end())
         return found->second;
     int kind = _item_words.count(key)     ? Word::ITEM_WORD
                : _adverb_words.count(key) ? Word::ADVERB_WORD
