@@ -192,6 +192,12 @@ std::shared_ptr<const Scenes::Items> Main::itemsShown(const Context& items,
     return _scenes.shown(items, place);
 }
 
+std::shared_ptr<const Scenes::PlayerLines>
+Main::playerLines(const std::string& place, const std::shared_ptr<const Scenes::Items>& list,
+                  const std::string& layout, const Scenes::Line& line) {
+    return _scenes.playerLines(place, list, layout, line);
+}
+
 std::shared_ptr<Description> Main::getMessage(const std::string& name) const {
     return _world.getMessage(name);
 }

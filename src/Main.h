@@ -117,6 +117,10 @@ public:
     std::vector<std::shared_ptr<Item>> getItems(const std::vector<std::string>& names) const;
     // The items a scene shows at a place of the state `items`: see Scenes.
     std::shared_ptr<const Scenes::Items> itemsShown(const Context& items, const std::string& place);
+    // The lines of the players of such a list, kept with it: see Scenes.
+    std::shared_ptr<const Scenes::PlayerLines>
+    playerLines(const std::string& place, const std::shared_ptr<const Scenes::Items>& list,
+                const std::string& layout, const Scenes::Line& line);
 
     // The verbs every adventure has, canonical words.
     static const std::vector<std::string>& builtInVerbs();

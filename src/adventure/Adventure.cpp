@@ -759,6 +759,8 @@ void Adventure::printItems(const std::shared_ptr<const Items>& here) {
 void Adventure::printUsers(const std::shared_ptr<const Items>& here) {
     const bool anySeen = _main.getEvent("ITEM-SEEN:*") != nullptr;
     const bool someSeen = _main.hasEvents("ITEM-SEEN"); // else no player's is looked up
+    if (!anySeen && !someSeen && printPlayerLines(here))
+        return;
     std::vector<std::int32_t> seen; // players no event waits for: marked at once
     for (const auto& item : *here) {
         if (!item->visible() || !isItemUser(*item) || isItemMyself(*item))
@@ -771,6 +773,44 @@ void Adventure::printUsers(const std::shared_ptr<const Items>& here) {
         println(T::HereThereIs, item->descr(), T::HereThereIsX);
     }
     SeenPlayers::add(*_ctx, userID(), seen);
+}
+
+// Every player in a crowded place lists the same players after each
+// command: their lines are laid out once for all who see them alike, and
+// each viewer is sent them but his own. Not when a player's description is
+// an action (it may read the viewer's state).
+bool Adventure::printPlayerLines(const std::shared_ptr<const Items>& here) {
+    auto location = getLocation();
+    if (!location || _out->column() != 0)
+        return false;
+    auto lines =
+        _main.playerLines(location->name(), here, _out->layout(), [this](const Item& player) {
+            Description& description = player.descr();
+            return description.isPlain() && !description.isSilent()
+                       ? std::optional(
+                             _out->line(T::HereThereIs + description.text() + T::HereThereIsX))
+                       : std::nullopt;
+        });
+    if (!lines)
+        return false;
+    std::vector<std::int32_t> seen;
+    seen.reserve(lines->ids.size());
+    std::size_t mine = lines->ids.size();
+    for (std::size_t i = 0; i < lines->ids.size(); ++i) {
+        if (lines->ids[i] == userID())
+            mine = i;
+        else
+            seen.push_back(lines->ids[i]);
+    }
+    const std::string& text = lines->text;
+    if (mine == lines->ids.size()) {
+        _out->write(text);
+    } else {
+        std::size_t begin = mine == 0 ? 0 : lines->ends[mine - 1];
+        _out->write(text.substr(0, begin) + text.substr(lines->ends[mine]));
+    }
+    SeenPlayers::add(*_ctx, userID(), seen);
+    return true;
 }
 
 // ---- Input and output ----

@@ -220,6 +220,9 @@ private:
     // players.
     void printItems(const std::shared_ptr<const Items>& here);
     void printUsers(const std::shared_ptr<const Items>& here);
+    // The other players from the lines kept for the list: false, nothing
+    // printed, when there are none to be kept.
+    bool printPlayerLines(const std::shared_ptr<const Items>& here);
     // Fires an event of the table for an item and a place, each key in turn.
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
     // The action bound to the phrase where the player is; none when no binding matches.

@@ -1,6 +1,7 @@
 #include "adventure/Scenes.h"
 
 #include "adventure/StateKeys.h"
+#include "adventure/User.h"
 #include "adventure/World.h"
 #include "common/Context.h"
 
@@ -32,9 +33,46 @@ std::shared_ptr<const Scenes::Items> Scenes::shown(const Context& items, const s
     auto shown = std::make_shared<const Items>(_world.getItems(*names, &generation));
     if (indexed) {
         std::lock_guard guard(_lock);
-        _kept[place] = {version, generation, shown};
+        _kept[place] = {version, generation, shown, {}};
     }
     return shown;
+}
+
+// Made outside the lock (a crowded place has many lines); two sessions that
+// make the same lines at once keep one.
+std::shared_ptr<const Scenes::PlayerLines>
+Scenes::playerLines(const std::string& place, const std::shared_ptr<const Items>& list,
+                    const std::string& layout, const Line& line) {
+    auto kept = [&]() -> Kept* {
+        auto found = _kept.find(place);
+        return found != _kept.end() && found->second.items == list ? &found->second : nullptr;
+    };
+    {
+        std::lock_guard guard(_lock);
+        Kept* entry = kept();
+        if (!entry)
+            return nullptr;
+        if (auto found = entry->lines.find(layout); found != entry->lines.end())
+            return found->second;
+    }
+    auto lines = std::make_shared<PlayerLines>();
+    for (const auto& item : *list) {
+        auto player = dynamic_cast<const User*>(item.get());
+        if (!player || !item->visible())
+            continue;
+        auto text = line(*item);
+        if (!text) {
+            lines.reset();
+            break;
+        }
+        lines->text += *text;
+        lines->ids.push_back(player->id());
+        lines->ends.push_back(lines->text.size());
+    }
+    std::lock_guard guard(_lock);
+    if (Kept* entry = kept())
+        entry->lines.emplace(layout, lines);
+    return lines;
 }
 
 } // namespace zanfir

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -30,11 +33,30 @@ public:
     // Kept only when `items` is indexed by place with the hidden flag.
     std::shared_ptr<const Items> shown(const Context& items, const std::string& place);
 
+    // The lines of the players of a list, one after another, as one kind of
+    // terminal shows them: each viewer is sent the text but his own line.
+    struct PlayerLines {
+        std::string text;
+        std::vector<std::int32_t> ids; // the players, in the order of their lines
+        std::vector<std::size_t> ends; // where each one's line ends in the text
+    };
+    // What makes the line of one player (a visible User) of the list, laid
+    // out; none when it cannot be made once for every viewer.
+    using Line = std::function<std::optional<std::string>(const Item&)>;
+    // The player lines of `list`, kept with it while it is the list kept for
+    // `place`, for each `layout` (what decides how the bytes are laid out);
+    // none when `line` makes none for some player, or the list is not kept.
+    std::shared_ptr<const PlayerLines> playerLines(const std::string& place,
+                                                   const std::shared_ptr<const Items>& list,
+                                                   const std::string& layout, const Line& line);
+
 private:
     struct Kept {
         std::uint64_t version = 0;
         std::uint64_t generation = 0;
         std::shared_ptr<const Items> items;
+        // by layout; null: some player's line is made for each viewer
+        std::unordered_map<std::string, std::shared_ptr<const PlayerLines>> lines;
     };
 
     const World& _world;

@@ -33,10 +33,30 @@ void Output::flush() {
     _terminal->flush();
 }
 
+bool Output::raw() const {
+    return _prefmt || _terminal->wraps();
+}
+
+int Output::row() const {
+    int width = _terminal->width();
+    return width > 0 ? width : _row_length;
+}
+
+std::string Output::laidOut(const std::string& text, int row, int column) const {
+    return raw() ? Util::lineEnds(text, _crlf) : Util::wordWrap(text, _crlf, row, column);
+}
+
+std::string Output::layout() const {
+    return (raw() ? std::string("raw") : std::to_string(row())) + (_crlf ? " crlf" : " lf");
+}
+
+std::string Output::line(const std::string& text) const {
+    return laidOut(text + (_crlf ? "\r\n" : "\n"), row(), 0);
+}
+
 void Output::print(const std::string& text) {
-    int width = _terminal->width(), row = width > 0 ? width : _row_length;
-    std::string out = _prefmt || _terminal->wraps() ? Util::lineEnds(text, _crlf)
-                                                    : Util::wordWrap(text, _crlf, row, _pos);
+    const int row = this->row();
+    std::string out = laidOut(text, row, _pos);
     auto lastBreak = out.rfind('\n');
     long pos = lastBreak == std::string::npos
                    ? _pos + static_cast<long>(Util::length(out))

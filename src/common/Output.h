@@ -35,11 +35,21 @@ public:
     void beginCommand();
     void endCommand() { _command_left.reset(); }
 
+    // What decides how text is laid out from the start of a row: two outputs
+    // of the same layout write the same bytes for the same text.
+    std::string layout() const;
+    // The bytes println writes for `text` from the start of a row.
+    std::string line(const std::string& text) const;
+
     int column() const { return _pos; }
     // The player's Enter ended the line on the terminal.
     void lineEnded() { _pos = 0; }
 
 private:
+    bool raw() const;
+    int row() const;
+    std::string laidOut(const std::string& text, int row, int column) const;
+
     std::shared_ptr<Terminal> _terminal;
     bool _crlf;
     bool _prefmt;

@@ -868,11 +868,24 @@ TEST_F(ServerTest, AClientThatSpeaksTelnet) {
     EXPECT_NE(
         bruno.until(PROMPT).find("Benvenuto al castello. Trova la chiave e sali sulla torre."),
         std::string::npos);
+    // The players a scene lists follow each window too, however many share
+    // the place: Massimiliano's line wraps on a narrow one only.
+    TcpClient massimiliano(port);
+    massimiliano.until(NAME);
+    massimiliano.send("Massimiliano\r\nsegreto\r\nsegreto\r\n");
+    massimiliano.until(PROMPT);
+    bruno.send("guarda\r\n");
+    std::string wide = bruno.until(PROMPT);
+    EXPECT_NE(wide.find("Qui c'e' Anna.\r\nQui c'e' Massimiliano.\r\n"), std::string::npos) << wide;
+    anna.send(naws(20) + "guarda\r\n");
+    std::string narrow = anna.until(PROMPT);
+    EXPECT_NE(narrow.find("Qui c'e' Bruno.\r\nQui c'e'\r\nMassimiliano.\r\n"), std::string::npos)
+        << narrow;
     TcpClient lister(port); // a listing site's crawler
     lister.until(NAME);
     lister.send(IAC + "\xfd\x46");
     EXPECT_NE(lister.until(IAC + SE).find("\x01PLAYERS\x02"
-                                          "2\x01"),
+                                          "3\x01"),
               std::string::npos);
 }
 
