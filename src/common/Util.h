@@ -51,8 +51,7 @@ public:
     static std::string wordWrap(const std::string& text, bool crlf, int width, int column = 0);
     // What wordWrap makes of one line without its line end, appended to
     // `out`: its general path, which it spares a line that plainly fits.
-    static void wrapLine(std::string& out, std::string_view text, bool crlf, int width,
-                         int column);
+    static void wrapLine(std::string& out, std::string_view text, bool crlf, int width, int column);
     // The text with every line end made CR LF or LF.
     static std::string lineEnds(const std::string& text, bool crlf);
 
