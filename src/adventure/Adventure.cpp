@@ -12,6 +12,7 @@
 #include "adventure/Location.h"
 #include "adventure/Phrase.h"
 #include "adventure/Quote.h"
+#include "adventure/Scenes.h"
 #include "adventure/SeenPlayers.h"
 #include "adventure/StateKeys.h"
 #include "adventure/StateStore.h"
@@ -653,6 +654,7 @@ bool Adventure::deserialize() {
     std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(userName())).front();
     if (std::string mine = std::to_string(userID()); saver != mine)
         users->rename(saver, mine);
+    Scenes::indexItems(*saved);
     _ctx = saved;
     if (_undo)
         _undo->follow(_ctx); // what came before the load is not taken back

@@ -6,6 +6,7 @@
 #include "adventure/Adventure.h"
 #include "adventure/Description.h"
 #include "adventure/Location.h"
+#include "adventure/Scenes.h"
 #include "adventure/StateKeys.h"
 #include "adventure/User.h"
 #include "adventure/World.h"
@@ -38,9 +39,7 @@ void PlayerRegistry::adopt(std::shared_ptr<Context> shared) {
     // Every scene asks who is in a place and not hidden: the items, players
     // among them, are indexed by place with their hidden flag, so the answer
     // costs the same however many are away, and reads no item's state.
-    if (auto items = _shared->get(StateKeys::items()))
-        if (auto context = std::get_if<std::shared_ptr<Context>>(&*items))
-            (*context)->indexBy(StateKeys::LOCATION, StateKeys::HIDDEN);
+    Scenes::indexItems(*_shared);
     _names.clear();
     std::int32_t highest = 0;
     auto users = _shared->get(StateKeys::USERS);
@@ -101,6 +100,7 @@ void PlayerRegistry::fillGlobalContext(Context& ctx) {
     for (const auto& item : _world.getItems())
         if (!std::dynamic_pointer_cast<User>(item))
             item->init(global.get(), nullptr);
+    Scenes::indexItems(ctx); // a world of one's own is indexed as a shared one
 }
 
 void PlayerRegistry::fillUserContext(Context& ctx, std::int32_t id) {

@@ -7,6 +7,12 @@
 
 namespace zanfir {
 
+void Scenes::indexItems(Context& root) {
+    if (auto items = root.get(StateKeys::items()))
+        if (auto context = std::get_if<std::shared_ptr<Context>>(&*items))
+            (*context)->indexBy(StateKeys::LOCATION, StateKeys::HIDDEN);
+}
+
 // A list is kept with the version and generation it was taken at, each read
 // before what it covers: a change made meanwhile leaves the list stale under
 // an old version, and the next scene takes it again.

@@ -28,6 +28,11 @@ public:
 
     explicit Scenes(const World& world) : _world(world) {}
 
+    // Indexes the items' state under GLOBAL.ITEMS of a root context by place
+    // with the hidden flag, so that its scenes are kept; does nothing when
+    // the root holds no items' state.
+    static void indexItems(Context& root);
+
     // The items at `place` in `items` (the items' state, one context each,
     // holding their LOCATION and HIDDEN), not hidden, in the world's order.
     // Kept only when `items` is indexed by place with the hidden flag.

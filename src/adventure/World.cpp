@@ -33,12 +33,23 @@ std::string normalise(const std::string& name) {
     return Util::toUpper(Util::trim(name));
 }
 
+// The key a lookup takes: the name itself when it is trimmed and upper-cased
+// already, as the names from the tables and the state are; else its normal
+// form, made in `normal`.
+const std::string& keyOf(const std::string& name, std::string& normal) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    if (name.empty() || (!blank(name.front()) && !blank(name.back()) && Util::isUpper(name)))
+        return name;
+    return normal = normalise(name);
+}
+
 } // namespace
 
 // ---- Lookups ----
 
 std::shared_ptr<Location> World::getLocation(const std::string& name) const {
-    std::string key = normalise(name);
+    std::string normal;
+    const std::string& key = keyOf(name, normal);
     std::shared_lock guard(_lock);
     auto found = _locations.find(key);
     if (found == _locations.end())
@@ -47,7 +58,8 @@ std::shared_ptr<Location> World::getLocation(const std::string& name) const {
 }
 
 std::shared_ptr<Item> World::getItem(const std::string& name) const {
-    std::string key = normalise(name);
+    std::string normal;
+    const std::string& key = keyOf(name, normal);
     std::shared_lock guard(_lock);
     auto found = _items.find(key);
     if (found == _items.end())
@@ -63,7 +75,8 @@ std::shared_ptr<User> World::getUser(const std::string& name) const {
 }
 
 bool World::existItem(const std::string& name) const {
-    std::string key = normalise(name);
+    std::string normal;
+    const std::string& key = keyOf(name, normal);
     std::shared_lock guard(_lock);
     return _items.count(key) > 0;
 }
@@ -90,7 +103,8 @@ std::vector<std::shared_ptr<Item>> World::getItems(const std::vector<std::string
 }
 
 std::shared_ptr<Description> World::getMessage(const std::string& name) const {
-    std::string key = normalise(name);
+    std::string normal;
+    const std::string& key = keyOf(name, normal);
     std::shared_lock guard(_lock);
     auto found = _messages.find(key);
     if (found == _messages.end())
@@ -99,9 +113,10 @@ std::shared_ptr<Description> World::getMessage(const std::string& name) const {
 }
 
 std::shared_ptr<Description> World::getEvent(const std::string& key) const {
-    std::string normal = normalise(key);
+    std::string normal;
+    const std::string& lookup = keyOf(key, normal);
     std::shared_lock guard(_lock);
-    auto found = _events.find(normal);
+    auto found = _events.find(lookup);
     return found == _events.end() ? nullptr : found->second;
 }
 

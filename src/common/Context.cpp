@@ -91,15 +91,10 @@ struct Context::Index {
 
 // A path is walked one context at a time: each step holds only the lock of
 // the context it reads, and keeps the next context alive by its pointer.
-// Names are stored upper-cased; a path that is so already is not copied.
+// Names are upper-cased where they are looked up (see entry).
 template <class Op>
 auto Context::walk(const std::string& path, bool write, Op&& op) {
-    std::string upper;
     std::string_view rest = path;
-    if (!Util::isUpper(path)) {
-        upper = Util::toUpper(path);
-        rest = upper;
-    }
     std::shared_ptr<Context> hold;
     Context* here = descend(rest, hold);
     if (write) {
@@ -120,9 +115,17 @@ Context* Context::descend(std::string_view& rest, std::shared_ptr<Context>& hold
     return here;
 }
 
+// Every name is stored upper-cased: a name found as it is needs no
+// upper-casing, and most names come upper-cased already.
+Context::Data::iterator Context::entry(std::string_view name) {
+    auto found = _data_hash.find(name);
+    if (found == _data_hash.end() && !Util::isUpper(name))
+        found = _data_hash.find(Util::toUpper(name));
+    return found;
+}
+
 std::shared_ptr<Context> Context::nested(const std::string& path) {
-    std::string upper = Util::isUpper(path) ? std::string() : Util::toUpper(path);
-    std::string_view rest = upper.empty() ? std::string_view(path) : std::string_view(upper);
+    std::string_view rest = path;
     std::shared_ptr<Context> hold;
     return descend(rest, hold)->child(rest, rest);
 }
@@ -131,18 +134,18 @@ std::shared_ptr<Context> Context::child(std::string_view name, std::string_view 
     auto childOf = [&](const Value& value) {
         auto nested = std::get_if<std::shared_ptr<Context>>(&value);
         if (!nested)
-            throw TypeMismatchException(std::string(rest));
+            throw TypeMismatchException(Util::toUpper(rest));
         return *nested;
     };
     {
         std::shared_lock guard(_lock);
-        if (auto found = _data_hash.find(name); found != _data_hash.end())
+        if (auto found = entry(name); found != _data_hash.end())
             return childOf(found->second);
     }
     std::unique_lock guard(_lock); // reading creates, as writing does
-    auto found = _data_hash.find(name);
+    auto found = entry(name);
     if (found == _data_hash.end()) {
-        found = _data_hash.emplace(std::string(name), std::make_shared<Context>()).first;
+        found = _data_hash.emplace(Util::toUpper(name), std::make_shared<Context>()).first;
         changed(found->first, &found->second, nullptr);
     }
     return childOf(found->second);
@@ -150,9 +153,9 @@ std::shared_ptr<Context> Context::child(std::string_view name, std::string_view 
 
 void Context::set(const std::string& path, Value value) {
     walk(path, true, [&](Context& here, std::string_view name) {
-        auto found = here._data_hash.find(name);
+        auto found = here.entry(name);
         if (found == here._data_hash.end()) {
-            found = here._data_hash.emplace(std::string(name), std::move(value)).first;
+            found = here._data_hash.emplace(Util::toUpper(name), std::move(value)).first;
             here.changed(found->first, &found->second, nullptr);
         } else if (found->second != value) { // the same again is no change
             Value before = std::exchange(found->second, std::move(value));
@@ -166,12 +169,12 @@ std::optional<Context::Value> Context::get(const std::string& path) {
     std::string name;
     auto value =
         walk(path, false, [&](Context& here, std::string_view leaf) -> std::optional<Value> {
-            auto found = here._data_hash.find(leaf);
+            auto found = here.entry(leaf);
             if (found != here._data_hash.end())
                 return found->second;
             if (here._absent) {
                 absent = here._absent;
-                name = leaf;
+                name = Util::toUpper(leaf);
             }
             return std::nullopt;
         });
@@ -186,7 +189,7 @@ bool Context::exist(const std::string& path) {
 
 void Context::remove(const std::string& path) {
     walk(path, true, [](Context& here, std::string_view name) {
-        auto found = here._data_hash.find(name);
+        auto found = here.entry(name);
         if (found == here._data_hash.end())
             return;
         std::string key = found->first;

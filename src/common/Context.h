@@ -101,7 +101,7 @@ private:
     // The nested context under `name`, made when there is none; `rest` (the
     // path from here) names it in the error when `name` holds no context.
     std::shared_ptr<Context> child(std::string_view name, std::string_view rest);
-    // Walks `rest` (upper case) down to the context that holds its last
+    // Walks `rest` down to the context that holds its last
     // name, which is left in `rest`; `hold` keeps that context alive.
     Context* descend(std::string_view& rest, std::shared_ptr<Context>& hold);
     template <class Op>
@@ -129,7 +129,10 @@ private:
             return std::hash<std::string_view>{}(name);
         }
     };
-    std::unordered_map<std::string, Value, NameHash, std::equal_to<>> _data_hash;
+    using Data = std::unordered_map<std::string, Value, NameHash, std::equal_to<>>;
+    Data _data_hash;
+    // The entry of a name in any letter case, or the end. Under the lock.
+    Data::iterator entry(std::string_view name);
     // Set while the context belongs to a tree with a journal; _path is fixed
     // before the context is reachable from that tree.
     std::atomic<ContextJournal*> _journal{nullptr};

@@ -194,16 +194,28 @@ std::size_t Util::length(std::string_view text) {
 
 std::string Util::wordWrap(const std::string& text, bool crlf, int width, int column) {
     // A line feed of the text ends its row: each line is wrapped on its own,
-    // and ends with the chosen line end.
+    // and ends with the chosen line end. A line whose bytes fit in the row
+    // fits whatever its characters: it is copied as it is.
+    const long rows = std::max(width, 1);
     std::string out;
-    std::size_t start = 0;
-    for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1) {
-        std::size_t end = feed > start && text[feed - 1] == '\r' ? feed - 1 : feed;
-        out +=
-            wrapLine(text.substr(start, end - start), crlf, width, column) + (crlf ? "\r\n" : "\n");
+    out.reserve(text.size());
+    std::string_view rest = text;
+    for (;;) {
+        auto feed = rest.find('\n');
+        std::string_view line = rest.substr(0, feed);
+        if (feed != std::string_view::npos && !line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (static_cast<long>(line.size()) + std::clamp(static_cast<long>(column), 0L, rows - 1) <
+            rows)
+            out += line;
+        else
+            wrapLine(out, line, crlf, width, column);
+        if (feed == std::string_view::npos)
+            return out;
+        out += crlf ? "\r\n" : "\n";
+        rest.remove_prefix(feed + 1);
         column = 0;
     }
-    return out + wrapLine(text.substr(start), crlf, width, column);
 }
 
 std::string Util::lineEnds(const std::string& text, bool crlf) {
@@ -220,16 +232,17 @@ std::string Util::lineEnds(const std::string& text, bool crlf) {
     return out;
 }
 
-std::string Util::wrapLine(const std::string& text, bool crlf, int width, int column) {
+void Util::wrapLine(std::string& out, std::string_view text, bool crlf, int width, int column) {
     const long rows = std::max(width, 1);
     const auto at = characterStarts(text);
     const long count = static_cast<long>(at.size()) - 1;
     long col = std::clamp(static_cast<long>(column), 0L, rows - 1);
-    if (count + col < rows)
-        return text;
+    if (count + col < rows) {
+        out += text;
+        return;
+    }
     const char* lineBreak = crlf ? "\r\n" : "\n";
     auto piece = [&](long from, long to) { return text.substr(at[from], at[to] - at[from]); };
-    std::string out;
     long begin = 0;
     while (count - begin + col >= rows) {
         long k = rows - 1 - col;
@@ -257,7 +270,6 @@ std::string Util::wrapLine(const std::string& text, bool crlf, int width, int co
         col = 0;
     }
     out += text.substr(at[begin]);
-    return out;
 }
 
 std::optional<std::string> Util::replace(std::string_view text, std::string_view from,

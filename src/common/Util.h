@@ -49,6 +49,9 @@ public:
     // characters, the first row starting at `column`; lines end with CR LF
     // or LF as chosen, whatever they ended with.
     static std::string wordWrap(const std::string& text, bool crlf, int width, int column = 0);
+    // What wordWrap makes of one line without its line end, appended to
+    // `out`: its general path, which it spares a line that plainly fits.
+    static void wrapLine(std::string& out, std::string_view text, bool crlf, int width, int column);
     // The text with every line end made CR LF or LF.
     static std::string lineEnds(const std::string& text, bool crlf);
 
@@ -62,9 +65,6 @@ public:
 
     // The tree as indented lines, each value's type aligned to the width.
     static void contextDump(const Context& context, std::ostream& stream, int width);
-
-private:
-    static std::string wrapLine(const std::string& text, bool crlf, int width, int column);
 };
 
 } // namespace zanfir

@@ -58,6 +58,24 @@ protected:
         return session.adventure->parseCommand(line);
     }
 
+    // The player's scene against a fresh look at the place.
+    static void expectSceneAgrees(Session& viewer, int step) {
+        Adventure& session = *viewer.adventure;
+        viewer.output();
+        session.printItems();
+        session.printUsers();
+        std::string items, users;
+        for (const auto& item : session.getItemsHere()) {
+            if (!item->visible() || session.isItemHidden(*item))
+                continue;
+            if (session.isItemUser(*item))
+                users += "Qui c'e' " + item->descr().text() + ".\n";
+            else
+                items += "Vedo " + item->descr().text() + ".\n";
+        }
+        EXPECT_EQ(viewer.output(), items + users) << viewer.user->name() << " at step " << step;
+    }
+
     TempDir dir;
     std::function<void(Probe&)> probe = [](Probe&) {};
 };
@@ -235,23 +253,6 @@ TEST_F(SessionTest, ScenesListWhatIsThere) {
     };
     login("Anna");
     login("Bice");
-    // Each session's scene against a fresh look at the place.
-    auto agree = [&](Session& viewer, int step) {
-        Adventure& session = *viewer.adventure;
-        viewer.output();
-        session.printItems();
-        session.printUsers();
-        std::string items, users;
-        for (const auto& item : session.getItemsHere()) {
-            if (!item->visible() || session.isItemHidden(*item))
-                continue;
-            if (session.isItemUser(*item))
-                users += "Qui c'e' " + item->descr().text() + ".\n";
-            else
-                items += "Vedo " + item->descr().text() + ".\n";
-        }
-        EXPECT_EQ(viewer.output(), items + users) << viewer.user->name() << " at step " << step;
-    };
     std::mt19937 random(11);
     auto any = [&] {
         auto at = online.begin();
@@ -303,7 +304,47 @@ TEST_F(SessionTest, ScenesListWhatIsThere) {
             break; // a look, nothing changed
         }
         for (auto& [who, viewer] : online)
-            agree(*viewer, step);
+            expectSceneAgrees(*viewer, step);
+    }
+}
+
+// A world of one's own keeps its scenes as well, also across a saved game
+// loaded in place of the state they were kept for.
+TEST_F(SessionTest, ScenesOfAWorldOfOnesOwnListWhatIsThere) {
+    auto main = load(TWO_ROOMS, ITEMS, "");
+    Session anna(*main, "Anna");
+    Adventure& session = *anna.adventure;
+    auto key = main->getItem("CHIAVE");
+    std::mt19937 random(3);
+    for (int step = 0; step < 300; ++step) {
+        switch (random() % 5) {
+        case 0:
+            if (random() % 2)
+                session.serialize();
+            else
+                session.deserialize();
+            break;
+        case 1:
+            session.setLocation(main->getLocation(random() % 2 ? "SALA" : "CORTE"));
+            break;
+        case 2:
+            if (session.isItemCarried(*key))
+                session.dropItem(*key);
+            else if (session.isItemHere(*key))
+                session.takeItem(*key);
+            break;
+        case 3:
+            if (session.isItemHere(*key)) {
+                if (random() % 2)
+                    session.hideItem(*key);
+                else
+                    session.unhideItem(*key);
+            }
+            break;
+        default:
+            break; // a look, nothing changed
+        }
+        expectSceneAgrees(anna, step);
     }
 }
 

@@ -67,6 +67,22 @@ TEST(ContextTest, PathWalk) {
     // Accented letters are one name in either case.
     c.setString("città.piazza", "ok");
     EXPECT_EQ(c.getString("CITTÀ.PIAZZA"), "ok");
+
+    // A name in any letter case is the one name, whether it is there or not.
+    c.setInt("Mixed.Case", 1);
+    c.setInt("MIXED.case", 2);
+    EXPECT_EQ(nested(c, "MIXED")->names(), std::vector<std::string>{"CASE"});
+    EXPECT_EQ(c.getInt("mixed.CaSe"), 2);
+    EXPECT_EQ(c.nested("mIxEd"), nested(c, "MIXED"));
+    c.remove("mixed.case");
+    EXPECT_FALSE(c.exist("MIXED.CASE"));
+    std::string asked;
+    c.answerAbsent([&](std::string_view name) {
+        asked = name;
+        return std::nullopt;
+    });
+    EXPECT_FALSE(c.exist("absent"));
+    EXPECT_EQ(asked, "ABSENT");
 }
 
 TEST(ContextTest, TypeErrors) {
@@ -75,6 +91,12 @@ TEST(ContextTest, TypeErrors) {
     EXPECT_THROW(c.setInt("A.B", 1), TypeMismatchException);
     EXPECT_EQ(c.getString("A"), "x");
     EXPECT_THROW(c.get("A.B"), TypeMismatchException);
+    try {
+        c.nested("a.b.c");
+        ADD_FAILURE() << "no type error";
+    } catch (const TypeMismatchException& error) {
+        EXPECT_EQ(error.getName(), "A.B.C");
+    }
     EXPECT_THROW(c.getInt("A"), TypeMismatchException);
     EXPECT_THROW(c.getBoolean("A"), TypeMismatchException);
     c.setInt("N", 3);

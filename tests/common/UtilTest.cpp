@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 
 #include "TestSupport.h"
 #include "common/Debug.h"
@@ -164,6 +165,36 @@ TEST_F(WrapTest, LongWordsAndOddRowLengths) {
     EXPECT_EQ(Util::wordWrap("abc", false, 1), "a\nb\nc\n");
     EXPECT_EQ(Util::wordWrap("uno due tre quattro cinque sei", false, 20),
               "uno due tre quattro\ncinque sei");
+}
+
+// A line whose bytes fit is copied without the general path: on random
+// text (accented letters, blanks, line ends) near the row length the
+// result is the general path's, line by line.
+TEST_F(WrapTest, LinesThatFitWrapAsTheGeneralPathWraps) {
+    const std::vector<std::string> pieces = {"a", "b", " ", "è", "À", "\n", "\r\n", "  "};
+    std::mt19937 random(5);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        for (int n = static_cast<int>(random() % 40); n > 0; --n)
+            text += pieces[random() % pieces.size()];
+        const int width = 1 + static_cast<int>(random() % 24);
+        const int column = static_cast<int>(random() % 30);
+        const bool crlf = random() % 2;
+        std::string expected;
+        std::size_t start = 0;
+        int col = column;
+        for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos;) {
+            std::size_t end = feed > start && text[feed - 1] == '\r' ? feed - 1 : feed;
+            Util::wrapLine(expected, std::string_view(text).substr(start, end - start), crlf, width,
+                           col);
+            expected += crlf ? "\r\n" : "\n";
+            start = feed + 1;
+            col = 0;
+        }
+        Util::wrapLine(expected, std::string_view(text).substr(start), crlf, width, col);
+        ASSERT_EQ(Util::wordWrap(text, crlf, width, column), expected)
+            << "text '" << text << "' width " << width << " column " << column;
+    }
 }
 
 } // namespace
