@@ -807,9 +807,12 @@ bool Adventure::printPlayerLines(const std::shared_ptr<const Items>& here) {
     const std::string& text = lines->text;
     if (mine == lines->ids.size()) {
         _out->write(text);
-    } else {
-        std::size_t begin = mine == 0 ? 0 : lines->ends[mine - 1];
-        _out->write(text.substr(0, begin) + text.substr(lines->ends[mine]));
+    } else { // one copy: a crowded place's lines are long
+        std::size_t begin = mine == 0 ? 0 : lines->ends[mine - 1], end = lines->ends[mine];
+        std::string others;
+        others.reserve(text.size() - (end - begin));
+        others.append(text, 0, begin).append(text, end);
+        _out->write(others);
     }
     SeenPlayers::add(*_ctx, userID(), seen);
     return true;

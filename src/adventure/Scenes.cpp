@@ -58,8 +58,11 @@ Scenes::playerLines(const std::string& place, const std::shared_ptr<const Items>
         Kept* entry = kept();
         if (!entry)
             return nullptr;
-        if (auto found = entry->lines.find(layout); found != entry->lines.end())
-            return found->second;
+        Laid& laid = entry->lines[layout];
+        if (laid.made)
+            return laid.lines;
+        if (laid.looks++ == 0)
+            return nullptr;
     }
     auto lines = std::make_shared<PlayerLines>();
     for (const auto& item : *list) {
@@ -76,8 +79,11 @@ Scenes::playerLines(const std::string& place, const std::shared_ptr<const Items>
         lines->ends.push_back(lines->text.size());
     }
     std::lock_guard guard(_lock);
-    if (Kept* entry = kept())
-        entry->lines.emplace(layout, lines);
+    if (Kept* entry = kept()) {
+        Laid& laid = entry->lines[layout];
+        laid.made = true;
+        laid.lines = lines;
+    }
     return lines;
 }
 

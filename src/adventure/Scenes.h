@@ -50,18 +50,24 @@ public:
     using Line = std::function<std::optional<std::string>(const Item&)>;
     // The player lines of `list`, kept with it while it is the list kept for
     // `place`, for each `layout` (what decides how the bytes are laid out);
-    // none when `line` makes none for some player, or the list is not kept.
+    // none when `line` makes none for some player, or the list is not kept,
+    // or at the first look for the layout: a list that changes before a
+    // second look (a crowd logging in) is not worth laying out.
     std::shared_ptr<const PlayerLines> playerLines(const std::string& place,
                                                    const std::shared_ptr<const Items>& list,
                                                    const std::string& layout, const Line& line);
 
 private:
+    struct Laid {
+        int looks = 0; // before the lines were made
+        bool made = false;
+        std::shared_ptr<const PlayerLines> lines; // null when made: some line is each viewer's
+    };
     struct Kept {
         std::uint64_t version = 0;
         std::uint64_t generation = 0;
         std::shared_ptr<const Items> items;
-        // by layout; null: some player's line is made for each viewer
-        std::unordered_map<std::string, std::shared_ptr<const PlayerLines>> lines;
+        std::unordered_map<std::string, Laid> lines; // by layout
     };
 
     const World& _world;

@@ -874,10 +874,12 @@ TEST_F(ServerTest, AClientThatSpeaksTelnet) {
     massimiliano.until(NAME);
     massimiliano.send("Massimiliano\r\nsegreto\r\nsegreto\r\n");
     massimiliano.until(PROMPT);
-    bruno.send("guarda\r\n");
+    bruno.send("guarda\r\nguarda\r\n"); // the second look lays the lines out for all
+    bruno.until(PROMPT);
     std::string wide = bruno.until(PROMPT);
     EXPECT_NE(wide.find("Qui c'e' Anna.\r\nQui c'e' Massimiliano.\r\n"), std::string::npos) << wide;
-    anna.send(naws(20) + "guarda\r\n");
+    anna.send(naws(20) + "guarda\r\nguarda\r\n");
+    anna.until(PROMPT);
     std::string narrow = anna.until(PROMPT);
     EXPECT_NE(narrow.find("Qui c'e' Bruno.\r\nQui c'e'\r\nMassimiliano.\r\n"), std::string::npos)
         << narrow;
