@@ -564,7 +564,7 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
 }
 
 bool Adventure::executeAction(Action& action) {
-    return _views.with(_ctx.get(), userID(), [&](std::shared_ptr<Context> view) {
+    return _views.with(_ctx, userID(), [&](std::shared_ptr<Context> view) {
         return action.start(this, std::move(view), _curr_phrase);
     });
 }
