@@ -547,16 +547,19 @@ void Adventure::onLocationItemExit(Location& location, Item& item) {
 
 void Adventure::fireEvent(const std::string& name, const std::optional<std::string>& a,
                           const std::optional<std::string>& b) {
-    std::string type = Util::toUpper(Util::trim(name));
-    std::string key = type;
-    if (a)
-        key += ":" + *a;
-    if (b)
-        key += ":" + *b;
+    // The engine's own type names need neither trimming nor upper-casing.
+    const bool normal = !name.empty() && static_cast<unsigned char>(name.front()) > 0x20 &&
+                        static_cast<unsigned char>(name.back()) > 0x20 && Util::isUpper(name);
+    std::string key = normal ? name : Util::toUpper(Util::trim(name));
+    const std::size_t typeLength = key.size();
+    for (const auto* part : {&a, &b})
+        if (*part)
+            key.append(":").append(**part);
     auto handler = _main.getEvent(key);
     if (!handler)
         return;
-    auto [item, location] = EventTable::itemAndLocation(type, {a, b});
+    auto [item, location] =
+        EventTable::itemAndLocation(std::string_view(key).substr(0, typeLength), {a, b});
     auto event = _ctx->nested(StateKeys::event(userID())); // one walk for both
     event->setString(StateKeys::inEventItem(), item);
     event->setString(StateKeys::inEventLocation(), location);
