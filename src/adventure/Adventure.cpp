@@ -318,7 +318,16 @@ std::string Adventure::entity() const {
 // ---- Player position ----
 
 std::shared_ptr<Location> Adventure::getLocation() {
-    return _user_item ? _user_item->getLocation(*this, *_ctx) : nullptr;
+    if (!_user_item)
+        return nullptr;
+    auto player = _views.player(_ctx, userID());
+    if (player && player == _position.player && player->changes() == _position.changes)
+        return _position.location;
+    // Read before the location: what is read is at least as new.
+    std::uint64_t changes = player ? player->changes() : 0;
+    auto location = _user_item->getLocation(*this, *_ctx);
+    _position = {std::move(player), changes, location};
+    return location;
 }
 
 void Adventure::setLocation(std::shared_ptr<Location> location) {
