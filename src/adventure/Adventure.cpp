@@ -318,7 +318,16 @@ std::string Adventure::entity() const {
 // ---- Player position ----
 
 std::shared_ptr<Location> Adventure::getLocation() {
-    return _user_item ? _user_item->getLocation(*this, *_ctx) : nullptr;
+    if (!_user_item)
+        return nullptr;
+    auto player = _views.player(_ctx, userID());
+    if (player && player == _position.player && player->changes() == _position.changes)
+        return _position.location;
+    // Read before the location: what is read is at least as new.
+    std::uint64_t changes = player ? player->changes() : 0;
+    auto location = _user_item->getLocation(*this, *_ctx);
+    _position = {std::move(player), changes, location};
+    return location;
 }
 
 void Adventure::setLocation(std::shared_ptr<Location> location) {
@@ -547,16 +556,19 @@ void Adventure::onLocationItemExit(Location& location, Item& item) {
 
 void Adventure::fireEvent(const std::string& name, const std::optional<std::string>& a,
                           const std::optional<std::string>& b) {
-    std::string type = Util::toUpper(Util::trim(name));
-    std::string key = type;
-    if (a)
-        key += ":" + *a;
-    if (b)
-        key += ":" + *b;
+    // The engine's own type names need neither trimming nor upper-casing.
+    const bool normal = !name.empty() && static_cast<unsigned char>(name.front()) > 0x20 &&
+                        static_cast<unsigned char>(name.back()) > 0x20 && Util::isUpper(name);
+    std::string key = normal ? name : Util::toUpper(Util::trim(name));
+    const std::size_t typeLength = key.size();
+    for (const auto* part : {&a, &b})
+        if (*part)
+            key.append(":").append(**part);
     auto handler = _main.getEvent(key);
     if (!handler)
         return;
-    auto [item, location] = EventTable::itemAndLocation(type, {a, b});
+    auto [item, location] =
+        EventTable::itemAndLocation(std::string_view(key).substr(0, typeLength), {a, b});
     auto event = _ctx->nested(StateKeys::event(userID())); // one walk for both
     event->setString(StateKeys::inEventItem(), item);
     event->setString(StateKeys::inEventLocation(), location);
@@ -564,7 +576,7 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
 }
 
 bool Adventure::executeAction(Action& action) {
-    return _views.with(_ctx.get(), userID(), [&](std::shared_ptr<Context> view) {
+    return _views.with(_ctx, userID(), [&](std::shared_ptr<Context> view) {
         return action.start(this, std::move(view), _curr_phrase);
     });
 }

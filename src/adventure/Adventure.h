@@ -251,6 +251,14 @@ private:
     std::shared_ptr<User> _user_item;
     std::shared_ptr<const Phrase> _curr_phrase;
     ActionViews _views;
+    // The player's location as last read, with his context and its changes
+    // then: while they stay, so does his location.
+    struct Position {
+        std::shared_ptr<Context> player;
+        std::uint64_t changes = 0;
+        std::shared_ptr<Location> location;
+    };
+    Position _position;
     std::atomic<bool> _running{false};
     std::atomic<bool> _finished{false};
     std::atomic<bool> _taken_over{false};

@@ -250,6 +250,11 @@ std::uint64_t Context::changes() const {
     return _changes;
 }
 
+std::uint64_t Context::nameChanges() const {
+    std::shared_lock guard(_lock);
+    return _name_changes;
+}
+
 std::vector<std::string> Context::names() const {
     std::shared_lock guard(_lock);
     std::vector<std::string> out;
@@ -394,6 +399,8 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
     ++_changes;
+    if (!now || !before)
+        ++_name_changes;
     if (_listed) {
         Index& index = *_listed->index;
         if (name == index.leaf || name == index.flag)
@@ -464,14 +471,16 @@ void Context::answerAbsent(Absent absent) {
     _absent = std::move(answer);
 }
 
+void Context::appendFromNested(const std::string& path) {
+    auto nested = get(path);
+    if (nested && std::holds_alternative<std::shared_ptr<Context>>(*nested))
+        appendFromIfChanged(std::get<std::shared_ptr<Context>>(*nested));
+}
+
 // The same context appended again, when neither it nor this one has changed
 // since, would change nothing: it is skipped (an action refreshes its copies
 // of the player's variables before every condition).
-void Context::appendFromNested(const std::string& path) {
-    auto nested = get(path);
-    if (!nested || !std::holds_alternative<std::shared_ptr<Context>>(*nested))
-        return;
-    const auto& source = std::get<std::shared_ptr<Context>>(*nested);
+void Context::appendFromIfChanged(const std::shared_ptr<Context>& source) {
     std::uint64_t theirs;
     {
         std::shared_lock guard(source->_lock);

@@ -49,6 +49,9 @@ public:
     // How many changes the names directly in this context have had (not
     // those inside its nested contexts): equal counts, equal entries.
     std::uint64_t changes() const;
+    // How many times a name was added to or removed from this context: while
+    // it stays, the context holds the same names in the same order.
+    std::uint64_t nameChanges() const;
     // Snapshots taken under the lock.
     std::vector<std::string> names() const;
     std::vector<std::pair<std::string, Value>> entries() const;
@@ -57,6 +60,9 @@ public:
     void appendFrom(const Context& other);
     // appendFrom the context under the path, when there is one there.
     void appendFromNested(const std::string& path);
+    // appendFrom, unless neither `source` nor this context has changed since
+    // the last time it was appended here.
+    void appendFromIfChanged(const std::shared_ptr<Context>& source);
     // The names of the nested contexts directly in this one whose entry
     // `leaf` (a name without dots) holds the given value.
     std::vector<std::string> namesWhere(const std::string& leaf, const Value& value) const;
@@ -155,6 +161,7 @@ private:
         std::uint64_t mine = 0;
     };
     std::uint64_t _changes = 0;
+    std::uint64_t _name_changes = 0;
     std::unique_ptr<Appended> _appended;
     std::shared_ptr<const Absent> _absent;
 };

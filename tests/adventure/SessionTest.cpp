@@ -241,6 +241,33 @@ TEST_F(SessionTest, PlayersSeenAreKeptCompactly) {
     EXPECT_EQ(open(), "Luigi no, chiave si\n");
 }
 
+// A player's place is the one in the state, whoever moved him there: he
+// himself, another player of the shared world, a write into the state, or
+// his context replaced whole.
+TEST_F(SessionTest, APlayersPlaceFollowsWhoeverMovesHim) {
+    auto main = load(TWO_ROOMS, ITEMS, "", true);
+    Session mario(*main, "Mario"), luigi(*main, "Luigi");
+    Adventure& session = *mario.adventure;
+    auto here = [&] {
+        auto location = session.getLocation();
+        return location ? location->name() : "";
+    };
+    EXPECT_EQ(here(), "SALA");
+    mario.user->setLocation(*luigi.adventure, luigi.ctx(), *main->getLocation("CORTE"));
+    EXPECT_EQ(here(), "CORTE");
+    session.setLocation(main->getLocation("SALA"));
+    EXPECT_EQ(here(), "SALA");
+    const auto mine = "USER." + std::to_string(session.userID());
+    luigi.ctx().setString(mine + ".LOCATION", "CORTE");
+    EXPECT_EQ(here(), "CORTE");
+    auto player = std::make_shared<Context>();
+    player->appendFrom(*luigi.ctx().nested(mine));
+    player->setString("LOCATION", "SALA");
+    luigi.ctx().set(mine, player);
+    EXPECT_EQ(here(), "SALA");
+    EXPECT_EQ(luigi.adventure->getLocation()->name(), "SALA");
+}
+
 // The list a scene shows is kept for the place between changes: whatever
 // happens (players come, go, hide, log in and out; items are taken, dropped
 // and hidden), every player's scene lists what a fresh look finds.
