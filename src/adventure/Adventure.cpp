@@ -1,5 +1,6 @@
 #include "adventure/Adventure.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "Gatekeeper.h"
@@ -795,8 +796,12 @@ void Adventure::printUsers(const std::shared_ptr<const Items>& here) {
 // an action (it may read the viewer's state).
 bool Adventure::printPlayerLines(const std::shared_ptr<const Items>& here) {
     auto location = getLocation();
-    if (!location || _out->column() != 0)
-        return false;
+    auto other = [this](const std::shared_ptr<Item>& item) {
+        auto player = dynamic_cast<const User*>(item.get());
+        return player && player->id() != userID();
+    };
+    if (!location || _out->column() != 0 || std::none_of(here->begin(), here->end(), other))
+        return false; // alone (a world of one's own): nothing worth keeping
     auto lines =
         _main.playerLines(location->name(), here, _out->layout(), [this](const Item& player) {
             Description& description = player.descr();
