@@ -268,6 +268,18 @@ TEST_F(SessionTest, APlayersPlaceFollowsWhoeverMovesHim) {
     EXPECT_EQ(luigi.adventure->getLocation()->name(), "SALA");
 }
 
+// The key taken or dropped (`take`), else hidden or shown, where it can be.
+void changeKey(Adventure& session, Item& key, bool take, std::mt19937& random) {
+    if (take && session.isItemCarried(key))
+        session.dropItem(key);
+    else if (take && session.isItemHere(key))
+        session.takeItem(key);
+    else if (!take && session.isItemHere(key) && random() % 2)
+        session.hideItem(key);
+    else if (!take && session.isItemHere(key))
+        session.unhideItem(key);
+}
+
 // The list a scene shows is kept for the place between changes: whatever
 // happens (players come, go, hide, log in and out; items are taken, dropped
 // and hidden), every player's scene lists what a fresh look finds.
@@ -314,18 +326,8 @@ TEST_F(SessionTest, ScenesListWhatIsThere) {
                 session.unhideItem(*player->user);
             break;
         case 4:
-            if (session.isItemCarried(*key))
-                session.dropItem(*key);
-            else if (session.isItemHere(*key))
-                session.takeItem(*key);
-            break;
         case 5:
-            if (session.isItemHere(*key)) {
-                if (random() % 2)
-                    session.hideItem(*key);
-                else
-                    session.unhideItem(*key);
-            }
+            changeKey(session, *key, random() % 2, random);
             break;
         default:
             break; // a look, nothing changed
@@ -355,18 +357,8 @@ TEST_F(SessionTest, ScenesOfAWorldOfOnesOwnListWhatIsThere) {
             session.setLocation(main->getLocation(random() % 2 ? "SALA" : "CORTE"));
             break;
         case 2:
-            if (session.isItemCarried(*key))
-                session.dropItem(*key);
-            else if (session.isItemHere(*key))
-                session.takeItem(*key);
-            break;
         case 3:
-            if (session.isItemHere(*key)) {
-                if (random() % 2)
-                    session.hideItem(*key);
-                else
-                    session.unhideItem(*key);
-            }
+            changeKey(session, *key, random() % 2, random);
             break;
         default:
             break; // a look, nothing changed
