@@ -558,9 +558,7 @@ void Adventure::onLocationItemExit(Location& location, Item& item) {
 void Adventure::fireEvent(const std::string& name, const std::optional<std::string>& a,
                           const std::optional<std::string>& b) {
     // The engine's own type names need neither trimming nor upper-casing.
-    const bool normal = !name.empty() && static_cast<unsigned char>(name.front()) > 0x20 &&
-                        static_cast<unsigned char>(name.back()) > 0x20 && Util::isUpper(name);
-    std::string key = normal ? name : Util::toUpper(Util::trim(name));
+    std::string key = Util::isTrimmedUpper(name) ? name : Util::toUpper(Util::trim(name));
     const std::size_t typeLength = key.size();
     for (const auto* part : {&a, &b})
         if (*part)

@@ -37,10 +37,7 @@ std::string normalise(const std::string& name) {
 // already, as the names from the tables and the state are; else its normal
 // form, made in `normal`.
 const std::string& keyOf(const std::string& name, std::string& normal) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    if (name.empty() || (!blank(name.front()) && !blank(name.back()) && Util::isUpper(name)))
-        return name;
-    return normal = normalise(name);
+    return Util::isTrimmedUpper(name) ? name : (normal = normalise(name));
 }
 
 } // namespace

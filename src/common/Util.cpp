@@ -139,8 +139,19 @@ bool Util::isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
+namespace {
+
+bool blank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
+} // namespace
+
+bool Util::isTrimmedUpper(std::string_view text) {
+    return text.empty() || (!blank(text.front()) && !blank(text.back()) && isUpper(text));
+}
+
 std::string Util::trim(std::string_view text) {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
     std::size_t begin = 0, end = text.size();
     while (begin < end && blank(text[begin]))
         ++begin;

@@ -22,6 +22,8 @@ public:
     static std::string toUpper(std::string_view text);
     // Whether toUpper would leave the text as it is.
     static bool isUpper(std::string_view text);
+    // Whether toUpper(trim(text)) would leave the text as it is.
+    static bool isTrimmedUpper(std::string_view text);
     static std::string toLower(std::string_view text);
     static bool equalsIgnoreCase(std::string_view a, std::string_view b);
     static bool isSpace(char c);
