@@ -5,24 +5,31 @@ namespace zanfir {
 TurnGate::TurnGate(int turns) : _free(turns) {}
 
 void TurnGate::beginTurn() {
-    std::unique_lock guard(_lock);
-    if (_free > 0 && _queue.empty()) {
-        --_free;
-        return;
-    }
     Waiter waiter;
-    _queue.push_back(&waiter);
-    waiter.ready.wait(guard, [&] { return waiter.go; });
+    {
+        std::lock_guard guard(_lock);
+        if (_free > 0 && _queue.empty()) {
+            --_free;
+            return;
+        }
+        _queue.push_back(&waiter);
+    }
+    std::unique_lock mine(waiter.lock);
+    waiter.ready.wait(mine, [&] { return waiter.go; });
 }
 
 void TurnGate::endTurn() {
-    std::lock_guard guard(_lock);
-    if (_queue.empty()) {
-        ++_free;
-        return;
+    Waiter* next;
+    {
+        std::lock_guard guard(_lock);
+        if (_queue.empty()) {
+            ++_free;
+            return;
+        }
+        next = _queue.front();
+        _queue.pop_front();
     }
-    Waiter* next = _queue.front();
-    _queue.pop_front();
+    std::lock_guard theirs(next->lock);
     next->go = true;
     next->ready.notify_one();
 }

@@ -25,7 +25,11 @@ public:
     std::size_t waiting();
 
 private:
+    // A queued session. It is woken under its own lock, not the gate's: the
+    // gate stays free for the others while the wake-up is under way, and the
+    // waiter cannot leave (and take its Waiter with it) before it is woken.
     struct Waiter {
+        std::mutex lock;
         std::condition_variable ready;
         bool go = false;
     };

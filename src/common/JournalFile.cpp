@@ -86,14 +86,20 @@ void JournalFile::changed(const std::string& path, const Context::Value* value) 
 void JournalFile::awaitDurable() {
     std::unique_lock guard(_lock);
     std::uint64_t change = _numbered;
+    bool flushed = false;
     while (_durable < change && !_failing && !_stop) {
-        if (_flushing)
+        if (_flushing) {
             _written.wait(guard);
-        else if (!_pending.empty())
+        } else if (!_pending.empty()) {
             flush(guard);
-        else
+            flushed = true;
+        } else {
             _durable = _numbered; // every change numbered was written, or dropped
+        }
     }
+    guard.unlock();
+    if (flushed)
+        _written.notify_all(); // once the lock is free for those it wakes
 }
 
 std::uint64_t JournalFile::size() {
@@ -133,7 +139,6 @@ void JournalFile::flush(std::unique_lock<std::mutex>& guard) {
         _pending.clear();
     }
     _flushing = false;
-    _written.notify_all();
 }
 
 bool JournalFile::writeOut(const std::string& batch) {
@@ -165,8 +170,12 @@ void JournalFile::run() {
         _work.wait_for(guard, std::chrono::seconds(1),
                        [&] { return _pending.size() >= BATCH_BYTES || _rotate || _stop; });
         _written.wait(guard, [&] { return !_flushing; });
-        if (!_pending.empty())
+        if (!_pending.empty()) {
             flush(guard);
+            guard.unlock();
+            _written.notify_all();
+            guard.lock();
+        }
         if (_rotate)
             rotateNow();
         if (_stop && _pending.empty())

@@ -55,7 +55,8 @@ private:
 
     void run();
     // Writes what is pending and syncs it. Holds the lock on entry and on
-    // return, not while writing; one flush at a time.
+    // return, not while writing; one flush at a time. The caller wakes those
+    // who wait for `_written`, once it has let the lock go.
     void flush(std::unique_lock<std::mutex>& guard);
     // Writes the batch and syncs it; false when it failed.
     bool writeOut(const std::string& batch);

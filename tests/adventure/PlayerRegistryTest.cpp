@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "FrontEnd.h"
@@ -131,6 +132,43 @@ TEST(TurnGateTest, TurnsGoToTheWaitersInTheirOrder) {
     for (auto& session : sessions)
         session.join();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+// Many sessions taking and giving back turns at once: never more at work
+// than there are turns, every one gets through, and all the turns are free
+// at the end (no more than them).
+TEST(TurnGateTest, ManySessionsShareAFewTurns) {
+    constexpr int TURNS = 3, SESSIONS = 24, ROUNDS = 300;
+    TurnGate gate(TURNS);
+    std::atomic<int> working = 0, most = 0, done = 0;
+    std::vector<std::thread> sessions;
+    for (int n = 0; n < SESSIONS; ++n) {
+        sessions.emplace_back([&] {
+            for (int round = 0; round < ROUNDS; ++round) {
+                gate.beginTurn();
+                int now = ++working;
+                int seen = most;
+                while (now > seen && !most.compare_exchange_weak(seen, now)) {
+                }
+                if (round % 16 == 0)
+                    std::this_thread::yield();
+                --working;
+                gate.endTurn();
+                ++done;
+            }
+        });
+    }
+    for (auto& session : sessions)
+        session.join();
+    EXPECT_EQ(done, SESSIONS * ROUNDS);
+    EXPECT_LE(most, TURNS);
+    EXPECT_EQ(gate.waiting(), 0u);
+    for (int n = 0; n < TURNS; ++n)
+        gate.beginTurn();
+    std::thread one_more([&] { gate.beginTurn(); });
+    EXPECT_TRUE(waitUntil([&] { return gate.waiting() == 1; }));
+    gate.endTurn();
+    one_more.join();
 }
 
 } // namespace
