@@ -96,13 +96,20 @@ void Log::write(const std::string& entity, int level, const std::string& text) {
 }
 
 // The log file stays open between entries, but a file that was moved or
-// removed meanwhile is opened (created) again, as is the next day's.
+// removed meanwhile is opened (created) again, as is the next day's. The
+// disk is looked at once in a while, not for every entry: a look costs more
+// than the write.
 std::shared_ptr<Log::File> Log::openFile(const std::string& name) {
     std::lock_guard guard(_lock);
+    auto now = std::chrono::steady_clock::now();
+    if (_file && _file->name == name && now - _file->checked < RECHECK)
+        return _file;
     struct stat info {};
     if (_file && _file->name == name && ::stat(name.c_str(), &info) == 0 &&
-        info.st_dev == _file->device && info.st_ino == _file->inode)
+        info.st_dev == _file->device && info.st_ino == _file->inode) {
+        _file->checked = now;
         return _file;
+    }
     _file.reset();
     int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0 || ::fstat(fd, &info) != 0) {

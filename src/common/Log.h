@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <exception>
 #include <memory>
@@ -13,7 +14,8 @@
 namespace zanfir {
 
 // The daily log file: one line per entry. The file may be read, moved or
-// removed while the program runs: the next entry opens it again.
+// removed while the program runs: an entry RECHECK later opens it again
+// (those in between still go to the file moved).
 class Log {
 public:
     static constexpr int INFO = 10;
@@ -22,6 +24,8 @@ public:
     static constexpr int ENTITY_LENGTH = 30;
     // The most bytes of a text from a client an entry holds (Util::clip).
     static constexpr std::size_t CLIENT_TEXT = 200;
+    // How often the open file is checked against the one on the disk.
+    static constexpr std::chrono::milliseconds RECHECK{250};
 
     // `path` is the log directory; an empty path is the working directory.
     Log(const std::string& path, bool crlf);
@@ -57,6 +61,7 @@ private:
         dev_t device;
         ino_t inode;
         std::string name;
+        std::chrono::steady_clock::time_point checked = std::chrono::steady_clock::now();
     };
 
     std::string fileName(const struct tm& date) const;
