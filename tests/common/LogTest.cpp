@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <regex>
 #include <stdexcept>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 
 #include "TestSupport.h"
 #include "common/Debug.h"
