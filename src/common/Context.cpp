@@ -246,13 +246,11 @@ std::int32_t Context::count() const {
 }
 
 std::uint64_t Context::changes() const {
-    std::shared_lock guard(_lock);
-    return _changes;
+    return _changes.load(std::memory_order_acquire);
 }
 
 std::uint64_t Context::nameChanges() const {
-    std::shared_lock guard(_lock);
-    return _name_changes;
+    return _name_changes.load(std::memory_order_acquire);
 }
 
 std::vector<std::string> Context::names() const {
@@ -398,9 +396,9 @@ void Context::relist(const std::string& name, const Value* now, const Value* bef
 }
 
 void Context::changed(const std::string& name, const Value* now, const Value* before) {
-    ++_changes;
+    _changes.fetch_add(1, std::memory_order_release);
     if (!now || !before)
-        ++_name_changes;
+        _name_changes.fetch_add(1, std::memory_order_release);
     if (_listed) {
         Index& index = *_listed->index;
         if (name == index.leaf || name == index.flag)
@@ -481,11 +479,7 @@ void Context::appendFromNested(const std::string& path) {
 // since, would change nothing: it is skipped (an action refreshes its copies
 // of the player's variables before every condition).
 void Context::appendFromIfChanged(const std::shared_ptr<Context>& source) {
-    std::uint64_t theirs;
-    {
-        std::shared_lock guard(source->_lock);
-        theirs = source->_changes;
-    }
+    std::uint64_t theirs = source->changes();
     {
         std::shared_lock guard(_lock);
         if (_appended && _appended->source.lock() == source && _appended->theirs == theirs &&

@@ -160,8 +160,9 @@ private:
         std::uint64_t theirs = 0;
         std::uint64_t mine = 0;
     };
-    std::uint64_t _changes = 0;
-    std::uint64_t _name_changes = 0;
+    // Counted under the writers' lock, read without it.
+    std::atomic<std::uint64_t> _changes = 0;
+    std::atomic<std::uint64_t> _name_changes = 0;
     std::unique_ptr<Appended> _appended;
     std::shared_ptr<const Absent> _absent;
 };
