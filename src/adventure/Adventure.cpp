@@ -34,6 +34,7 @@
 #include "exception/ItemNotFoundException.h"
 #include "exception/LoginRefusedException.h"
 #include "exception/SerializationException.h"
+#include "exception/TypeMismatchException.h"
 #include "exception/VerbNotFoundException.h"
 #include "exception/WordNotFoundException.h"
 
@@ -1070,12 +1071,40 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
         return nullptr;
     }
     auto phrase = std::make_shared<const Phrase>(words);
-    _ctx->remove(StateKeys::phrase(userID()));
-    _ctx->setString(StateKeys::phraseVerb(userID()), phrase->verb());
-    for (int n = 1; n <= phrase->items(); ++n)
-        _ctx->setString(StateKeys::phraseItem(userID(), n), phrase->itemAt(n - 1));
+    storePhrase(*phrase);
     Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
     return phrase;
+}
+
+// The player's PHRASE holds the verb and the items of this phrase and
+// nothing else. Only what differs from the last one is written: a command
+// like the one before changes nothing (no journal record, no undo step).
+void Adventure::storePhrase(const Phrase& phrase) {
+    auto write = [&phrase](Context& stored) {
+        const int items = phrase.items();
+        for (const auto& name : stored.names())
+            if (name != StateKeys::VERB && (name != StateKeys::PHRASE_ITEMS || items == 0))
+                stored.remove(name);
+        stored.setString(StateKeys::VERB, phrase.verb());
+        if (items == 0)
+            return;
+        auto listed = stored.nested(StateKeys::PHRASE_ITEMS);
+        std::vector<std::string> numbers;
+        for (int n = 1; n <= items; ++n)
+            numbers.push_back(std::to_string(n));
+        for (const auto& name : listed->names())
+            if (std::find(numbers.begin(), numbers.end(), name) == numbers.end())
+                listed->remove(name);
+        for (int n = 1; n <= items; ++n)
+            listed->setString(numbers[n - 1], phrase.itemAt(n - 1));
+    };
+    const std::string path = StateKeys::phrase(userID());
+    try {
+        write(*_ctx->nested(path));
+    } catch (const TypeMismatchException&) { // a value where a context belongs
+        _ctx->remove(path);
+        write(*_ctx->nested(path));
+    }
 }
 
 std::shared_ptr<Action> Adventure::resolveCommand(Location& location, const Phrase& phrase) {

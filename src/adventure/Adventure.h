@@ -183,6 +183,7 @@ public:
     virtual std::optional<std::string> readCommand();
     virtual std::vector<std::shared_ptr<Word>> resolveWords(const std::string& text);
     virtual std::shared_ptr<const Phrase> parseCommand(const std::string& line);
+    void storePhrase(const Phrase& phrase);
     virtual std::shared_ptr<Action> resolveCommand(Location& location, const Phrase& phrase);
     virtual std::shared_ptr<Action> resolveCommand(const std::string& entity, const Phrase& phrase,
                                                    int mask = 0);

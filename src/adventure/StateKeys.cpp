@@ -103,11 +103,11 @@ std::string StateKeys::phrase(std::int32_t id) {
 }
 
 std::string StateKeys::phraseVerb(std::int32_t id) {
-    return phrase(id) + ".VERB";
+    return phrase(id) + "." + VERB;
 }
 
 std::string StateKeys::phraseItem(std::int32_t id, int n) {
-    return phrase(id) + ".ITEMS." + std::to_string(n);
+    return phrase(id) + "." + PHRASE_ITEMS + "." + std::to_string(n);
 }
 
 std::string StateKeys::event(std::int32_t id) {

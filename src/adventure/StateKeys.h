@@ -19,6 +19,9 @@ public:
     static constexpr const char* LOCATION = "LOCATION";
     static constexpr const char* HIDDEN = "HIDDEN";
     static constexpr const char* PASSWORD = "PASSWORD";
+    // The parts of a player's phrase: PHRASE.VERB, PHRASE.ITEMS.<n>.
+    static constexpr const char* VERB = "VERB";
+    static constexpr const char* PHRASE_ITEMS = "ITEMS";
 
     // World state: GLOBAL.ITEMS.<item>...
     static std::string items();

@@ -379,8 +379,30 @@ TEST_F(SessionTest, CommandsBecomePhrases) {
     EXPECT_EQ(ctx.getString("USER.1.PHRASE.ITEMS.1"), "ASCIA");
     EXPECT_EQ(parse(mario, "apri piano porta scrigno")->toString(), "APRI PIANO PORTA SCRIGNO");
     EXPECT_EQ(ctx.getString("USER.1.PHRASE.ITEMS.2"), "SCRIGNO");
+    auto names = [&](const std::string& path) {
+        auto listed = ctx.nested(path)->names();
+        std::sort(listed.begin(), listed.end());
+        return listed;
+    };
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(names("USER.1.PHRASE.ITEMS"), (Names{"1", "2"}));
+    // A shorter phrase leaves nothing of the longer one; the same phrase
+    // again changes nothing.
+    ctx.setString("USER.1.PHRASE.ALTRO", "x");
+    parse(mario, "spingi ascia");
+    EXPECT_EQ(names("USER.1.PHRASE"), (Names{"ITEMS", "VERB"}));
+    EXPECT_EQ(names("USER.1.PHRASE.ITEMS"), Names{"1"});
+    std::uint64_t player = ctx.nested("USER.1")->changes(),
+                  stored = ctx.nested("USER.1.PHRASE")->changes();
+    parse(mario, "spingi ascia");
+    EXPECT_EQ(ctx.nested("USER.1")->changes(), player);
+    EXPECT_EQ(ctx.nested("USER.1.PHRASE")->changes(), stored);
     EXPECT_EQ(parse(mario, "apri *")->toString(), "APRI");
+    EXPECT_EQ(names("USER.1.PHRASE"), Names{"VERB"});
     EXPECT_FALSE(ctx.exist("USER.1.PHRASE.ITEMS.1"));
+    ctx.setString("USER.1.PHRASE", "rotta"); // a value where the phrase belongs
+    parse(mario, "spingi ascia");
+    EXPECT_EQ(ctx.getString("USER.1.PHRASE.ITEMS.1"), "ASCIA");
 
     // The longest dictionary expression wins.
     EXPECT_EQ(parse(mario, "spingi pietra rossa grande rossa")->toString(), "SPINGI PIETRA ROSSA");
