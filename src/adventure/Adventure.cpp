@@ -1048,7 +1048,9 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
         println(T::DontAskQuestions);
         return nullptr;
     }
-    Log::writeG(entity(), Log::INFO, T::Command + Util::clip(text, Log::CLIENT_TEXT) + T::QuoteEnd);
+    if (Log::writesG(Log::INFO))
+        Log::writeG(entity(), Log::INFO,
+                    T::Command + Util::clip(text, Log::CLIENT_TEXT) + T::QuoteEnd);
     std::string kept;
     for (const auto& token : Util::split(text))
         kept += _main.blankIfIgnorable(token) + " ";
@@ -1072,7 +1074,8 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
     }
     auto phrase = std::make_shared<const Phrase>(words);
     storePhrase(*phrase);
-    Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
+    if (Log::writesG(Log::INFO))
+        Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
     return phrase;
 }
 
@@ -1126,8 +1129,9 @@ std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, con
                     key += ":" + (wild ? std::string(ANY) : phrase.wordAt(i));
                 }
                 if (auto action = _main.getAction(set, key)) {
-                    Log::writeG(this->entity(), Log::INFO,
-                                T::ResolvedAction + set + ":" + key + T::QuoteEnd);
+                    if (Log::writesG(Log::INFO))
+                        Log::writeG(this->entity(), Log::INFO,
+                                    T::ResolvedAction + set + ":" + key + T::QuoteEnd);
                     return action;
                 }
             } while (++mask <= last);

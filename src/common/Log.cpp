@@ -172,6 +172,10 @@ void Log::writeG(const std::string& entity, int level, const std::exception& err
         global_log->write(entity, level, error);
 }
 
+bool Log::writesG(int level) {
+    return global_log && level >= global_log->getLevel();
+}
+
 void Log::setLevelG(int level) {
     if (global_log)
         global_log->setLevel(level);

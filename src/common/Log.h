@@ -44,6 +44,8 @@ public:
     static void writeG(const std::string& entity, int level, const std::string& text);
     static void writeG(const std::string& entity, int level, const std::exception& error);
     static void setLevelG(int level);
+    // Whether the global log takes entries of this level (to skip making one).
+    static bool writesG(int level);
     // The class name without its namespace; "?" for none.
     static std::string getClassName(const std::exception* error);
     // "Eccezione " + class name + ": " + message.
