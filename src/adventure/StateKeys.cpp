@@ -1,33 +1,55 @@
 #include "adventure/StateKeys.h"
 
+#include <initializer_list>
+#include <string_view>
+#include <utility>
+
 namespace zanfir {
 
 namespace {
 
-std::string in(const char* context, const std::string& path) {
-    return std::string(context) + "." + path;
+// The parts joined by dots, made in one allocation: keys are made for
+// nearly every read of the state.
+std::string path(std::initializer_list<std::string_view> parts) {
+    std::size_t size = parts.size() - 1;
+    for (auto part : parts)
+        size += part.size();
+    std::string key;
+    key.reserve(size);
+    bool first = true;
+    for (auto part : parts) {
+        if (!std::exchange(first, false))
+            key += '.';
+        key.append(part);
+    }
+    return key;
+}
+
+// A player's number as text; short enough to stay out of the heap.
+std::string number(std::int32_t id) {
+    return std::to_string(id);
 }
 
 } // namespace
 
 std::string StateKeys::inGlobalItemLocation(const std::string& item) {
-    return "ITEMS." + item + "." + LOCATION;
+    return path({"ITEMS", item, LOCATION});
 }
 
 std::string StateKeys::inGlobalItemHidden(const std::string& item) {
-    return "ITEMS." + item + "." + HIDDEN;
+    return path({"ITEMS", item, HIDDEN});
 }
 
 std::string StateKeys::inGlobalItemUser(const std::string& item) {
-    return "ITEMS." + item + ".USER";
+    return path({"ITEMS", item, "USER"});
 }
 
 std::string StateKeys::inUserInventory(const std::string& item) {
-    return "INVENTORY." + item;
+    return path({"INVENTORY", item});
 }
 
 std::string StateKeys::inUserSeenItem(const std::string& item) {
-    return "SEEN.ITEMS." + item;
+    return path({"SEEN", "ITEMS", item});
 }
 
 std::string StateKeys::inUserLocation() {
@@ -39,79 +61,79 @@ std::string StateKeys::inUserVariables() {
 }
 
 std::string StateKeys::items() {
-    return in(GLOBAL, "ITEMS");
+    return path({GLOBAL, "ITEMS"});
 }
 
 std::string StateKeys::item(const std::string& item) {
-    return items() + "." + item;
+    return path({GLOBAL, "ITEMS", item});
 }
 
 std::string StateKeys::itemLocation(const std::string& item) {
-    return in(GLOBAL, inGlobalItemLocation(item));
+    return path({GLOBAL, "ITEMS", item, LOCATION});
 }
 
 std::string StateKeys::itemHidden(const std::string& item) {
-    return in(GLOBAL, inGlobalItemHidden(item));
+    return path({GLOBAL, "ITEMS", item, HIDDEN});
 }
 
 std::string StateKeys::user(std::int32_t id) {
-    return in(USERS, std::to_string(id));
+    return path({USERS, number(id)});
 }
 
 std::string StateKeys::userName(std::int32_t id) {
-    return user(id) + "." + NAME;
+    return path({USERS, number(id), NAME});
 }
 
 std::string StateKeys::userPassword(std::int32_t id) {
-    return user(id) + "." + PASSWORD;
+    return path({USERS, number(id), PASSWORD});
 }
 
 std::string StateKeys::userLocation(std::int32_t id) {
-    return user(id) + "." + inUserLocation();
+    return path({USERS, number(id), LOCATION});
 }
 
 std::string StateKeys::intro(std::int32_t id) {
-    return user(id) + ".INTRO";
+    return path({USERS, number(id), "INTRO"});
 }
 
 std::string StateKeys::inventory(std::int32_t id) {
-    return user(id) + ".INVENTORY";
+    return path({USERS, number(id), "INVENTORY"});
 }
 
 std::string StateKeys::inventory(std::int32_t id, const std::string& item) {
-    return user(id) + "." + inUserInventory(item);
+    return path({USERS, number(id), "INVENTORY", item});
 }
 
 std::string StateKeys::seenItems(std::int32_t id) {
-    return user(id) + ".SEEN.ITEMS";
+    return path({USERS, number(id), "SEEN", "ITEMS"});
 }
 
 std::string StateKeys::seenItem(std::int32_t id, const std::string& item) {
-    return user(id) + "." + inUserSeenItem(item);
+    return path({USERS, number(id), "SEEN", "ITEMS", item});
 }
 
 std::string StateKeys::seenPlayers(std::int32_t id) {
-    return user(id) + ".SEEN.PLAYERS";
+    return path({USERS, number(id), "SEEN", "PLAYERS"});
 }
 
 std::string StateKeys::seenLocation(std::int32_t id, const std::string& location) {
-    return user(id) + ".SEEN.LOCATIONS." + location;
+    return path({USERS, number(id), "SEEN", "LOCATIONS", location});
 }
 
 std::string StateKeys::phrase(std::int32_t id) {
-    return user(id) + ".PHRASE";
+    return path({USERS, number(id), "PHRASE"});
 }
 
 std::string StateKeys::phraseVerb(std::int32_t id) {
-    return phrase(id) + "." + VERB;
+    return path({USERS, number(id), "PHRASE", VERB});
 }
 
 std::string StateKeys::phraseItem(std::int32_t id, int n) {
-    return phrase(id) + "." + PHRASE_ITEMS + "." + std::to_string(n);
+    return path({USERS, number(id), "PHRASE", PHRASE_ITEMS, number(n)});
 }
 
 std::string StateKeys::event(std::int32_t id) {
-    return user(id) + ".EVENT";
+    return path({USERS, number(id), "EVENT"});
 }
 
 std::string StateKeys::inEventItem() {
@@ -123,11 +145,11 @@ std::string StateKeys::inEventLocation() {
 }
 
 std::string StateKeys::variables() {
-    return in(USERS, inUserVariables());
+    return path({USERS, "VARIABLES"});
 }
 
 std::string StateKeys::variable(const std::string& name) {
-    return variables() + "." + name;
+    return path({USERS, "VARIABLES", name});
 }
 
 } // namespace zanfir
