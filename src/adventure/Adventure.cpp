@@ -755,14 +755,21 @@ void Adventure::printUsers() {
 }
 
 void Adventure::printItems(const std::shared_ptr<const Items>& here) {
+    // One walk to the player's seen items serves the whole list; a first
+    // sight fires events, which may change anything: the walk is made again.
+    auto seenItems = [this] { return _ctx->nested(StateKeys::seenItems(userID())); };
+    std::shared_ptr<Context> seen;
     for (const auto& item : *here) {
         if (!item->visible() || isItemUser(*item))
             continue;
-        if (isItemSeen(*item)) {
+        if (!seen)
+            seen = seenItems();
+        if (seen->getBoolean(item->name())) {
             println(T::ISee, item->descr(), T::ISeeX);
             continue;
         }
         setItemSeen(*item);
+        seen.reset();
         if (item->hasFirstDescription())
             println(*item->descrFirst());
         else
