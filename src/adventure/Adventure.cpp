@@ -1092,21 +1092,23 @@ std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
 void Adventure::storePhrase(const Phrase& phrase) {
     auto write = [&phrase](Context& stored) {
         const int items = phrase.items();
-        for (const auto& name : stored.names())
-            if (name != StateKeys::VERB && (name != StateKeys::PHRASE_ITEMS || items == 0))
-                stored.remove(name);
         stored.setString(StateKeys::VERB, phrase.verb());
-        if (items == 0)
-            return;
-        auto listed = stored.nested(StateKeys::PHRASE_ITEMS);
-        std::vector<std::string> numbers;
-        for (int n = 1; n <= items; ++n)
-            numbers.push_back(std::to_string(n));
-        for (const auto& name : listed->names())
-            if (std::find(numbers.begin(), numbers.end(), name) == numbers.end())
-                listed->remove(name);
-        for (int n = 1; n <= items; ++n)
-            listed->setString(numbers[n - 1], phrase.itemAt(n - 1));
+        if (items > 0) {
+            auto listed = stored.nested(StateKeys::PHRASE_ITEMS);
+            std::vector<std::string> numbers;
+            for (int n = 1; n <= items; ++n) {
+                numbers.push_back(std::to_string(n));
+                listed->setString(numbers.back(), phrase.itemAt(n - 1));
+            }
+            if (listed->count() > items) // a longer phrase's
+                for (const auto& name : listed->names())
+                    if (std::find(numbers.begin(), numbers.end(), name) == numbers.end())
+                        listed->remove(name);
+        }
+        if (stored.count() > (items > 0 ? 2 : 1))
+            for (const auto& name : stored.names())
+                if (name != StateKeys::VERB && (name != StateKeys::PHRASE_ITEMS || items == 0))
+                    stored.remove(name);
     };
     const std::string path = StateKeys::phrase(userID());
     try {

@@ -242,7 +242,8 @@ bool Context::getBoolean(const std::string& path) {
 }
 
 std::int32_t Context::count() const {
-    return static_cast<std::int32_t>(names().size());
+    std::shared_lock guard(_lock);
+    return static_cast<std::int32_t>(_data_hash.size());
 }
 
 std::uint64_t Context::changes() const {
