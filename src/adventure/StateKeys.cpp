@@ -25,11 +25,6 @@ std::string path(std::initializer_list<std::string_view> parts) {
     return key;
 }
 
-// A player's number as text; short enough to stay out of the heap.
-std::string number(std::int32_t id) {
-    return std::to_string(id);
-}
-
 } // namespace
 
 std::string StateKeys::inGlobalItemLocation(const std::string& item) {
@@ -77,63 +72,63 @@ std::string StateKeys::itemHidden(const std::string& item) {
 }
 
 std::string StateKeys::user(std::int32_t id) {
-    return path({USERS, number(id)});
+    return path({USERS, std::to_string(id)});
 }
 
 std::string StateKeys::userName(std::int32_t id) {
-    return path({USERS, number(id), NAME});
+    return path({USERS, std::to_string(id), NAME});
 }
 
 std::string StateKeys::userPassword(std::int32_t id) {
-    return path({USERS, number(id), PASSWORD});
+    return path({USERS, std::to_string(id), PASSWORD});
 }
 
 std::string StateKeys::userLocation(std::int32_t id) {
-    return path({USERS, number(id), LOCATION});
+    return path({USERS, std::to_string(id), LOCATION});
 }
 
 std::string StateKeys::intro(std::int32_t id) {
-    return path({USERS, number(id), "INTRO"});
+    return path({USERS, std::to_string(id), "INTRO"});
 }
 
 std::string StateKeys::inventory(std::int32_t id) {
-    return path({USERS, number(id), "INVENTORY"});
+    return path({USERS, std::to_string(id), "INVENTORY"});
 }
 
 std::string StateKeys::inventory(std::int32_t id, const std::string& item) {
-    return path({USERS, number(id), "INVENTORY", item});
+    return path({USERS, std::to_string(id), "INVENTORY", item});
 }
 
 std::string StateKeys::seenItems(std::int32_t id) {
-    return path({USERS, number(id), "SEEN", "ITEMS"});
+    return path({USERS, std::to_string(id), "SEEN", "ITEMS"});
 }
 
 std::string StateKeys::seenItem(std::int32_t id, const std::string& item) {
-    return path({USERS, number(id), "SEEN", "ITEMS", item});
+    return path({USERS, std::to_string(id), "SEEN", "ITEMS", item});
 }
 
 std::string StateKeys::seenPlayers(std::int32_t id) {
-    return path({USERS, number(id), "SEEN", "PLAYERS"});
+    return path({USERS, std::to_string(id), "SEEN", "PLAYERS"});
 }
 
 std::string StateKeys::seenLocation(std::int32_t id, const std::string& location) {
-    return path({USERS, number(id), "SEEN", "LOCATIONS", location});
+    return path({USERS, std::to_string(id), "SEEN", "LOCATIONS", location});
 }
 
 std::string StateKeys::phrase(std::int32_t id) {
-    return path({USERS, number(id), "PHRASE"});
+    return path({USERS, std::to_string(id), "PHRASE"});
 }
 
 std::string StateKeys::phraseVerb(std::int32_t id) {
-    return path({USERS, number(id), "PHRASE", VERB});
+    return path({USERS, std::to_string(id), "PHRASE", VERB});
 }
 
 std::string StateKeys::phraseItem(std::int32_t id, int n) {
-    return path({USERS, number(id), "PHRASE", PHRASE_ITEMS, number(n)});
+    return path({USERS, std::to_string(id), "PHRASE", PHRASE_ITEMS, std::to_string(n)});
 }
 
 std::string StateKeys::event(std::int32_t id) {
-    return path({USERS, number(id), "EVENT"});
+    return path({USERS, std::to_string(id), "EVENT"});
 }
 
 std::string StateKeys::inEventItem() {
