@@ -119,14 +119,6 @@ std::string StateKeys::phrase(std::int32_t id) {
     return path({USERS, std::to_string(id), "PHRASE"});
 }
 
-std::string StateKeys::phraseVerb(std::int32_t id) {
-    return path({USERS, std::to_string(id), "PHRASE", VERB});
-}
-
-std::string StateKeys::phraseItem(std::int32_t id, int n) {
-    return path({USERS, std::to_string(id), "PHRASE", PHRASE_ITEMS, std::to_string(n)});
-}
-
 std::string StateKeys::event(std::int32_t id) {
     return path({USERS, std::to_string(id), "EVENT"});
 }

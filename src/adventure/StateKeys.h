@@ -42,8 +42,6 @@ public:
     static std::string seenPlayers(std::int32_t id);
     static std::string seenLocation(std::int32_t id, const std::string& location);
     static std::string phrase(std::int32_t id);
-    static std::string phraseVerb(std::int32_t id);
-    static std::string phraseItem(std::int32_t id, int n); // from 1
     static std::string event(std::int32_t id);
     // Relative to USER.<id>.EVENT.
     static std::string inEventItem();

@@ -29,6 +29,11 @@ bool isContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+// What trim takes off: blanks and control characters.
+bool blank(char c) {
+    return static_cast<unsigned char>(c) <= 0x20;
+}
+
 // Byte offsets of the characters of a text, plus its size at the end.
 std::vector<std::size_t> characterStarts(std::string_view text) {
     std::vector<std::size_t> starts;
@@ -138,14 +143,6 @@ bool Util::equalsIgnoreCase(std::string_view a, std::string_view b) {
 bool Util::isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
-
-namespace {
-
-bool blank(char c) {
-    return static_cast<unsigned char>(c) <= 0x20;
-}
-
-} // namespace
 
 bool Util::isTrimmedUpper(std::string_view text) {
     return text.empty() || (!blank(text.front()) && !blank(text.back()) && isUpper(text));
