@@ -35,8 +35,9 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
            bool remote, bool multiuser)
     : _name(Util::toLower(Util::trim(name))), _path(path), _multiuser(multiuser), _remote(remote),
       _console(console),
-      _turns(static_cast<int>(TURNS_PER_PROCESSOR *
-                              std::max(1u, std::thread::hardware_concurrency()))) {
+      _turn_count(static_cast<int>(TURNS_PER_PROCESSOR *
+                                   std::max(1u, std::thread::hardware_concurrency()))),
+      _turns(_turn_count) {
     _venture = std::make_shared<Config>(path, _name + ".zanfa");
     Config::setGlobalConfig(_venture);
     _settings = Settings::read(*_venture);
@@ -364,6 +365,12 @@ void Main::removeAdventure(Adventure& session, Context& ctx) {
 
 void Main::beginTurn() {
     _turns.beginTurn();
+}
+
+// As many as there are turns: a session in its turn may wait too (for a
+// lock, for the journal's sync).
+int Main::sessionThreads() const {
+    return _turn_count;
 }
 
 void Main::endTurn() {

@@ -176,6 +176,8 @@ public:
     // A session's turn: the time it works between two reads.
     void beginTurn();
     void endTurn();
+    // How many threads serve the sessions of a front end's fibers.
+    int sessionThreads() const;
 
     // A session waits for input, or no longer does; when every session
     // waits, the shared state is dumped (with -dump).
@@ -247,6 +249,7 @@ private:
     std::unique_ptr<PlayerRegistry> _players;
     std::unique_ptr<Gatekeeper> _gatekeeper;
     static constexpr unsigned TURNS_PER_PROCESSOR = 4; // measured best of 1, 2, 4 and 8
+    const int _turn_count;
     TurnGate _turns;
     std::unique_ptr<StateStore> _store;
     std::shared_ptr<FrontEnd> _front_end;

@@ -17,6 +17,7 @@
 #include "T.h"
 #include "Web.h"
 #include "adventure/Adventure.h"
+#include "common/Fibers.h"
 #include "common/Input.h"
 #include "common/Log.h"
 #include "common/Output.h"
@@ -78,6 +79,7 @@ Remote::Remote(Main& main, Settings settings) : _main(main), _settings(std::move
 
 void Remote::start() {
     listen();
+    _fibers = std::make_unique<Fibers>(_main.sessionThreads());
     if (_settings.web_port > 0) {
         _web = std::make_unique<WebListener>(*this, _main, _settings);
         _web->start();
@@ -261,7 +263,7 @@ void Remote::serve(int socket, const std::string& address) {
                                                          [this] { return status(); });
         socket = -1; // the terminal's now
         terminal->negotiate();
-        serve(terminal, address, _settings.remote_out_crlf);
+        serve(terminal, address, _settings.remote_out_crlf, _fibers.get());
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
         if (socket >= 0)
@@ -270,8 +272,8 @@ void Remote::serve(int socket, const std::string& address) {
     }
 }
 
-void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string& address,
-                   bool crlf) {
+void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf,
+                   Fibers* fibers) {
     bool registered = false;
     try {
         auto out = std::make_unique<Output>(terminal, crlf, _settings);
@@ -293,7 +295,7 @@ void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string&
         // A session that ends (with or without a player) gives its connection back.
         session->setOnFinished([this, id] { close(id); });
         Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);
-        session->start();
+        session->start(fibers);
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
         if (!registered)

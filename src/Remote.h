@@ -17,6 +17,7 @@
 namespace zanfir {
 
 class Adventure;
+class Fibers;
 class Main;
 class Terminal;
 class WebListener;
@@ -78,8 +79,10 @@ public:
     // Probes a connection's link now and then (TCP keepalive).
     static void keepAlive(int socket);
     // A session for a client admitted by the gatekeeper, on its terminal;
-    // its lines end with CR LF when `crlf`.
-    void serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf);
+    // its lines end with CR LF when `crlf`. It runs in a fiber of its own
+    // when `fibers` is given, else in a thread.
+    void serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf,
+               Fibers* fibers = nullptr);
     // What a client asking for it is told of the server (MSSP).
     std::vector<std::pair<std::string, std::string>> status() const;
 
@@ -102,6 +105,7 @@ private:
     mutable std::mutex _lock;          // the connection table
     std::condition_variable _closed;   // a connection left the table
     std::unique_ptr<WebListener> _web; // with WebPort
+    std::unique_ptr<Fibers> _fibers;   // the sessions of the socket's clients
 };
 
 } // namespace zanfir

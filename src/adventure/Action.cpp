@@ -7,6 +7,7 @@
 #include "adventure/Phrase.h"
 #include "adventure/StateKeys.h"
 #include "common/Context.h"
+#include "common/Fibers.h"
 #include "common/Input.h"
 #include "exception/CommandStoppedException.h"
 
@@ -24,24 +25,33 @@ struct Frame {
 
 // Keyed by a number given to each action, never by its address, so that a
 // new action can never see the frame of a destroyed one.
-thread_local std::unordered_map<std::uint64_t, Frame> frames;
-thread_local int depth = 0;
-thread_local long steps_budget = -1;
-thread_local long steps_left = -1;
+// What a session's actions keep while its command runs: the session's own
+// (a session waiting for its player may go on in another thread).
+struct Running {
+    std::unordered_map<std::uint64_t, Frame> frames;
+    int depth = 0;
+    long steps_budget = -1;
+    long steps_left = -1;
+};
+
+Running& running() {
+    return Fibers::local<Running>();
+}
 std::atomic<std::uint64_t> next_id{1};
 
 const Frame* frameOf(std::uint64_t id) {
+    auto& frames = running().frames;
     auto found = frames.find(id);
     return found == frames.end() ? nullptr : &found->second;
 }
 
 struct DepthGuard {
     DepthGuard() {
-        if (depth >= Action::MAX_DEPTH)
+        if (running().depth >= Action::MAX_DEPTH)
             throw Exception(T::NestingTooDeep);
-        ++depth;
+        ++running().depth;
     }
-    ~DepthGuard() { --depth; }
+    ~DepthGuard() { --running().depth; }
     DepthGuard(const DepthGuard&) = delete;
     DepthGuard& operator=(const DepthGuard&) = delete;
 };
@@ -62,7 +72,7 @@ bool Action::isSilent() const {
 
 Action::Loan::Loan(Action& action, std::optional<Action*> parent, std::optional<bool> silent)
     : _action(action) {
-    Frame& frame = frames[action._id];
+    Frame& frame = running().frames[action._id];
     _parent = frame.parent;
     _silent = frame.silent;
     if (parent)
@@ -72,7 +82,7 @@ Action::Loan::Loan(Action& action, std::optional<Action*> parent, std::optional<
 }
 
 Action::Loan::~Loan() {
-    Frame& frame = frames[_action._id];
+    Frame& frame = running().frames[_action._id];
     frame.parent = _parent;
     frame.silent = _silent;
 }
@@ -181,17 +191,18 @@ void Action::refreshVariables() {
 }
 
 void Action::setStepBudget(long steps) {
-    steps_budget = steps_left = steps;
+    running().steps_budget = running().steps_left = steps;
 }
 
 bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,
                    std::shared_ptr<const Phrase> phrase) {
-    if (steps_left == 0)
-        throw CommandStoppedException(std::to_string(steps_budget) + T::StepsLimit);
-    if (steps_left > 0)
-        --steps_left;
+    Running& now = running();
+    if (now.steps_left == 0)
+        throw CommandStoppedException(std::to_string(now.steps_budget) + T::StepsLimit);
+    if (now.steps_left > 0)
+        --now.steps_left;
     DepthGuard guard;
-    Frame& frame = frames[_id];
+    Frame& frame = running().frames[_id];
     frame.adventure = adventure;
     frame.context = std::move(context);
     if (phrase)

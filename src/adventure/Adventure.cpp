@@ -22,6 +22,7 @@
 #include "adventure/Word.h"
 #include "common/Context.h"
 #include "common/Debug.h"
+#include "common/Fibers.h"
 #include "common/Input.h"
 #include "common/Log.h"
 #include "common/Output.h"
@@ -80,8 +81,11 @@ Adventure::Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Outp
 
 Adventure::~Adventure() = default;
 
-void Adventure::start() {
-    std::thread([self = shared_from_this()] { self->run(); }).detach();
+void Adventure::start(Fibers* fibers) {
+    if (fibers)
+        fibers->spawn([self = shared_from_this()] { self->run(); });
+    else
+        std::thread([self = shared_from_this()] { self->run(); }).detach();
 }
 
 // ---- Session ----
@@ -278,7 +282,7 @@ bool Adventure::wrongPassword(const std::string& name) {
     // A guess costs time: the player waits, holding nothing.
     outsideTurn([this] {
         _out->flush();
-        std::this_thread::sleep_for(WRONG_PASSWORD_WAIT);
+        Fibers::sleepFor(WRONG_PASSWORD_WAIT);
         return std::string();
     });
     return true;
@@ -929,7 +933,7 @@ std::string Adventure::readlnH(const std::string& prompt) {
 void Adventure::sleep(std::int32_t milliseconds) {
     outsideTurn([&] {
         _out->flush();
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        Fibers::sleepFor(std::chrono::milliseconds(milliseconds));
         return std::string();
     });
 }

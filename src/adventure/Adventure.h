@@ -16,6 +16,7 @@ namespace zanfir {
 class Action;
 class Context;
 class Description;
+class Fibers;
 class FrontEnd;
 class Input;
 class Item;
@@ -44,8 +45,9 @@ public:
     Adventure(const Adventure&) = delete;
     Adventure& operator=(const Adventure&) = delete;
 
-    // Runs the session on a new detached thread.
-    void start();
+    // Runs the session in a fiber of `fibers`, or without them on a new
+    // detached thread.
+    void start(Fibers* fibers = nullptr);
     // The whole session: login, the command loop, the logout.
     virtual void run();
 

@@ -11,6 +11,7 @@
 #include "adventure/User.h"
 #include "adventure/World.h"
 #include "common/Context.h"
+#include "common/Fibers.h"
 #include "common/Log.h"
 #include "common/PasswordHash.h"
 #include "common/Settings.h"
@@ -149,8 +150,20 @@ void PlayerRegistry::takeOver(Adventure& older) {
                 return false;
         return true;
     };
-    if (!_left.wait_for(guard, TAKE_OVER_WAIT, gone))
-        throw LoginRefusedException(T::AlreadyPlaying);
+    auto deadline = std::chrono::steady_clock::now() + TAKE_OVER_WAIT;
+    if (!Fibers::current()) {
+        if (!_left.wait_until(guard, deadline, gone))
+            throw LoginRefusedException(T::AlreadyPlaying);
+        return;
+    }
+    // A fiber looks now and then, its thread free for the older session.
+    while (!gone()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            throw LoginRefusedException(T::AlreadyPlaying);
+        guard.unlock();
+        Fibers::sleepFor(TAKE_OVER_LOOK);
+        guard.lock();
+    }
 }
 
 std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& session,

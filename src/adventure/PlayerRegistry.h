@@ -107,6 +107,7 @@ private:
     // within TAKE_OVER_WAIT.
     void takeOver(Adventure& older);
     static constexpr std::chrono::seconds TAKE_OVER_WAIT{10};
+    static constexpr std::chrono::milliseconds TAKE_OVER_LOOK{10};
 
     World& _world;
     ActionParser& _parser;

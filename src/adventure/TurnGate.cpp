@@ -15,7 +15,15 @@ void TurnGate::beginTurn() {
         _queue.push_back(&waiter);
     }
     std::unique_lock mine(waiter.lock);
-    waiter.ready.wait(mine, [&] { return waiter.go; });
+    if (!waiter.fiber) {
+        waiter.ready.wait(mine, [&] { return waiter.go; });
+        return;
+    }
+    while (!waiter.go) {
+        mine.unlock();
+        Fibers::park();
+        mine.lock();
+    }
 }
 
 void TurnGate::endTurn() {
@@ -31,7 +39,10 @@ void TurnGate::endTurn() {
     }
     std::lock_guard theirs(next->lock);
     next->go = true;
-    next->ready.notify_one();
+    if (next->fiber)
+        Fibers::unpark(next->fiber);
+    else
+        next->ready.notify_one();
 }
 
 std::size_t TurnGate::waiting() {

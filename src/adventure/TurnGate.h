@@ -5,6 +5,8 @@
 #include <deque>
 #include <mutex>
 
+#include "common/Fibers.h"
+
 namespace zanfir {
 
 // The turns of the sessions: a session works (between two reads of its
@@ -31,6 +33,7 @@ private:
     struct Waiter {
         std::mutex lock;
         std::condition_variable ready;
+        Fibers::Fiber* fiber = Fibers::current(); // woken this way, when it is one
         bool go = false;
     };
 

@@ -1,8 +1,8 @@
 #include "common/Input.h"
 
 #include <algorithm>
-#include <thread>
 
+#include "common/Fibers.h"
 #include "common/Output.h"
 #include "common/Terminal.h"
 #include "common/Util.h"
@@ -18,7 +18,8 @@ void Input::pace() {
         std::min(BURST, _allowed + std::chrono::duration<double>(now - _counted).count() * _rate);
     _counted = now;
     if (_allowed < 1) {
-        std::this_thread::sleep_for(std::chrono::duration<double>((1 - _allowed) / _rate));
+        Fibers::sleepFor(std::chrono::duration_cast<std::chrono::nanoseconds>(
+            std::chrono::duration<double>((1 - _allowed) / _rate)));
         _counted = std::chrono::steady_clock::now();
         _allowed = 1;
     }

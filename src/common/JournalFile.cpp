@@ -89,7 +89,7 @@ void JournalFile::awaitDurable() {
     bool flushed = false;
     while (_durable < change && !_failing && !_stop) {
         if (_flushing) {
-            _written.wait(guard);
+            awaitFlush(guard);
         } else if (!_pending.empty()) {
             flush(guard);
             flushed = true;
@@ -100,6 +100,20 @@ void JournalFile::awaitDurable() {
     guard.unlock();
     if (flushed)
         _written.notify_all(); // once the lock is free for those it wakes
+}
+
+void JournalFile::awaitFlush(std::unique_lock<std::mutex>& guard) {
+    Parked me{Fibers::current()};
+    if (!me.fiber) {
+        _written.wait(guard);
+        return;
+    }
+    _parked.push_back(&me);
+    while (!me.woken) {
+        guard.unlock();
+        Fibers::park();
+        guard.lock();
+    }
 }
 
 std::uint64_t JournalFile::size() {
@@ -139,6 +153,10 @@ void JournalFile::flush(std::unique_lock<std::mutex>& guard) {
         _pending.clear();
     }
     _flushing = false;
+    for (Parked* parked : std::exchange(_parked, {})) {
+        parked->woken = true;
+        Fibers::unpark(parked->fiber);
+    }
 }
 
 bool JournalFile::writeOut(const std::string& batch) {

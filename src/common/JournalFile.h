@@ -5,8 +5,10 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/ContextJournal.h"
+#include "common/Fibers.h"
 
 namespace zanfir {
 
@@ -32,7 +34,7 @@ public:
 
     void changed(const std::string& path, const Context::Value* value) override;
     // Returns once every change told so far is on the disk; at once while
-    // writing fails.
+    // writing fails. A fiber that waits gives its thread up meanwhile.
     void awaitDurable();
     // Moves what was written so far to file + ".old" and goes on in a new
     // file; every change numbered so far is in the old one. Throws
@@ -53,7 +55,16 @@ public:
 private:
     static constexpr std::size_t BATCH_BYTES = 1 << 20; // written without waiting for a wish
 
+    // A fiber waiting for a write under way: woken (under the lock) once it
+    // is done.
+    struct Parked {
+        Fibers::Fiber* fiber;
+        bool woken = false;
+    };
+
     void run();
+    // Waits for the write under way, under the lock.
+    void awaitFlush(std::unique_lock<std::mutex>& guard);
     // Writes what is pending and syncs it. Holds the lock on entry and on
     // return, not while writing; one flush at a time. The caller wakes those
     // who wait for `_written`, once it has let the lock go.
@@ -70,6 +81,7 @@ private:
     std::condition_variable _work;    // changes to write, or a rotation, or the end
     std::condition_variable _written; // durability or a rotation done
     std::string _pending;             // records not yet written
+    std::vector<Parked*> _parked;     // fibers waiting for the write under way
     std::uint64_t _numbered = 0;      // the last change numbered
     std::uint64_t _durable = 0;       // the last change on the disk (or lost)
     bool _flushing = false;

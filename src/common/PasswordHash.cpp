@@ -6,6 +6,7 @@
 #include <semaphore>
 #include <thread>
 
+#include "common/Fibers.h"
 #include "exception/Exception.h"
 
 namespace zanfir {
@@ -39,11 +40,15 @@ public:
 
 } // namespace
 
+// A hash takes its time on a thread of its own: a session's thread serves
+// other sessions meanwhile.
 std::string PasswordHash::hash(const std::string& password) {
-    Slot slot;
     char text[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(text, password.data(), password.size(), OPS, MEMORY) != 0)
-        throw Exception("crypto_pwhash_str: out of memory");
+    Fibers::aside([&] {
+        Slot slot;
+        if (crypto_pwhash_str(text, password.data(), password.size(), OPS, MEMORY) != 0)
+            throw Exception("crypto_pwhash_str: out of memory");
+    });
     return text;
 }
 
@@ -52,8 +57,12 @@ bool PasswordHash::verify(const std::string& stored, const std::string& password
         return stored.size() == password.size() &&
                (stored.empty() ||
                 sodium_memcmp(stored.data(), password.data(), stored.size()) == 0);
-    Slot slot;
-    return crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) == 0;
+    bool right = false;
+    Fibers::aside([&] {
+        Slot slot;
+        right = crypto_pwhash_str_verify(stored.c_str(), password.data(), password.size()) == 0;
+    });
+    return right;
 }
 
 bool PasswordHash::isHash(const std::string& stored) {

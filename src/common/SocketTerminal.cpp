@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "T.h"
+#include "common/Fibers.h"
 #include "common/Log.h"
 #include "common/Settings.h"
 #include "common/Util.h"
@@ -88,8 +89,7 @@ void SocketTerminal::flush() {
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return; // the rest leaves while the session waits for input
-        pollfd writable{_out, POLLOUT, 0};
-        ::poll(&writable, 1, static_cast<int>(left.count()));
+        Fibers::poll(_out, POLLOUT, static_cast<int>(left.count()));
     }
 }
 
@@ -123,16 +123,19 @@ bool SocketTerminal::fill() {
             _ended = true;
             return false;
         }
+        if (!_pending.empty())
+            sendSome(); // mostly it all leaves at once: no wait for room
+
         short events = static_cast<short>(POLLIN | (_pending.empty() ? 0 : POLLOUT));
-        pollfd socket{_in, events, 0};
-        if (::poll(&socket, 1, wait) < 0) {
+        int ready = Fibers::poll(_in, events, wait);
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
-        if (socket.revents & POLLOUT)
+        if (ready & POLLOUT)
             sendSome();
-        if (socket.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
+        if (ready & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) {
             if (!take())
                 return false;
             if (_next < _buffer.size()) { // data, not only telnet commands

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <set>
 #include <thread>
 
@@ -9,6 +10,7 @@
 #include "adventure/Location.h"
 #include "adventure/Phrase.h"
 #include "adventure/Word.h"
+#include "common/Fibers.h"
 #include "exception/LocationNotFoundException.h"
 
 using namespace zanfir;
@@ -285,6 +287,39 @@ TEST_F(LanguageTest, SequencesKeepTheirConditionsPerThread) {
     EXPECT_EQ(y1, 0);
     EXPECT_EQ(x2, 0);
     EXPECT_EQ(y2, 3000);
+}
+
+// Sessions in fibers share a thread: many of them waiting inside their
+// actions at once (a sleep, a question to the player) each count their own
+// nesting, and one nests up to the depth guard on its fiber's stack.
+TEST_F(LanguageTest, FibersNestEachForItself) {
+    constexpr int SESSIONS = 120; // more than the depth guard allows, two levels each
+    auto pause = main->parseAction("{sleep 0.05; X++}", nullptr);
+    std::atomic<int> ended = 0, failed = 0, stopped = 0;
+    {
+        Fibers fibers(1);
+        for (int n = 0; n < SESSIONS; ++n)
+            fibers.spawn([&] {
+                try {
+                    pause->start(session->adventure.get(), std::make_shared<Context>(), nullptr);
+                } catch (const Exception&) {
+                    ++failed;
+                }
+                ++ended;
+            });
+        fibers.spawn([&] {
+            try {
+                run("{@*:TOCCA}");
+            } catch (const Exception& e) {
+                if (std::string(e.what()).find("troppe azioni annidate") != std::string::npos)
+                    ++stopped;
+            }
+            ++ended;
+        });
+        ASSERT_TRUE(waitUntil([&] { return ended == SESSIONS + 1; }));
+    }
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(stopped, 1);
 }
 
 } // namespace

@@ -171,4 +171,32 @@ TEST(TurnGateTest, ManySessionsShareAFewTurns) {
     one_more.join();
 }
 
+// Sessions in fibers queue without their threads: a fiber that waits in its
+// turn lets the others on, and they wait for the turns it holds.
+TEST(TurnGateTest, FibersQueueForTurnsToo) {
+    constexpr int TURNS = 3, SESSIONS = 24, ROUNDS = 100;
+    TurnGate gate(TURNS);
+    std::atomic<int> working = 0, most = 0, done = 0, queued = 0;
+    {
+        Fibers fibers(2);
+        for (int n = 0; n < SESSIONS; ++n)
+            fibers.spawn([&] {
+                for (int round = 0; round < ROUNDS; ++round) {
+                    gate.beginTurn();
+                    int now = ++working;
+                    most = std::max<int>(most, now);
+                    queued = std::max<int>(queued, static_cast<int>(gate.waiting()));
+                    Fibers::sleepFor(std::chrono::microseconds(round % 4 ? 0 : 200));
+                    --working;
+                    gate.endTurn();
+                    ++done;
+                }
+            });
+        EXPECT_TRUE(waitUntil([&] { return done == SESSIONS * ROUNDS; }, std::chrono::seconds(60)));
+    }
+    EXPECT_LE(most, TURNS);
+    EXPECT_GT(queued, 0);
+    EXPECT_EQ(gate.waiting(), 0u);
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cstdio>
 #include <thread>
 
@@ -11,6 +12,7 @@
 #include "common/Context.h"
 #include "common/ContextFile.h"
 #include "common/ContextJournal.h"
+#include "common/Fibers.h"
 #include "common/JournalFile.h"
 #include "exception/SerializationException.h"
 
@@ -178,6 +180,44 @@ TEST(JournalFileTest, ChangesOfManyWritersShareTheSyncs) {
     EXPECT_EQ(JournalFile::replay(dir.file("j"), back), 8u * 100 + 8 + 1); // and the contexts made
     for (int t = 0; t < 8; ++t)
         EXPECT_EQ(back.getInt("USER." + std::to_string(t) + ".MOSSE"), 99);
+}
+
+// Writers in fibers and in threads at once: a fiber waits for the sync
+// under way without its thread, and every change gets to the file.
+TEST(JournalFileTest, FibersWaitForTheSyncsToo) {
+    constexpr int FIBERS = 16, THREADS = 2, CHANGES = 50;
+    TempDir dir;
+    Context state;
+    {
+        JournalFile journal(dir.file("j"));
+        state.attach(&journal);
+        std::atomic<int> done = 0;
+        auto write = [&](int writer) {
+            for (int i = 0; i < CHANGES; ++i) {
+                state.setInt("USER." + std::to_string(writer) + ".MOSSE", i);
+                journal.awaitDurable();
+            }
+            ++done;
+        };
+        {
+            Fibers fibers(2);
+            for (int writer = 0; writer < FIBERS; ++writer)
+                fibers.spawn([&, writer] { write(writer); });
+            std::vector<std::thread> threads;
+            for (int writer = FIBERS; writer < FIBERS + THREADS; ++writer)
+                threads.emplace_back(write, writer);
+            for (auto& thread : threads)
+                thread.join();
+            EXPECT_TRUE(
+                waitUntil([&] { return done == FIBERS + THREADS; }, std::chrono::seconds(60)));
+        }
+        EXPECT_LT(journal.syncs(), static_cast<std::uint64_t>((FIBERS + THREADS) * CHANGES));
+        EXPECT_TRUE(journal.error().empty());
+    }
+    Context back;
+    JournalFile::replay(dir.file("j"), back);
+    for (int writer = 0; writer < FIBERS + THREADS; ++writer)
+        EXPECT_EQ(back.getInt("USER." + std::to_string(writer) + ".MOSSE"), CHANGES - 1);
 }
 
 // Waiting covers the changes of others too: whatever a player was told may

@@ -7,24 +7,28 @@
 #include "adventure/Adventure.h"
 #include "adventure/action/IfElse.h"
 #include "adventure/action/IfThen.h"
+#include "common/Fibers.h"
 #include "exception/Exception.h"
 
 namespace zanfir {
 
 namespace {
-// The result of the last if-command of each sequence, in this thread.
-thread_local std::unordered_map<std::uint64_t, bool> ifs;
+// The result of the last if-command of each sequence, for the session
+// running it.
+std::unordered_map<std::uint64_t, bool>& ifs() {
+    return Fibers::local<std::unordered_map<std::uint64_t, bool>>();
+}
 } // namespace
 
 bool MultiAction::run() {
     for (const auto& action : _actions) {
         if (adventure()->isDead())
             break;
-        if (dynamic_cast<IfElse*>(action.get()) && ifs[id()])
+        if (dynamic_cast<IfElse*>(action.get()) && ifs()[id()])
             continue;
         bool result = action->start(adventure(), context(), phrase());
         if (dynamic_cast<IfThen*>(action.get()))
-            ifs[id()] = result;
+            ifs()[id()] = result;
     }
     return true;
 }

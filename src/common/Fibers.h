@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <memory>
+
+namespace zanfir {
+
+// Sessions served by a few threads instead of a thread each. A session runs
+// as a fiber, with a stack of its own, and gives its thread to another
+// fiber whenever it waits: for its socket, for a moment to pass, for a
+// wake-up. Handing a thread over costs no trip through the kernel's
+// scheduler, and the sockets that became ready are taken in one call for
+// all of them. A fiber that waits may go on in another thread.
+//
+// The waits below work anywhere: outside a fiber they block the thread. A
+// fiber must not wait while it holds a lock (it may be let go in another
+// thread); a lock it takes without waiting blocks only its own thread.
+class Fibers {
+public:
+    struct Fiber;
+
+    // A stack's room; only what a session touches is memory.
+    static constexpr std::size_t STACK_BYTES = 2 << 20;
+
+    explicit Fibers(int threads);
+    // Lets the threads go once they have nothing to run; fibers still
+    // waiting are left as they are.
+    ~Fibers();
+    Fibers(const Fibers&) = delete;
+    Fibers& operator=(const Fibers&) = delete;
+
+    // Runs `body` in a new fiber. Throws std::system_error when no stack
+    // can be had.
+    void spawn(std::function<void()> body);
+
+    // The fiber running now, or null outside one.
+    static Fiber* current();
+    // Like ::poll on one descriptor: the events ready, 0 when `timeout_ms`
+    // passed first (-1 waits without limit), -1 on an error (errno).
+    static int poll(int fd, short events, int timeout_ms);
+    static void sleepFor(std::chrono::nanoseconds time);
+    // Gives the thread up until unpark(fiber), or at once after an earlier
+    // unpark: callers look again at what they wait for. Outside a fiber:
+    // nothing.
+    static void park();
+    static void unpark(Fiber* fiber);
+    // Runs `work` in a thread of its own while the fiber waits for it: long
+    // work (a password's hash) would hold up the thread's other fibers.
+    // Outside a fiber it runs here. Throws what `work` throws.
+    static void aside(const std::function<void()>& work);
+
+    // A variable of its own for each fiber (and for each thread, outside
+    // them), made on first use.
+    template <class T>
+    static T& local() {
+        static const std::size_t slot = newSlot();
+        if (!current()) {
+            thread_local T mine;
+            return mine;
+        }
+        return *static_cast<T*>(localSlot(
+            slot, [] { return static_cast<void*>(new T()); },
+            [](void* value) { delete static_cast<T*>(value); }));
+    }
+
+private:
+    struct Scheduler;
+
+    static std::size_t newSlot();
+    static void* localSlot(std::size_t slot, void* (*make)(), void (*destroy)(void*));
+
+    std::shared_ptr<Scheduler> _scheduler;
+};
+
+} // namespace zanfir
