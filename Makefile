@@ -37,7 +37,7 @@ test: build
 
 # The tests again under AddressSanitizer with UndefinedBehaviorSanitizer, and
 # the tests that run threads under ThreadSanitizer.
-CONCURRENT_TESTS = Context|Login|Session|Server|Language|World|ItemState|Action|Console|Scripted|PlayerRegistry|TurnGate|Saver|IOTest|JournalFile|StateStore|CrashSafety|RealClients|Web|Browser
+CONCURRENT_TESTS = Context|Fibers|Login|Session|Server|Language|World|ItemState|Action|Console|Scripted|PlayerRegistry|TurnGate|Saver|IOTest|JournalFile|StateStore|CrashSafety|RealClients|Web|Browser
 sanitize: deps
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZANFIR_SANITIZE=address,undefined >/dev/null
 	@cmake --build build-asan -j2

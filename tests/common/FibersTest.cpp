@@ -107,7 +107,7 @@ TEST(FibersTest, ParkedFibersKeepTheirOwn) {
     constexpr int COUNT = 64;
     Fibers fibers(2);
     std::mutex lock;
-    std::vector<Fibers::Fiber*> parked;
+    std::vector<Fibers::Fiber*> parked(COUNT, nullptr);
     std::vector<bool> woken(COUNT, false);
     std::atomic<int> kept = 0;
     std::thread waker([&] {
@@ -122,7 +122,6 @@ TEST(FibersTest, ParkedFibersKeepTheirOwn) {
             std::this_thread::sleep_for(100us);
         }
     });
-    parked.assign(COUNT, nullptr);
     Fibers::local<int>() = -1; // this thread's
     bool ended = runAll(fibers, COUNT, [&](int n) {
         Fibers::local<int>() = n;
