@@ -206,8 +206,11 @@ std::string SocketTerminal::readLine(bool hidden, std::size_t cap) {
         if (line.ends_with('\n')) // the client did not show the Enter either
             write(_crlf ? "\r\n" : "\n");
     }
-    if (_echo || hiding)
-        flush(); // the echo of the line end, at once
+    // The echo of a command leaves with its answer (one send, not two), or
+    // before the command waits (for its player, for a moment); a password's
+    // at once.
+    if (hidden)
+        flush();
     return line;
 }
 
