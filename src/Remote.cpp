@@ -295,7 +295,12 @@ void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string&
         // A session that ends (with or without a player) gives its connection back.
         session->setOnFinished([this, id] { close(id); });
         Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);
-        session->start(fibers);
+        try {
+            session->start(fibers);
+        } catch (const std::exception&) {
+            close(id); // no stack or thread to be had: the client is let go
+            throw;
+        }
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
         if (!registered)
