@@ -23,11 +23,11 @@ struct Frame {
     std::optional<bool> silent;    // lent by a Loan
 };
 
-// Keyed by a number given to each action, never by its address, so that a
-// new action can never see the frame of a destroyed one.
 // What a session's actions keep while its command runs: the session's own
 // (a session waiting for its player may go on in another thread).
 struct Running {
+    // Keyed by a number given to each action, never by its address, so that
+    // a new action can never see the frame of a destroyed one.
     std::unordered_map<std::uint64_t, Frame> frames;
     int depth = 0;
     long steps_budget = -1;
@@ -37,6 +37,7 @@ struct Running {
 Running& running() {
     return Fibers::local<Running>();
 }
+
 std::atomic<std::uint64_t> next_id{1};
 
 const Frame* frameOf(std::uint64_t id) {

@@ -82,10 +82,11 @@ Adventure::Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Outp
 Adventure::~Adventure() = default;
 
 void Adventure::start(Fibers* fibers) {
+    auto session = [self = shared_from_this()] { self->run(); };
     if (fibers)
-        fibers->spawn([self = shared_from_this()] { self->run(); });
+        fibers->spawn(session);
     else
-        std::thread([self = shared_from_this()] { self->run(); }).detach();
+        std::thread(session).detach();
 }
 
 // ---- Session ----

@@ -19,11 +19,7 @@ void TurnGate::beginTurn() {
         waiter.ready.wait(mine, [&] { return waiter.go; });
         return;
     }
-    while (!waiter.go) {
-        mine.unlock();
-        Fibers::park();
-        mine.lock();
-    }
+    Fibers::parkUntil(mine, [&] { return waiter.go; });
 }
 
 void TurnGate::endTurn() {

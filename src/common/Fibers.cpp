@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstring>
 #include <cxxabi.h>
 #include <deque>
 #include <exception>
@@ -358,11 +357,7 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
             }
         }
         std::unique_lock guard(lock);
-        while (fiber->waiting) {
-            guard.unlock();
-            park();
-            guard.lock();
-        }
+        parkUntil(guard, [&] { return !fiber->waiting; });
         return fiber->events;
     }
 };
@@ -436,7 +431,8 @@ void Fibers::spawn(std::function<void()> body) {
     _scheduler->push(made);
 }
 
-Fibers::Fiber* Fibers::current() {
+// Never inlined: the thread-local is read afresh after every wait.
+[[gnu::noinline]] Fibers::Fiber* Fibers::current() {
     return this_fiber;
 }
 
@@ -508,11 +504,7 @@ void Fibers::aside(const std::function<void()>& work) {
         unpark(fiber);
     });
     std::unique_lock guard(lock);
-    while (!done) {
-        guard.unlock();
-        park();
-        guard.lock();
-    }
+    parkUntil(guard, [&] { return done; });
     guard.unlock();
     helper.join(); // it has done all but leaving
     if (error)

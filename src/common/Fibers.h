@@ -46,6 +46,17 @@ public:
     // nothing.
     static void park();
     static void unpark(Fiber* fiber);
+    // Parks until `done()` holds, looked at under `lock` (held on entry and
+    // on return, let go while parked). Whoever makes it hold unparks the
+    // fiber under the same lock: the fiber cannot end before it is woken.
+    template <class Lock, class Done>
+    static void parkUntil(Lock& lock, Done done) {
+        while (!done()) {
+            lock.unlock();
+            park();
+            lock.lock();
+        }
+    }
     // Runs `work` in a thread of its own while the fiber waits for it: long
     // work (a password's hash) would hold up the thread's other fibers.
     // Outside a fiber it runs here. Throws what `work` throws.

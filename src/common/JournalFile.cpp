@@ -109,11 +109,7 @@ void JournalFile::awaitFlush(std::unique_lock<std::mutex>& guard) {
         return;
     }
     _parked.push_back(&me);
-    while (!me.woken) {
-        guard.unlock();
-        Fibers::park();
-        guard.lock();
-    }
+    Fibers::parkUntil(guard, [&] { return me.woken; });
 }
 
 std::uint64_t JournalFile::size() {
