@@ -46,15 +46,18 @@ const Frame* frameOf(std::uint64_t id) {
     return found == frames.end() ? nullptr : &found->second;
 }
 
+// The session's own state, found once: it stays the session's whatever
+// thread the session goes on in.
 struct DepthGuard {
-    DepthGuard() {
-        if (running().depth >= Action::MAX_DEPTH)
+    explicit DepthGuard(Running& state) : depth(state.depth) {
+        if (depth >= Action::MAX_DEPTH)
             throw Exception(T::NestingTooDeep);
-        ++running().depth;
+        ++depth;
     }
-    ~DepthGuard() { --running().depth; }
+    ~DepthGuard() { --depth; }
     DepthGuard(const DepthGuard&) = delete;
     DepthGuard& operator=(const DepthGuard&) = delete;
+    int& depth;
 };
 
 } // namespace
@@ -192,7 +195,8 @@ void Action::refreshVariables() {
 }
 
 void Action::setStepBudget(long steps) {
-    running().steps_budget = running().steps_left = steps;
+    Running& state = running();
+    state.steps_budget = state.steps_left = steps;
 }
 
 bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,
@@ -202,8 +206,8 @@ bool Action::start(Adventure* adventure, std::shared_ptr<Context> context,
         throw CommandStoppedException(std::to_string(now.steps_budget) + T::StepsLimit);
     if (now.steps_left > 0)
         --now.steps_left;
-    DepthGuard guard;
-    Frame& frame = running().frames[_id];
+    DepthGuard guard(now);
+    Frame& frame = now.frames[_id];
     frame.adventure = adventure;
     frame.context = std::move(context);
     if (phrase)
