@@ -15,11 +15,7 @@ void TurnGate::beginTurn() {
         _queue.push_back(&waiter);
     }
     std::unique_lock mine(waiter.lock);
-    if (!waiter.fiber) {
-        waiter.ready.wait(mine, [&] { return waiter.go; });
-        return;
-    }
-    Fibers::parkUntil(mine, [&] { return waiter.go; });
+    waiter.ready.wait(mine, [&] { return waiter.go; });
 }
 
 void TurnGate::endTurn() {
@@ -35,10 +31,7 @@ void TurnGate::endTurn() {
     }
     std::lock_guard theirs(next->lock);
     next->go = true;
-    if (next->fiber)
-        Fibers::unpark(next->fiber);
-    else
-        next->ready.notify_one();
+    next->ready.notifyAll();
 }
 
 std::size_t TurnGate::waiting() {

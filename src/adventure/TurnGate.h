@@ -1,6 +1,5 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <mutex>
@@ -32,8 +31,7 @@ private:
     // waiter cannot leave (and take its Waiter with it) before it is woken.
     struct Waiter {
         std::mutex lock;
-        std::condition_variable ready;
-        Fibers::Fiber* fiber = Fibers::current(); // woken this way, when it is one
+        Fibers::Condition ready;
         bool go = false;
     };
 

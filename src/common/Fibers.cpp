@@ -484,6 +484,14 @@ void Fibers::sleepFor(std::chrono::nanoseconds time) {
                            Clock::now() + std::chrono::ceil<std::chrono::milliseconds>(time));
 }
 
+void Fibers::Condition::notifyAll() {
+    for (Parked* parked : std::exchange(_fibers, {})) {
+        parked->woken = true;
+        unpark(parked->fiber);
+    }
+    _threads.notify_all();
+}
+
 void Fibers::aside(const std::function<void()>& work) {
     Fiber* fiber = current();
     if (!fiber) {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace zanfir {
 
@@ -57,6 +60,36 @@ public:
             lock.lock();
         }
     }
+    // A condition variable that fibers wait on too, without their thread.
+    // Waits and notices are made under the same mutex: a fiber is woken
+    // under it, so it cannot end before the notice is done with it.
+    class Condition {
+    public:
+        template <class Done>
+        void wait(std::unique_lock<std::mutex>& lock, Done done) {
+            Fiber* fiber = current();
+            if (!fiber) {
+                _threads.wait(lock, done);
+                return;
+            }
+            while (!done()) {
+                Parked me{fiber};
+                _fibers.push_back(&me);
+                parkUntil(lock, [&] { return me.woken; });
+            }
+        }
+        // Under the lock.
+        void notifyAll();
+
+    private:
+        struct Parked {
+            Fiber* fiber;
+            bool woken = false;
+        };
+        std::condition_variable _threads;
+        std::vector<Parked*> _fibers;
+    };
+
     // Runs `work` in a thread of its own while the fiber waits for it: long
     // work (a password's hash) would hold up the thread's other fibers.
     // Outside a fiber it runs here. Throws what `work` throws.

@@ -86,30 +86,14 @@ void JournalFile::changed(const std::string& path, const Context::Value* value) 
 void JournalFile::awaitDurable() {
     std::unique_lock guard(_lock);
     std::uint64_t change = _numbered;
-    bool flushed = false;
     while (_durable < change && !_failing && !_stop) {
-        if (_flushing) {
-            awaitFlush(guard);
-        } else if (!_pending.empty()) {
+        if (_flushing)
+            _written.wait(guard, [&] { return !_flushing; });
+        else if (!_pending.empty())
             flush(guard);
-            flushed = true;
-        } else {
+        else
             _durable = _numbered; // every change numbered was written, or dropped
-        }
     }
-    guard.unlock();
-    if (flushed)
-        _written.notify_all(); // once the lock is free for those it wakes
-}
-
-void JournalFile::awaitFlush(std::unique_lock<std::mutex>& guard) {
-    Parked me{Fibers::current()};
-    if (!me.fiber) {
-        _written.wait(guard);
-        return;
-    }
-    _parked.push_back(&me);
-    Fibers::parkUntil(guard, [&] { return me.woken; });
 }
 
 std::uint64_t JournalFile::size() {
@@ -149,10 +133,7 @@ void JournalFile::flush(std::unique_lock<std::mutex>& guard) {
         _pending.clear();
     }
     _flushing = false;
-    for (Parked* parked : std::exchange(_parked, {})) {
-        parked->woken = true;
-        Fibers::unpark(parked->fiber);
-    }
+    _written.notifyAll();
 }
 
 bool JournalFile::writeOut(const std::string& batch) {
@@ -184,12 +165,8 @@ void JournalFile::run() {
         _work.wait_for(guard, std::chrono::seconds(1),
                        [&] { return _pending.size() >= BATCH_BYTES || _rotate || _stop; });
         _written.wait(guard, [&] { return !_flushing; });
-        if (!_pending.empty()) {
+        if (!_pending.empty())
             flush(guard);
-            guard.unlock();
-            _written.notify_all();
-            guard.lock();
-        }
         if (_rotate)
             rotateNow();
         if (_stop && _pending.empty())
@@ -218,7 +195,7 @@ void JournalFile::rotateNow() {
             _rotate_error = error.what();
         }
     }
-    _written.notify_all();
+    _written.notifyAll();
 }
 
 std::size_t JournalFile::replay(const std::string& file, Context& root) {

@@ -5,7 +5,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "common/ContextJournal.h"
 #include "common/Fibers.h"
@@ -55,19 +54,10 @@ public:
 private:
     static constexpr std::size_t BATCH_BYTES = 1 << 20; // written without waiting for a wish
 
-    // A fiber waiting for a write under way: woken (under the lock) once it
-    // is done.
-    struct Parked {
-        Fibers::Fiber* fiber;
-        bool woken = false;
-    };
-
     void run();
-    // Waits for the write under way, under the lock.
-    void awaitFlush(std::unique_lock<std::mutex>& guard);
-    // Writes what is pending and syncs it. Holds the lock on entry and on
-    // return, not while writing; one flush at a time. The caller wakes those
-    // who wait for `_written`, once it has let the lock go.
+    // Writes what is pending and syncs it, and wakes those waiting for it.
+    // Holds the lock on entry and on return, not while writing; one flush at
+    // a time.
     void flush(std::unique_lock<std::mutex>& guard);
     // Writes the batch and syncs it; false when it failed.
     bool writeOut(const std::string& batch);
@@ -78,12 +68,11 @@ private:
     const std::string _file;
     int _fd = -1;
     std::mutex _lock;
-    std::condition_variable _work;    // changes to write, or a rotation, or the end
-    std::condition_variable _written; // durability or a rotation done
-    std::string _pending;             // records not yet written
-    std::vector<Parked*> _parked;     // fibers waiting for the write under way
-    std::uint64_t _numbered = 0;      // the last change numbered
-    std::uint64_t _durable = 0;       // the last change on the disk (or lost)
+    std::condition_variable _work; // changes to write, or a rotation, or the end
+    Fibers::Condition _written;    // durability or a rotation done
+    std::string _pending;          // records not yet written
+    std::uint64_t _numbered = 0;   // the last change numbered
+    std::uint64_t _durable = 0;    // the last change on the disk (or lost)
     bool _flushing = false;
     std::uint64_t _size = 0;
     std::uint64_t _syncs = 0;
