@@ -93,8 +93,9 @@ struct Bot {
     int next = 0;                   // index into the command cycle
     std::string location = "PRATO"; // where the last answered command left it
     std::string asked;              // where the command in flight leaves it
-    Clock::time_point sent;
-    int steps = 0; // random steps still to take before the timed part
+    Clock::time_point sent;         // the command
+    Clock::time_point lineSent;     // the last line of it (a talk sends two)
+    int steps = 0;                  // random steps still to take before the timed part
 };
 
 // The command cycle of an active player, between the hall and the cellar of
@@ -570,15 +571,20 @@ int main(int argc, char** argv) {
 
     int errors = 0, loggedIn = 0;
     long commands = 0;
-    std::vector<double> latencies;
+    std::vector<double> latencies, answers; // per command, per line answered
     Clock::time_point driveStart{}, driveEnd{};
     bool driving = false, stopping = false;
     std::vector<long> rssSeries;
     auto issue = [&](Bot& bot, const std::string& command, const std::string& place) {
         bot.asked = place.empty() ? bot.location : place;
         bot.step = Bot::Waiting;
-        bot.sent = Clock::now();
+        bot.sent = bot.lineSent = Clock::now();
         sendLine(bot, command);
+    };
+    auto answered = [&](Bot& bot) {
+        if (!stopping)
+            answers.push_back(
+                std::chrono::duration<double, std::milli>(Clock::now() - bot.lineSent).count());
     };
     auto deadline =
         start + std::chrono::seconds(120 + options.connections / 50) +
@@ -664,11 +670,14 @@ int main(int argc, char** argv) {
                     sendLine(bot, "ciao a tutti");
                     progress = true;
                 } else if (bot.step == Bot::Waiting && take("Cosa devo dire? ")) {
+                    answered(bot);
+                    bot.lineSent = Clock::now();
                     sendLine(bot, "ciao a tutti");
                     progress = true;
                 } else if (bot.step == Bot::Waiting && take("Cosa devo fare? ")) {
                     bot.pending.clear();
                     bot.location = std::exchange(bot.asked, {});
+                    answered(bot);
                     if (!stopping) {
                         latencies.push_back(
                             std::chrono::duration<double, std::milli>(Clock::now() - bot.sent)
@@ -713,6 +722,9 @@ int main(int argc, char** argv) {
     std::printf("latency p90         %8.2f ms\n", percentile(latencies, 0.90));
     std::printf("latency p99         %8.2f ms\n", percentile(latencies, 0.99));
     std::printf("latency max         %8.2f ms\n", percentile(latencies, 1.0));
+    // A talk is two lines, each answered: the question, then the prompt.
+    std::printf("answer p50/p99      %8.2f / %.2f ms (each line to its answer)\n",
+                percentile(answers, 0.50), percentile(answers, 0.99));
     if (!killed) {
         std::printf("errors              %6d\n", errors);
         std::printf("server RSS          %8.1f MiB (peak %.1f MiB)\n", rssAfter / 1024.0,

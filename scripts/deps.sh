@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, or says how to.
 set -u
-packages=(g++ cmake make libgtest-dev nlohmann-json3-dev libsodium-dev libedit-dev pkg-config libboost-dev "$@")
+packages=(g++ cmake make libgtest-dev nlohmann-json3-dev libsodium-dev libedit-dev pkg-config libboost-dev libboost-context-dev "$@")
 if ! command -v dpkg-query >/dev/null 2>&1; then
     echo "deps: no dpkg here; make sure these are installed: ${packages[*]}" >&2
     exit 0

@@ -4,7 +4,6 @@
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
 #include <sys/mman.h>
-#include <ucontext.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,6 +20,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include <boost/context/detail/fcontext.hpp>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZANFIR_ASAN 1
@@ -48,6 +49,11 @@ namespace zanfir {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// A switch of stacks that keeps the signal mask as it is: no system call.
+using boost::context::detail::fcontext_t;
+using boost::context::detail::jump_fcontext;
+using boost::context::detail::make_fcontext;
+using boost::context::detail::transfer_t;
 
 enum State { RUNNING, PARKED, NOTIFIED };
 
@@ -94,8 +100,8 @@ std::uint64_t key(std::uint64_t fiber, int fd) {
 
 // A thread that runs fibers: where a fiber returns when it waits.
 struct Worker {
-    ucontext_t context{};
-    const void* stack = nullptr; // its own stack, for the address sanitizer
+    fcontext_t context = nullptr; // set by the fiber it runs, each time
+    const void* stack = nullptr;  // its own stack, for the address sanitizer
     std::size_t stack_bytes = 0;
     void* tsan = nullptr;
 };
@@ -115,7 +121,7 @@ struct Fibers::Fiber {
     Scheduler* scheduler = nullptr;
     std::uint64_t id = 0;
     std::function<void()> body;
-    ucontext_t context{};
+    fcontext_t context = nullptr;
     char* stack = nullptr; // the guard page, then the stack
     std::atomic<int> state{RUNNING};
     bool done = false;
@@ -222,7 +228,7 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
                 Fiber* fiber = ready.front();
                 ready.pop_front();
                 guard.unlock();
-                resume(me, fiber);
+                resume(fiber);
                 guard.lock();
             } else if (stop) {
                 break;
@@ -242,7 +248,7 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
     }
 
     // Runs `fiber` until it waits or ends.
-    void resume(Worker& me, Fiber* fiber) {
+    void resume(Fiber* fiber) {
         this_fiber = fiber;
         exceptionsInFlight() = fiber->exceptions;
 #ifdef ZANFIR_ASAN
@@ -252,7 +258,7 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
 #ifdef ZANFIR_TSAN
         __tsan_switch_to_fiber(fiber->tsan, 0);
 #endif
-        ::swapcontext(&me.context, &fiber->context);
+        fiber->context = jump_fcontext(fiber->context, nullptr).fctx;
 #ifdef ZANFIR_ASAN
         __sanitizer_finish_switch_fiber(fake, nullptr, nullptr);
 #endif
@@ -364,10 +370,11 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
 
 namespace {
 
-void enter() {
+void enter(transfer_t caller) {
+    Worker* from = worker();
+    from->context = caller.fctx;
     Fibers::Fiber* fiber = Fibers::current();
 #ifdef ZANFIR_ASAN
-    Worker* from = worker();
     __sanitizer_finish_switch_fiber(nullptr, &from->stack, &from->stack_bytes);
 #endif
     try {
@@ -384,7 +391,7 @@ void enter() {
 #ifdef ZANFIR_TSAN
     __tsan_switch_to_fiber(back->tsan, 0);
 #endif
-    ::setcontext(&back->context);
+    jump_fcontext(back->context, nullptr); // never back: the worker releases the stack
 }
 
 } // namespace
@@ -414,11 +421,7 @@ void Fibers::spawn(std::function<void()> body) {
         throw std::system_error(errno, std::generic_category(), "mmap");
     fiber->stack = static_cast<char*>(stack);
     ::mprotect(stack, PAGE, PROT_NONE); // an overflow faults instead of writing over memory
-    ::getcontext(&fiber->context);
-    fiber->context.uc_stack.ss_sp = fiber->stack + PAGE;
-    fiber->context.uc_stack.ss_size = STACK;
-    fiber->context.uc_link = nullptr;
-    ::makecontext(&fiber->context, enter, 0);
+    fiber->context = make_fcontext(fiber->stack + PAGE + STACK, STACK, enter);
 #ifdef ZANFIR_TSAN
     fiber->tsan = __tsan_create_fiber(0);
 #endif
@@ -450,9 +453,10 @@ void Fibers::park() {
 #ifdef ZANFIR_TSAN
     __tsan_switch_to_fiber(to->tsan, 0);
 #endif
-    ::swapcontext(&fiber->context, &to->context);
-#ifdef ZANFIR_ASAN
+    fcontext_t back = jump_fcontext(to->context, nullptr).fctx;
     Worker* now = worker(); // perhaps another thread's
+    now->context = back;
+#ifdef ZANFIR_ASAN
     __sanitizer_finish_switch_fiber(fiber->fake_stack, &now->stack, &now->stack_bytes);
 #endif
 }
