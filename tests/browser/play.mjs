@@ -38,7 +38,10 @@ try {
     check(await page.$eval("#line", (input) => input.type) === "password", "second prompt masked");
     await type(page, "segreto");
     await waitFor(page, "Cosa devo fare?");
-    check(await page.$eval("#line", (input) => input.type) === "text", "commands in clear");
+    // The field turns back to text by the message after the prompt's text.
+    check(await page.waitForFunction(() => document.getElementById("line").type === "text",
+                                     { timeout: 5000, polling: 50 }).then(() => true, () => false),
+          "commands in clear");
   }
 
   const anna = await browser.newPage();
