@@ -79,6 +79,14 @@ void User::setLocation(Adventure& adv, Context& ctx, const Location& loc) {
     ctx.setString(StateKeys::userLocation(_user_id), loc.name());
 }
 
+bool User::moveTo(Adventure& adv, Context& ctx, const Location& loc) {
+    std::lock_guard guard(_lock);
+    if (!Item::moveTo(adv, ctx, loc))
+        return false;
+    ctx.setString(StateKeys::userLocation(_user_id), loc.name());
+    return true;
+}
+
 void User::init(Context* global, Context* user) {
     Item::init(global, user);
     std::lock_guard guard(_lock);

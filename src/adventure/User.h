@@ -26,6 +26,8 @@ public:
 
     std::shared_ptr<Location> getLocation(Adventure& adv, Context& ctx) override;
     void setLocation(Adventure& adv, Context& ctx, const Location& loc) override;
+    // Moved by an action (`MARIO.goto`): the player stands there too.
+    bool moveTo(Adventure& adv, Context& ctx, const Location& loc) override;
     void init(Context* global, Context* user) override;
     bool isUser(Adventure& adv, Context& ctx) const override;
     bool isMyself(Adventure& adv, Context& ctx) const override;

@@ -255,6 +255,10 @@ TEST_F(SessionTest, APlayersPlaceFollowsWhoeverMovesHim) {
     EXPECT_EQ(here(), "SALA");
     mario.user->setLocation(*luigi.adventure, luigi.ctx(), *main->getLocation("CORTE"));
     EXPECT_EQ(here(), "CORTE");
+    // An author's MARIO.goto moves the player, not only his item.
+    EXPECT_TRUE(luigi.adventure->setItemLocation(*mario.user, main->getLocation("SALA")));
+    EXPECT_EQ(here(), "SALA");
+    EXPECT_TRUE(luigi.adventure->isItemHere(*mario.user));
     session.setLocation(main->getLocation("SALA"));
     EXPECT_EQ(here(), "SALA");
     const auto mine = "USER." + std::to_string(session.userID());
