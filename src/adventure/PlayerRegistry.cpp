@@ -150,13 +150,9 @@ void PlayerRegistry::takeOver(Adventure& older) {
                 return false;
         return true;
     };
+    // Looked at now and then (a take-over is rare): a fiber's thread stays
+    // free for the older session meanwhile.
     auto deadline = std::chrono::steady_clock::now() + TAKE_OVER_WAIT;
-    if (!Fibers::current()) {
-        if (!_left.wait_until(guard, deadline, gone))
-            throw LoginRefusedException(T::AlreadyPlaying);
-        return;
-    }
-    // A fiber looks now and then, its thread free for the older session.
     while (!gone()) {
         if (std::chrono::steady_clock::now() >= deadline)
             throw LoginRefusedException(T::AlreadyPlaying);
@@ -247,7 +243,6 @@ PlayerRegistry::Connection PlayerRegistry::removeAdventure(Adventure& session, C
         return {};
     Connection connection = registered->second.connection;
     _adventures.erase(registered);
-    _left.notify_all();
     return connection;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -123,7 +122,6 @@ private:
     std::int32_t _idle_adventures = 0;
     std::function<void()> _on_idle;
     mutable std::recursive_mutex _lock;
-    std::condition_variable_any _left; // a session was unregistered
 };
 
 } // namespace zanfir

@@ -138,7 +138,7 @@ struct Fibers::Fiber {
     std::multimap<Clock::time_point, Fiber*>::iterator timer;
 };
 
-struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
+struct Fibers::Scheduler {
     std::mutex lock;
     std::condition_variable work; // a fiber to run, or the end
     std::deque<Fiber*> ready;
@@ -201,14 +201,18 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
         delete fiber;
     }
 
+    // Ends a wait of `fiber` (under the lock), its timer too.
+    void stopWaiting(Fiber* fiber) {
+        fiber->waiting = false;
+        if (fiber->timed)
+            timers.erase(fiber->timer);
+        fiber->timed = false;
+    }
+
     // Ends a wait of `fiber` (under the lock): it goes on with `events`.
     void endWait(Fiber* fiber, int events) {
-        fiber->waiting = false;
+        stopWaiting(fiber);
         fiber->events = events;
-        if (fiber->timed) {
-            timers.erase(fiber->timer);
-            fiber->timed = false;
-        }
         if (wakes(fiber->state))
             ready.push_back(fiber);
     }
@@ -352,12 +356,8 @@ struct Fibers::Scheduler : std::enable_shared_from_this<Scheduler> {
                 (errno != ENOENT || ::epoll_ctl(epoll, EPOLL_CTL_ADD, fd, &event) != 0)) {
                 int error = errno;
                 std::lock_guard guard(lock);
-                if (fiber->waiting) {
-                    fiber->waiting = false;
-                    if (fiber->timed)
-                        timers.erase(fiber->timer);
-                    fiber->timed = false;
-                }
+                if (fiber->waiting)
+                    stopWaiting(fiber);
                 errno = error;
                 return -1;
             }

@@ -21,14 +21,15 @@ std::unordered_map<std::uint64_t, bool>& ifs() {
 } // namespace
 
 bool MultiAction::run() {
+    auto& results = ifs(); // the session's, wherever it goes on
     for (const auto& action : _actions) {
         if (adventure()->isDead())
             break;
-        if (dynamic_cast<IfElse*>(action.get()) && ifs()[id()])
+        if (dynamic_cast<IfElse*>(action.get()) && results[id()])
             continue;
         bool result = action->start(adventure(), context(), phrase());
         if (dynamic_cast<IfThen*>(action.get()))
-            ifs()[id()] = result;
+            results[id()] = result;
     }
     return true;
 }
