@@ -46,7 +46,12 @@ std::string hex8(std::uint32_t value) {
 
 } // namespace
 
-JournalFile::JournalFile(std::string file) : _file(std::move(file)) {
+bool JournalFile::writeAndSync(int fd, const std::string& batch) {
+    return ContextFile::writeAll(fd, batch) && ::fdatasync(fd) == 0;
+}
+
+JournalFile::JournalFile(std::string file, Write write)
+    : _file(std::move(file)), _write(write ? std::move(write) : writeAndSync) {
     open();
     _size = static_cast<std::uint64_t>(::lseek(_fd, 0, SEEK_END));
     _writer = std::thread([this] { run(); });
@@ -139,7 +144,7 @@ void JournalFile::flush(std::unique_lock<std::mutex>& guard) {
 bool JournalFile::writeOut(const std::string& batch) {
     // A half line may stay behind a failed write: replay stops there, and
     // nothing more is written to this file.
-    if (!ContextFile::writeAll(_fd, batch) || ::fdatasync(_fd) != 0) {
+    if (!_write(_fd, batch)) {
         fail(_file + ": " + std::strerror(errno));
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -24,8 +25,15 @@ namespace zanfir {
 // checkpoint that follows one holds them.
 class JournalFile : public ContextJournal {
 public:
+    // How a batch reaches the file and the disk; false, with errno set, when
+    // it does not. By default writeAndSync; a test holds a write in flight,
+    // or fails it.
+    using Write = std::function<bool(int fd, const std::string& batch)>;
+    // Writes the batch whole, then syncs it (fdatasync).
+    static bool writeAndSync(int fd, const std::string& batch);
+
     // Appends to `file`, made when missing. Throws SerializationException.
-    explicit JournalFile(std::string file);
+    explicit JournalFile(std::string file, Write write = {});
     // Writes what is pending, then closes.
     ~JournalFile() override;
     JournalFile(const JournalFile&) = delete;
@@ -66,6 +74,7 @@ private:
     void open();
 
     const std::string _file;
+    const Write _write;
     int _fd = -1;
     std::mutex _lock;
     std::condition_variable _work; // changes to write, or a rotation, or the end

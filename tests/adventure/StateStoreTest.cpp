@@ -3,7 +3,11 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
 #include <thread>
 
 #include "TestSupport.h"
@@ -63,6 +67,13 @@ TEST(StateStoreTest, FilesBesideTheAdventure) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(store.sharedFile().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
+    {
+        JsonFileStore followed(dir.path() + "/", "torre");
+        auto torre = world();
+        followed.follow(*torre);
+        ASSERT_EQ(::stat(followed.journalFile().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
     EXPECT_FALSE(fileExists(dir.file("anna.context.tmp.Xy12Zw")));
     EXPECT_EQ(store.loadGame("Anna")->getString("USER.4.NAME"), "Anna");
     if (setReadOnly(dir.path(), true)) {
@@ -154,6 +165,66 @@ TEST(StateStoreTest, TheJournalIsMadeAgainAtTheStart) {
     EXPECT_THROW(again.loadShared(), SerializationException);
 }
 
+// A checkpoint moves the journal aside, takes the copy, writes it and drops
+// the journal moved aside. A crash at any of these steps, or a checkpoint
+// that fails, loses no change: a restart on the files as they are then
+// finds every change made, the newest last.
+TEST(StateStoreTest, ACheckpointStoppedAtAnyStepLosesNothing) {
+    TempDir dir;
+    auto state = world();
+    JsonFileStore store(dir.path() + "/", "castello");
+    checkpoint(store, state);
+    store.follow(*state);
+    // What a server started on a copy of the files as they are now loads.
+    auto restart = [&] {
+        TempDir crashed;
+        for (const auto& name : listDir(dir.path()))
+            writeFile(crashed.file(name), readFile(dir.file(name)));
+        return JsonFileStore(crashed.path() + "/", "castello").loadShared();
+    };
+    auto expectAll = [&](const std::shared_ptr<Context>& back, int made, const char* when) {
+        ASSERT_NE(back, nullptr) << when;
+        for (int n = 1; n <= made; ++n)
+            EXPECT_TRUE(back->exist("GLOBAL.N" + std::to_string(n))) << when << ": change " << n;
+        EXPECT_EQ(back->getInt("GLOBAL.LAST"), made) << when;
+    };
+    int made = 0;
+    auto change = [&] {
+        ++made;
+        state->setInt("GLOBAL.N" + std::to_string(made), made);
+        state->setInt("GLOBAL.LAST", made);
+        store.awaitDurable();
+    };
+
+    // Two checkpoints fail after the journal was moved aside, with changes
+    // before, between and after them.
+    change();
+    for (int failed = 0; failed < 2; ++failed) {
+        EXPECT_THROW(store.checkpoint([&]() -> std::shared_ptr<Context> {
+            expectAll(restart(), made, "journal moved aside");
+            throw SerializationException("disco pieno");
+        }),
+                     SerializationException);
+        expectAll(restart(), made, "checkpoint failed");
+        change();
+        expectAll(restart(), made, "changed after a failed checkpoint");
+    }
+
+    // One that succeeds; a crash after its write leaves the old journal
+    // too, made again over a checkpoint that has its changes already.
+    std::string old = store.journalFile() + ".old", moved;
+    store.checkpoint([&] {
+        expectAll(restart(), made, "journal moved aside");
+        moved = readFile(old);
+        return state->clone();
+    });
+    EXPECT_FALSE(fileExists(old));
+    expectAll(restart(), made, "checkpoint written");
+    change();
+    writeFile(old, moved);
+    expectAll(restart(), made, "old journal left beside the checkpoint");
+}
+
 // Many writers, each waiting for its changes to be durable: one sync serves
 // all the changes made while the one before was running.
 TEST(JournalFileTest, ChangesOfManyWritersShareTheSyncs) {
@@ -237,6 +308,120 @@ TEST(JournalFileTest, EveryChangeReachesTheFile) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(JournalFile::replay(dir.file("j"), back), 2u);
     EXPECT_EQ(back.getInt("B"), 2);
+}
+
+// Writes as a journal does, but a write waits while `held`, and fails (as
+// a full disk does) while `failing`.
+class Disk {
+public:
+    JournalFile::Write write() {
+        return [this](int fd, const std::string& batch) {
+            std::unique_lock guard(_lock);
+            ++_started;
+            _changed.notify_all();
+            _changed.wait(guard, [&] { return !_held; });
+            if (_failing) {
+                errno = ENOSPC;
+                return false;
+            }
+            guard.unlock();
+            return JournalFile::writeAndSync(fd, batch);
+        };
+    }
+    void hold(bool held) { set(_held, held); }
+    void fail(bool failing) { set(_failing, failing); }
+    // Waits until so many writes have started.
+    bool started(int writes) {
+        std::unique_lock guard(_lock);
+        return _changed.wait_for(guard, std::chrono::seconds(10),
+                                 [&] { return _started >= writes; });
+    }
+
+private:
+    void set(bool& flag, bool value) {
+        std::lock_guard guard(_lock);
+        flag = value;
+        _changed.notify_all();
+    }
+    std::mutex _lock;
+    std::condition_variable _changed;
+    bool _held = false, _failing = false;
+    int _started = 0;
+};
+
+std::size_t changesIn(const std::string& file) {
+    Context back;
+    return fileExists(file) ? JournalFile::replay(file, back) : 0;
+}
+
+// A change made while a write is on its way to the disk is not in it: who
+// waits for that change is answered once a later write has it in the file,
+// whether he came during the write or after it.
+TEST(JournalFileTest, AChangeIsDurableOnlyOnceItsOwnWriteIsDone) {
+    TempDir dir;
+    Disk disk;
+    Context state;
+    JournalFile journal(dir.file("j"), disk.write());
+    state.attach(&journal);
+
+    disk.hold(true);
+    state.setInt("A", 1);
+    std::thread first([&] { journal.awaitDurable(); });
+    ASSERT_TRUE(disk.started(1)); // A is on its way
+    state.setInt("B", 2);
+    disk.hold(false);
+    first.join();
+    journal.awaitDurable();
+    EXPECT_EQ(changesIn(dir.file("j")), 2u) << "B taken for durable with A's write";
+
+    disk.hold(true);
+    state.setInt("C", 3);
+    std::thread third([&] { journal.awaitDurable(); });
+    ASSERT_TRUE(disk.started(3)); // C is on its way
+    state.setInt("D", 4);
+    std::atomic<std::size_t> found{99}; // what the file held when D's waiter was answered
+    std::thread fourth([&] {
+        journal.awaitDurable();
+        found = changesIn(dir.file("j"));
+    });
+    // Nothing can be seen of a waiter that waits: a moment is left for one
+    // that would not.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(found, 99u) << "answered while C's write was on its way";
+    disk.hold(false);
+    third.join();
+    fourth.join();
+    EXPECT_EQ(found, 4u);
+}
+
+// A write that fails is told, and durability is not waited for meanwhile;
+// the changes that follow are dropped (a checkpoint will hold them) until
+// the journal is rotated, and then written again.
+TEST(JournalFileTest, AfterAFailedWriteARotationWritesAgain) {
+    TempDir dir;
+    Disk disk;
+    Context state;
+    JournalFile journal(dir.file("j"), disk.write());
+    state.attach(&journal);
+    state.setInt("A", 1);
+    journal.awaitDurable();
+    disk.fail(true);
+    state.setInt("B", 2);
+    journal.awaitDurable();
+    EXPECT_EQ(journal.error(), dir.file("j") + ": " + std::strerror(ENOSPC));
+    disk.fail(false);
+    state.setInt("C", 3); // dropped
+    journal.awaitDurable();
+    EXPECT_EQ(changesIn(dir.file("j")), 1u);
+
+    journal.rotate();
+    EXPECT_EQ(journal.error(), "");
+    state.setInt("D", 4);
+    journal.awaitDurable();
+    EXPECT_EQ(changesIn(dir.file("j.old")), 1u);
+    Context back;
+    EXPECT_EQ(JournalFile::replay(dir.file("j"), back), 1u);
+    EXPECT_EQ(back.getInt("D"), 4);
 }
 
 // Remembers the paths of the changes it hears.
