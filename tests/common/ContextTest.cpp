@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <csignal>
 #include <map>
 #include <optional>
 #include <random>
 #include <sstream>
 #include <thread>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "TestSupport.h"
 #include "common/Config.h"
@@ -362,6 +366,26 @@ TEST_F(ContextFileTest, FailedSaveKeepsTheOldFile) {
     EXPECT_THROW(ContextFile::write(dir.file("missing/state"), c), SerializationException);
     ::mkdir(dir.file("adir").c_str(), 0700);
     EXPECT_THROW(ContextFile::write(dir.file("adir"), c), SerializationException);
+
+    // A disk that fills up halfway through the save (a child process with a
+    // small file size limit): the save fails, and nothing replaces the file.
+    c.setString("BIG", std::string(100000, 'x'));
+    pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            ContextFile::write(file, c);
+        } catch (const SerializationException&) {
+            ::_exit(0);
+        }
+        ::_exit(1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save cut short was done";
+
     auto names = zanfir::test::listDir(dir.path());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"adir", "state.gcontext"}));
