@@ -1,7 +1,5 @@
 #include "common/Input.h"
 
-#include <algorithm>
-
 #include "common/Fibers.h"
 #include "common/Output.h"
 #include "common/Terminal.h"
@@ -10,20 +8,9 @@
 namespace zanfir {
 
 Input::Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap, double rate)
-    : _terminal(std::move(terminal)), _out(out), _cap(cap), _rate(rate) {}
-
-void Input::pace() {
-    auto now = std::chrono::steady_clock::now();
-    _allowed =
-        std::min(BURST, _allowed + std::chrono::duration<double>(now - _counted).count() * _rate);
-    _counted = now;
-    if (_allowed < 1) {
-        Fibers::sleepFor(std::chrono::duration_cast<std::chrono::nanoseconds>(
-            std::chrono::duration<double>((1 - _allowed) / _rate)));
-        _counted = std::chrono::steady_clock::now();
-        _allowed = 1;
-    }
-    _allowed -= 1;
+    : _terminal(std::move(terminal)), _out(out), _cap(cap) {
+    if (rate > 0)
+        _pace.emplace(rate, Pace::Clock::now());
 }
 
 std::string Input::readln(bool hidden) {
@@ -36,8 +23,11 @@ std::string Input::readln(bool hidden) {
                       : line.ends_with('\n') ? line.size() - 1
                                              : line.size();
     line = Util::cleanText(std::string_view(line).substr(0, end)) + line.substr(end);
-    if (_rate > 0 && !line.empty())
-        pace();
+    if (_pace && !line.empty()) {
+        auto wait = _pace->take(Pace::Clock::now());
+        if (wait > Pace::Clock::duration::zero())
+            Fibers::sleepFor(wait);
+    }
     // The player's Enter put the cursor back at column 0.
     if (!line.empty() && line.back() == '\n')
         _out.lineEnded();

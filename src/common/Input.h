@@ -3,7 +3,10 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "common/Pace.h"
 
 namespace zanfir {
 
@@ -18,12 +21,9 @@ public:
     static constexpr std::size_t MAX_LINE = 256;
     static constexpr std::size_t MAX_REMOTE_LINE = 4096;
 
-    // Lines a paced input lets through at once, before it keeps to its rate.
-    static constexpr double BURST = 10;
-
     // Reads lines of at most `cap` bytes from the terminal that `out`
-    // writes to; with a `rate`, at most so many lines a second on average
-    // (a client's input then waits; nothing is lost).
+    // writes to; with a `rate`, at most so many lines a second on average,
+    // as Pace says (a client's input then waits; nothing is lost).
     Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap = MAX_LINE,
           double rate = 0);
     virtual ~Input() = default;
@@ -38,15 +38,10 @@ public:
     void limitReads(std::chrono::milliseconds idle, std::chrono::steady_clock::time_point deadline);
 
 private:
-    // Waits until the rate lets one more line through.
-    void pace();
-
     std::shared_ptr<Terminal> _terminal;
     Output& _out;
     std::size_t _cap;
-    double _rate;
-    double _allowed = BURST; // lines that may come at once now
-    std::chrono::steady_clock::time_point _counted = std::chrono::steady_clock::now();
+    std::optional<Pace> _pace;
 };
 
 } // namespace zanfir
