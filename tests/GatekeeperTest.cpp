@@ -77,3 +77,50 @@ TEST(GatekeeperTest, RecentEventsOnly) {
     clock.now += std::chrono::seconds(61);
     EXPECT_TRUE(gate.mayCreatePlayer("10.0.0.7"));
 }
+
+// Wrong passwords lock out where they came from: an IPv4 address alone, an
+// IPv6 client's whole /64, whichever of its addresses it guesses from.
+TEST(GatekeeperTest, LockOutsByAddressAndByNetwork) {
+    Gatekeeper gate(limits(100000, 100000));
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES; ++i) {
+        gate.loginFailed("10.0.0." + std::to_string(i % 2 ? 7 : 8));
+        gate.loginFailed("2001:db8:1:2::" + std::to_string(i + 1));
+    }
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8"));
+    EXPECT_TRUE(gate.lockedOut("2001:db8:1:2:ffff::9"));
+    EXPECT_EQ(refusal(gate, "2001:db8:1:2::abcd"), T::TooManyFailures);
+    EXPECT_FALSE(gate.lockedOut("2001:db8:1:3::1"));
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
+        gate.loginFailed("10.0.0.7");
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8"));
+}
+
+// An event counts for exactly its window; forgetting the addresses of old
+// events forgets none that has a recent one.
+TEST(GatekeeperTest, WindowsAndSweeps) {
+    Turned clock;
+    const auto start = clock.now;
+    Gatekeeper gate(limits(100000, 100000), [&] { return clock.now; });
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES; ++i)
+        gate.loginFailed("10.0.0.7");
+    clock.now = start + Gatekeeper::FAILURE_WINDOW - std::chrono::nanoseconds(1);
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7"));
+    clock.now = start + Gatekeeper::FAILURE_WINDOW;
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
+
+    // Half the failures old, half recent, when thousands of other addresses
+    // make the gatekeeper sweep: the recent half still counts.
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
+        gate.loginFailed("10.0.0.8");
+    clock.now += std::chrono::minutes(9);
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
+        gate.loginFailed("10.0.0.8");
+    clock.now += std::chrono::minutes(2);
+    for (int i = 0; i < 10000; ++i)
+        gate.loginFailed("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
+        gate.loginFailed("10.0.0.8");
+    EXPECT_TRUE(gate.lockedOut("10.0.0.8"));
+}

@@ -256,14 +256,25 @@ std::string Process::err() {
 }
 
 TcpClient::TcpClient(int port, std::chrono::milliseconds timeout, const std::string& host) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    ::inet_pton(AF_INET, host.c_str(), &address.sin_addr);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    sockaddr_storage address{};
+    socklen_t length = 0;
+    if (host.find(':') != std::string::npos) {
+        auto six = reinterpret_cast<sockaddr_in6*>(&address);
+        six->sin6_family = AF_INET6;
+        ::inet_pton(AF_INET6, host.c_str(), &six->sin6_addr);
+        six->sin6_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof *six;
+    } else {
+        auto four = reinterpret_cast<sockaddr_in*>(&address);
+        four->sin_family = AF_INET;
+        ::inet_pton(AF_INET, host.c_str(), &four->sin_addr);
+        four->sin_port = htons(static_cast<std::uint16_t>(port));
+        length = sizeof *four;
+    }
     waitUntil(
         [&] {
-            _fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            if (::connect(_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            _fd = ::socket(address.ss_family, SOCK_STREAM, 0);
+            if (::connect(_fd, reinterpret_cast<sockaddr*>(&address), length) == 0)
                 return true;
             ::close(_fd);
             _fd = -1;

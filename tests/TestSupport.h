@@ -76,8 +76,8 @@ private:
 // A TCP client of the server on the loopback address.
 class TcpClient {
 public:
-    // Connects to the IPv4 address, retrying until the server listens or
-    // the timeout passes.
+    // Connects to the address (IPv4, or IPv6 when it holds a ':'), retrying
+    // until the server listens or the timeout passes.
     explicit TcpClient(int port, std::chrono::milliseconds timeout = std::chrono::seconds(10),
                        const std::string& address = "127.0.0.1");
     ~TcpClient();

@@ -216,10 +216,8 @@ bool Adventure::init() {
     Gatekeeper* gate = _address.empty() ? nullptr : &_main.gatekeeper();
     println();
     for (;;) {
-        if (gate && gate->lockedOut(_address)) {
-            refuse(T::TooManyFailures);
+        if (lockedOut())
             return false;
-        }
         auto typed = readUserName();
         if (!typed)
             return false;
@@ -227,7 +225,7 @@ bool Adventure::init() {
         std::string password;
         if (_main.isMultiUser()) {
             auto first = readUserPassword();
-            if (!first)
+            if (!first || lockedOut()) // by guesses on other connections meanwhile
                 return false;
             if (!_main.userExist(name)) { // a known player's is checked as they are admitted
                 if (gate && !gate->mayCreatePlayer(_address)) {
@@ -286,6 +284,14 @@ bool Adventure::wrongPassword(const std::string& name) {
         Fibers::sleepFor(WRONG_PASSWORD_WAIT);
         return std::string();
     });
+    return true;
+}
+
+bool Adventure::lockedOut() {
+    if (_address.empty() || !_main.gatekeeper().lockedOut(_address))
+        return false;
+    refuse(T::TooManyFailures);
+    _in->endInput();
     return true;
 }
 
@@ -707,7 +713,7 @@ bool Adventure::mayUseSavedGame(const std::optional<std::string>& stored) {
 
 bool Adventure::proveGamePassword(const std::string& name, const std::string& stored) {
     auto typed = readUserPassword();
-    if (!typed)
+    if (!typed || lockedOut())
         return false;
     if (!outsideTurn([&] { return PasswordHash::verify(stored, *typed); })) {
         refuse(T::WrongPassword);

@@ -234,6 +234,10 @@ private:
     // Logs and counts a wrong password given for `name` on this connection;
     // false when the connection is to end.
     bool wrongPassword(const std::string& name);
+    // Whether the client's address is locked out now (too many wrong
+    // passwords came from it, on any connection): then it is told so and its
+    // input ends, and no password it typed is checked.
+    bool lockedOut();
     // Whether a remote player's saved games are kept under a password.
     bool guardsSavedGames() const;
     // The hash a saved game of that name is kept under; none when there is

@@ -336,10 +336,17 @@ TEST_F(ServerTest, ConnectionsAreCapped) {
     EXPECT_TRUE(logged("Rifiutata una connessione con l'IP 127.0.0.1: server al completo"));
 }
 
-// Guessing a password: each wrong one costs the guesser a second (and
-// nobody else anything), three close the connection, and an address that
-// keeps failing is shut out.
-TEST_F(ServerTest, PasswordGuessingIsSlowedAndCut) {
+// Guessing passwords, over IPv4 and over IPv6: each wrong one costs the
+// guesser a second (and nobody else anything), three close the connection,
+// and the address that keeps failing (an IPv6 client's /64) is shut out, on
+// the connections it opened before too. A guess at a playing player's
+// password ends nothing of his.
+class PasswordGuessingTest : public ServerTest,
+                             public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(PasswordGuessingTest, IsSlowedAndCut) {
+    const std::string from = GetParam();
+    auto client = [&] { return std::make_unique<TcpClient>(port, std::chrono::seconds(2), from); };
     Process server({adventure(), "-server", "-mud"});
     {
         TcpClient bruno(port); // then offline
@@ -347,32 +354,36 @@ TEST_F(ServerTest, PasswordGuessingIsSlowedAndCut) {
     }
     TcpClient anna(port);
     join(anna, "Anna", true);
+    auto early = client(); // sits at the question of the name all along
+    if (!early->connected())
+        GTEST_SKIP() << "no " << from << " here";
+    early->until(NAME);
     std::vector<std::thread> guessers;
     std::atomic<int> slow{0}, cut{0};
     for (int g = 0; g < 3; ++g) {
         guessers.emplace_back([&, g] {
-            TcpClient guesser(port);
-            guesser.until(NAME);
+            auto guesser = client();
+            guesser->until(NAME);
             for (int guess = 0; guess < 3; ++guess) {
-                guesser.send("Bruno\r\n");
-                guesser.until(PASSWORD);
-                guesser.send("tentativo" + std::to_string(g * 3 + guess) + "\r\n");
+                guesser->send(g == 0 ? "Anna\r\n" : "Bruno\r\n");
+                guesser->until(PASSWORD);
+                guesser->send("tentativo" + std::to_string(g * 3 + guess) + "\r\n");
                 auto sent = std::chrono::steady_clock::now();
                 if (guess < 2) {
-                    guesser.until(NAME);
+                    guesser->until(NAME);
                     slow +=
                         std::chrono::steady_clock::now() - sent >= std::chrono::milliseconds(990);
                 }
             }
-            std::string last = guesser.until("arrivederci.\r\n");
+            std::string last = guesser->until("arrivederci.\r\n");
             cut += last.find("- Tre password sbagliate") != std::string::npos;
-            cut += guesser.closedByServer();
+            cut += guesser->closedByServer();
         });
     }
     for (int i = 0; i < 5; ++i) { // meanwhile Anna plays at her pace
         auto sent = std::chrono::steady_clock::now();
         anna.send("guarda\r\n");
-        anna.until(PROMPT);
+        EXPECT_EQ(anna.until(PROMPT).find("Sei entrato di nuovo"), std::string::npos);
         EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(300));
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
@@ -380,24 +391,36 @@ TEST_F(ServerTest, PasswordGuessingIsSlowedAndCut) {
         guesser.join();
     EXPECT_EQ(slow, 6);
     EXPECT_EQ(cut, 6);
-    TcpClient tenth(port); // the tenth failure from the address shuts it out
-    tenth.until(NAME);
-    tenth.send("Bruno\r\nancora\r\n");
-    EXPECT_NE(tenth.until("indirizzo: riprova piu' tardi.\r\n").find("- Troppe password sbagliate"),
-              std::string::npos);
-    EXPECT_TRUE(tenth.closedByServer());
+    auto tenth = client(); // the tenth failure from the address shuts it out
+    tenth->until(NAME);
+    tenth->send("Bruno\r\nancora\r\n");
+    EXPECT_NE(
+        tenth->until("indirizzo: riprova piu' tardi.\r\n").find("- Troppe password sbagliate"),
+        std::string::npos);
+    EXPECT_TRUE(tenth->closedByServer());
+    // A connection opened before is shut out too, its guess unchecked.
+    early->send("Bruno\r\nsegreto\r\n");
+    std::string refused = early->until("indirizzo: riprova piu' tardi.\r\n");
+    EXPECT_NE(refused.find("- Troppe password sbagliate"), std::string::npos);
+    EXPECT_EQ(refused.find("- Mi dispiace"), std::string::npos) << refused;
+    EXPECT_TRUE(early->closedByServer());
     int failures = 0;
     for (const auto& row : log())
-        failures +=
-            row.find("WARN Password sbagliata per 'Bruno' dall'IP 127.0.0.1") != std::string::npos;
+        failures += row.find("WARN Password sbagliata per '") != std::string::npos &&
+                    row.find("' dall'IP " + from) != std::string::npos;
     EXPECT_EQ(failures, 10);
-    TcpClient late(port); // and so it stays for a while
-    EXPECT_NE(late.until("\r\n").find("- Troppe password sbagliate da questo indirizzo"),
+    auto late = client(); // and so it stays for a while
+    EXPECT_NE(late->until("\r\n").find("- Troppe password sbagliate da questo indirizzo"),
               std::string::npos);
-    EXPECT_TRUE(late.closedByServer());
+    EXPECT_TRUE(late->closedByServer());
     anna.send("guarda\r\n"); // who is in stays in
-    anna.until(PROMPT);
+    EXPECT_EQ(anna.until(PROMPT).find("Sei entrato di nuovo"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(FromAnAddress, PasswordGuessingTest, ::testing::Values("127.0.0.1", "::1"),
+                         [](const auto& info) {
+                             return std::string(info.param == std::string("::1") ? "IPv6" : "IPv4");
+                         });
 
 // One address makes at most NewPlayersPerMinute new players a minute; known
 // players still log in.
@@ -430,6 +453,11 @@ TEST_F(ServerTest, APlayerComingBackTakesOver) {
     guesser.send("Anna\r\nsbagliata\r\n");
     EXPECT_NE(guesser.until(NAME).find("- Mi dispiace, la password non e' corretta."),
               std::string::npos);
+    // A wrong password takes nothing over: the link was alive after all.
+    before.send("cosa\r\n");
+    std::string still = before.until(PROMPT);
+    EXPECT_NE(still.find("- una lanterna"), std::string::npos) << still;
+    EXPECT_EQ(still.find("Sei entrato di nuovo"), std::string::npos) << still;
     TcpClient after(port);
     after.until(NAME);
     std::string back = answer(after, "Anna", "segreto", PROMPT);
@@ -501,11 +529,19 @@ TEST_F(ServerTest, SavedGamesUnderAPassword) {
         EXPECT_NE(refused.find("- Errore durante l'accesso al file."), std::string::npos);
         early.send("cosa\r\n");
         EXPECT_EQ(early.until(PROMPT).find("- una lanterna"), std::string::npos);
+        // Nor may it save over the game without the password.
+        std::string kept = readFile(game);
+        early.send("salva\r\n");
+        EXPECT_EQ(early.until(PASSWORD).find("- Scegli una password"), std::string::npos);
+        early.send("indovino\r\n");
+        EXPECT_NE(early.until(PROMPT).find("- Mi dispiace, la password non e' corretta."),
+                  std::string::npos);
+        EXPECT_EQ(readFile(game), kept);
         int failures = 0;
         for (const auto& row : log())
             failures += row.find("WARN Password sbagliata per 'Anna' dall'IP 127.0.0.1") !=
                         std::string::npos;
-        EXPECT_EQ(failures, 2);
+        EXPECT_EQ(failures, 3);
     }
     writeFile(main, *zanfir::Util::replace(readFile(main), "RemotePasswords=TRUE",
                                            "RemotePasswords=FALSE"));
