@@ -138,3 +138,51 @@ TEST(TelnetTest, RefusalsAndGarbage) {
         back = hear(echoed, back).reply;
     EXPECT_LT(rounds, 4);
 }
+
+// Every request asked twice: the second changes nothing, so an option that
+// was agreed is not answered again, and one refused is refused again
+// (a refusal is always owed); a WONT or DONT for an option that is off is
+// never answered. So no two peers can keep each other talking.
+TEST(TelnetTest, EveryOptionAskedTwice) {
+    struct Case {
+        int verb, option;
+        std::string first, second;
+    };
+    const std::string mssp = bytes({IAC, SB, MSSP, 1}) + "NAME" + bytes({2}) + "La torre" +
+                             bytes({1}) + "PLAYERS" + bytes({2}) + "2" + bytes({IAC, SE});
+    const std::vector<Case> cases = {
+        {WILL, NAWS, "", ""}, // asked by the greeting
+        {WONT, NAWS, "", ""}, // it was never on
+        {DO, MSSP, mssp, ""}, // offered by the greeting
+        {DONT, MSSP, "", ""}, // never on
+        {DO, ECHO, "", ""},   // offered for a password
+        {WILL, TTYPE, bytes({IAC, DONT, TTYPE}), bytes({IAC, DONT, TTYPE})},
+        {DO, TTYPE, bytes({IAC, WONT, TTYPE}), bytes({IAC, WONT, TTYPE})},
+        {WONT, TTYPE, "", ""},
+        {DONT, TTYPE, "", ""},
+        {WILL, ECHO, bytes({IAC, DONT, ECHO}), bytes({IAC, DONT, ECHO})},
+        {DO, 200, bytes({IAC, WONT, 200}), bytes({IAC, WONT, 200})},
+    };
+    for (const auto& c : cases) {
+        Telnet telnet(status());
+        telnet.greeting();
+        hear(telnet, bytes({IAC, DONT, 201})); // it speaks telnet
+        if (c.option == ECHO && c.verb == DO)
+            telnet.hideInput();
+        std::string what = std::to_string(c.verb) + " " + std::to_string(c.option);
+        EXPECT_EQ(hear(telnet, bytes({IAC, c.verb, c.option})).reply, c.first) << what;
+        EXPECT_EQ(hear(telnet, bytes({IAC, c.verb, c.option})).reply, c.second) << what;
+    }
+
+    // The options that are on, asked for again all at once.
+    Telnet telnet(status());
+    telnet.greeting();
+    hear(telnet, bytes({IAC, WILL, NAWS, IAC, DO, MSSP}));
+    telnet.hideInput();
+    hear(telnet, bytes({IAC, DO, ECHO}));
+    EXPECT_EQ(hear(telnet, bytes({IAC, WILL, NAWS, IAC, DO, MSSP, IAC, DO, ECHO})).reply, "");
+    // And once off, off again.
+    EXPECT_EQ(hear(telnet, bytes({IAC, WONT, NAWS, IAC, DONT, MSSP})).reply,
+              bytes({IAC, DONT, NAWS, IAC, WONT, MSSP}));
+    EXPECT_EQ(hear(telnet, bytes({IAC, WONT, NAWS, IAC, DONT, MSSP})).reply, "");
+}

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "TestSupport.h"
+#include "Web.h"
 #include "common/Util.h"
 
 using namespace zanfir::test;
@@ -107,6 +108,25 @@ private:
     bool _opened = false, _secret = false, _ended = false, _closed = false;
 };
 
+// A page may open a WebSocket from the server's own host, or from one the
+// host allows; hosts that merely begin or end alike are others.
+TEST(WebOriginTest, OnlyTheHostItselfOrOneAllowed) {
+    const std::string host = "gioco.example:8080", allowed = "altro.example, pagine.example:443";
+    auto allows = [&](const std::string& origin) {
+        return zanfir::WebListener::originAllowed(origin, host, allowed);
+    };
+    EXPECT_TRUE(allows(""));
+    EXPECT_TRUE(allows("http://gioco.example:8080"));
+    EXPECT_TRUE(allows("HTTPS://GIOCO.EXAMPLE:8080"));
+    EXPECT_TRUE(allows("https://altro.example"));
+    EXPECT_TRUE(allows("https://pagine.example:443"));
+    for (const char* other : {"http://gioco.example:8080.evil.example", "http://gioco.example:80",
+                              "http://gioco.example", "http://evil.gioco.example:8080",
+                              "http://evilaltro.example", "https://altro.example.org",
+                              "https://pagine.example", "https://altro.example:8443", "null"})
+        EXPECT_FALSE(allows(other)) << other;
+}
+
 class WebTest : public ::testing::Test {
 protected:
     std::string adventure(const std::string& settings = "") {
@@ -139,7 +159,7 @@ protected:
 // The page, and players in a shared world through the web door beside one
 // through telnet.
 TEST_F(WebTest, PlayersThroughTheWebDoor) {
-    Process server({adventure(), "-server", "-mud"});
+    Process server({adventure("WebProxies=10.20.30.40\n"), "-server", "-mud"});
     TcpClient browser(web);
     browser.send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     std::string page = browser.until("</html>\n");
@@ -150,7 +170,8 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     lost.send("GET /altro HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_TRUE(lost.until("\r\n").starts_with("HTTP/1.1 404"));
 
-    WebClient anna(web);
+    // Who is no trusted proxy cannot name another address for himself.
+    WebClient anna(web, "", "203.0.113.5");
     ASSERT_TRUE(anna.opened());
     EXPECT_EQ(anna.untilInput(), "\n" + NAME);
     EXPECT_FALSE(anna.secret());
@@ -166,6 +187,8 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
               std::string::npos)
         << intro;
     EXPECT_EQ(intro.find('\r'), std::string::npos);
+    for (const auto& row : logLines(dir.file("logs")))
+        EXPECT_EQ(row.find("203.0.113.5"), std::string::npos) << row;
 
     WebClient bruno(web);
     join(bruno, "Bruno");
@@ -209,9 +232,24 @@ TEST_F(WebTest, RefusalsAndDepartures) {
     EXPECT_TRUE(WebClient(web, "https://gioco.example").opened());
     EXPECT_TRUE(WebClient(web, "http://altro.example:8443").opened());
     EXPECT_FALSE(WebClient(web, "http://altro.example").opened());
+    // Hosts that begin or end like an allowed one are others.
+    EXPECT_FALSE(
+        WebClient(web, "http://127.0.0.1:" + std::to_string(web) + ".evil.example").opened());
+    EXPECT_FALSE(WebClient(web, "http://evilgioco.example").opened());
     { // a client behind the proxy this server trusts
         WebClient behind(web, "", "203.0.113.9, 10.9.8.7");
         EXPECT_EQ(behind.untilInput(), "\n" + NAME);
+    }
+    { // clients behind the proxy count by the address it forwards
+        std::vector<std::unique_ptr<WebClient>> many;
+        for (int i = 0; i < 4; ++i) {
+            many.push_back(std::make_unique<WebClient>(web, "", "198.51.100.7"));
+            EXPECT_EQ(many.back()->untilInput(), "\n" + NAME);
+        }
+        WebClient fifth(web, "", "198.51.100.7");
+        EXPECT_EQ(fifth.untilInput(),
+                  "- Troppe connessioni dal tuo indirizzo: riprova piu' tardi.\n");
+        EXPECT_TRUE(fifth.ended());
     }
     auto logged = [&](const std::string& text) {
         for (const auto& row : logLines(dir.file("logs")))
