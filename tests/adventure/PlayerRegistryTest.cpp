@@ -109,6 +109,48 @@ TEST(ScenesTest, AListIsTakenAgainWhenTheItemsChange) {
     EXPECT_EQ(names(), std::vector<std::string>{"BICE"});
 }
 
+// A kept list follows its place: who hides there or comes out, who leaves
+// while others stay. Player lines laid out for a list are never given for
+// another.
+TEST(ScenesTest, AListFollowsItsPlace) {
+    World world;
+    Scenes scenes(world);
+    Context items;
+    items.indexBy(StateKeys::LOCATION, StateKeys::HIDDEN);
+    int id = 0;
+    for (const char* name : {"ANNA", "BICE", "CARLA"}) {
+        world.putPlayer(std::make_shared<User>(++id, name, nullptr));
+        items.setString(std::string(name) + ".LOCATION", "SALA");
+    }
+    using Names = std::vector<std::string>;
+    auto names = [&] {
+        Names shown;
+        for (const auto& item : *scenes.shown(items, "SALA"))
+            shown.push_back(item->name());
+        return shown;
+    };
+    EXPECT_EQ(names(), (Names{"ANNA", "BICE", "CARLA"}));
+    items.setBoolean("BICE.HIDDEN", true);
+    EXPECT_EQ(names(), (Names{"ANNA", "CARLA"}));
+    items.setBoolean("BICE.HIDDEN", false);
+    EXPECT_EQ(names(), (Names{"ANNA", "BICE", "CARLA"}));
+    items.setString("ANNA.LOCATION", "TORRE");
+    EXPECT_EQ(names(), (Names{"BICE", "CARLA"}));
+
+    auto line = [](const Item& item) -> std::optional<std::string> { return item.name() + "\n"; };
+    auto linesOf = [&](const std::shared_ptr<const Scenes::Items>& list) {
+        scenes.playerLines("SALA", list, "80", line); // the first look lays nothing out
+        auto lines = scenes.playerLines("SALA", list, "80", line);
+        return lines ? lines->text : "none";
+    };
+    auto before = scenes.shown(items, "SALA");
+    EXPECT_EQ(linesOf(before), "BICE\nCARLA\n");
+    items.setString("CARLA.LOCATION", "TORRE");
+    auto after = scenes.shown(items, "SALA");
+    EXPECT_EQ(linesOf(after), "BICE\n");
+    EXPECT_EQ(linesOf(before), "none");
+}
+
 TEST(TurnGateTest, TurnsGoToTheWaitersInTheirOrder) {
     TurnGate gate(1);
     gate.beginTurn();

@@ -198,6 +198,38 @@ TEST(CheckerTest, VariablesElsesAndIgnoredWords) {
     EXPECT_EQ(lines(run.out).back(), std::to_string(errors.size()) + " errori, 2 note");
 }
 
+// Each kind of misspelling the checker names: a letter missing, one too
+// many, one changed, two swapped, two apart in a long name, a name cut
+// short or run on, a direction as it is typed. Names like none stay notes.
+TEST(CheckerTest, EveryKindOfMisspellingIsNamed) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    replace(dir.file("torre.inventory"), "HIDDEN=TRUE",
+            "HIDDEN=TRUE\nCARIABLE=TRUE\nVISIBBLE=TRUE\nHIDDEM=TRUE\nDESCRIPTION=una chiave\n"
+            "ZAINO=pieno");
+    replace(dir.file("torre.map"), "ITEMS=campana, vento",
+            "ITEMS=campana, vento\nITMES=vento\nUQ=SCALA\nDESCRR=in cima\nLONG-DECKR=alta");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 1);
+    const std::vector<std::pair<std::string, std::string>> misspelt = {
+        {"torre.inventory [CHIAVE] CARIABLE", "CARRIABLE"},
+        {"torre.inventory [CHIAVE] VISIBBLE", "VISIBLE"},
+        {"torre.inventory [CHIAVE] HIDDEM", "HIDDEN"},
+        {"torre.inventory [CHIAVE] DESCRIPTION", "DESCR"},
+        {"torre.map [CIMA] ITMES", "ITEMS"},
+        {"torre.map [CIMA] DESCRR", "DESCR"},
+        {"torre.map [CIMA] LONG-DECKR", "LONG-DESCR"},
+    };
+    for (const auto& [where, meant] : misspelt) {
+        std::string line = "errore: " + where + ": variabile sconosciuta, forse '" + meant + "'";
+        EXPECT_TRUE(hasLine(run.out, line)) << line << "\n---\n" << run.out;
+    }
+    EXPECT_TRUE(hasLine(run.out, "nota: torre.inventory [CHIAVE] ZAINO: variabile che il gioco "
+                                 "non legge"));
+    EXPECT_TRUE(hasLine(run.out, "nota: torre.map [CIMA] UQ: variabile che il gioco non legge"));
+    EXPECT_EQ(lines(run.out).back(), std::to_string(misspelt.size()) + " errori, 2 note");
+}
+
 TEST(CheckerTest, NotesAloneAreNoFailure) {
     TempDir dir;
     std::string main = copyFixture("torre", dir, true);
