@@ -139,6 +139,9 @@ TEST_F(LoginTest, PasswordsInASharedWorld) {
     EXPECT_EQ(third.session->userID(), 1);
 }
 
+// Players who wait inside a command (asked what to say) hold nothing: one
+// who comes meanwhile logs in, sees them and is answered; then they speak,
+// and are heard.
 TEST_F(LoginTest, PlayersWaitingInsideACommandBlockNobody) {
     auto main = engine(true);
     std::vector<std::unique_ptr<Client>> askers;
@@ -156,11 +159,16 @@ TEST_F(LoginTest, PlayersWaitingInsideACommandBlockNobody) {
     join(other, "Franco", "segreto");
     other.until(PROMPT);
     other.send("guarda\n");
-    other.until(PROMPT);
+    std::string scene = other.until(PROMPT);
+    for (const char* name : {"Anna", "Bruno", "Carla", "Dario", "Elena"})
+        EXPECT_NE(scene.find(std::string("Qui c'e' ") + name + "."), std::string::npos) << scene;
+    std::string heard; // by the last, once all have spoken
     for (auto& asker : askers) {
         asker->send("ciao\n");
-        asker->until(PROMPT);
+        heard = asker->until(PROMPT);
     }
+    for (const char* name : {"Anna", "Bruno", "Carla", "Dario"})
+        EXPECT_NE(heard.find(std::string(name) + " dice << ciao >>"), std::string::npos) << heard;
 }
 
 TEST_F(LoginTest, OnePlayerPlaysOnceAtATime) {
