@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -316,8 +317,17 @@ std::optional<std::string> TcpClient::tryUntil(const std::string& marker,
     return text;
 }
 
+namespace {
+// The test one of whose waits timed out: it has failed, and its later waits
+// give up within a second rather than each wait out its time.
+std::atomic<const ::testing::TestInfo*> timed_out{nullptr};
+} // namespace
+
 std::string readUntil(int fd, std::string& pending, const std::string& marker,
                       std::chrono::milliseconds timeout, bool* closed) {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (test && timed_out == test)
+        timeout = std::min(timeout, std::chrono::milliseconds(1000));
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         auto found = pending.find(marker);
@@ -330,6 +340,7 @@ std::string readUntil(int fd, std::string& pending, const std::string& marker,
             deadline - std::chrono::steady_clock::now());
         pollfd ready{fd, POLLIN, 0};
         if (fd < 0 || left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) {
+            timed_out = test;
             ADD_FAILURE() << "no \"" << marker << "\" in: " << pending;
             return std::exchange(pending, "");
         }

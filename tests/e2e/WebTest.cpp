@@ -219,6 +219,17 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     EXPECT_EQ(bruno.untilInput().find("Qui c'e' Anna."), std::string::npos);
 }
 
+// A client that sends half a request, or nothing, is closed once the
+// request's time is up: it holds no connection, and no thread, for ever.
+TEST_F(WebTest, HalfARequestIsClosedInTime) {
+    Process server({adventure(), "-server"});
+    TcpClient silent(web), half(web);
+    half.send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    auto within = zanfir::WebListener::REQUEST_TIMEOUT + std::chrono::seconds(5);
+    EXPECT_TRUE(half.closedByServer(within));
+    EXPECT_TRUE(silent.closedByServer(within));
+}
+
 // Pages of other sites may not open a session; a message too long ends
 // its connection; clients that leave at any step take nothing with them;
 // one that stays silent is closed with a word.
