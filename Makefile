@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 ADVENTURE ?= adventures/miniera/miniera.zanfa
 
-.PHONY: all deps configure build play check walkthrough test sanitize fuzz bench clean
+.PHONY: all deps configure build play check walkthrough test-deps test sanitize fuzz mutants bench clean
 
 all: build
 
@@ -29,11 +29,19 @@ walkthrough: build
 
 # The tests also drive the telnet clients players use, and the page in a
 # headless chromium through puppeteer-core (from npm).
-test: build
+test-deps:
 	@scripts/deps.sh telnet tintin++ chromium
 	@cd tests/browser && { npm install --no-audit --no-fund --silent >/dev/null 2>&1 || \
 	    echo "npm: puppeteer-core is not installed; the browser test is skipped"; }
+
+test: build test-deps
 	cd $(BUILD_DIR) && ctest --output-on-failure -j2
+
+# Plants the faults of tests/mutants.txt one at a time and runs the tests
+# against each; MUTANTS=regex picks some by name. Not part of CI.
+MUTANTS ?=
+mutants: build test-deps
+	@scripts/mutants.sh $(BUILD_DIR) '$(MUTANTS)'
 
 # The tests again under AddressSanitizer with UndefinedBehaviorSanitizer, and
 # the tests that run threads under ThreadSanitizer.
