@@ -21,8 +21,26 @@ restore() {
     fi
 }
 restore
+
+# Each build and test run is a process group of its own, waited for in the
+# background: a signal is handled at once, and stops the whole group.
+running=
+background() {
+    setsid "$@" &
+    running=$!
+    wait "$running"
+    local status=$?
+    running=
+    return $status
+}
+exec 3>&1 # what is told, wherever the command's output goes
+interrupted() {
+    [ -n "$running" ] && kill -TERM -- "-$running" 2>/dev/null
+    printf '\nmutants: interrupted; the file is put back\n' >&3
+    exit 130
+}
 trap restore EXIT
-trap 'echo; echo "mutants: interrupted; the file is put back"; exit 130' INT TERM HUP
+trap interrupted INT TERM HUP
 
 # ---- The list: [name], then file, from, to, first, why ----
 names=() files=() froms=() tos=() firsts=() whys=()
@@ -80,29 +98,31 @@ done
 [ ${#picked[@]} -gt 0 ] || { echo "mutants: none is named so" >&2; exit 2; }
 
 # ---- The run ----
-# ctest arguments...: the first test that failed, or nothing. The slowest
+# Runs the tests the ctest arguments pick; `failed` is then the first that
+# failed, empty when none did, or NONE when none was picked. The slowest
 # test takes about 10 s; one that a mutant keeps waiting is cut at 30.
+failed=
 tests() {
-    local out
-    out=$(cd "$build" && ctest -j2 --stop-on-failure --timeout 30 "$@" 2>&1)
+    background ctest --test-dir "$build" -j2 --stop-on-failure --timeout 30 "$@" >"$work/tests.log" 2>&1
     local status=$?
-    if grep -q "No tests were found" <<<"$out"; then
-        echo "NONE"
+    failed=
+    if grep -q "No tests were found" "$work/tests.log"; then
+        failed=NONE
     elif [ $status -ne 0 ]; then
         # The first of "The following tests FAILED:", as "  12 - Name (Failed)".
-        local failed
-        failed=$(sed -n '/The following tests FAILED:/,$p' <<<"$out" |
+        failed=$(sed -n '/The following tests FAILED:/,$p' "$work/tests.log" |
             sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+).*/\1/p' | head -n 1)
-        echo "${failed:-?}"
+        failed=${failed:-?}
     fi
 }
 
 echo "mutants: building and running every test once, unchanged"
-if ! cmake --build "$build" --target zanfir_tests -j2 >"$work/build.log" 2>&1; then
+if ! background cmake --build "$build" --target zanfir_tests -j2 >"$work/build.log" 2>&1; then
     echo "mutants: the tree does not build (see $work/build.log)" >&2
     exit 1
 fi
-if [ -n "$(tests)" ]; then
+tests
+if [ -n "$failed" ]; then
     echo "mutants: the tests fail without any mutation: mend them first" >&2
     exit 1
 fi
@@ -119,21 +139,21 @@ for i in "${picked[@]}"; do
     FROM=${froms[i]} TO=${tos[i]} perl -0777 -i -pe "BEGIN { $PATTERN }"' s/$p/$ENV{TO}/' "$file"
     touch "$file"
     printf '[%2d/%d] %-40s ' "$count" "${#picked[@]}" "$name"
-    if ! cmake --build "$build" --target zanfir_tests -j2 >"$work/$name.build.log" 2>&1; then
+    if ! background cmake --build "$build" --target zanfir_tests -j2 >"$work/$name.build.log" 2>&1; then
         result="does not build (see $work/$name.build.log)"
         stillborn+=("$i")
     else
-        by=$(tests -R "${firsts[i]}")
-        if [ "$by" = NONE ]; then
+        tests -R "${firsts[i]}"
+        if [ "$failed" = NONE ]; then
             result="its first tests match no test: '${firsts[i]}'"
             stillborn+=("$i")
-        elif [ -n "$by" ]; then
-            result="killed by $by"
+        elif [ -n "$failed" ]; then
+            result="killed by $failed"
             killed=$((killed + 1))
         else
-            by=$(tests -E "${firsts[i]}")
-            if [ -n "$by" ] && [ "$by" != NONE ]; then
-                result="killed by $by (not among its first)"
+            tests -E "${firsts[i]}"
+            if [ -n "$failed" ] && [ "$failed" != NONE ]; then
+                result="killed by $failed (not among its first)"
                 killed=$((killed + 1))
             else
                 result="SURVIVED"
@@ -146,7 +166,7 @@ for i in "${picked[@]}"; do
 done
 
 echo "mutants: putting the build back"
-cmake --build "$build" --target zanfir_tests -j2 >"$work/build.log" 2>&1
+background cmake --build "$build" --target zanfir_tests -j2 >"$work/build.log" 2>&1
 
 total=$((count - ${#stillborn[@]}))
 echo
