@@ -12,6 +12,7 @@ public:
     using Clock = std::chrono::steady_clock;
     static constexpr double BURST = 10;
 
+    // `rate` > 0; the bucket is full at `now`.
     Pace(double rate, Clock::time_point now);
 
     // A line comes at `now`: how long it must wait before it is taken (zero:
