@@ -166,6 +166,11 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page;
     EXPECT_NE(page.find("<title>Il &lt;castello&gt;</title>"), std::string::npos);
     EXPECT_NE(page.find("Content-Security-Policy: default-src 'none'"), std::string::npos);
+    // Its stylesheet and script are in it: nothing else is served.
+    EXPECT_NE(page.find("<style>\n  :root {"), std::string::npos);
+    EXPECT_NE(page.find("function connect()"), std::string::npos);
+    EXPECT_EQ(page.find("page.css"), std::string::npos);
+    EXPECT_EQ(page.find("page.js"), std::string::npos);
     TcpClient lost(web);
     lost.send("GET /altro HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_TRUE(lost.until("\r\n").starts_with("HTTP/1.1 404"));
