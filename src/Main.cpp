@@ -40,7 +40,7 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
       _turns(_turn_count) {
     _venture = std::make_shared<Config>(path, _name + ".zanfa");
     Config::setGlobalConfig(_venture);
-    _settings = Settings::read(*_venture);
+    _settings = Settings::read(*_venture, &_setting_problems);
     if (_settings.title.empty())
         _settings.title = _name;
     _loader = std::make_unique<Loader>(_world, *this, *_venture, _name, multiuser);
@@ -112,6 +112,8 @@ void Main::load(LoadListener* listener) {
 }
 
 void Main::start() {
+    for (const auto& problem : _setting_problems)
+        Log::writeG(ENTITY, Log::WARN, problem);
     load();
     {
         std::lock_guard guard(_run_lock);

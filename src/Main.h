@@ -195,6 +195,9 @@ public:
     // The main definition file and its settings.
     const Config& mainFile() const { return *_venture; }
     const Settings& settings() const { return _settings; }
+    // The settings of the main file that could not be used, each with why;
+    // the log is told them at start().
+    const std::vector<std::string>& settingProblems() const { return _setting_problems; }
     // The limits on a server's clients, shared by its front-ends.
     Gatekeeper& gatekeeper() { return *_gatekeeper; }
     // The players logged in now.
@@ -240,6 +243,7 @@ private:
     std::atomic<bool> _stopping{false};
     std::shared_ptr<Config> _venture;
     Settings _settings;
+    std::vector<std::string> _setting_problems;
     std::shared_ptr<Context> _global_ctx;
     // The parts, each after what it uses; the saver, last, is stopped first.
     World _world;

@@ -120,6 +120,15 @@ struct T {
     static constexpr const char* PlayerMovedToBeginning =
         "Giocatore spostato alla locazione iniziale, la sua non esiste piu': '";
     static constexpr const char* SavingAgain = "Lo stato del mondo condiviso si salva di nuovo";
+    // A setting of the main file that cannot be used: "Impostazione " + name
+    // + ": " + why + "; uso " + default.
+    static constexpr const char* SettingRefused = "Impostazione ";
+    static constexpr const char* SettingRefusedX = "; uso ";
+    static constexpr const char* SettingNoNumber = " non e' un numero intero";
+    static constexpr const char* SettingBelow = " e' meno di ";
+    static constexpr const char* SettingOutside = " non e' fra ";
+    static constexpr const char* SettingOutsideX = " e ";
+    static constexpr const char* SettingNoChoice = " non e' uno fra ";
     static constexpr const char* Stopping = "Arresto del server";
     // Marks a text from a client cut short in the log.
     static constexpr const char* Clipped = "... [tagliato]";

@@ -103,6 +103,8 @@ int Zanfir::main(const std::vector<std::string>& args) {
     try {
         // Never deleted: sessions may still run when start() returns.
         auto* engine = new Main(name, directory, !on.server, on.server, on.server && on.mud);
+        for (const auto& problem : engine->settingProblems())
+            std::cerr << problem << std::endl;
         std::shared_ptr<Console> console;
         if (on.server) {
             engine->setFrontEnd(std::make_shared<Remote>(*engine, engine->settings()));

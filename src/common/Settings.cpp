@@ -1,77 +1,186 @@
 #include "common/Settings.h"
 
+#include <climits>
+#include <optional>
+#include <type_traits>
+
+#include "T.h"
 #include "common/Config.h"
 #include "common/Util.h"
 #include "exception/NumberFormatException.h"
 
 namespace zanfir {
 
-Settings Settings::read(const Config& main) {
+namespace {
+
+using Entry = Settings::Entry;
+using Kind = Entry::Kind;
+constexpr long ANY = INT32_MAX; // numbers are read as 32-bit integers
+
+Entry entry(const char* name, Kind kind, const char* meaning) {
+    Entry made;
+    made.name = name;
+    made.kind = kind;
+    made.meaning = meaning;
+    return made;
+}
+
+Entry text(const char* name, std::string Settings::*field, const char* meaning,
+           bool trimmed = false) {
+    Entry text = entry(name, Kind::TEXT, meaning);
+    text.get = [field](const Settings& settings) { return settings.*field; };
+    text.set = [field, trimmed](Settings& settings, const std::string& value) {
+        settings.*field = trimmed ? Util::trim(value) : value;
+    };
+    return text;
+}
+
+Entry flag(const char* name, bool Settings::*field, const char* meaning) {
+    Entry flag = entry(name, Kind::FLAG, meaning);
+    flag.get = [field](const Settings& settings) { return settings.*field ? "TRUE" : "FALSE"; };
+    flag.set = [field](Settings& settings, const std::string& value) {
+        settings.*field = Util::equalsIgnoreCase(value, "TRUE");
+    };
+    return flag;
+}
+
+template <typename Value>
+Entry number(const char* name, Value Settings::*field, long min, const char* meaning,
+             long max = ANY) {
+    Entry number = entry(name, Kind::NUMBER, meaning);
+    number.min = min;
+    number.max = max;
+    number.get = [field](const Settings& settings) {
+        if constexpr (std::is_arithmetic_v<Value>)
+            return std::to_string(settings.*field);
+        else
+            return std::to_string((settings.*field).count());
+    };
+    number.set = [field](Settings& settings, const std::string& value) {
+        settings.*field = static_cast<Value>(Util::parseInt(value));
+    };
+    return number;
+}
+
+// The same setting, with only these texts allowed.
+Entry among(Entry entry, std::vector<std::string> choices) {
+    entry.choices = std::move(choices);
+    return entry;
+}
+
+// The same setting, its default worded so in the README.
+Entry shown(Entry entry, const char* words) {
+    entry.shown = words;
+    return entry;
+}
+
+// The same setting, which also sets `given` when the file gives it.
+Entry flagging(Entry entry, bool Settings::*given) {
+    entry.set = [set = entry.set, given](Settings& settings, const std::string& value) {
+        set(settings, value);
+        settings.*given = true;
+    };
+    return entry;
+}
+
+// Why the value cannot be used; none when it can.
+std::optional<std::string> problem(const Entry& entry, const std::string& value) {
+    if (entry.kind == Kind::TEXT && !entry.choices.empty()) {
+        for (const auto& choice : entry.choices)
+            if (Util::equalsIgnoreCase(Util::trim(value), choice))
+                return std::nullopt;
+        std::string choices;
+        for (const auto& choice : entry.choices)
+            choices += (choices.empty() ? "" : ", ") + choice;
+        return "'" + value + "'" + T::SettingNoChoice + choices;
+    }
+    if (entry.kind != Kind::NUMBER)
+        return std::nullopt;
+    long number;
+    try {
+        number = Util::parseInt(value);
+    } catch (const NumberFormatException&) {
+        return "'" + value + "'" + T::SettingNoNumber;
+    }
+    if (number >= entry.min && number <= entry.max)
+        return std::nullopt;
+    if (entry.max == ANY)
+        return std::to_string(number) + T::SettingBelow + std::to_string(entry.min);
+    return std::to_string(number) + T::SettingOutside + std::to_string(entry.min) +
+           T::SettingOutsideX + std::to_string(entry.max);
+}
+
+} // namespace
+
+const std::vector<Entry>& Settings::table() {
+    static const std::vector<Entry> entries{
+        flagging(number("RowLength", &Settings::row_length, 1, "terminal width for word wrap"),
+                 &Settings::row_length_given),
+        flag("Preformatted", &Settings::preformatted, "texts printed as written, not wrapped"),
+        flag("ConsoleOutCRLF", &Settings::console_out_crlf, "console lines end with CR LF"),
+        text("RemotePort", &Settings::remote_port, "TCP port of the server"),
+        text("RemoteAddress", &Settings::remote_address,
+             "address the server listens on; empty: every address", true),
+        shown(text("Title", &Settings::title, "the adventure's title", true),
+              "the main file's name"),
+        number("WebPort", &Settings::web_port, 0, "port of the browser door; 0: none", 65535),
+        text("WebOrigins", &Settings::web_origins, "other hosts whose pages may open a WebSocket",
+             true),
+        text("WebProxies", &Settings::web_proxies,
+             "reverse proxies whose X-Forwarded-For is believed", true),
+        flag("RemoteOutCRLF", &Settings::remote_out_crlf, "lines to players end with CR LF"),
+        flag("RemoteInEcho", &Settings::remote_in_echo, "what players type is echoed"),
+        number("RemoteOutQueue", &Settings::remote_out_queue, 1,
+               "bytes of output that may wait for a client"),
+        number("CommandSteps", &Settings::command_steps, 1, "steps a command may take"),
+        number("CommandOutput", &Settings::command_output, 1, "bytes a command may print"),
+        number("QuoteQueue", &Settings::quote_queue, 1, "sentences waiting for a player"),
+        number("QuoteQueueBytes", &Settings::quote_queue_bytes, 1,
+               "bytes of sentences waiting for a player"),
+        number("UndoLevels", &Settings::undo_levels, 1, "commands a player can take back"),
+        number("StopTimeout", &Settings::stop_timeout, 1,
+               "milliseconds a stopping server waits for its sessions"),
+        number("CheckpointSeconds", &Settings::checkpoint_interval, 1,
+               "seconds between checkpoints of a changing shared world"),
+        number("JournalBytes", &Settings::journal_limit, 1,
+               "bytes of journal that bring a checkpoint sooner"),
+        number("RemoteSendTimeout", &Settings::remote_send_timeout, 1,
+               "milliseconds a session waits for a slow client"),
+        text("LogPath", &Settings::log_path, "log directory below the adventure's"),
+        flag("LogCRLF", &Settings::log_crlf, "log lines end with CR LF"),
+        among(text("LogLevel", &Settings::log_level, "lowest level logged"),
+              {"INFO", "WARN", "FAIL"}),
+        number("LoginTimeout", &Settings::login_timeout, 1, "seconds a client has to log in"),
+        number("IdleTimeout", &Settings::idle_timeout, 0,
+               "seconds a player may stay silent; 0: for ever"),
+        number("MaxConnections", &Settings::max_connections, 1, "connections at once"),
+        number("MaxConnectionsPerAddress", &Settings::max_connections_per_address, 1,
+               "connections at once from one address"),
+        number("NewPlayersPerMinute", &Settings::new_players_per_minute, 1,
+               "new players a minute from one address"),
+        number("CommandsPerSecond", &Settings::commands_per_second, 1,
+               "lines a client may send a second"),
+        flag("RemotePasswords", &Settings::remote_passwords,
+             "with -server, saved games kept under a password"),
+    };
+    return entries;
+}
+
+Settings Settings::read(const Config& main, std::vector<std::string>* problems) {
     Settings settings;
-    auto text = [&](const char* name, const std::string& fallback) {
-        return main.getD(name, fallback);
-    };
-    auto flag = [&](const char* name, bool fallback) {
-        return Util::equalsIgnoreCase(text(name, fallback ? "TRUE" : "FALSE"), "TRUE");
-    };
-    settings.log_path = text("LogPath", settings.log_path);
-    settings.log_crlf = flag("LogCRLF", settings.log_crlf);
-    settings.log_level = text("LogLevel", settings.log_level);
-    settings.console_out_crlf = flag("ConsoleOutCRLF", settings.console_out_crlf);
-    settings.remote_port = text("RemotePort", settings.remote_port);
-    settings.remote_address = Util::trim(text("RemoteAddress", settings.remote_address));
-    settings.title = Util::trim(text("Title", settings.title));
-    settings.web_origins = Util::trim(text("WebOrigins", settings.web_origins));
-    settings.web_proxies = Util::trim(text("WebProxies", settings.web_proxies));
-    settings.remote_out_crlf = flag("RemoteOutCRLF", settings.remote_out_crlf);
-    settings.remote_in_echo = flag("RemoteInEcho", settings.remote_in_echo);
-    settings.remote_passwords = flag("RemotePasswords", settings.remote_passwords);
-    settings.preformatted = flag("Preformatted", settings.preformatted);
-    // A number that is no positive integer leaves the default.
-    auto positive = [&](const char* name, long fallback) -> long {
-        try {
-            long value = Util::parseInt(text(name, ""));
-            return value > 0 ? value : fallback;
-        } catch (const NumberFormatException&) {
-            return fallback;
+    for (const auto& entry : table()) {
+        auto value = main.getN(entry.name);
+        // An empty number is as good as none.
+        if (!value || (entry.kind == Kind::NUMBER && Util::trim(*value).empty()))
+            continue;
+        if (auto why = problem(entry, *value)) {
+            if (problems)
+                problems->push_back(T::SettingRefused + std::string(entry.name) + ": " + *why +
+                                    T::SettingRefusedX + entry.get(settings));
+            continue;
         }
-    };
-    settings.row_length = static_cast<int>(positive("RowLength", 0));
-    settings.row_length_given = settings.row_length > 0;
-    if (!settings.row_length_given)
-        settings.row_length = DEFAULT_ROW_LENGTH;
-    settings.remote_out_queue = static_cast<std::size_t>(
-        positive("RemoteOutQueue", static_cast<long>(settings.remote_out_queue)));
-    settings.remote_send_timeout = std::chrono::milliseconds(
-        positive("RemoteSendTimeout", static_cast<long>(settings.remote_send_timeout.count())));
-    settings.checkpoint_interval = std::chrono::seconds(
-        positive("CheckpointSeconds", static_cast<long>(settings.checkpoint_interval.count())));
-    settings.journal_limit = static_cast<std::uint64_t>(
-        positive("JournalBytes", static_cast<long>(settings.journal_limit)));
-    settings.stop_timeout = std::chrono::milliseconds(
-        positive("StopTimeout", static_cast<long>(settings.stop_timeout.count())));
-    settings.command_steps = positive("CommandSteps", settings.command_steps);
-    settings.command_output = static_cast<std::size_t>(
-        positive("CommandOutput", static_cast<long>(settings.command_output)));
-    settings.quote_queue =
-        static_cast<std::size_t>(positive("QuoteQueue", static_cast<long>(settings.quote_queue)));
-    settings.quote_queue_bytes = static_cast<std::size_t>(
-        positive("QuoteQueueBytes", static_cast<long>(settings.quote_queue_bytes)));
-    settings.undo_levels =
-        static_cast<std::size_t>(positive("UndoLevels", static_cast<long>(settings.undo_levels)));
-    settings.login_timeout = std::chrono::seconds(
-        positive("LoginTimeout", static_cast<long>(settings.login_timeout.count())));
-    settings.idle_timeout = std::chrono::seconds(
-        positive("IdleTimeout", static_cast<long>(settings.idle_timeout.count())));
-    settings.max_connections = static_cast<std::size_t>(
-        positive("MaxConnections", static_cast<long>(settings.max_connections)));
-    settings.max_connections_per_address = static_cast<std::size_t>(positive(
-        "MaxConnectionsPerAddress", static_cast<long>(settings.max_connections_per_address)));
-    settings.new_players_per_minute = static_cast<std::size_t>(
-        positive("NewPlayersPerMinute", static_cast<long>(settings.new_players_per_minute)));
-    settings.commands_per_second = static_cast<std::size_t>(
-        positive("CommandsPerSecond", static_cast<long>(settings.commands_per_second)));
-    settings.web_port = static_cast<int>(positive("WebPort", settings.web_port));
+        entry.set(settings, *value);
+    }
     return settings;
 }
 

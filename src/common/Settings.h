@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace zanfir {
 
@@ -66,9 +68,29 @@ struct Settings {
     // Commands a player of a world of their own may take back (undo).
     std::size_t undo_levels = 10;
 
-    // The values of the file, each with its default when it is absent. A
-    // boolean is true when its text is "true" in any letter case.
-    static Settings read(const Config& main);
+    // One setting of the main file, a row of table(): its name, what it
+    // holds and the values it takes, and what it means, in a line. Its
+    // default is what a Settings is made with.
+    struct Entry {
+        enum class Kind { TEXT, FLAG, NUMBER };
+        const char* name = "";
+        Kind kind = Kind::TEXT;
+        const char* meaning = "";
+        long min = 0, max = 0;            // a number's range
+        std::vector<std::string> choices; // a text's values, when only some are
+        const char* shown = nullptr;      // the default as the README words it, when not its value
+        std::function<std::string(const Settings&)> get;        // as the file writes it
+        std::function<void(Settings&, const std::string&)> set; // a value found good
+    };
+    // Every setting, in the order the README lists them.
+    static const std::vector<Entry>& table();
+
+    // The values of the file, each with its default when it is absent or
+    // empty. A boolean is true when its text is "true" in any letter case. A
+    // number that is no whole number or is out of its range, or a text that
+    // is none of its choices, leaves the default, and `problems` is told why:
+    // "Impostazione <name>: <reason>; uso <default>".
+    static Settings read(const Config& main, std::vector<std::string>* problems = nullptr);
 };
 
 } // namespace zanfir

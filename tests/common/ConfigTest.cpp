@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "TestSupport.h"
 #include "common/Config.h"
 #include "common/Settings.h"
+#include "common/Util.h"
 #include "exception/ConfigNotFoundException.h"
 #include "exception/ConfigSyntaxException.h"
 
@@ -262,6 +264,49 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
         EXPECT_EQ(odd.row_length, 80) << length;
         EXPECT_FALSE(odd.row_length_given) << length;
         EXPECT_EQ(odd.remote_out_queue, 1024u * 1024u) << length;
+    }
+}
+
+// A value that cannot be used leaves the default, and says why; one at the
+// edge of its range is used. An empty number counts as absent.
+TEST_F(ConfigTest, SettingsThatCannotBeUsedAreTold) {
+    std::vector<std::string> problems;
+    Settings odd = Settings::read(load("CheckpointSeconds=-5\nWebPort=ottanta\nRowLength=0\n"
+                                       "IdleTimeout=0\nLoginTimeout=1\nLogLevel=debug\n"
+                                       "QuoteQueue=\nWebPort=70000\nRemoteInEcho=si\n"),
+                                  &problems);
+    EXPECT_EQ(problems, (std::vector<std::string>{
+                            "Impostazione RowLength: 0 e' meno di 1; uso 80",
+                            "Impostazione WebPort: 70000 non e' fra 0 e 65535; uso 0",
+                            "Impostazione CheckpointSeconds: -5 e' meno di 1; uso 60",
+                            "Impostazione LogLevel: 'debug' non e' uno fra INFO, WARN, FAIL; uso "
+                            "INFO",
+                        }));
+    EXPECT_EQ(odd.checkpoint_interval, std::chrono::seconds(60));
+    EXPECT_EQ(odd.web_port, 0);
+    EXPECT_FALSE(odd.row_length_given);
+    EXPECT_EQ(odd.idle_timeout, std::chrono::seconds(0));
+    EXPECT_EQ(odd.login_timeout, std::chrono::seconds(1));
+    EXPECT_EQ(odd.quote_queue, 64u);
+    EXPECT_FALSE(odd.remote_in_echo);
+    problems.clear();
+    Settings::read(load("WebPort=ottanta\nLogLevel=warn\nWebPort=65535\n"), &problems);
+    EXPECT_TRUE(problems.empty());
+    Settings::read(load("WebPort=ottanta\n"), &problems);
+    EXPECT_EQ(problems, std::vector<std::string>{
+                            "Impostazione WebPort: 'ottanta' non e' un numero intero; uso 0"});
+}
+
+// Every setting is in the README's tables, with the default it has.
+TEST(SettingsTest, TheReadmeListsEverySettingWithItsDefault) {
+    std::string readme = zanfir::test::readFile(std::string(ZANFIR_SOURCE_DIR) + "/README.md");
+    std::set<std::string> names;
+    for (const auto& entry : Settings::table()) {
+        EXPECT_TRUE(names.insert(zanfir::Util::toUpper(entry.name)).second) << entry.name;
+        std::string value = entry.shown ? entry.shown : entry.get(Settings());
+        std::string row =
+            "| `" + std::string(entry.name) + "` | " + (value.empty() ? "(empty)" : value) + " |";
+        EXPECT_NE(readme.find(row), std::string::npos) << row;
     }
 }
 

@@ -33,6 +33,24 @@ TEST_F(StartTest, LoadsTheWorldAndWaits) {
     EXPECT_EQ(result.err, "");
 }
 
+// A setting that cannot be used is told on standard error and in the log;
+// the game goes on with its default.
+TEST_F(StartTest, SettingsThatCannotBeUsedAreTold) {
+    writeFile(main, "CheckpointSeconds=-5\nLogLevel=tutto\n" + readFile(main));
+    RunResult run = runZanfir({main, "-log"}, "Mario\nguarda\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "Impostazione CheckpointSeconds: -5 e' meno di 1; uso 60\n"
+                       "Impostazione LogLevel: 'tutto' non e' uno fra INFO, WARN, FAIL; uso "
+                       "INFO\n");
+    EXPECT_NE(run.out.find("Cosa devo fare? "), std::string::npos);
+    auto rows = log();
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[0], "Main                           WARN Impostazione CheckpointSeconds: -5 "
+                       "e' meno di 1; uso 60");
+    EXPECT_EQ(rows[1].substr(36), "Impostazione LogLevel: 'tutto' non e' uno fra INFO, WARN, "
+                                  "FAIL; uso INFO");
+}
+
 TEST_F(StartTest, MissingActionSetIsOnlyAWarning) {
     std::remove(dir.file("castello.actionset").c_str());
     Process zanfir({main, "-log"});
