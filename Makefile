@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 ADVENTURE ?= adventures/miniera/miniera.zanfa
 
-.PHONY: all deps configure build play check walkthrough test-deps test sanitize fuzz mutants bench clean
+.PHONY: all deps configure build play check walkthrough test-deps test sanitize coverage fuzz mutants bench clean
 
 all: build
 
@@ -54,6 +54,16 @@ sanitize: deps
 	@cmake --build build-tsan -j2
 	cd build-tsan && ctest --output-on-failure -j2 -R '$(CONCURRENT_TESTS)'
 
+# The tests again on a build that counts the lines run (the programs the
+# tests start count too), then the line coverage per folder of src/.
+coverage: deps test-deps
+	@scripts/deps.sh gcovr
+	@cmake -S . -B build-coverage -DCMAKE_BUILD_TYPE=Debug -DZANFIR_COVERAGE=ON >/dev/null
+	@cmake --build build-coverage -j2
+	@find build-coverage -name '*.gcda' -delete
+	-cd build-coverage && ctest -j2 --output-on-failure
+	@scripts/coverage.sh build-coverage
+
 # Each fuzz target for FUZZ_SECONDS, from its seed corpus in fuzz/corpus
 # (clang and libFuzzer; new inputs go to build-fuzz/corpus, findings to
 # build-fuzz/findings).
@@ -83,4 +93,4 @@ bench: build
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --kill
 
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz
+	rm -rf $(BUILD_DIR) build-asan build-tsan build-fuzz build-coverage

@@ -175,9 +175,13 @@ Process::Process(const std::vector<std::string>& args, const std::string& cwd) {
     close(in);
 }
 
+// Stopped as a host stops it, so that it ends as it would (and a coverage
+// build writes its counts); one that does not stop in time is killed.
 Process::~Process() {
-    if (_pid > 0)
-        finish(std::chrono::milliseconds(0));
+    if (_pid > 0) {
+        signal(SIGTERM);
+        finish(std::chrono::seconds(5));
+    }
 }
 
 RunResult Process::finish(std::chrono::milliseconds timeout) {
