@@ -251,11 +251,17 @@ bool Adventure::init() {
         }
         ObjectRef holder;
         std::shared_ptr<User> player;
+        bool wrong = false;
         try {
             player = _main.addAdventure(shared_from_this(), holder, name, password);
         } catch (const LoginRefusedException& refusal) {
             refuse(refusal.what());
-            if (refusal.wrongPassword() && !wrongPassword(name))
+            wrong = refusal.wrongPassword();
+            if (!wrong)
+                continue;
+        }
+        if (wrong) { // its wait is out of the handler, which would keep the thread
+            if (!wrongPassword(name))
                 return false;
             continue;
         }

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cxxabi.h>
 #include <deque>
 #include <exception>
 #include <map>
@@ -21,7 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include <boost/context/detail/fcontext.hpp>
+#include <boost/context/fiber.hpp>
+#include <boost/context/stack_context.hpp>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZANFIR_ASAN 1
@@ -50,22 +50,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 // A switch of stacks that keeps the signal mask as it is: no system call.
-using boost::context::detail::fcontext_t;
-using boost::context::detail::jump_fcontext;
-using boost::context::detail::make_fcontext;
-using boost::context::detail::transfer_t;
+using Context = boost::context::fiber;
 
-enum State { RUNNING, PARKED, NOTIFIED };
+// BLOCKED: parked while handling an exception, in its own thread.
+enum State { RUNNING, PARKED, NOTIFIED, BLOCKED };
 
-// What the C++ runtime keeps per thread of the exceptions being handled: a
-// fiber that waits inside a catch block takes its own along.
-struct ExceptionsInFlight {
-    void* caught = nullptr;
-    unsigned int uncaught = 0;
-};
-
-ExceptionsInFlight& exceptionsInFlight() {
-    return *reinterpret_cast<ExceptionsInFlight*>(abi::__cxa_get_globals());
+// The C++ runtime keeps the exceptions being handled or thrown per thread:
+// a fiber that is in the middle of one must not give its thread away.
+bool handlingException() {
+    return std::uncaught_exceptions() > 0 || std::current_exception();
 }
 
 #if defined(ZANFIR_ASAN) || defined(ZANFIR_TSAN)
@@ -88,6 +81,11 @@ bool wakes(std::atomic<int>& state) {
         } else if (now == RUNNING) {
             if (state.compare_exchange_weak(now, NOTIFIED))
                 return false;
+        } else if (now == BLOCKED) {
+            if (state.compare_exchange_weak(now, RUNNING)) {
+                state.notify_one();
+                return false;
+            }
         } else {
             return false;
         }
@@ -98,10 +96,9 @@ std::uint64_t key(std::uint64_t fiber, int fd) {
     return fiber << 32 | static_cast<std::uint32_t>(fd);
 }
 
-// A thread that runs fibers: where a fiber returns when it waits.
+// A thread that runs fibers.
 struct Worker {
-    fcontext_t context = nullptr; // set by the fiber it runs, each time
-    const void* stack = nullptr;  // its own stack, for the address sanitizer
+    const void* stack = nullptr; // its own stack, for the address sanitizer
     std::size_t stack_bytes = 0;
     void* tsan = nullptr;
 };
@@ -118,14 +115,22 @@ thread_local Fibers::Fiber* this_fiber = nullptr;
 } // namespace
 
 struct Fibers::Fiber {
+    Fiber() {}
+    ~Fiber() {}
+
     Scheduler* scheduler = nullptr;
     std::uint64_t id = 0;
     std::function<void()> body;
-    fcontext_t context = nullptr;
+    // Where it goes on, and where it goes back to when it waits: the worker
+    // that resumed it. A context left parked at the end is never destroyed
+    // (that would unwind its stack): its stack just goes.
+    union {
+        Context context;
+    };
+    Context back;
     char* stack = nullptr; // the guard page, then the stack
     std::atomic<int> state{RUNNING};
     bool done = false;
-    ExceptionsInFlight exceptions;
     std::vector<std::pair<void*, void (*)(void*)>> locals;
     void* fake_stack = nullptr;
     void* tsan = nullptr;
@@ -197,7 +202,10 @@ struct Fibers::Scheduler {
         for (auto& [value, destroy] : fiber->locals)
             if (value)
                 destroy(value);
-        ::munmap(fiber->stack, STACK + PAGE);
+        if (fiber->done)
+            fiber->context.~Context(); // empty: its stack went when it ended
+        else
+            ::munmap(fiber->stack, STACK + PAGE);
         delete fiber;
     }
 
@@ -254,7 +262,6 @@ struct Fibers::Scheduler {
     // Runs `fiber` until it waits or ends.
     void resume(Fiber* fiber) {
         this_fiber = fiber;
-        exceptionsInFlight() = fiber->exceptions;
 #ifdef ZANFIR_ASAN
         void* fake = nullptr;
         __sanitizer_start_switch_fiber(&fake, fiber->stack + PAGE, STACK);
@@ -262,12 +269,11 @@ struct Fibers::Scheduler {
 #ifdef ZANFIR_TSAN
         __tsan_switch_to_fiber(fiber->tsan, 0);
 #endif
-        fiber->context = jump_fcontext(fiber->context, nullptr).fctx;
+        fiber->context = std::move(fiber->context).resume();
 #ifdef ZANFIR_ASAN
         __sanitizer_finish_switch_fiber(fake, nullptr, nullptr);
 #endif
         this_fiber = nullptr;
-        fiber->exceptions = std::exchange(exceptionsInFlight(), {});
         if (fiber->done) {
             {
                 std::lock_guard guard(lock);
@@ -370,11 +376,34 @@ struct Fibers::Scheduler {
 
 namespace {
 
-void enter(transfer_t caller) {
-    Worker* from = worker();
-    from->context = caller.fctx;
-    Fibers::Fiber* fiber = Fibers::current();
+// The stacks: a guard page below each, where an overflow faults instead of
+// writing over memory; only the pages a fiber touches become memory.
+struct Stacks {
+    Fibers::Fiber* fiber;
+
+    boost::context::stack_context allocate() {
+        void* memory = ::mmap(nullptr, STACK + PAGE, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::system_error(errno, std::generic_category(), "mmap");
+        ::mprotect(memory, PAGE, PROT_NONE);
+        fiber->stack = static_cast<char*>(memory);
+        boost::context::stack_context stack;
+        stack.size = STACK;
+        stack.sp = fiber->stack + PAGE + STACK;
+        return stack;
+    }
+
+    void deallocate(boost::context::stack_context& stack) {
+        ::munmap(static_cast<char*>(stack.sp) - STACK - PAGE, STACK + PAGE);
+    }
+};
+
+// A fiber's first and last steps.
+Context enter(Fibers::Fiber* fiber, Context&& caller) {
+    fiber->back = std::move(caller);
 #ifdef ZANFIR_ASAN
+    Worker* from = worker();
     __sanitizer_finish_switch_fiber(nullptr, &from->stack, &from->stack_bytes);
 #endif
     try {
@@ -384,14 +413,14 @@ void enter(transfer_t caller) {
         // the session's own handlers have said what went wrong
     }
     fiber->done = true;
-    Worker* back = worker();
+    [[maybe_unused]] Worker* back = worker();
 #ifdef ZANFIR_ASAN
     __sanitizer_start_switch_fiber(nullptr, back->stack, back->stack_bytes);
 #endif
 #ifdef ZANFIR_TSAN
     __tsan_switch_to_fiber(back->tsan, 0);
 #endif
-    jump_fcontext(back->context, nullptr); // never back: the worker releases the stack
+    return std::move(fiber->back); // its stack goes once the worker is back
 }
 
 } // namespace
@@ -415,17 +444,14 @@ void Fibers::spawn(std::function<void()> body) {
     auto fiber = std::make_unique<Fiber>();
     fiber->scheduler = _scheduler.get();
     fiber->body = std::move(body);
-    void* stack = ::mmap(nullptr, STACK + PAGE, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
-    if (stack == MAP_FAILED)
-        throw std::system_error(errno, std::generic_category(), "mmap");
-    fiber->stack = static_cast<char*>(stack);
-    ::mprotect(stack, PAGE, PROT_NONE); // an overflow faults instead of writing over memory
-    fiber->context = make_fcontext(fiber->stack + PAGE + STACK, STACK, enter);
+    Fiber* made = fiber.get();
+    new (&made->context) Context(std::allocator_arg, Stacks{made}, [made](Context&& caller) {
+        return enter(made, std::move(caller));
+    });
 #ifdef ZANFIR_TSAN
-    fiber->tsan = __tsan_create_fiber(0);
+    made->tsan = __tsan_create_fiber(0);
 #endif
-    Fiber* made = fiber.release();
+    fiber.release();
     {
         std::lock_guard guard(_scheduler->lock);
         made->id = _scheduler->next_id++;
@@ -446,17 +472,23 @@ void Fibers::park() {
     int notified = NOTIFIED;
     if (fiber->state.compare_exchange_strong(notified, RUNNING))
         return;
-    Worker* to = worker();
+    if (handlingException()) { // waits in its thread, which it keeps
+        int running = RUNNING;
+        if (fiber->state.compare_exchange_strong(running, BLOCKED))
+            fiber->state.wait(BLOCKED);
+        fiber->state = RUNNING;
+        return;
+    }
+    [[maybe_unused]] Worker* to = worker();
 #ifdef ZANFIR_ASAN
     __sanitizer_start_switch_fiber(&fiber->fake_stack, to->stack, to->stack_bytes);
 #endif
 #ifdef ZANFIR_TSAN
     __tsan_switch_to_fiber(to->tsan, 0);
 #endif
-    fcontext_t back = jump_fcontext(to->context, nullptr).fctx;
-    Worker* now = worker(); // perhaps another thread's
-    now->context = back;
+    fiber->back = std::move(fiber->back).resume();
 #ifdef ZANFIR_ASAN
+    Worker* now = worker(); // perhaps another thread's
     __sanitizer_finish_switch_fiber(fiber->fake_stack, &now->stack, &now->stack_bytes);
 #endif
 }
@@ -468,7 +500,7 @@ void Fibers::unpark(Fiber* fiber) {
 
 int Fibers::poll(int fd, short events, int timeout_ms) {
     Fiber* fiber = current();
-    if (!fiber || timeout_ms == 0) {
+    if (!fiber || timeout_ms == 0 || handlingException()) {
         pollfd one{fd, events, 0};
         int ready = ::poll(&one, 1, timeout_ms);
         return ready > 0 ? one.revents : ready;
@@ -480,7 +512,7 @@ int Fibers::poll(int fd, short events, int timeout_ms) {
 
 void Fibers::sleepFor(std::chrono::nanoseconds time) {
     Fiber* fiber = current();
-    if (!fiber) {
+    if (!fiber || handlingException()) {
         std::this_thread::sleep_for(time);
         return;
     }

@@ -17,9 +17,11 @@ namespace zanfir {
 // scheduler, and the sockets that became ready are taken in one call for
 // all of them. A fiber that waits may go on in another thread.
 //
-// The waits below work anywhere: outside a fiber they block the thread. A
-// fiber must not wait while it holds a lock (it may be let go in another
-// thread); a lock it takes without waiting blocks only its own thread.
+// The waits below work anywhere: outside a fiber they block the thread, and
+// so they do in a fiber that is handling or throwing an exception (the C++
+// runtime keeps those per thread), which should not wait for long. A fiber
+// must not wait while it holds a lock (it may be let go in another thread);
+// a lock it takes without waiting blocks only its own thread.
 class Fibers {
 public:
     struct Fiber;

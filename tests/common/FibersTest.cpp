@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -101,8 +104,8 @@ TEST(FibersTest, SocketsTimersAndSleeps) {
     EXPECT_EQ(Fibers::poll(pair.ends[1], POLLIN, 1000), POLLIN);
 }
 
-// Parked fibers woken by threads, each keeping its own variables and the
-// exception it is handling while it waits, whatever thread it goes on in.
+// Parked fibers woken by threads, each keeping its own variables, and the
+// exception it is handling while it waits (in its own thread meanwhile).
 TEST(FibersTest, ParkedFibersKeepTheirOwn) {
     constexpr int COUNT = 64;
     Fibers fibers(2);
@@ -125,18 +128,22 @@ TEST(FibersTest, ParkedFibersKeepTheirOwn) {
     Fibers::local<int>() = -1; // this thread's
     bool ended = runAll(fibers, COUNT, [&](int n) {
         Fibers::local<int>() = n;
+        auto untilWoken = [&] {
+            std::unique_lock guard(lock);
+            parked[n] = Fibers::current();
+            while (!woken[n]) {
+                guard.unlock();
+                Fibers::park();
+                guard.lock();
+            }
+        };
+        if (n % 2) // half of them give their thread up
+            untilWoken();
         try {
             throw std::runtime_error(std::to_string(n));
         } catch (const std::exception&) {
-            {
-                std::unique_lock guard(lock);
-                parked[n] = Fibers::current();
-                while (!woken[n]) {
-                    guard.unlock();
-                    Fibers::park();
-                    guard.lock();
-                }
-            }
+            if (n % 2 == 0)
+                untilWoken();
             Fibers::sleepFor(1ms); // others throw and catch meanwhile
             try {
                 throw; // the one this fiber caught
@@ -183,6 +190,64 @@ TEST(FibersTest, WorkAsideFreesTheThread) {
     int here = 0;
     Fibers::aside([&] { here = 1; });
     EXPECT_EQ(here, 1);
+}
+
+// A descriptor the scheduler cannot wait for is told at once, and leaves no
+// wait behind: no timer of it cuts the fiber's next sleep short.
+TEST(FibersTest, AWaitThatCannotBeRegisteredFailsAtOnce) {
+    Fibers fibers(1);
+    char path[] = "/tmp/fibers-XXXXXX";
+    int file = ::mkstemp(path);
+    ASSERT_GE(file, 0);
+    ::unlink(path);
+    std::atomic<int> closed = 0, plain = 0, soon = 0, slept = 0;
+    bool ended = runAll(fibers, 1, [&](int) {
+        auto start = std::chrono::steady_clock::now();
+        if (Fibers::poll(1 << 20, POLLIN, 200) == -1 && errno == EBADF)
+            ++closed;
+        if (Fibers::poll(file, POLLIN, 200) == -1 && errno == EPERM) // a file: no waiting
+            ++plain;
+        if (std::chrono::steady_clock::now() - start < 200ms)
+            ++soon;
+        start = std::chrono::steady_clock::now();
+        Fibers::sleepFor(400ms);
+        if (std::chrono::steady_clock::now() - start >= 400ms)
+            ++slept;
+    });
+    ::close(file);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(closed, 1);
+    EXPECT_EQ(plain, 1);
+    EXPECT_EQ(soon, 1);
+    EXPECT_EQ(slept, 1);
+}
+
+// At the end the threads go once nothing is ready; a fiber parked for good
+// is let go as it is (what its body holds is freed), never run again.
+TEST(FibersTest, AShutdownLetsParkedFibersGo) {
+    auto held = std::make_shared<int>(0);
+    std::atomic<int> parked = 0, resumed = 0, finished = 0; // outlive the fibers
+    {
+        Fibers fibers(2);
+        for (int n = 0; n < 3; ++n)
+            fibers.spawn([held, &parked, &resumed] {
+                ++parked;
+                Fibers::park(); // nobody wakes it
+                Fibers::park();
+                ++resumed;
+            });
+        fibers.spawn([held, &finished] { // a timer still to come at the end
+            ++finished;
+            Fibers::sleepFor(10s);
+        });
+        for (int i = 0; i < 500 && (parked < 3 || finished < 1); ++i)
+            std::this_thread::sleep_for(10ms);
+        ASSERT_EQ(parked, 3);
+    }
+    for (int i = 0; i < 500 && held.use_count() > 1; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_EQ(held.use_count(), 1);
+    EXPECT_EQ(resumed, 0);
 }
 
 } // namespace
