@@ -137,7 +137,9 @@ def shared_world():
               ("Carla", "nord"), ("Bruno", "guarda")]
     for name, line in script:
         clients[name].say(line, "dire?" if line == "parla" else prompt)
-    clients["Carla"].say("basta", "")
+    for name in ("Carla", "Anna", "Bruno"):  # one by one: their ends logged in order
+        clients[name].say("basta", "")
+        time.sleep(0.3)
     for name, c in clients.items():
         keep("mud-%s.out" % name, c.close())
     time.sleep(0.5)

@@ -65,6 +65,8 @@ public:
     void stop(std::chrono::milliseconds wait) override;
 
     int port() const { return _port; }
+    // Where every session of the server runs, from start() on.
+    Fibers& fibers() { return *_fibers; }
     // Opens a listening socket on the port of that address (every address
     // when it is empty) and says so on standard output. Throws
     // RemoteConnectionException, with the port and the reason.
@@ -105,7 +107,7 @@ private:
     mutable std::mutex _lock;          // the connection table
     std::condition_variable _closed;   // a connection left the table
     std::unique_ptr<WebListener> _web; // with WebPort
-    std::unique_ptr<Fibers> _fibers;   // the sessions of the socket's clients
+    std::unique_ptr<Fibers> _fibers;   // the sessions of every client
 };
 
 } // namespace zanfir

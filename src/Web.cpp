@@ -3,6 +3,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
 #include <algorithm>
 #include <optional>
 #include <thread>
@@ -16,13 +19,14 @@
 #include "Main.h"
 #include "Remote.h"
 #include "T.h"
+#include "common/FiberSocket.h"
+#include "common/Fibers.h"
 #include "common/Log.h"
 #include "common/Util.h"
 #include "common/WebTerminal.h"
 
 namespace zanfir {
 
-namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
 namespace websocket = beast::websocket;
@@ -43,12 +47,6 @@ std::vector<std::string> listed(const std::string& list) {
             items.push_back(item);
     }
     return items;
-}
-
-// Runs what was started on the context until it is done.
-void complete(asio::io_context& io) {
-    io.restart();
-    io.run();
 }
 
 } // namespace
@@ -93,7 +91,13 @@ void WebListener::run() {
             ::close(connection);
             continue;
         }
-        std::thread([this, connection, address] { handle(connection, address); }).detach();
+        try {
+            _remote.fibers().spawn([this, connection, address] { handle(connection, address); });
+        } catch (const std::exception& error) { // no stack to be had
+            Log::writeG(ENTITY, Log::WARN, error);
+            ::close(connection);
+            _main.gatekeeper().disconnect(address);
+        }
     }
 }
 
@@ -115,28 +119,18 @@ void WebListener::handle(int socket, std::string address) {
     Gatekeeper& gate = _main.gatekeeper();
     std::string counted = address; // as the gatekeeper knows this connection
     try {
-        auto io = std::make_unique<asio::io_context>();
-        // Made on the heap so that it can end before the terminal takes the
-        // io_context away: a stream moved from still holds timers of it.
-        auto stream = std::make_unique<beast::tcp_stream>(*io);
-        sockaddr_storage local{};
-        socklen_t length = sizeof local;
-        ::getsockname(socket, reinterpret_cast<sockaddr*>(&local), &length);
-        stream->socket().assign(local.ss_family == AF_INET6 ? asio::ip::tcp::v6()
-                                                            : asio::ip::tcp::v4(),
-                                std::exchange(socket, -1));
         // Each message leaves at once (two small ones make one answer), and
         // a dead link is found as on the telnet port.
-        stream->socket().set_option(asio::ip::tcp::no_delay(true));
-        Remote::keepAlive(stream->socket().native_handle());
+        int on = 1;
+        ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        Remote::keepAlive(socket);
+        auto stream = std::make_unique<FiberSocket>(std::exchange(socket, -1));
         beast::flat_buffer buffer;
         http::request_parser<http::empty_body> parser;
         parser.header_limit(MAX_HEADER);
         error_code result;
-        stream->expires_after(REQUEST_TIMEOUT);
-        http::async_read(*stream, buffer, parser,
-                         [&](error_code error, std::size_t) { result = error; });
-        complete(*io);
+        stream->expiresAfter(REQUEST_TIMEOUT);
+        http::read(*stream, buffer, parser, result);
         if (result) {
             gate.disconnect(counted);
             return;
@@ -153,8 +147,7 @@ void WebListener::handle(int socket, std::string address) {
                                                           request.version()};
                 refused.keep_alive(false);
                 refused.prepare_payload();
-                http::async_write(*stream, refused, [](error_code, std::size_t) {});
-                complete(*io);
+                http::write(*stream, refused, result);
                 gate.disconnect(counted);
                 return;
             }
@@ -172,24 +165,22 @@ void WebListener::handle(int socket, std::string address) {
             stream.reset();
             ws->set_option(websocket::stream_base::decorator(
                 [](websocket::response_type& reply) { reply.set(http::field::server, "Zanfir"); }));
-            beast::get_lowest_layer(*ws).expires_after(REQUEST_TIMEOUT);
-            ws->async_accept(request, [&](error_code error) { result = error; });
-            complete(*io);
-            beast::get_lowest_layer(*ws).expires_never();
+            ws->next_layer().expiresAfter(REQUEST_TIMEOUT);
+            ws->accept(request, result);
+            ws->next_layer().expiresNever();
             if (result) {
                 if (!refusal)
                     gate.disconnect(counted);
                 return;
             }
-            auto terminal =
-                std::make_shared<WebTerminal>(std::move(io), std::move(ws), _settings, address);
+            auto terminal = std::make_shared<WebTerminal>(std::move(ws), _settings, address);
             if (refusal) {
                 Log::writeG(ENTITY, Log::WARN, T::Refused + address + refusal->log);
                 terminal->write(refusal->tell + std::string("\n"));
                 terminal->goodbye();
                 return;
             }
-            _remote.serve(terminal, address, false);
+            _remote.serve(terminal, address, false, &_remote.fibers());
             return;
         }
         bool found =
@@ -207,9 +198,8 @@ void WebListener::handle(int socket, std::string address) {
         reply.body() = found ? page(_settings.title) : "404\n";
         reply.keep_alive(false);
         reply.prepare_payload();
-        stream->expires_after(REQUEST_TIMEOUT);
-        http::async_write(*stream, reply, [](error_code, std::size_t) {});
-        complete(*io);
+        stream->expiresAfter(REQUEST_TIMEOUT);
+        http::write(*stream, reply, result);
         gate.disconnect(counted);
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);

@@ -13,7 +13,7 @@ class Remote;
 // The web door of a server, on WebPort: the page at "/", and at "/ws" a
 // WebSocket for each player, handed to the Remote as a session like a
 // telnet connection (the same login, limits and log). Each connection is
-// read on a thread of its own, within a timeout, with its size capped; a
+// read in a fiber of the server's, within a timeout, with its size capped; a
 // WebSocket whose Origin is neither the page's own host nor one of
 // WebOrigins is refused.
 class WebListener {
@@ -42,7 +42,7 @@ public:
 
 private:
     void run();
-    // One client's request, on its own thread.
+    // One client's request, in a fiber of the server's.
     void handle(int socket, std::string address);
 
     Remote& _remote;

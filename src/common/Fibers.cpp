@@ -273,6 +273,10 @@ struct Fibers::Scheduler {
 #ifdef ZANFIR_ASAN
         __sanitizer_finish_switch_fiber(fake, nullptr, nullptr);
 #endif
+#ifdef ZANFIR_TSAN
+        if (fiber->done) // a fiber that waits said so itself
+            __tsan_switch_to_fiber(worker()->tsan, 0);
+#endif
         this_fiber = nullptr;
         if (fiber->done) {
             {
@@ -413,13 +417,11 @@ Context enter(Fibers::Fiber* fiber, Context&& caller) {
         // the session's own handlers have said what went wrong
     }
     fiber->done = true;
-    [[maybe_unused]] Worker* back = worker();
 #ifdef ZANFIR_ASAN
+    Worker* back = worker();
     __sanitizer_start_switch_fiber(nullptr, back->stack, back->stack_bytes);
 #endif
-#ifdef ZANFIR_TSAN
-    __tsan_switch_to_fiber(back->tsan, 0);
-#endif
+    // The thread sanitizer is told in the worker: frames still return here.
     return std::move(fiber->back); // its stack goes once the worker is back
 }
 
@@ -445,11 +447,17 @@ void Fibers::spawn(std::function<void()> body) {
     fiber->scheduler = _scheduler.get();
     fiber->body = std::move(body);
     Fiber* made = fiber.get();
+#ifdef ZANFIR_TSAN
+    // Making the context enters its stack a moment: as the fiber's.
+    void* spawner = __tsan_get_current_fiber();
+    made->tsan = __tsan_create_fiber(0);
+    __tsan_switch_to_fiber(made->tsan, 0);
+#endif
     new (&made->context) Context(std::allocator_arg, Stacks{made}, [made](Context&& caller) {
         return enter(made, std::move(caller));
     });
 #ifdef ZANFIR_TSAN
-    made->tsan = __tsan_create_fiber(0);
+    __tsan_switch_to_fiber(spawner, 0);
 #endif
     fiber.release();
     {

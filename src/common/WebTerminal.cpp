@@ -3,7 +3,6 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 #include <boost/beast/core/buffers_to_string.hpp>
@@ -28,13 +27,37 @@ std::string message(const nlohmann::json& object) {
 }
 
 const std::string END = message({{"type", "end"}});
+const std::string ASK[] = {message({{"type", "input"}, {"secret", false}}),
+                           message({{"type", "input"}, {"secret", true}})};
+
+// {"type":"text","text":...}, written as the object would be (its keys in
+// order) without making one.
+std::string textMessage(const std::string& text) {
+    return "{\"text\":" + message(text) + ",\"type\":\"text\"}";
+}
+
+// A frame as the WebSocket sends it: final, unmasked.
+std::string frame(unsigned char opcode, const std::string& payload) {
+    std::string bytes(1, static_cast<char>(0x80 | opcode));
+    std::size_t size = payload.size();
+    if (size < 126) {
+        bytes += static_cast<char>(size);
+    } else if (size < 65536) {
+        bytes += static_cast<char>(126);
+        for (int shift = 8; shift >= 0; shift -= 8)
+            bytes += static_cast<char>(size >> shift & 0xFF);
+    } else {
+        bytes += static_cast<char>(127);
+        for (int shift = 56; shift >= 0; shift -= 8)
+            bytes += static_cast<char>(size >> shift & 0xFF);
+    }
+    return bytes + payload;
+}
 
 } // namespace
 
-WebTerminal::WebTerminal(std::unique_ptr<asio::io_context> io, std::unique_ptr<Socket> socket,
-                         const Settings& settings, std::string peer)
-    : _io(std::move(io)), _socket(std::move(socket)), _timer(*_io),
-      _fd(beast::get_lowest_layer(*_socket).socket().native_handle()),
+WebTerminal::WebTerminal(std::unique_ptr<Socket> socket, const Settings& settings, std::string peer)
+    : _socket(std::move(socket)), _fd(_socket->next_layer().native_handle()),
       _send_timeout(settings.remote_send_timeout), _peer(std::move(peer)) {
     _socket->read_message_max(MAX_MESSAGE);
     _socket->text(true);
@@ -42,20 +65,17 @@ WebTerminal::WebTerminal(std::unique_ptr<asio::io_context> io, std::unique_ptr<S
 
 WebTerminal::~WebTerminal() = default; // the socket closes with its stream
 
-void WebTerminal::run() {
-    _io->restart();
-    _io->run();
-}
-
 bool WebTerminal::send(const std::string& json) {
     if (_dead || _closed)
         return false;
     error_code result;
-    beast::get_lowest_layer(*_socket).expires_after(_send_timeout);
-    _socket->async_write(asio::buffer(json),
-                         [&](error_code error, std::size_t) { result = error; });
-    run();
-    beast::get_lowest_layer(*_socket).expires_never();
+    _socket->next_layer().expiresAfter(_send_timeout);
+    _socket->write(asio::buffer(json), result);
+    _socket->next_layer().expiresNever();
+    return delivered(result);
+}
+
+bool WebTerminal::delivered(const boost::system::error_code& result) {
     if (!result)
         return true;
     if (result == beast::error::timeout)
@@ -66,7 +86,7 @@ bool WebTerminal::send(const std::string& json) {
 
 void WebTerminal::flush() {
     if (!_pending.empty())
-        send(message({{"type", "text"}, {"text", std::exchange(_pending, "")}}));
+        send(textMessage(std::exchange(_pending, "")));
 }
 
 void WebTerminal::limitReads(std::chrono::milliseconds idle,
@@ -77,34 +97,30 @@ void WebTerminal::limitReads(std::chrono::milliseconds idle,
 }
 
 std::string WebTerminal::readLine(bool hidden, std::size_t cap) {
-    _owner = std::this_thread::get_id();
+    _owner = Fibers::current();
+    auto& socket = _socket->next_layer();
+    socket.hold(); // the text and the question leave together
     flush();
-    if (!send(message({{"type", "input"}, {"secret", hidden}})))
-        return "";
-    beast::flat_buffer buffer;
-    bool done = false, late = false;
+    bool asked = send(ASK[hidden]);
     error_code result;
-    _socket->async_read(buffer, [&](error_code error, std::size_t) {
-        result = error;
-        done = true;
-        _timer.cancel();
-    });
+    socket.expiresAfter(_send_timeout);
+    socket.release(result);
+    if (!asked || !delivered(result))
+        return "";
     auto end = _deadline;
     if (_idle.count() > 0)
         end = std::min(end, _last_input + _idle);
-    if (end != std::chrono::steady_clock::time_point::max()) {
-        _timer.expires_at(end);
-        _timer.async_wait([&](error_code error) {
-            if (error || done)
-                return;
-            // Nothing came in time: a last word, and the end.
-            late = true;
-            Log::writeG("Remote", Log::INFO, T::ClosedSilent + _peer + T::QuoteEnd);
-            farewell(message({{"type", "text"}, {"text", T::TimedOut}}));
-        });
+    beast::flat_buffer buffer;
+    socket.expiresAt(end);
+    socket.awaitReply();
+    _socket->read(buffer, result);
+    socket.expiresNever();
+    if (result == beast::error::timeout && !_closed) {
+        // Nothing came in time: a last word, and the end.
+        Log::writeG("Remote", Log::INFO, T::ClosedSilent + _peer + T::QuoteEnd);
+        farewell(textMessage(T::TimedOut));
     }
-    run();
-    if (late || result) {
+    if (result) {
         _dead = true;
         return "";
     }
@@ -116,17 +132,14 @@ std::string WebTerminal::readLine(bool hidden, std::size_t cap) {
 }
 
 void WebTerminal::farewell(const std::string& json) {
-    _farewell = json;
     _ended = true;
-    beast::get_lowest_layer(*_socket).expires_after(_send_timeout); // the read waiting too
-    _socket->async_write(asio::buffer(_farewell), [this](error_code error, std::size_t) {
-        if (error)
-            return;
-        _socket->async_write(asio::buffer(END), [this](error_code error, std::size_t) {
-            if (!error)
-                _socket->async_close(beast::websocket::close_code::normal, [](error_code) {});
-        });
-    });
+    static const std::string NORMAL_CLOSURE("\x03\xE8", 2);
+    std::string bytes = frame(0x1, json) + frame(0x1, END) + frame(0x8, NORMAL_CLOSURE);
+    auto& socket = _socket->next_layer();
+    socket.expiresAfter(_send_timeout);
+    error_code ignored;
+    if (socket.writeAll(bytes.data(), bytes.size(), ignored))
+        teardown(beast::role_type::server, socket, ignored);
 }
 
 void WebTerminal::goodbye() {
@@ -135,15 +148,15 @@ void WebTerminal::goodbye() {
     flush();
     if (send(END)) {
         _ended = true;
-        beast::get_lowest_layer(*_socket).expires_after(_send_timeout);
-        _socket->async_close(beast::websocket::close_code::normal, [](error_code) {});
-        run();
+        _socket->next_layer().expiresAfter(_send_timeout);
+        error_code ignored;
+        _socket->close(beast::websocket::close_code::normal, ignored);
     }
 }
 
 void WebTerminal::close() {
-    // Only the session's thread uses the socket; another shuts it down.
-    if (std::this_thread::get_id() == _owner.load())
+    // Only the session's fiber uses the socket; anyone else shuts it down.
+    if (Fibers::Fiber* owner = _owner; owner && owner == Fibers::current())
         goodbye();
     if (!_closed.exchange(true))
         ::shutdown(_fd, SHUT_RDWR);

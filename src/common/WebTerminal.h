@@ -4,13 +4,11 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/steady_timer.hpp>
-#include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/websocket/stream.hpp>
 
+#include "common/FiberSocket.h"
+#include "common/Fibers.h"
 #include "common/Terminal.h"
 
 namespace zanfir {
@@ -24,20 +22,18 @@ struct Settings;
 // {"type":"end"} before the session closes it. The browser wraps the text
 // and shows what its player types, so nothing is wrapped or echoed here.
 //
-// Reads and writes run on the session's thread, each on the terminal's own
-// I/O context until it completes; close and endInput may come from any
-// thread and only shut the socket down. A client that does not take what is
-// sent within the send timeout is disconnected.
+// Reads and writes run in the session's fiber; close and endInput may come
+// from anywhere else and only shut the socket down. A client that does not
+// take what is sent within the send timeout is disconnected.
 class WebTerminal : public Terminal {
 public:
-    using Socket = boost::beast::websocket::stream<boost::beast::tcp_stream>;
+    using Socket = boost::beast::websocket::stream<FiberSocket>;
 
     // A message longer than this ends the connection.
     static constexpr std::size_t MAX_MESSAGE = 4096;
 
-    // `io` runs the socket's operations; `peer` names the client in the log.
-    WebTerminal(std::unique_ptr<boost::asio::io_context> io, std::unique_ptr<Socket> socket,
-                const Settings& settings, std::string peer);
+    // `peer` names the client in the log.
+    WebTerminal(std::unique_ptr<Socket> socket, const Settings& settings, std::string peer);
     ~WebTerminal() override;
     WebTerminal(const WebTerminal&) = delete;
     WebTerminal& operator=(const WebTerminal&) = delete;
@@ -53,30 +49,28 @@ public:
     void limitReads(std::chrono::milliseconds idle,
                     std::chrono::steady_clock::time_point deadline) override;
     bool wraps() const override { return true; }
-    // Sends what is written, {"type":"end"} and the closing handshake, on
-    // the calling thread, the only one using the socket.
+    // Sends what is written, {"type":"end"} and the closing handshake, from
+    // the fiber that uses the socket.
     void goodbye();
 
 private:
     // Sends one message; false (and the terminal dead) when it cannot.
     bool send(const std::string& json);
-    // Says goodbye with the message and closes, within the send timeout.
+    // Whether a write went well; if not, the terminal is dead.
+    bool delivered(const boost::system::error_code& result);
+    // Says goodbye with the message and closes, within the send timeout,
+    // after a read that waited too long (which leaves the WebSocket unusable).
     void farewell(const std::string& json);
-    // Runs the operations started until they are all done.
-    void run();
 
-    std::unique_ptr<boost::asio::io_context> _io;
     std::unique_ptr<Socket> _socket;
-    boost::asio::steady_timer _timer;
     const int _fd;
     const std::chrono::milliseconds _send_timeout;
     const std::string _peer;
     std::string _pending; // text written, not yet sent
-    std::string _farewell;
     bool _dead = false;
     bool _ended = false; // the end was said
     std::atomic<bool> _closed{false};
-    std::atomic<std::thread::id> _owner; // the session's thread, once it reads
+    std::atomic<Fibers::Fiber*> _owner{nullptr}; // the session's fiber, once it reads
     std::chrono::milliseconds _idle{0};
     std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();
     std::chrono::steady_clock::time_point _last_input = std::chrono::steady_clock::now();
