@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <map>
+#include <utility>
 
 #include "Main.h"
 #include "TestSupport.h"
@@ -57,10 +58,28 @@ using WorldTest = ::testing::Test;
 class ProbeAction : public Action {
 public:
     explicit ProbeAction(std::function<bool(ProbeAction&)> work) : _work(std::move(work)) {}
-    bool run() override { return _work(*this); }
+    bool run(const Execution& now) override {
+        const Execution* before = std::exchange(_now, &now);
+        bool result = _work(*this);
+        _now = before;
+        return result;
+    }
+
+    // What the work is running with, while it runs.
+    const Execution& now() const { return *_now; }
+    Adventure& session() const { return _now->session; }
+    const std::shared_ptr<Context>& context() const { return _now->context; }
+    void print(const std::string& text) { Action::print(*_now, text); }
+    void println(const std::string& text) { Action::println(*_now, text); }
+    void println(const std::string& before, Description& description, const std::string& after) {
+        Action::println(*_now, before, description, after);
+    }
+    std::string readln(const std::string& prompt) { return Action::readln(*_now, prompt); }
+    bool checkItems(int mask) { return Action::checkItems(*_now, mask); }
 
 private:
     std::function<bool(ProbeAction&)> _work;
+    const Execution* _now = nullptr;
 };
 
 // A terminal on a socket, which it then owns, that neither echoes nor ends

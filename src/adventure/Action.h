@@ -5,9 +5,12 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
+#include <utility>
 
 namespace zanfir {
 
+class Action;
 class ActionVisitor;
 class Adventure;
 class Context;
@@ -17,12 +20,46 @@ class Item;
 class Output;
 class Phrase;
 
+// What an action runs with, handed to it by whoever starts it and by it to
+// every action it starts: the session, the view of the state that its
+// conditions and prints read, and the phrase. The command's limits (how deep
+// actions nest, the steps left) are the session's (`Adventure::actionState()`).
+struct Execution {
+    Execution(Adventure& session, std::shared_ptr<Context> context,
+              std::shared_ptr<const Phrase> phrase, Action* parent = nullptr,
+              std::optional<bool> silent = std::nullopt)
+        : session(session), context(std::move(context)), phrase(std::move(phrase)), parent(parent),
+          silent(silent) {}
+
+    Adventure& session;
+    std::shared_ptr<Context> context;
+    std::shared_ptr<const Phrase> phrase;
+    // Lent to the action started with it, for that run only (a reference, a
+    // message print): another parent, another silent flag.
+    Action* parent;
+    std::optional<bool> silent;
+
+    // The same session, view and phrase for an action this one starts.
+    Execution next() const { return {session, context, phrase}; }
+};
+
+// The session's part of running actions.
+struct ActionState {
+    int depth = 0;
+    // The starts the command's actions may still make; one more throws
+    // CommandStoppedException. Negative: no limit.
+    long steps_budget = -1;
+    long steps_left = -1;
+    // The result of the last if-command of each sequence.
+    std::unordered_map<std::uint64_t, bool> ifs;
+};
+
 // An executable node of the action language. Action objects are shared by
-// every session; what one execution needs (session, context, phrase) is
-// kept per thread, so several sessions can run the same action at once.
+// every session; what one execution needs is handed to it (Execution), so
+// several sessions can run the same action at once.
 class Action {
 public:
-    // Nested starts beyond this depth in one thread fail with an Exception.
+    // Nested starts beyond this depth in one session fail with an Exception.
     static constexpr int MAX_DEPTH = 200;
 
     Action();
@@ -30,77 +67,41 @@ public:
     Action(const Action&) = delete;
     Action& operator=(const Action&) = delete;
 
-    // The parent in the parsed tree, or the one lent for this thread.
-    virtual Action* getParent() const;
-    virtual void setParent(Action* parent) { _parent = parent; }
-    // True for this action itself and for its descendants.
-    virtual bool isParentOf(const Action* action) const;
+    // The parent in the parsed tree; in a run, the one lent to it, if any.
+    Action* getParent() const { return _parent; }
+    Action* getParent(const Execution& now) const { return now.parent ? now.parent : _parent; }
+    void setParent(Action* parent) { _parent = parent; }
+    // The silent flag, or the one lent to this run.
+    bool isSilent() const { return _silent; }
+    bool isSilent(const Execution& now) const { return now.silent.value_or(_silent.load()); }
+    void setSilent(bool flag) { _silent = flag; }
 
-    // The execution state recorded for the current thread, or none.
-    virtual Adventure* adventure() const;
-    virtual std::shared_ptr<Context> context() const;
-    virtual std::shared_ptr<const Phrase> phrase() const;
-
-    // The silent flag, or the one lent for this thread.
-    virtual bool isSilent() const;
-    virtual void setSilent(bool flag) { _silent = flag; }
-
-    virtual Output& out() const;
-    virtual void print(const std::string& text);
-    virtual void println(const std::string& text);
-    virtual void println();
-    virtual void print(Description& description);
-    virtual void println(Description& description);
-    virtual void println(const std::string& before, Description& description,
-                         const std::string& after);
-    virtual Input& in() const;
-    virtual std::string readln(const std::string& prompt = "");
-
-    virtual bool checkItem(const std::string& itemName);
-    virtual bool checkItem(Item& item);
-    // Checks the phrase's items whose bits are set in the mask; tells the
-    // player once when one of them is missing.
-    virtual bool checkItems(int mask);
-
-    // The starts that the actions of this thread may still make; one more
-    // throws CommandStoppedException. Negative, as it is at first: no limit.
-    static void setStepBudget(long steps);
-
-    // Records the execution state for this thread and runs the action. A
-    // start without a phrase keeps the phrase of the earlier start.
-    virtual bool start(Adventure* adventure, std::shared_ptr<Context> context,
-                       std::shared_ptr<const Phrase> phrase);
-    virtual bool run() = 0;
+    // Counts a step and a level of nesting of the session's, and runs.
+    bool start(const Execution& now);
+    virtual bool run(const Execution& now) = 0;
     // Shows the visitor this action, if it is of a kind the visitor knows,
     // and then the actions it holds.
     virtual void accept(ActionVisitor&) const {}
 
-    // While it lives, the action has another parent and/or silent flag in
-    // the current thread only (a reference or a message print running it).
-    class Loan {
-    public:
-        Loan(Action& action, std::optional<Action*> parent, std::optional<bool> silent);
-        ~Loan();
-        Loan(const Loan&) = delete;
-        Loan& operator=(const Loan&) = delete;
-
-    private:
-        Action& _action;
-        std::optional<Action*> _parent;
-        std::optional<bool> _silent;
-    };
-
 protected:
-    // A number no other action has, for per-thread tables.
+    // A number no other action has, for the session's tables.
     std::uint64_t id() const { return _id; }
+
+    void print(const Execution& now, const std::string& text);
+    void println(const Execution& now, const std::string& text = "");
+    void print(const Execution& now, Description& description);
+    void println(const Execution& now, Description& description);
+    void println(const Execution& now, const std::string& before, Description& description,
+                 const std::string& after);
+    std::string readln(const Execution& now, const std::string& prompt = "");
+    // Checks the phrase's items whose bits are set in the mask; tells the
+    // player once when one of them is missing.
+    bool checkItems(const Execution& now, int mask);
     // Copies the player's variables, as they are now, to the top level of
     // the action context, where conditions and prints name them bare.
-    void refreshVariables();
+    void refreshVariables(const Execution& now);
 
 private:
-    bool isPresent(Item& item);
-    bool isPresent(const std::string& itemName);
-
     const std::uint64_t _id;
     Action* _parent = nullptr;
     std::atomic<bool> _silent{false};

@@ -592,9 +592,9 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     executeAction(*handler);
 }
 
-bool Adventure::executeAction(Action& action) {
+bool Adventure::executeAction(Action& action, std::optional<bool> silent) {
     return _views.with(_ctx, userID(), [&](std::shared_ptr<Context> view) {
-        return action.start(this, std::move(view), _curr_phrase);
+        return action.start({*this, std::move(view), _curr_phrase, nullptr, silent});
     });
 }
 
@@ -860,14 +860,14 @@ bool Adventure::printPlayerLines(const std::shared_ptr<const Items>& here) {
 
 // ---- Input and output ----
 
-void Adventure::print(Description& description) {
+void Adventure::print(Description& description, std::optional<bool> silent) {
     // A text without blocks needs no action context to be printed.
     if (description.isPlain()) {
-        if (!description.isSilent())
+        if (!silent.value_or(description.isSilent()))
             print(description.text());
         return;
     }
-    executeAction(description);
+    executeAction(description, silent);
 }
 
 void Adventure::println(Description& description) {
@@ -902,7 +902,7 @@ void Adventure::println() {
 void Adventure::takeTurn() {
     _main.beginTurn();
     _in_turn = true;
-    Action::setStepBudget(_main.settings().command_steps);
+    _actions.steps_budget = _actions.steps_left = _main.settings().command_steps;
     _out->beginCommand();
 }
 
@@ -910,7 +910,7 @@ void Adventure::leaveTurn() {
     if (_in_turn)
         _main.endTurn();
     _in_turn = false;
-    Action::setStepBudget(-1);
+    _actions.steps_budget = _actions.steps_left = -1;
     _out->endCommand();
 }
 

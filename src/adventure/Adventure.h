@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "adventure/Action.h"
 #include "adventure/ActionViews.h"
 
 namespace zanfir {
@@ -163,7 +164,9 @@ public:
     virtual void printItems();
     virtual void printUsers();
 
-    virtual void print(Description& description);
+    // Prints a description: `silent` overrides its own flag (a message
+    // print lends its own).
+    virtual void print(Description& description, std::optional<bool> silent = std::nullopt);
     virtual void println(Description& description);
     virtual void println(const std::string& before, Description& description,
                          const std::string& after);
@@ -202,7 +205,9 @@ public:
                            const std::optional<std::string>& b = {});
     // Runs an action for this session, in a view of the state that shows
     // "GLOBAL", "USER" (this player) and the player's variables by name.
-    virtual bool executeAction(Action& action);
+    virtual bool executeAction(Action& action, std::optional<bool> silent = std::nullopt);
+    // What the actions of the session's command share: nesting, steps, ifs.
+    ActionState& actionState() { return _actions; }
 
 private:
     void play();
@@ -257,6 +262,7 @@ private:
     std::shared_ptr<Context> _ctx;
     std::shared_ptr<User> _user_item;
     std::shared_ptr<const Phrase> _curr_phrase;
+    ActionState _actions;
     ActionViews _views;
     // The player's location as last read, with his context and its changes
     // then: while they stay, so does his location.

@@ -29,17 +29,17 @@ Description::Description(ActionParser& parser, const std::string& text, bool lin
             _text += *literal;
 }
 
-bool Description::run() {
-    if (_item_check_mask > 0 && !checkItems(_item_check_mask))
+bool Description::run(const Execution& now) {
+    if (_item_check_mask > 0 && !checkItems(now, _item_check_mask))
         return true;
     for (const auto& part : _todos) {
         if (auto literal = std::get_if<std::string>(&part))
-            print(*literal);
+            print(now, *literal);
         else
-            std::get<std::shared_ptr<Action>>(part)->start(adventure(), context(), phrase());
+            std::get<std::shared_ptr<Action>>(part)->start(now.next());
     }
-    if (_line_feed && !getParent())
-        println();
+    if (_line_feed && !getParent(now))
+        println(now);
     return true;
 }
 

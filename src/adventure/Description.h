@@ -21,7 +21,7 @@ public:
     // "{" without its "}", and whatever the action parser throws.
     Description(ActionParser& parser, const std::string& text, bool lineFeed = false);
 
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     // The literal parts joined, without the blocks.
     virtual const std::string& text() const { return _text; }

@@ -131,7 +131,6 @@ struct Fibers::Fiber {
     char* stack = nullptr; // the guard page, then the stack
     std::atomic<int> state{RUNNING};
     bool done = false;
-    std::vector<std::pair<void*, void (*)(void*)>> locals;
     void* fake_stack = nullptr;
     void* tsan = nullptr;
     // A wait for a descriptor or a moment, under the scheduler's lock: whoever
@@ -199,9 +198,6 @@ struct Fibers::Scheduler {
         if (fiber->tsan)
             __tsan_destroy_fiber(fiber->tsan);
 #endif
-        for (auto& [value, destroy] : fiber->locals)
-            if (value)
-                destroy(value);
         if (fiber->done)
             fiber->context.~Context(); // empty: its stack went when it ended
         else
@@ -561,23 +557,6 @@ void Fibers::aside(const std::function<void()>& work) {
     helper.join(); // it has done all but leaving
     if (error)
         std::rethrow_exception(error);
-}
-
-std::size_t Fibers::newSlot() {
-    static std::atomic<std::size_t> slots{0};
-    return slots++;
-}
-
-void* Fibers::localSlot(std::size_t slot, void* (*make)(), void (*destroy)(void*)) {
-    Fiber* fiber = current();
-    if (fiber->locals.size() <= slot)
-        fiber->locals.resize(slot + 1, {nullptr, nullptr});
-    auto& [value, destroyer] = fiber->locals[slot];
-    if (!value) {
-        value = make();
-        destroyer = destroy;
-    }
-    return value;
 }
 
 } // namespace zanfir

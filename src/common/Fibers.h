@@ -97,25 +97,8 @@ public:
     // Outside a fiber it runs here. Throws what `work` throws.
     static void aside(const std::function<void()>& work);
 
-    // A variable of its own for each fiber (and for each thread, outside
-    // them), made on first use.
-    template <class T>
-    static T& local() {
-        static const std::size_t slot = newSlot();
-        if (!current()) {
-            thread_local T mine;
-            return mine;
-        }
-        return *static_cast<T*>(localSlot(
-            slot, [] { return static_cast<void*>(new T()); },
-            [](void* value) { delete static_cast<T*>(value); }));
-    }
-
 private:
     struct Scheduler;
-
-    static std::size_t newSlot();
-    static void* localSlot(std::size_t slot, void* (*make)(), void (*destroy)(void*));
 
     std::shared_ptr<Scheduler> _scheduler;
 };

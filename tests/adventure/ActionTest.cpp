@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <barrier>
-#include <thread>
-
 #include "WorldSupport.h"
 #include "adventure/Phrase.h"
 #include "adventure/Word.h"
@@ -21,46 +18,6 @@ std::shared_ptr<const Phrase> phraseOf(Main& main, const std::string& verb,
     return std::make_shared<Phrase>(words);
 }
 
-TEST_F(WorldTest, ThreadsRunOneActionWithTheirOwnState) {
-    TestMain main("castello");
-    main.load();
-    std::barrier both(2);
-    ProbeAction shared([&](ProbeAction&) {
-        both.arrive_and_wait(); // both threads are inside run() now
-        return true;
-    });
-    struct Seen {
-        Adventure* adventure;
-        std::shared_ptr<Context> context;
-        std::shared_ptr<const Phrase> phrase;
-    };
-    auto play = [&](Adventure* session, std::shared_ptr<Context> ctx,
-                    std::shared_ptr<const Phrase> phrase, Seen& seen) {
-        shared.start(session, ctx, phrase);
-        shared.start(session, ctx, nullptr); // keeps the phrase of this thread
-        seen = {shared.adventure(), shared.context(), shared.phrase()};
-    };
-    Session one(main, "Uno"), two(main, "Due");
-    auto ctxOne = std::make_shared<Context>(), ctxTwo = std::make_shared<Context>();
-    auto take = phraseOf(main, "PRENDI", {"LANTERNA"});
-    auto look = phraseOf(main, "GUARDA");
-    Seen seenOne{}, seenTwo{};
-    std::thread first(play, one.adventure.get(), ctxOne, take, std::ref(seenOne));
-    std::thread second(play, two.adventure.get(), ctxTwo, look, std::ref(seenTwo));
-    first.join();
-    second.join();
-    EXPECT_EQ(seenOne.adventure, one.adventure.get());
-    EXPECT_EQ(seenOne.context, ctxOne);
-    EXPECT_EQ(seenOne.phrase, take);
-    EXPECT_EQ(seenTwo.adventure, two.adventure.get());
-    EXPECT_EQ(seenTwo.context, ctxTwo);
-    EXPECT_EQ(seenTwo.phrase, look);
-    EXPECT_EQ(shared.adventure(), nullptr); // this thread never started it
-    EXPECT_EQ(take->toString(), "PRENDI LANTERNA");
-    EXPECT_EQ(take->itemAt(0), "LANTERNA");
-    EXPECT_EQ(take->itemAt(1), "");
-}
-
 TEST_F(WorldTest, RunawayNestingFailsCleanly) {
     TestMain main("castello");
     main.load();
@@ -68,7 +25,7 @@ TEST_F(WorldTest, RunawayNestingFailsCleanly) {
     int runs = 0;
     ProbeAction loop([&](ProbeAction& self) {
         ++runs;
-        return self.start(self.adventure(), self.context(), nullptr);
+        return self.start(self.now().next());
     });
     try {
         session.adventure->executeAction(loop);
@@ -77,7 +34,7 @@ TEST_F(WorldTest, RunawayNestingFailsCleanly) {
         EXPECT_NE(std::string(e.what()).find("troppe azioni annidate"), std::string::npos);
     }
     EXPECT_EQ(runs, Action::MAX_DEPTH);
-    // The depth is given back: the same thread can run actions again.
+    // The depth is given back: the session can run actions again.
     ProbeAction once([](ProbeAction&) { return true; });
     EXPECT_TRUE(session.adventure->executeAction(once));
 }
@@ -85,15 +42,18 @@ TEST_F(WorldTest, RunawayNestingFailsCleanly) {
 TEST_F(WorldTest, ParentsSilenceAndItemChecks) {
     TestMain main("castello");
     main.load();
-    ProbeAction root([](ProbeAction&) { return true; }), child([](ProbeAction&) { return true; }),
-        grandchild([](ProbeAction&) { return true; }), other([](ProbeAction&) { return true; });
-    child.setParent(&root);
-    grandchild.setParent(&child);
-    EXPECT_TRUE(root.isParentOf(&root));
-    EXPECT_TRUE(root.isParentOf(&grandchild));
-    EXPECT_FALSE(child.isParentOf(&root));
-    EXPECT_FALSE(root.isParentOf(nullptr));
-    EXPECT_FALSE(root.isParentOf(&other));
+    // A parent lent to one run is that run's only.
+    ProbeAction root([](ProbeAction&) { return true; });
+    Action* parent = &root;
+    ProbeAction child([&](ProbeAction& self) {
+        parent = self.getParent(self.now());
+        return true;
+    });
+    Session lender(main, "Tre");
+    child.start({*lender.adventure, nullptr, nullptr, &root});
+    EXPECT_EQ(parent, &root);
+    child.start({*lender.adventure, nullptr, nullptr});
+    EXPECT_EQ(parent, nullptr);
 
     Session session(main, "Uno"); // in INGRESSO, where the lantern lies
     bool result = true;
@@ -105,7 +65,7 @@ TEST_F(WorldTest, ParentsSilenceAndItemChecks) {
     auto run = [&](int m, const std::vector<std::string>& items) {
         mask = m;
         auto phrase = phraseOf(main, "PRENDI", items);
-        checker.start(session.adventure.get(), nullptr, phrase);
+        checker.start({*session.adventure, nullptr, phrase});
         return result;
     };
     EXPECT_FALSE(run(3, {"CHIAVE", "LANTERNA"})); // the key lies hidden in the hall

@@ -16,9 +16,9 @@ namespace {
 class Mark : public Action {
 public:
     explicit Mark(std::string text) : _text(std::move(text)) {}
-    bool run() override {
-        print(_text);
-        phraseSeen = phrase();
+    bool run(const Execution& now) override {
+        print(now, _text);
+        phraseSeen = now.phrase;
         return true;
     }
     std::string _text;
@@ -108,11 +108,11 @@ TEST_F(DescriptionTest, Running) {
     guarded.setItemCheckMask(1);
     auto phrase = std::make_shared<Phrase>(
         std::vector<std::shared_ptr<Word>>{main->getVerb("APRI"), main->getWord("CHIAVE")});
-    guarded.start(session.adventure.get(), nullptr, phrase);
+    guarded.start({*session.adventure, nullptr, phrase});
     EXPECT_EQ(session.output(), "- Qui non ne vedo.\n");
     auto lantern = std::make_shared<Phrase>(
         std::vector<std::shared_ptr<Word>>{main->getVerb("APRI"), main->getWord("LANTERNA")});
-    guarded.start(session.adventure.get(), nullptr, lantern);
+    guarded.start({*session.adventure, nullptr, lantern});
     EXPECT_EQ(session.output(), "Apri *\n");
     EXPECT_EQ(last->phraseSeen, lantern); // blocks run with the description's phrase
 }

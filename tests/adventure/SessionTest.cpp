@@ -16,19 +16,6 @@ using namespace zanfir::test;
 
 namespace {
 
-// Runs a function of the test where a block {probe} stands in a text.
-class Probe : public Action {
-public:
-    explicit Probe(std::function<void(Probe&)> work) : _work(std::move(work)) {}
-    bool run() override {
-        _work(*this);
-        return true;
-    }
-
-private:
-    std::function<void(Probe&)> _work;
-};
-
 const std::string DICTIONARY = "[IGNORE]\nARTICOLI=il, la, l\n"
                                "[VERBS]\nAPRI=\nSPINGI=\n"
                                "[ITEMS]\nCHIAVE=\nPORTA=\nASCIA=\nSCRIGNO=\nSPADA=\n"
@@ -48,7 +35,10 @@ protected:
         ::mkdir(dir.file("logs").c_str(), 0755);
         auto main = std::make_unique<TestMain>("prova", multiuser, dir.path());
         main->blocks["{probe}"] = [this] {
-            return std::make_shared<Probe>([this](Probe& self) { probe(self); });
+            return std::make_shared<ProbeAction>([this](ProbeAction& self) {
+                probe(self);
+                return true;
+            });
         };
         main->load();
         return main;
@@ -77,7 +67,7 @@ protected:
     }
 
     TempDir dir;
-    std::function<void(Probe&)> probe = [](Probe&) {};
+    std::function<void(ProbeAction&)> probe = [](ProbeAction&) {};
 };
 
 const std::string TWO_ROOMS = "[SALA]\nDESCR=in sala\nLONG-DESCR=Una grande sala.\nNORTH=CORTE\n"
@@ -103,7 +93,7 @@ TEST_F(SessionTest, EventsFireInKeyOrder) {
     auto chiave = main->getItem("CHIAVE");
     std::string seenItem, seenLocation;
     bool carriedThen = false;
-    probe = [&](Probe& self) {
+    probe = [&](ProbeAction& self) {
         seenItem = self.context()->getString("USER.EVENT.ITEM");
         seenLocation = self.context()->getString("USER.EVENT.LOCATION");
         carriedThen = session.isItemCarried(*chiave);
@@ -126,8 +116,8 @@ TEST_F(SessionTest, EventsFireInKeyOrder) {
 
 TEST_F(SessionTest, RunawayEventsHitTheDepthGuard) {
     auto main = load(TWO_ROOMS, ITEMS, "[EVENTS]\nLOCATION-ENTER:*={probe}\n");
-    probe = [&](Probe& self) {
-        Adventure& session = *self.adventure();
+    probe = [&](ProbeAction& self) {
+        Adventure& session = self.session();
         auto here = session.getLocation()->name();
         session.setLocation(session.location(here == "SALA" ? "CORTE" : "SALA"));
     };

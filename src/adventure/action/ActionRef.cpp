@@ -10,10 +10,10 @@
 
 namespace zanfir {
 
-bool ActionRef::run() {
+bool ActionRef::run(const Execution& now) {
     if (_ref.empty())
         return false;
-    Adventure& session = *adventure();
+    Adventure& session = now.session;
     std::vector<std::string> fields;
     std::size_t start = 0;
     for (std::size_t colon; (colon = _ref.find(':', start)) != std::string::npos; start = colon + 1)
@@ -25,7 +25,7 @@ bool ActionRef::run() {
     if (location != Word::ANY_WORD)
         session.location(location);
     std::vector<std::shared_ptr<Word>> words{session.verb(fields[1])};
-    auto current = phrase();
+    auto current = now.phrase;
     for (std::size_t i = 2, item = 0; i < fields.size(); ++i) {
         std::string field = fields[i];
         if (field == Word::ANY_WORD) {
@@ -40,8 +40,7 @@ bool ActionRef::run() {
     auto action = session.resolveCommand(location, *referred);
     if (!action)
         throw Exception(T::ActionNotFound);
-    Loan parent(*action, this, std::nullopt);
-    action->start(adventure(), context(), referred);
+    action->start({session, now.context, referred, this});
     return true;
 }
 

@@ -9,7 +9,7 @@ namespace zanfir {
 // Runs the action bound to another key, resolved like a typed command.
 class ActionRef : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setRef(const std::string& key) { _ref = key; }
 

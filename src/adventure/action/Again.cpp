@@ -4,8 +4,8 @@
 
 namespace zanfir {
 
-bool Again::run() {
-    return adventure()->again();
+bool Again::run(const Execution& now) {
+    return now.session.again();
 }
 
 } // namespace zanfir

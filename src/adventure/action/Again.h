@@ -7,7 +7,7 @@ namespace zanfir {
 // Runs the player's last command line again.
 class Again : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -5,12 +5,12 @@
 
 namespace zanfir {
 
-bool Die::run() {
-    Adventure& session = *adventure();
+bool Die::run(const Execution& now) {
+    Adventure& session = now.session;
     if (!_end_only)
         if (auto dead = session.messageDead())
-            print(*dead);
-    println();
+            print(now, *dead);
+    println(now);
     session.pressAnyKey();
     session.quit();
     return true;

@@ -4,9 +4,9 @@
 
 namespace zanfir {
 
-bool IfElse::run() {
+bool IfElse::run(const Execution& now) {
     if (_else)
-        _else->start(adventure(), context(), phrase());
+        _else->start(now.next());
     return true;
 }
 

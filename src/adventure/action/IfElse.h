@@ -9,7 +9,7 @@ namespace zanfir {
 // The branch a sequence runs when the if-command before it failed.
 class IfElse : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setElseAction(std::shared_ptr<Action> action) { _else = std::move(action); }
 

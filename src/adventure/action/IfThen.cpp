@@ -10,11 +10,11 @@ void IfThen::setExpression(const std::string& text) {
     _expression = text;
 }
 
-bool IfThen::run() {
-    refreshVariables();
-    bool holds = _evaluator.evaluate(*context());
+bool IfThen::run(const Execution& now) {
+    refreshVariables(now);
+    bool holds = _evaluator.evaluate(*now.context);
     if (holds && _then)
-        _then->start(adventure(), context(), phrase());
+        _then->start(now.next());
     return holds;
 }
 

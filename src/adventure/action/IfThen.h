@@ -11,7 +11,7 @@ namespace zanfir {
 // Runs its action when its condition holds; the result is the condition.
 class IfThen : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     // Parses the condition at once: throws ExpressionException.
     virtual void setExpression(const std::string& text);

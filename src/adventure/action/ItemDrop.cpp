@@ -8,13 +8,13 @@
 
 namespace zanfir {
 
-bool ItemDrop::run() {
-    Adventure& session = *adventure();
-    auto item = _item.empty() ? session.findItem(phrase()->item()) : session.item(_item);
+bool ItemDrop::run(const Execution& now) {
+    Adventure& session = now.session;
+    auto item = _item.empty() ? session.findItem(now.phrase->item()) : session.item(_item);
     if (item && session.isItemCarried(*item) && session.dropItem(*item)) {
-        println(T::Done);
+        println(now, T::Done);
     } else {
-        println(T::DontHaveIt);
+        println(now, T::DontHaveIt);
     }
     return true;
 }

@@ -6,8 +6,8 @@
 
 namespace zanfir {
 
-bool ItemGoTo::run() {
-    Adventure& session = *adventure();
+bool ItemGoTo::run(const Execution& now) {
+    Adventure& session = now.session;
     if (_item.empty()) {
         session.setLocation(session.location(_location));
         return true;

@@ -10,7 +10,7 @@ namespace zanfir {
 // location, to where the player is.
 class ItemGoTo : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setLocation(const std::string& name) { _location = name; }
     virtual void setItem(const std::string& name) { _item = name; }

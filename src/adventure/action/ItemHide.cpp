@@ -6,8 +6,8 @@
 
 namespace zanfir {
 
-bool ItemHide::run() {
-    Adventure& session = *adventure();
+bool ItemHide::run(const Execution& now) {
+    Adventure& session = now.session;
     auto item = session.item(_item);
     if (_hide)
         session.hideItem(*item);

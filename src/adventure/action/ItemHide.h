@@ -9,7 +9,7 @@ namespace zanfir {
 // Hides or shows an item.
 class ItemHide : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setItem(const std::string& name) { _item = name; }
     virtual void setHide(bool flag) { _hide = flag; }

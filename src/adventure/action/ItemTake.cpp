@@ -8,23 +8,23 @@
 
 namespace zanfir {
 
-bool ItemTake::run() {
-    Adventure& session = *adventure();
+bool ItemTake::run(const Execution& now) {
+    Adventure& session = now.session;
     // An author's item must exist; a word of the player's may name none.
-    auto item = _item.empty() ? session.findItem(phrase()->item()) : session.item(_item);
+    auto item = _item.empty() ? session.findItem(now.phrase->item()) : session.item(_item);
     if (!item || !session.isItemPresent(*item) || session.isItemHidden(*item)) {
-        println(T::DontSeeItHere);
+        println(now, T::DontSeeItHere);
     } else if (!session.isItemHere(*item)) {
-        println(T::AlreadyHaveIt);
+        println(now, T::AlreadyHaveIt);
     } else if (!item->visible()) {
-        println(T::CantTakeUnvisible);
+        println(now, T::CantTakeUnvisible);
     } else if (!item->carriable()) {
-        println(T::CantTakeIt);
+        println(now, T::CantTakeIt);
     } else if (session.takeItem(*item)) {
         session.setItemSeen(*item);
-        println(T::Done);
+        println(now, T::Done);
     } else {
-        println(T::DontSeeItHere); // another player was quicker
+        println(now, T::DontSeeItHere); // another player was quicker
     }
     return true;
 }

@@ -9,7 +9,7 @@ namespace zanfir {
 // Takes an item lying here.
 class ItemTake : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     // The item to act on; empty: the phrase's first item.
     virtual void setItem(const std::string& name) { _item = name; }

@@ -7,15 +7,15 @@
 
 namespace zanfir {
 
-bool Load::run() {
-    Adventure& session = *adventure();
+bool Load::run(const Execution& now) {
+    Adventure& session = now.session;
     try {
         if (session.deserialize())
             return true;
     } catch (const SerializationException& error) {
         Log::writeG(session.entity(), Log::WARN, error);
     }
-    println(T::FileAccessError);
+    println(now, T::FileAccessError);
     return false;
 }
 

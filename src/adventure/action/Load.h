@@ -7,7 +7,7 @@ namespace zanfir {
 // Loads the player's saved game.
 class Load : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -9,25 +9,25 @@
 
 namespace zanfir {
 
-bool Look::run() {
-    Adventure& session = *adventure();
-    if (phrase()->isVerbOnly()) {
+bool Look::run(const Execution& now) {
+    Adventure& session = now.session;
+    if (now.phrase->isVerbOnly()) {
         auto here = session.getLocation();
         if (here && here->hasLongDescription())
-            println(*here->descrLong());
+            println(now, *here->descrLong());
         else
-            println(T::NothingSpecial);
+            println(now, T::NothingSpecial);
         return true;
     }
-    auto item = session.findItem(phrase()->item());
+    auto item = session.findItem(now.phrase->item());
     if (!item || !session.isItemPresent(*item) || session.isItemHidden(*item))
-        println(T::DontSeeItHere);
+        println(now, T::DontSeeItHere);
     else if (session.isItemUser(*item))
-        println(T::HeIsJust, item->descr(), T::HeIsJustX);
+        println(now, T::HeIsJust, item->descr(), T::HeIsJustX);
     else if (item->hasLookDescription())
-        println(*item->descrLook());
+        println(now, *item->descrLook());
     else
-        println(T::NothingSpecial);
+        println(now, T::NothingSpecial);
     return true;
 }
 

@@ -7,7 +7,7 @@ namespace zanfir {
 // Describes the location, or the item or player named.
 class Look : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -8,12 +8,12 @@
 
 namespace zanfir {
 
-bool Move::run() {
-    Adventure& session = *adventure();
+bool Move::run(const Execution& now) {
+    Adventure& session = now.session;
     auto here = session.getLocation();
-    std::string next = here ? here->getNextByDirection(phrase()->verbWord()->getDirection()) : "";
+    std::string next = here ? here->getNextByDirection(now.phrase->verbWord()->getDirection()) : "";
     if (next.empty())
-        println(T::CantGoThere);
+        println(now, T::CantGoThere);
     else
         session.setLocation(session.location(next));
     return true;

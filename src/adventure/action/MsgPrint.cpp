@@ -8,28 +8,27 @@
 
 namespace zanfir {
 
-bool MsgPrint::run() {
+bool MsgPrint::run(const Execution& now) {
     if (!_msg.empty()) {
-        auto message = adventure()->message(_msg);
-        Loan silence(*message, std::nullopt, isSilent());
-        print(*message);
+        auto message = now.session.message(_msg);
+        now.session.print(*message, isSilent(now)); // as silent as this print
         return true;
     }
-    refreshVariables();
+    refreshVariables(now);
     for (const auto& piece : _strings) {
         if (Util::stringIsString(piece)) {
-            print(piece.substr(1, piece.size() - 2));
+            print(now, piece.substr(1, piece.size() - 2));
         } else if (Util::stringIsInteger(piece)) {
-            print(piece);
-        } else if (auto value = context()->get(piece)) {
+            print(now, piece);
+        } else if (auto value = now.context->get(piece)) {
             if (auto text = std::get_if<std::string>(&*value))
-                print(*text);
+                print(now, *text);
             else if (auto number = std::get_if<std::int32_t>(&*value))
-                print(std::to_string(*number));
+                print(now, std::to_string(*number));
         }
     }
     if (_linefeed)
-        println();
+        println(now);
     return true;
 }
 

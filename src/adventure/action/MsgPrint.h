@@ -11,7 +11,7 @@ namespace zanfir {
 // variables.
 class MsgPrint : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setMessage(const std::string& name) { _msg = name; }
     virtual void setLineFeed(bool flag) { _linefeed = flag; }

@@ -10,7 +10,7 @@ namespace zanfir {
 // A sequence of actions, run in order while the player lives.
 class MultiAction : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     // Appends an action; none is ignored.
     virtual void addAction(std::shared_ptr<Action> action);

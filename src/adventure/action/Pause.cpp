@@ -4,8 +4,8 @@
 
 namespace zanfir {
 
-bool Pause::run() {
-    adventure()->pressAnyKey();
+bool Pause::run(const Execution& now) {
+    now.session.pressAnyKey();
     return true;
 }
 

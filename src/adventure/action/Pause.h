@@ -7,7 +7,7 @@ namespace zanfir {
 // Waits until the player presses Enter.
 class Pause : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -5,11 +5,11 @@
 
 namespace zanfir {
 
-bool Quit::run() {
-    Adventure& session = *adventure();
+bool Quit::run(const Execution& now) {
+    Adventure& session = now.session;
     if (session.askYesNoQuestion(T::SureWantToQuit)) {
-        println();
-        println(T::Goodbye);
+        println(now);
+        println(now, T::Goodbye);
         session.pressAnyKey();
         session.quit();
     }

@@ -7,7 +7,7 @@ namespace zanfir {
 // Ends the game when the player confirms.
 class Quit : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

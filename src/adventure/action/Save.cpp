@@ -7,15 +7,15 @@
 
 namespace zanfir {
 
-bool Save::run() {
-    Adventure& session = *adventure();
+bool Save::run(const Execution& now) {
+    Adventure& session = now.session;
     try {
         if (session.serialize())
             return true;
     } catch (const SerializationException& error) {
         Log::writeG(session.entity(), Log::WARN, error);
     }
-    println(T::FileWriteError);
+    println(now, T::FileWriteError);
     return false;
 }
 

@@ -7,7 +7,7 @@ namespace zanfir {
 // Saves the player's game.
 class Save : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -9,19 +9,19 @@
 
 namespace zanfir {
 
-bool Tell::run() {
-    Adventure& session = *adventure();
+bool Tell::run(const Execution& now) {
+    Adventure& session = now.session;
     std::vector<std::shared_ptr<User>> hearers;
     std::string prompt;
-    if (phrase()->isVerbOnly()) {
+    if (now.phrase->isVerbOnly()) {
         for (const auto& item : session.getItemsHere())
             if (auto player = std::dynamic_pointer_cast<User>(item))
                 hearers.push_back(player);
         prompt = T::WhatDoIHaveToSay;
     } else {
-        auto player = std::dynamic_pointer_cast<User>(session.findItem(phrase()->item()));
+        auto player = std::dynamic_pointer_cast<User>(session.findItem(now.phrase->item()));
         if (player && !session.isItemPresent(*player)) {
-            println(T::NotHereNow);
+            println(now, T::NotHereNow);
             return true;
         }
         if (player)
@@ -29,10 +29,10 @@ bool Tell::run() {
         prompt = T::WhatDoIHaveToSayToHim;
     }
     if (hearers.empty()) {
-        println(T::GettingMad);
+        println(now, T::GettingMad);
         return true;
     }
-    std::string text = Util::trim(readln(prompt));
+    std::string text = Util::trim(readln(now, prompt));
     if (!text.empty() && session.in().isAlive())
         for (const auto& hearer : hearers)
             hearer->putQuote(session.user(), text);

@@ -7,7 +7,7 @@ namespace zanfir {
 // Says something to the players here, or to the one named.
 class Tell : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -4,8 +4,8 @@
 
 namespace zanfir {
 
-bool Undo::run() {
-    return adventure()->undo();
+bool Undo::run(const Execution& now) {
+    return now.session.undo();
 }
 
 } // namespace zanfir

@@ -7,7 +7,7 @@ namespace zanfir {
 // Takes back the player's last command.
 class Undo : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir

@@ -6,10 +6,10 @@
 
 namespace zanfir {
 
-bool VarInc::run() {
+bool VarInc::run(const Execution& now) {
     if (_variable.empty())
         return false;
-    Context& ctx = *context();
+    Context& ctx = *now.context;
     std::string path = StateKeys::variable(_variable);
     auto value = ctx.get(path);
     if (!value) {

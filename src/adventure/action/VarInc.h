@@ -10,7 +10,7 @@ namespace zanfir {
 // Adds a step to a player variable (or flips a flag).
 class VarInc : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setVariable(const std::string& name) { _variable = name; }
     virtual void setDelta(std::int32_t step) { _delta = step; }

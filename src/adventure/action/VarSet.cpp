@@ -46,7 +46,7 @@ std::string VarSet::draw() {
     return std::to_string(uniform(low, high));
 }
 
-bool VarSet::run() {
+bool VarSet::run(const Execution& now) {
     if (_variable.empty())
         return false;
     std::string value = _value;
@@ -54,11 +54,11 @@ bool VarSet::run() {
         std::string question = Util::stringIsString(_value) ? Util::trim(_value) : "";
         if (!question.empty())
             question = question.substr(1, question.size() - 2);
-        value = adventure()->askYesNoQuestion(question) ? "TRUE" : "FALSE";
+        value = now.session.askYesNoQuestion(question) ? "TRUE" : "FALSE";
     } else if (_random) {
         value = draw();
     }
-    Context& ctx = *context();
+    Context& ctx = *now.context;
     std::string path = StateKeys::variable(_variable);
     std::string text = Util::trim(value);
     if (Util::stringIsString(text))

@@ -10,7 +10,7 @@ namespace zanfir {
 // to a random whole number.
 class VarSet : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     void accept(ActionVisitor& visitor) const override;
     virtual void setVariable(const std::string& name) { _variable = name; }
     virtual void setValue(const std::string& text) { _value = text; }

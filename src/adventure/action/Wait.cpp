@@ -8,10 +8,10 @@
 
 namespace zanfir {
 
-bool Wait::run() {
-    println(T::AsYouWant);
+bool Wait::run(const Execution& now) {
+    println(now, T::AsYouWant);
     if (_millisec > 0)
-        adventure()->sleep(_millisec);
+        now.session.sleep(_millisec);
     return true;
 }
 

@@ -9,7 +9,7 @@ namespace zanfir {
 // Lets time pass: the session sleeps.
 class Wait : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
     virtual void setMillisec(std::int32_t millisec) { _millisec = millisec; }
     std::int32_t getMillisec() const { return _millisec; }
 

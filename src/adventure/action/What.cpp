@@ -6,13 +6,13 @@
 
 namespace zanfir {
 
-bool What::run() {
-    println(T::YouHave);
-    auto carried = adventure()->getItemsCarried();
+bool What::run(const Execution& now) {
+    println(now, T::YouHave);
+    auto carried = now.session.getItemsCarried();
     for (const auto& item : carried)
-        println("- ", item->descr(), "");
+        println(now, "- ", item->descr(), "");
     if (carried.empty())
-        println(T::NothingAtAll);
+        println(now, T::NothingAtAll);
     return true;
 }
 

@@ -7,7 +7,7 @@ namespace zanfir {
 // Lists what the player carries.
 class What : public Action {
 public:
-    bool run() override;
+    bool run(const Execution& now) override;
 };
 
 } // namespace zanfir
