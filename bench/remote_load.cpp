@@ -56,11 +56,11 @@
 #include <thread>
 #include <vector>
 
-#include "adventure/JsonFileStore.h"
-#include "adventure/SeenPlayers.h"
-#include "adventure/StateKeys.h"
-#include "common/Context.h"
-#include "common/Util.h"
+#include "engine/SeenPlayers.h"
+#include "state/Context.h"
+#include "state/JsonFileStore.h"
+#include "util/Util.h"
+#include "world/StateKeys.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

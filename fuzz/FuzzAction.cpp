@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "Main.h"
-#include "adventure/Description.h"
-#include "common/Config.h"
-#include "exception/Exception.h"
+#include "engine/Main.h"
+#include "language/Description.h"
+#include "runtime/Errors.h"
+#include "world/Config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static zanfir::Main* main = [] {

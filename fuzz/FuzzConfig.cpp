@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "common/Config.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
+#include "world/Config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string file = "/tmp/zanfir-fuzz-config-" + std::to_string(::getpid());

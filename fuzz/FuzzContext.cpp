@@ -5,9 +5,9 @@
 #include <fstream>
 #include <string>
 
-#include "common/Context.h"
-#include "common/ContextFile.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
+#include "state/Context.h"
+#include "state/ContextFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const std::string file = "/tmp/zanfir-fuzz-context-" + std::to_string(::getpid());

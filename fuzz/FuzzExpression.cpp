@@ -2,9 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "common/Context.h"
-#include "common/Expression.h"
-#include "exception/Exception.h"
+#include "language/Expression.h"
+#include "runtime/Errors.h"
+#include "state/Context.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string text(reinterpret_cast<const char*>(data), size);

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "common/Input.h"
-#include "common/Output.h"
-#include "common/Settings.h"
-#include "common/SocketTerminal.h"
+#include "net/SocketTerminal.h"
+#include "runtime/Input.h"
+#include "runtime/Output.h"
+#include "runtime/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     int fd[2];

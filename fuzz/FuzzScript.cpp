@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 #include "tools/Script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -10,13 +10,13 @@
 #include <optional>
 #include <thread>
 
-#include "Console.h"
-#include "Main.h"
-#include "Remote.h"
 #include "T.h"
-#include "common/Debug.h"
-#include "common/Log.h"
-#include "common/Util.h"
+#include "console/Console.h"
+#include "engine/Main.h"
+#include "net/Remote.h"
+#include "runtime/Debug.h"
+#include "runtime/Log.h"
+#include "util/Util.h"
 
 namespace zanfir {
 

@@ -9,19 +9,19 @@
 #include <map>
 #include <utility>
 
-#include "Main.h"
 #include "TestSupport.h"
-#include "adventure/Action.h"
-#include "adventure/Adventure.h"
-#include "adventure/Description.h"
-#include "adventure/User.h"
-#include "common/Config.h"
-#include "common/Context.h"
-#include "common/Input.h"
-#include "common/Output.h"
-#include "common/SocketTerminal.h"
-#include "common/Util.h"
-#include "common/ref/ObjectRef.h"
+#include "engine/Adventure.h"
+#include "engine/Main.h"
+#include "language/Action.h"
+#include "language/Description.h"
+#include "net/SocketTerminal.h"
+#include "runtime/Input.h"
+#include "runtime/Output.h"
+#include "state/Context.h"
+#include "state/ref/ObjectRef.h"
+#include "util/Util.h"
+#include "world/Config.h"
+#include "world/User.h"
 
 namespace zanfir::test {
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "T.h"
-#include "adventure/Location.h"
-#include "adventure/StateKeys.h"
-#include "common/Context.h"
-#include "common/PasswordHash.h"
-#include "common/Util.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
+#include "state/Context.h"
+#include "util/PasswordHash.h"
+#include "util/Util.h"
+#include "world/Location.h"
+#include "world/StateKeys.h"
 
 namespace zanfir {
 
@@ -92,7 +92,7 @@ Admin::Player Admin::remove(const std::string& name) {
 
 void Admin::move(const std::string& name, const std::string& place) {
     std::int32_t id = find(name);
-    auto location = _main.getLocation(place);
+    auto location = _main.world().getLocation(place);
     _state->setString(StateKeys::userLocation(id), location->name());
     save();
 }

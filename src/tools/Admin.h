@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "Main.h"
-#include "adventure/JsonFileStore.h"
+#include "engine/Main.h"
+#include "state/JsonFileStore.h"
 
 namespace zanfir {
 

@@ -6,24 +6,24 @@
 #include <regex>
 
 #include "T.h"
-#include "adventure/CommandTable.h"
-#include "adventure/Description.h"
-#include "adventure/EventTable.h"
-#include "adventure/Item.h"
-#include "adventure/Loader.h"
-#include "adventure/Location.h"
-#include "adventure/action/ActionRef.h"
-#include "adventure/action/IfThen.h"
-#include "adventure/action/ItemDrop.h"
-#include "adventure/action/ItemGoTo.h"
-#include "adventure/action/ItemHide.h"
-#include "adventure/action/ItemTake.h"
-#include "adventure/action/MsgPrint.h"
-#include "adventure/action/VarInc.h"
-#include "adventure/action/VarSet.h"
-#include "common/Config.h"
-#include "common/Util.h"
-#include "exception/Exception.h"
+#include "language/CommandTable.h"
+#include "language/Description.h"
+#include "language/action/ActionRef.h"
+#include "language/action/IfThen.h"
+#include "language/action/ItemDrop.h"
+#include "language/action/ItemGoTo.h"
+#include "language/action/ItemHide.h"
+#include "language/action/ItemTake.h"
+#include "language/action/MsgPrint.h"
+#include "language/action/VarInc.h"
+#include "language/action/VarSet.h"
+#include "runtime/Errors.h"
+#include "util/Util.h"
+#include "world/Config.h"
+#include "world/EventTable.h"
+#include "world/Item.h"
+#include "world/Loader.h"
+#include "world/Location.h"
 
 namespace zanfir {
 
@@ -157,7 +157,7 @@ void Checker::note(const std::string& where, const std::string& text) {
 
 bool Checker::isLocation(const std::string& name) const {
     try {
-        _main.getLocation(name);
+        _main.world().getLocation(name);
         return true;
     } catch (const Exception&) {
         return false;
@@ -335,7 +335,7 @@ void Checker::checkBinding(const std::string& where, const std::string& key) {
     if (fields[0] != Main::ANY_WORD && !isLocation(fields[0]))
         error(where, quoted(T::CheckUnknownLocation, fields[0]));
     for (std::size_t i = 2; i < fields.size(); ++i)
-        if (fields[i] != Main::ANY_WORD && _main.getWordKind(fields[i]) == 0)
+        if (fields[i] != Main::ANY_WORD && _main.world().getWordKind(fields[i]) == 0)
             error(where, quoted(T::CheckUnknownWord, fields[i]));
 }
 
@@ -351,7 +351,7 @@ void Checker::checkEvent(const std::string& where, const std::string& key) {
     const std::string& item = names.first;
     const std::string& location = names.second;
     auto checkItemName = [&] {
-        if (!item.empty() && item != Main::ANY_WORD && !_main.existItem(item))
+        if (!item.empty() && item != Main::ANY_WORD && !_main.world().existItem(item))
             error(where, quoted(T::CheckUnknownItem, item));
     };
     auto checkLocation = [&] {
@@ -508,7 +508,7 @@ void Checker::checkName(const std::string& where, const std::string& name) {
 }
 
 void Checker::checkItem(const std::string& where, const std::string& name) {
-    if (!name.empty() && !_main.existItem(name))
+    if (!name.empty() && !_main.world().existItem(name))
         error(where, quoted(T::CheckUnknownItem, normalise(name)));
 }
 
@@ -523,7 +523,7 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
         known = false;
     }
     for (std::size_t i = 2; i < fields.size(); ++i) {
-        if (fields[i] != Main::ANY_WORD && _main.getWordKind(fields[i]) == 0) {
+        if (fields[i] != Main::ANY_WORD && _main.world().getWordKind(fields[i]) == 0) {
             error(where, quoted(T::CheckUnknownWord, fields[i]));
             known = false;
         }
@@ -535,8 +535,8 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
             (binding[0] != fields[0] && binding[0] != Main::ANY_WORD))
             return false;
         for (std::size_t i = 2; i < fields.size(); ++i) {
-            bool item =
-                fields[i] == Main::ANY_WORD || _main.getWordKind(fields[i]) == Main::ITEM_WORD;
+            bool item = fields[i] == Main::ANY_WORD ||
+                        _main.world().getWordKind(fields[i]) == Main::ITEM_WORD;
             if (fields[i] != Main::ANY_WORD && binding[i] != fields[i] &&
                 !(item && binding[i] == Main::ANY_WORD))
                 return false;
@@ -548,7 +548,7 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
             return;
     for (const auto& verb : Main::builtInVerbs())
         for (const std::string& rest : {verb, verb + ":" + Main::ANY_WORD})
-            if (_main.getAction(Main::ANY_WORD, rest) &&
+            if (_main.world().getAction(Main::ANY_WORD, rest) &&
                 serves(Util::split(std::string(Main::ANY_WORD) + ":" + rest, ':')))
                 return;
     error(where, quoted(T::CheckUnservedReference, "@" + ref));
@@ -587,10 +587,10 @@ void Checker::checkIgnored() {
         for (auto& word : Loader::splitList(dictionary.get(variable, "IGNORE")))
             words.push_back(std::move(word));
         for (const auto& word : words) {
-            const char* kind = _main.isVerbWord(word)     ? T::CheckIgnoredVerb
-                               : _main.isItemWord(word)   ? T::CheckIgnoredItem
-                               : _main.isAdverbWord(word) ? T::CheckIgnoredAdverb
-                                                          : nullptr;
+            const char* kind = _main.world().isVerbWord(word)     ? T::CheckIgnoredVerb
+                               : _main.world().isItemWord(word)   ? T::CheckIgnoredItem
+                               : _main.world().isAdverbWord(word) ? T::CheckIgnoredAdverb
+                                                                  : nullptr;
             if (kind)
                 error(place(name, "IGNORE", variable),
                       T::CheckIgnoredWord + std::string(kind) + quoted(T::CheckIgnoredWordX, word));
@@ -601,7 +601,7 @@ void Checker::checkIgnored() {
         for (const auto& synonym : Loader::splitList(file.get(variable, section))) {
             auto words = Util::split(synonym);
             if (words.size() > 1 && std::any_of(words.begin(), words.end(), [&](const auto& word) {
-                    return _main.blankIfIgnorable(word).empty();
+                    return _main.world().blankIfIgnorable(word).empty();
                 }))
                 error(place(nameOf(file), section, variable),
                       quoted(T::CheckIgnoredInSynonym, synonym));
@@ -652,7 +652,7 @@ void Checker::checkPlaces() {
 void Checker::checkItemsPlaced() {
     const Config& inventory = *file(".inventory");
     for (const auto& name : Loader::definitionSections(inventory)) {
-        auto item = _main.getItem(name);
+        auto item = _main.world().getItem(name);
         if (item->initialLocation().empty() && !item->initiallyCarried() &&
             !_moved_items.count(item->name()))
             error(place(fileName(".inventory"), name), T::CheckItemNowhere);
@@ -671,7 +671,7 @@ void Checker::checkReachable() {
         if (isLocation(target) && reached.insert(target).second)
             queue.push_back(target);
     while (!queue.empty()) {
-        auto here = _main.getLocation(queue.front());
+        auto here = _main.world().getLocation(queue.front());
         queue.pop_front();
         for (int direction = Location::N; direction <= Location::D; direction <<= 1) {
             std::string next = Util::toUpper(Util::trim(here->getNextByDirection(direction)));

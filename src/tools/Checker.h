@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "Main.h"
-#include "adventure/ActionVisitor.h"
-#include "adventure/LoadListener.h"
+#include "engine/Main.h"
+#include "language/ActionVisitor.h"
+#include "world/LoadListener.h"
 
 namespace zanfir {
 

@@ -15,7 +15,7 @@
 #include <optional>
 
 #include "T.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 
 namespace zanfir {
 

@@ -1,7 +1,7 @@
 #include "tools/Script.h"
 
 #include "T.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 
 namespace zanfir {
 

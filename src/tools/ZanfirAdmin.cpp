@@ -9,9 +9,9 @@
 #include <string>
 
 #include "T.h"
-#include "common/Util.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 #include "tools/Admin.h"
+#include "util/Util.h"
 
 namespace fs = std::filesystem;
 

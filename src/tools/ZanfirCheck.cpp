@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "T.h"
-#include "common/Config.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 #include "tools/Checker.h"
+#include "world/Config.h"
 
 namespace fs = std::filesystem;
 

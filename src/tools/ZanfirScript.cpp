@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "T.h"
-#include "common/Util.h"
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 #include "tools/GameProcess.h"
 #include "tools/Script.h"
+#include "util/Util.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "TestSupport.h"
-#include "common/Util.h"
+#include "util/Util.h"
 
 using namespace zanfir::test;
 

@@ -4,9 +4,9 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "adventure/JsonFileStore.h"
-#include "common/Context.h"
-#include "common/ContextFile.h"
+#include "state/Context.h"
+#include "state/ContextFile.h"
+#include "state/JsonFileStore.h"
 
 using namespace zanfir::test;
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "common/Util.h"
+#include "util/Util.h"
 
 using namespace zanfir::test;
 

@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "adventure/JsonFileStore.h"
-#include "common/Context.h"
-#include "common/ContextFile.h"
-#include "common/Util.h"
+#include "state/Context.h"
+#include "state/ContextFile.h"
+#include "state/JsonFileStore.h"
+#include "util/Util.h"
 
 using namespace zanfir::test;
 

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "TestSupport.h"
-#include "Web.h"
-#include "common/Util.h"
+#include "net/Web.h"
+#include "util/Util.h"
 
 using namespace zanfir::test;
 namespace asio = boost::asio;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "exception/Exception.h"
+#include "runtime/Errors.h"
 #include "tools/Script.h"
 
 using zanfir::Script;

@@ -1,0 +1,303 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/ActionViews.h"
+#include "language/Action.h"
+
+namespace zanfir {
+
+class Action;
+class Context;
+class Description;
+class Fibers;
+class FrontEnd;
+class Input;
+class Item;
+class Location;
+class Main;
+class Output;
+class Phrase;
+class UndoLog;
+class User;
+class Word;
+
+// One player's game session, run on a thread of its own: the login, the
+// command loop, and the operations through which actions change the world
+// and fire the adventure's events.
+class Adventure final : public std::enable_shared_from_this<Adventure> {
+public:
+    // The longest name a new player may take, in characters.
+    static constexpr std::size_t MAX_NAME = 20;
+    // Wrong passwords a connection may give before it is closed, and the
+    // wait after each.
+    static constexpr int MAX_WRONG_PASSWORDS = 3;
+    static constexpr std::chrono::milliseconds WRONG_PASSWORD_WAIT{1000};
+
+    Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out);
+    ~Adventure();
+    Adventure(const Adventure&) = delete;
+    Adventure& operator=(const Adventure&) = delete;
+
+    // Runs the session in a fiber of `fibers`, or without them on a new
+    // detached thread.
+    void start(Fibers* fibers = nullptr);
+    // The whole session: login, the command loop, the logout.
+    void run();
+
+    Input& in() const { return *_in; }
+    Output& out() const { return *_out; }
+    std::shared_ptr<User> user() const { return _user_item; }
+    // The player's number, 0 before login.
+    std::int32_t userID() const;
+    // The player's name as given at login, empty before.
+    std::string userName() const;
+    bool isRunning() const { return _running; }
+    // The session has run and ended (its thread does nothing more).
+    bool isFinished() const { return _finished; }
+    // Called on the session's thread when the session ends, logged in or not.
+    void setOnFinished(std::function<void()> hook) { _on_finished = std::move(hook); }
+    // The failure that ended the session, as the log describes it ("Eccezione
+    // " + class + ": " + message); empty when it ended normally. Known before
+    // the session hands its player back.
+    const std::string& failure() const { return _failure; }
+    // The front-end that serves this session, its connection number there
+    // and the client's address; set before the session starts.
+    void setConnection(FrontEnd* frontEnd, std::int32_t connection, std::string address) {
+        _front_end = frontEnd;
+        _connection = connection;
+        _address = std::move(address);
+    }
+    FrontEnd* frontEnd() const { return _front_end; }
+    std::int32_t connection() const { return _connection; }
+    bool isDead() const { return !_running; }
+    // The login dialogue; true when a player is logged in.
+    bool init();
+    void quit() { _running = false; }
+    // The player logged in again elsewhere: this session ends, telling its
+    // client why. Called from another thread.
+    void takeOver();
+
+    // The player of this session and the context it plays in; with a
+    // player the session runs.
+    void setUser(std::shared_ptr<User> user, std::shared_ptr<Context> context);
+    std::shared_ptr<Context> context() const { return _ctx; }
+    Main& main() const { return _main; }
+    // The log's entity for this session: "Adventure [name]".
+    std::string entity() const;
+
+    // The player's position.
+    std::shared_ptr<Location> getLocation();
+    void setLocation(std::shared_ptr<Location> location);
+    bool isLocationSeen(Location& location);
+    void setLocationSeen(Location& location);
+    void setLocationNotSeen(Location& location);
+
+    // Items, for this session's player.
+    std::shared_ptr<Location> getItemLocation(Item& item);
+    // These three fire the events of the change and say whether it was made:
+    // another player may have taken the item, or it may have been moved, in
+    // the meantime.
+    bool setItemLocation(Item& item, std::shared_ptr<Location> location);
+    // Every item here but the player, players included, in load order.
+    std::vector<std::shared_ptr<Item>> getItemsHere();
+    std::vector<std::shared_ptr<Item>> getItemsCarried();
+    bool takeItem(Item& item);
+    bool dropItem(Item& item);
+    bool isItemPresent(Item& item);
+    bool isItemHere(Item& item);
+    bool isItemUser(Item& item);
+    bool isItemMyself(Item& item);
+    bool isItemCarried(Item& item);
+    bool isItemSeen(Item& item);
+    void setItemSeen(Item& item);
+    bool isItemOwned(Item& item);
+    bool isItemHidden(Item& item);
+    void hideItem(Item& item);
+    void unhideItem(Item& item);
+
+    // Event hooks.
+    void onCommandPromptEnter();
+    void onCommandPromptExit();
+    void onCommandDo(const Phrase& phrase);
+    void onCommandUnknown(const Phrase& phrase);
+    void onItemTake(Item& item);
+    void onItemDrop(Item& item);
+    void onItemHide(Item& item);
+    void onItemUnhide(Item& item);
+    void onItemLocationEnter(Item& item, Location& location);
+    void onItemLocationExit(Item& item, Location& location);
+    void onItemSeen(Item& item);
+    void onLocationEnter(Location& location);
+    void onLocationExit(Location& location);
+    void onLocationSeen(Location& location);
+    void onLocationItemEnter(Location& location, Item& item);
+    void onLocationItemExit(Location& location, Item& item);
+
+    // World lookups.
+    std::shared_ptr<Location> location(const std::string& name);
+    std::shared_ptr<Item> item(const std::string& name);
+    // The item of that name, or none.
+    std::shared_ptr<Item> findItem(const std::string& name);
+    std::shared_ptr<Word> verb(const std::string& text);
+    std::shared_ptr<Word> word(const std::string& text);
+    std::shared_ptr<Description> messageIntro();
+    std::shared_ptr<Description> messageDead();
+    std::shared_ptr<Description> message(const std::string& name);
+
+    // The single player's saved game; multi-user mode saves nothing here.
+    bool serialize();
+    bool deserialize();
+    bool isIntroSeen();
+    void setIntroSeen();
+
+    // The scene.
+    void printQuotes();
+    void printLocation();
+    void printItems();
+    void printUsers();
+
+    // Prints a description: `silent` overrides its own flag (a message
+    // print lends its own).
+    void print(Description& description, std::optional<bool> silent = std::nullopt);
+    void println(Description& description);
+    void println(const std::string& before, Description& description, const std::string& after);
+    void print(const std::string& text);
+    void println(const std::string& text);
+    void println();
+    std::string readln();
+    std::string readln(const std::string& prompt);
+    std::string readlnH(const std::string& prompt);
+    std::optional<std::string> readUserName();
+    std::optional<std::string> readUserPassword();
+    std::optional<std::string> readUserPasswordAgain();
+    bool askYesNoQuestion(const std::string& prompt);
+    void pressAnyKey();
+    // Sleeps without holding a turn.
+    void sleep(std::int32_t milliseconds);
+
+    // Commands.
+    std::optional<std::string> readCommand();
+    std::vector<std::shared_ptr<Word>> resolveWords(const std::string& text);
+    std::shared_ptr<const Phrase> parseCommand(const std::string& line);
+    void storePhrase(const Phrase& phrase);
+    std::shared_ptr<Action> resolveCommand(Location& location, const Phrase& phrase);
+    std::shared_ptr<Action> resolveCommand(const std::string& entity, const Phrase& phrase,
+                                           int mask = 0);
+    bool executeCommand(std::shared_ptr<const Phrase> phrase);
+    // Puts the player's world back as it was before their last command, and
+    // says so; false, told why, when there is none to take back or the
+    // world is shared.
+    bool undo();
+    // Runs the player's last command line again (not one that ran `again`);
+    // false, told why, when there is none.
+    bool again();
+
+    void fireEvent(const std::string& name, const std::optional<std::string>& a = {},
+                   const std::optional<std::string>& b = {});
+    // Runs an action for this session, in a view of the state that shows
+    // "GLOBAL", "USER" (this player) and the player's variables by name.
+    bool executeAction(Action& action, std::optional<bool> silent = std::nullopt);
+    // What the actions of the session's command share: nesting, steps, ifs.
+    ActionState& actionState() { return _actions; }
+
+private:
+    void play();
+    // Runs part of a turn; a command stopped at a limit is logged and told,
+    // and the session goes on.
+    void limited(const std::function<void()>& work);
+    void takeTurn();
+    void leaveTurn();
+    // Runs a read outside the session's turn.
+    template <class Read>
+    auto outsideTurn(Read read) -> decltype(read()) {
+        bool turn = _in_turn;
+        leaveTurn();
+        struct Back {
+            Adventure& session;
+            bool turn;
+            ~Back() {
+                if (turn)
+                    session.takeTurn();
+            }
+        } back{*this, turn};
+        return read();
+    }
+    // The items in the player's place, the player among them, in the order
+    // of the inventory; without the hidden ones when `shown` (then the list
+    // kept for the place: see Scenes).
+    using Items = std::vector<std::shared_ptr<Item>>;
+    std::shared_ptr<const Items> itemsHere(bool shown);
+    // Of the items shown here, those that are not players, and the other
+    // players.
+    void printItems(const std::shared_ptr<const Items>& here);
+    void printUsers(const std::shared_ptr<const Items>& here);
+    // The other players from the lines kept for the list: false, nothing
+    // printed, when there are none to be kept.
+    bool printPlayerLines(const std::shared_ptr<const Items>& here);
+    // Fires an event of the table for an item and a place, each key in turn.
+    void fire(const char* type, const std::string& item = "", const std::string& location = "");
+    // The action bound to the phrase where the player is; none when no binding matches.
+    std::shared_ptr<Action> resolveHere(const Phrase& phrase);
+    void refuse(const std::string& message);
+    // Logs and counts a wrong password given for `name` on this connection;
+    // false when the connection is to end.
+    bool wrongPassword(const std::string& name);
+    // Whether the client's address is locked out now (too many wrong
+    // passwords came from it, on any connection): then it is told so and its
+    // input ends, and no password it typed is checked.
+    bool lockedOut();
+    // Whether a remote player's saved games are kept under a password.
+    bool guardsSavedGames() const;
+    // The hash a saved game of that name is kept under; none when there is
+    // no such game, or it was saved without a password.
+    std::optional<std::string> savedGamePassword(const std::string& name);
+    static std::optional<std::string> passwordIn(Context& game, const std::string& name);
+    // Whether this session may load or save over its saved game, kept under
+    // `stored`: it gave that password (asked now when it has not).
+    bool mayUseSavedGame(const std::optional<std::string>& stored);
+    // Asks the password of the saved game of `name`, kept under `stored`;
+    // true when it was given (the session may then save and load it).
+    bool proveGamePassword(const std::string& name, const std::string& stored);
+
+    Main& _main;
+    std::unique_ptr<Input> _in;
+    std::unique_ptr<Output> _out;
+    std::shared_ptr<Context> _ctx;
+    std::shared_ptr<User> _user_item;
+    std::shared_ptr<const Phrase> _curr_phrase;
+    ActionState _actions;
+    ActionViews _views;
+    // The player's location as last read, with his context and its changes
+    // then: while they stay, so does his location.
+    struct Position {
+        std::shared_ptr<Context> player;
+        std::uint64_t changes = 0;
+        std::shared_ptr<Location> location;
+    };
+    Position _position;
+    std::atomic<bool> _running{false};
+    std::atomic<bool> _finished{false};
+    std::atomic<bool> _taken_over{false};
+    std::function<void()> _on_finished;
+    FrontEnd* _front_end = nullptr;
+    std::int32_t _connection = 0;
+    std::string _address; // empty on the console
+    int _wrong_passwords = 0;
+    std::string _game_password; // the hash this session's saved game is kept under
+    bool _started = false;
+    bool _in_turn = false;
+    std::unique_ptr<UndoLog> _undo; // none in a shared world
+    std::string _last_line;         // the last command line, for again()
+    bool _repeated = false;         // the running command ran again()
+    std::string _failure;
+};
+
+} // namespace zanfir

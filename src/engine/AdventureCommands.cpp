@@ -1,0 +1,218 @@
+#include "engine/Adventure.h"
+
+#include <algorithm>
+
+#include "T.h"
+#include "engine/Main.h"
+#include "engine/UndoLog.h"
+#include "language/Action.h"
+#include "runtime/Errors.h"
+#include "runtime/Input.h"
+#include "runtime/Log.h"
+#include "state/Context.h"
+#include "util/Util.h"
+#include "world/Location.h"
+#include "world/Phrase.h"
+#include "world/Quote.h"
+#include "world/StateKeys.h"
+#include "world/User.h"
+#include "world/Word.h"
+
+namespace zanfir {
+
+namespace {
+
+constexpr const char* ANY = Word::ANY_WORD;
+
+} // namespace
+
+std::optional<std::string> Adventure::readCommand() {
+    std::string line = readln(T::Prompt);
+    if (!_in->isAlive())
+        return std::nullopt;
+    return Util::trim(line);
+}
+
+std::vector<std::shared_ptr<Word>> Adventure::resolveWords(const std::string& text) {
+    std::vector<std::shared_ptr<Word>> words;
+    auto tokens = Util::split(text);
+    if (tokens.empty())
+        return words;
+    if (!_main.world().isVerbWord(tokens[0]))
+        throw VerbNotFoundException(tokens[0]);
+    words.push_back(verb(*_main.world().resolveSynonym(tokens[0], Word::VERB_WORD)));
+    for (std::size_t p = 1; p < tokens.size();) {
+        std::size_t taken = 0;
+        for (std::size_t n = std::min<std::size_t>(3, tokens.size() - p); n > 0 && !taken; --n) {
+            std::string candidate = tokens[p];
+            for (std::size_t i = 1; i < n; ++i)
+                candidate += " " + tokens[p + i];
+            if (int kind = _main.world().getWordKind(candidate)) {
+                words.push_back(word(*_main.world().resolveSynonym(candidate, kind)));
+                taken = n;
+            }
+        }
+        if (!taken)
+            throw WordNotFoundException(tokens[p]);
+        p += taken;
+    }
+    return words;
+}
+
+std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
+    std::string text = Util::toUpper(Util::trim(line));
+    for (const char* mark : {"'", "!", "*"})
+        text = Util::replace(text, mark, " ").value_or(text);
+    if (text.find('?') != std::string::npos) {
+        println(T::DontAskQuestions);
+        return nullptr;
+    }
+    if (Log::writesG(Log::INFO))
+        Log::writeG(entity(), Log::INFO,
+                    T::Command + Util::clip(text, Log::CLIENT_TEXT) + T::QuoteEnd);
+    std::string kept;
+    for (const auto& token : Util::split(text))
+        kept += _main.world().blankIfIgnorable(token) + " ";
+    std::vector<std::shared_ptr<Word>> words;
+    try {
+        words = resolveWords(kept);
+    } catch (const WordNotFoundException& unknown) {
+        println(T::WordNotFound + unknown.getWord() + T::WordNotFoundX);
+        Log::writeG(entity(), Log::WARN,
+                    T::UnknownWord + Util::clip(unknown.getWord(), Log::CLIENT_TEXT) + T::QuoteEnd);
+        return nullptr;
+    } catch (const VerbNotFoundException& unknown) {
+        println(T::VerbNotFound + unknown.getVerb() + T::VerbNotFoundX);
+        Log::writeG(entity(), Log::WARN,
+                    T::UnknownVerb + Util::clip(unknown.getVerb(), Log::CLIENT_TEXT) + T::QuoteEnd);
+        return nullptr;
+    }
+    if (words.empty()) {
+        println(T::EmptyPhrase);
+        return nullptr;
+    }
+    auto phrase = std::make_shared<const Phrase>(words);
+    storePhrase(*phrase);
+    if (Log::writesG(Log::INFO))
+        Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
+    return phrase;
+}
+
+// The player's PHRASE holds the verb and the items of this phrase and
+// nothing else. Only what differs from the last one is written: a command
+// like the one before changes nothing (no journal record, no undo step).
+void Adventure::storePhrase(const Phrase& phrase) {
+    auto write = [&phrase](Context& stored) {
+        const int items = phrase.items();
+        stored.setString(StateKeys::VERB, phrase.verb());
+        if (items > 0) {
+            auto listed = stored.nested(StateKeys::PHRASE_ITEMS);
+            std::vector<std::string> numbers;
+            for (int n = 1; n <= items; ++n) {
+                numbers.push_back(std::to_string(n));
+                listed->setString(numbers.back(), phrase.itemAt(n - 1));
+            }
+            if (listed->count() > items) // a longer phrase's
+                for (const auto& name : listed->names())
+                    if (std::find(numbers.begin(), numbers.end(), name) == numbers.end())
+                        listed->remove(name);
+        }
+        if (stored.count() > (items > 0 ? 2 : 1))
+            for (const auto& name : stored.names())
+                if (name != StateKeys::VERB && (name != StateKeys::PHRASE_ITEMS || items == 0))
+                    stored.remove(name);
+    };
+    const std::string path = StateKeys::phrase(userID());
+    try {
+        write(*_ctx->nested(path));
+    } catch (const TypeMismatchException&) { // a value where a context belongs
+        _ctx->remove(path);
+        write(*_ctx->nested(path));
+    }
+}
+
+std::shared_ptr<Action> Adventure::resolveCommand(Location& location, const Phrase& phrase) {
+    return resolveCommand(location.name(), phrase);
+}
+
+std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, const Phrase& phrase,
+                                                  int startMask) {
+    const int items = phrase.items();
+    const long last = items > 30 ? startMask : (1L << items) - 1;
+    for (const std::string& set : {entity, std::string(ANY)}) {
+        // Only sets that bind this verb with this many words can match.
+        if (_main.world().hasBindings(set, phrase.verb(), phrase.size() - 1)) {
+            long mask = startMask;
+            do {
+                std::string key = phrase.verb();
+                for (int i = 1, k = 0; i < phrase.size(); ++i) {
+                    bool wild = phrase.kindAt(i) == Word::ITEM_WORD && (mask >> (items - ++k)) & 1;
+                    key += ":" + (wild ? std::string(ANY) : phrase.wordAt(i));
+                }
+                if (auto action = _main.world().getAction(set, key)) {
+                    if (Log::writesG(Log::INFO))
+                        Log::writeG(this->entity(), Log::INFO,
+                                    T::ResolvedAction + set + ":" + key + T::QuoteEnd);
+                    return action;
+                }
+            } while (++mask <= last);
+        }
+        if (set == ANY)
+            break;
+    }
+    Log::writeG(this->entity(), Log::WARN, T::UnresolvedAction);
+    return nullptr;
+}
+
+std::shared_ptr<Action> Adventure::resolveHere(const Phrase& phrase) {
+    auto here = getLocation();
+    return here ? resolveCommand(*here, phrase) : resolveCommand(ANY, phrase);
+}
+
+bool Adventure::executeCommand(std::shared_ptr<const Phrase> phrase) {
+    _curr_phrase = phrase;
+    if (auto action = resolveHere(*phrase)) {
+        executeAction(*action);
+        onCommandDo(*phrase);
+        return true;
+    }
+    println(T::CantUnderstand);
+    onCommandUnknown(*phrase);
+    return false;
+}
+
+bool Adventure::undo() {
+    if (!_undo) {
+        println(_main.isMultiUser() ? T::NoUndoShared : T::NothingToUndo);
+        return false;
+    }
+    if (!_undo->undo()) {
+        println(T::NothingToUndo);
+        return false;
+    }
+    println(T::Undone);
+    return true;
+}
+
+// The line runs as this command's own action: the command's events fire
+// once, after it, and the line stays the one to repeat.
+bool Adventure::again() {
+    if (_last_line.empty() || _repeated) {
+        println(T::NothingToRepeat);
+        return false;
+    }
+    _repeated = true;
+    auto phrase = parseCommand(_last_line);
+    if (!phrase)
+        return false;
+    auto action = resolveHere(*phrase);
+    if (!action) {
+        println(T::CantUnderstand);
+        return false;
+    }
+    _curr_phrase = phrase;
+    executeAction(*action);
+    return true;
+}
+
+} // namespace zanfir

@@ -1,0 +1,249 @@
+#include "engine/Adventure.h"
+
+#include "T.h"
+#include "engine/Gatekeeper.h"
+#include "engine/Main.h"
+#include "runtime/Debug.h"
+#include "runtime/Errors.h"
+#include "runtime/Fibers.h"
+#include "runtime/Input.h"
+#include "runtime/Log.h"
+#include "runtime/Output.h"
+#include "runtime/Settings.h"
+#include "state/Context.h"
+#include "state/StateStore.h"
+#include "state/ref/ObjectRef.h"
+#include "util/PasswordHash.h"
+#include "util/Util.h"
+#include "world/StateKeys.h"
+#include "world/User.h"
+#include "world/Word.h"
+
+namespace zanfir {
+
+namespace {
+
+// A player's name becomes a file name, a context name and an item name:
+// only letters (accented ones too) and digits are allowed.
+bool isPlainName(const std::string& name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        auto c = static_cast<unsigned char>(name[i]);
+        if (std::isalnum(c) && c < 0x80)
+            continue;
+        auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (c == 0xC3 && next >= 0x80 && next <= 0xBF && next != 0x97 && next != 0xB7) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    return !name.empty();
+}
+
+} // namespace
+
+// A client (not the console) meets the gatekeeper's limits: guesses of a
+// password are slowed, counted and cut, new players are throttled.
+bool Adventure::init() {
+    using Clock = std::chrono::steady_clock;
+    const Settings& settings = _main.settings();
+    _in->limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
+    Gatekeeper* gate = _address.empty() ? nullptr : &_main.gatekeeper();
+    println();
+    for (;;) {
+        if (lockedOut())
+            return false;
+        auto typed = readUserName();
+        if (!typed)
+            return false;
+        std::string name = Util::capitalize(*typed);
+        std::string password;
+        if (_main.isMultiUser()) {
+            auto first = readUserPassword();
+            if (!first || lockedOut()) // by guesses on other connections meanwhile
+                return false;
+            if (!_main.userExist(name)) { // a known player's is checked as they are admitted
+                if (gate && !gate->mayCreatePlayer(_address)) {
+                    refuse(T::TooManyNewPlayers);
+                    continue;
+                }
+                auto again = readUserPasswordAgain();
+                if (!again)
+                    return false;
+                if (*again != *first) {
+                    refuse(T::PasswordNotMatch);
+                    continue;
+                }
+            }
+            password = *first;
+        } else if (guardsSavedGames()) {
+            if (auto stored = savedGamePassword(name);
+                stored && !proveGamePassword(name, *stored)) {
+                if (!_in->isAlive() || _wrong_passwords >= MAX_WRONG_PASSWORDS)
+                    return false;
+                continue;
+            }
+        }
+        ObjectRef holder;
+        std::shared_ptr<User> player;
+        bool wrong = false;
+        try {
+            player = _main.addAdventure(shared_from_this(), holder, name, password);
+        } catch (const LoginRefusedException& refusal) {
+            refuse(refusal.what());
+            wrong = refusal.wrongPassword();
+            if (!wrong)
+                continue;
+        }
+        if (wrong) { // its wait is out of the handler, which would keep the thread
+            if (!wrongPassword(name))
+                return false;
+            continue;
+        }
+        if (player) {
+            setUser(player, holder.as<Context>());
+            _in->limitReads(settings.idle_timeout, Clock::time_point::max());
+            return true;
+        }
+    }
+}
+
+bool Adventure::wrongPassword(const std::string& name) {
+    Log::writeG(entity(), Log::WARN,
+                T::LoginFailed + Util::clip(name, Log::CLIENT_TEXT) + T::LoginFailedX +
+                    (_address.empty() ? "console" : _address));
+    if (!_address.empty())
+        _main.gatekeeper().loginFailed(_address);
+    if (++_wrong_passwords >= MAX_WRONG_PASSWORDS) {
+        println(T::ThreeWrongPasswords);
+        _in->endInput();
+        return false;
+    }
+    // A guess costs time: the player waits, holding nothing.
+    outsideTurn([this] {
+        _out->flush();
+        Fibers::sleepFor(WRONG_PASSWORD_WAIT);
+        return std::string();
+    });
+    return true;
+}
+
+bool Adventure::lockedOut() {
+    if (_address.empty() || !_main.gatekeeper().lockedOut(_address))
+        return false;
+    refuse(T::TooManyFailures);
+    _in->endInput();
+    return true;
+}
+
+void Adventure::takeOver() {
+    _taken_over = true;
+    _in->endInput();
+}
+
+void Adventure::refuse(const std::string& message) {
+    println();
+    println(message);
+    println();
+}
+
+bool Adventure::guardsSavedGames() const {
+    return !_main.isMultiUser() && !_address.empty() && _main.settings().remote_passwords;
+}
+
+std::optional<std::string> Adventure::passwordIn(Context& game, const std::string& name) {
+    auto users = std::get<std::shared_ptr<Context>>(*game.get(StateKeys::USERS));
+    std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(name)).front();
+    auto stored = users->get(saver + "." + StateKeys::PASSWORD);
+    if (stored && std::holds_alternative<std::string>(*stored))
+        return std::get<std::string>(*stored);
+    return std::nullopt;
+}
+
+std::optional<std::string> Adventure::savedGamePassword(const std::string& name) {
+    try {
+        if (auto game = _main.store().loadGame(name))
+            return passwordIn(*game, name);
+    } catch (const SerializationException& error) { // no game that can be loaded
+        Log::writeG(entity(), Log::WARN, error);
+    }
+    return std::nullopt;
+}
+
+bool Adventure::mayUseSavedGame(const std::optional<std::string>& stored) {
+    return !stored || *stored == _game_password || proveGamePassword(userName(), *stored);
+}
+
+bool Adventure::proveGamePassword(const std::string& name, const std::string& stored) {
+    auto typed = readUserPassword();
+    if (!typed || lockedOut())
+        return false;
+    if (!outsideTurn([&] { return PasswordHash::verify(stored, *typed); })) {
+        refuse(T::WrongPassword);
+        wrongPassword(name);
+        return false;
+    }
+    _game_password = stored;
+    return true;
+}
+
+std::optional<std::string> Adventure::readUserName() {
+    for (;;) {
+        std::string line = readln(T::WhatsYourName);
+        if (!_in->isAlive())
+            return std::nullopt;
+        auto words = Util::split(line);
+        if (words.empty())
+            continue;
+        if (words.size() > 1) {
+            refuse(T::UseSingleWordName);
+            continue;
+        }
+        // Longer names kept by an older version still log in.
+        if (Util::length(words[0]) > MAX_NAME && !_main.userExist(Util::capitalize(words[0]))) {
+            refuse(T::NameTooLong);
+            continue;
+        }
+        std::string upper = Util::toUpper(words[0]);
+        bool known = _main.world().blankIfIgnorable(upper).empty();
+        try {
+            _main.world().resolveSynonym(upper, Word::ITEM_WORD);
+            known = true;
+        } catch (const WordNotFoundException&) {
+        } catch (const VerbNotFoundException&) {
+            Debug::assertG(false, "false");
+            known = true;
+        }
+        // A player's name is a word while they play: they may come in again.
+        if (known && _main.isMultiUser() && _main.userExist(Util::capitalize(words[0]))) {
+            try {
+                known = !_main.world().getUser(upper);
+            } catch (const Exception&) { // no player's item: a word of the adventure
+            }
+        }
+        if (!known && isPlainName(words[0]))
+            return words[0];
+        refuse(T::AmbiguousName);
+    }
+}
+
+std::optional<std::string> Adventure::readUserPassword() {
+    for (;;) {
+        std::string line = readlnH(T::WhatsYourPassword);
+        if (!_in->isAlive())
+            return std::nullopt;
+        std::string password = Util::trim(line);
+        if (Util::length(password) >= 4)
+            return password;
+        refuse(T::PasswordTooShort);
+    }
+}
+
+std::optional<std::string> Adventure::readUserPasswordAgain() {
+    std::string line = readlnH(T::RedigitYourPassword);
+    if (!_in->isAlive())
+        return std::nullopt;
+    return Util::trim(line);
+}
+
+} // namespace zanfir

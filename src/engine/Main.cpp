@@ -1,0 +1,331 @@
+#include "engine/Main.h"
+
+#include <algorithm>
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "T.h"
+#include "engine/Adventure.h"
+#include "engine/FrontEnd.h"
+#include "engine/PlayerRegistry.h"
+#include "language/Description.h"
+#include "runtime/Debug.h"
+#include "runtime/Log.h"
+#include "state/Context.h"
+#include "state/JsonFileStore.h"
+#include "state/Saver.h"
+#include "util/Util.h"
+#include "world/Config.h"
+#include "world/Item.h"
+#include "world/Loader.h"
+#include "world/Location.h"
+#include "world/User.h"
+
+namespace zanfir {
+
+namespace {
+
+constexpr const char* ENTITY = "Main";
+constexpr const char* BEGINNING = "BEGINNING";
+
+} // namespace
+
+Main::Main(const std::string& name, const std::optional<std::string>& path, bool console,
+           bool remote, bool multiuser)
+    : _name(Util::toLower(Util::trim(name))), _path(path), _multiuser(multiuser), _remote(remote),
+      _console(console),
+      _turn_count(static_cast<int>(TURNS_PER_PROCESSOR *
+                                   std::max(1u, std::thread::hardware_concurrency()))),
+      _turns(_turn_count) {
+    _venture = std::make_shared<Config>(path, _name + ".zanfa");
+    Config::setGlobalConfig(_venture);
+    _settings = Settings::read(*_venture, &_setting_problems);
+    if (_settings.title.empty())
+        _settings.title = _name;
+    _loader = std::make_unique<Loader>(_world, *this, *_venture, _name, multiuser);
+    _players = std::make_unique<PlayerRegistry>(_world, *this, _venture->get("LOCATION", BEGINNING),
+                                                multiuser, _settings);
+    _players->setOnIdle([this] { onIdle(); });
+    _gatekeeper = std::make_unique<Gatekeeper>(_settings);
+    setStore(std::make_unique<JsonFileStore>(getBaseDir(), _name));
+}
+
+// The program itself ends without destroying the engine; this serves the
+// tests, which build many engines: the saver writes what is pending first.
+Main::~Main() = default;
+
+void Main::setFrontEnd(std::shared_ptr<FrontEnd> frontEnd) {
+    _front_end = std::move(frontEnd);
+}
+
+void Main::setStore(std::unique_ptr<StateStore> store) {
+    _saver.reset();
+    _store = std::move(store);
+    _saver = std::make_unique<Saver>(
+        *_store, [this] { return _global_ctx->clone(); }, _settings.checkpoint_interval,
+        _settings.journal_limit);
+}
+
+std::string Main::getBaseDir() const {
+    return _venture->getBaseDir();
+}
+
+void Main::setDebugEnabled(bool flag) {
+    Debug::setGlobalDebug(flag ? std::make_shared<Debug>() : nullptr);
+    _debug = flag;
+}
+
+void Main::setLogEnabled(bool flag) {
+    std::shared_ptr<Log> log;
+    if (flag) {
+        log = std::make_shared<Log>(getBaseDir() + _settings.log_path, _settings.log_crlf);
+        log->setLevel(_settings.log_level);
+    }
+    Log::setGlobalLog(log);
+    _log = flag;
+}
+
+void Main::setDumpEnabled(bool flag) {
+    _dump = flag;
+}
+
+// ---- Run ----
+
+void Main::load(LoadListener* listener) {
+    Log::writeG(ENTITY, Log::INFO, T::Initialization);
+    _loader->load(listener);
+    if (_multiuser) {
+        _store->lockShared();
+        deserialize();
+        if (!_global_ctx) {
+            _global_ctx = std::make_shared<Context>();
+            fillGlobalContext(*_global_ctx);
+            _players->adopt(_global_ctx);
+        }
+        // At once: it folds in the journal just made again, and a server
+        // that cannot save its world says so before anybody plays.
+        serialize();
+        _store->follow(*_global_ctx);
+        _saver->start();
+    }
+}
+
+void Main::start() {
+    for (const auto& problem : _setting_problems)
+        Log::writeG(ENTITY, Log::WARN, problem);
+    load();
+    {
+        std::lock_guard guard(_run_lock);
+        if (_stopping)
+            return; // stopped while loading
+        _running = true;
+    }
+    if (_front_end)
+        _front_end->start();
+    waitUntilExit();
+}
+
+void Main::stop() {
+    if (_stopping.exchange(true))
+        return;
+    Log::writeG(ENTITY, Log::INFO, T::Stopping);
+    if (_front_end)
+        _front_end->stop(_settings.stop_timeout);
+    _saver->finish(); // the last checkpoint
+    Log::writeG(ENTITY, Log::INFO, T::Stopped);
+    quit();
+}
+
+void Main::quit() {
+    {
+        std::lock_guard guard(_run_lock);
+        _running = false;
+    }
+    _run_changed.notify_all();
+}
+
+void Main::waitUntilExit() {
+    std::unique_lock guard(_run_lock);
+    while (_running)
+        _run_changed.wait_for(guard, std::chrono::seconds(1));
+}
+
+std::shared_ptr<Description> Main::beginningText(const std::string& name) {
+    std::string text = _venture->get(name, BEGINNING);
+    return text.empty() ? nullptr : std::make_shared<Description>(*this, text);
+}
+
+std::shared_ptr<Description> Main::getIntro() {
+    return beginningText("INTRO");
+}
+
+std::shared_ptr<Description> Main::getDead() {
+    return beginningText("DEAD");
+}
+
+// ---- World lookups ----
+
+std::shared_ptr<const Scenes::Items> Main::itemsShown(const Context& items,
+                                                      const std::string& place) {
+    return _scenes.shown(items, place);
+}
+
+std::shared_ptr<const Scenes::PlayerLines>
+Main::playerLines(const std::string& place, const std::shared_ptr<const Scenes::Items>& list,
+                  const std::string& layout, const Scenes::Line& line) {
+    return _scenes.playerLines(place, list, layout, line);
+}
+
+std::shared_ptr<Action> Main::parseAction(const std::string& text, Action* parent) {
+    return _commands.parseAction(text, parent);
+}
+
+// ---- Dictionary ----
+
+const std::vector<std::string>& Main::builtInVerbs() {
+    return World::builtInVerbs();
+}
+
+// ---- Loading ----
+
+void Main::fillDictionary() {
+    _loader->fillDictionary();
+}
+
+void Main::fillInventory() {
+    _loader->fillInventory();
+}
+
+void Main::fillMap() {
+    _loader->fillMap();
+}
+
+void Main::fillActionSet() {
+    _loader->fillActionSet();
+}
+
+void Main::fillEmbeddedActionSet(const Config& config, int type) {
+    _loader->fillEmbeddedActionSet(config, type);
+}
+
+void Main::fillAction(const std::string& name, const std::string& text, int type,
+                      const std::string& owner) {
+    _loader->fillAction(name, text, type, owner);
+}
+
+void Main::fillMessage(const std::string& name, const std::string& text, int type,
+                       const std::string& owner) {
+    _loader->fillMessage(name, text, type, owner);
+}
+
+void Main::fillEvent(const std::string& name, const std::string& text, int type,
+                     const std::string& owner) {
+    _loader->fillEvent(name, text, type, owner);
+}
+
+std::string Main::tokenizeEvent(const std::string& declaration, const std::string& part1,
+                                const std::string& part2, const std::string& part3,
+                                const std::string& location, const std::string& item) {
+    return _loader->tokenizeEvent(declaration, part1, part2, part3, location, item);
+}
+
+// ---- Players ----
+
+std::int32_t Main::userFind(const std::string& name) {
+    return _players->userFind(name);
+}
+
+bool Main::userExist(const std::string& name) {
+    return userFind(name) > 0;
+}
+
+bool Main::userVerify(const std::string& name, const std::string& password) {
+    return _players->userVerify(name, password);
+}
+
+std::int32_t Main::newUserID() {
+    return _players->newUserID();
+}
+
+void Main::fillGlobalContext(Context& ctx) {
+    _players->fillGlobalContext(ctx);
+}
+
+void Main::fillUserContext(Context& ctx, std::int32_t id) {
+    _players->fillUserContext(ctx, id);
+}
+
+std::shared_ptr<User> Main::addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
+                                         const std::string& name, const std::string& password) {
+    return _players->addAdventure(std::move(session), holder, name, password);
+}
+
+std::size_t Main::playersOnline() const {
+    return _players->online();
+}
+
+void Main::removeAdventure(Adventure& session, Context& ctx) {
+    auto connection = _players->removeAdventure(session, ctx);
+    if (_remote) {
+        if (connection.front_end)
+            connection.front_end->close(connection.id);
+    } else if (_players->isEmpty()) {
+        quit();
+    }
+}
+
+void Main::beginTurn() {
+    _turns.beginTurn();
+}
+
+// As many as there are turns: a session in its turn may wait too (for a
+// lock, for the journal's sync).
+int Main::sessionThreads() const {
+    return _turn_count;
+}
+
+void Main::endTurn() {
+    _turns.endTurn();
+}
+
+void Main::onEnterIdle(Adventure&) {
+    _players->onEnterIdle();
+}
+
+void Main::onExitIdle(Adventure&) {
+    _players->onExitIdle();
+}
+
+// ---- Shared state ----
+
+// Called with every session idle, under the registration lock: the state is
+// consistent now.
+void Main::onIdle() {
+    if (_multiuser && _dump)
+        Util::contextDump(*_global_ctx, std::cerr, _settings.row_length);
+}
+
+void Main::awaitDurable() {
+    _store->awaitDurable();
+}
+
+std::string Main::stateFile() const {
+    return JsonFileStore(getBaseDir(), _name).sharedFile();
+}
+
+void Main::serialize() {
+    if (_multiuser && _global_ctx)
+        _store->checkpoint([this] { return _global_ctx->clone(); });
+}
+
+void Main::deserialize() {
+    if (!_multiuser)
+        return;
+    if (auto saved = _store->loadShared()) {
+        _global_ctx = saved;
+        _players->adopt(saved);
+    }
+}
+
+} // namespace zanfir

@@ -1,0 +1,93 @@
+#include "language/Action.h"
+
+#include "T.h"
+#include "engine/Adventure.h"
+#include "runtime/Errors.h"
+#include "state/Context.h"
+#include "world/Phrase.h"
+#include "world/StateKeys.h"
+
+namespace zanfir {
+
+namespace {
+
+std::atomic<std::uint64_t> next_id{1};
+
+// A level of the session's nesting while an action runs.
+struct Nesting {
+    explicit Nesting(int& depth) : depth(depth) {
+        if (depth >= Action::MAX_DEPTH)
+            throw Exception(T::NestingTooDeep);
+        ++depth;
+    }
+    ~Nesting() { --depth; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+    int& depth;
+};
+
+bool isPresent(Adventure& session, Item& item) {
+    return session.isItemPresent(item) && !session.isItemHidden(item);
+}
+
+} // namespace
+
+Action::Action() : _id(next_id++) {}
+
+bool Action::start(const Execution& now) {
+    ActionState& state = now.session.actionState();
+    if (state.steps_left == 0)
+        throw CommandStoppedException(std::to_string(state.steps_budget) + T::StepsLimit);
+    if (state.steps_left > 0)
+        --state.steps_left;
+    Nesting level(state.depth);
+    return run(now);
+}
+
+void Action::print(const Execution& now, const std::string& text) {
+    if (!isSilent(now))
+        now.session.print(text);
+}
+
+void Action::println(const Execution& now, const std::string& text) {
+    if (!isSilent(now))
+        now.session.println(text);
+}
+
+void Action::print(const Execution& now, Description& description) {
+    now.session.print(description);
+}
+
+void Action::println(const Execution& now, Description& description) {
+    now.session.println(description);
+}
+
+void Action::println(const Execution& now, const std::string& before, Description& description,
+                     const std::string& after) {
+    now.session.println(before, description, after);
+}
+
+std::string Action::readln(const Execution& now, const std::string& prompt) {
+    return now.session.readln(prompt);
+}
+
+bool Action::checkItems(const Execution& now, int mask) {
+    const Phrase* phrase = now.phrase.get();
+    int count = phrase ? phrase->items() : 0;
+    bool ok = true;
+    for (int i = 0; i < count && i < 31 && ok; ++i)
+        if (mask & (1 << i)) {
+            auto item = now.session.findItem(phrase->itemAt(i));
+            ok = item && isPresent(now.session, *item);
+        }
+    if (!ok)
+        println(now, T::DontSeeItHere);
+    return ok;
+}
+
+void Action::refreshVariables(const Execution& now) {
+    if (now.context)
+        now.context->appendFromNested(StateKeys::variables());
+}
+
+} // namespace zanfir

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include <boost/beast/websocket/stream.hpp>
+
+#include "net/FiberSocket.h"
+#include "runtime/Fibers.h"
+#include "runtime/Terminal.h"
+
+namespace zanfir {
+
+struct Settings;
+
+// A terminal on a WebSocket it owns, the handshake done. Each text message
+// from the client is one line. The server's messages are JSON objects:
+// {"type":"text","text":...} for what was written, {"type":"input",
+// "secret":...} each time a line is awaited (secret for a password), and
+// {"type":"end"} before the session closes it. The browser wraps the text
+// and shows what its player types, so nothing is wrapped or echoed here.
+//
+// Reads and writes run in the session's fiber; close and endInput may come
+// from anywhere else and only shut the socket down. A client that does not
+// take what is sent within the send timeout is disconnected.
+class WebTerminal : public Terminal {
+public:
+    using Socket = boost::beast::websocket::stream<FiberSocket>;
+
+    // A message longer than this ends the connection.
+    static constexpr std::size_t MAX_MESSAGE = 4096;
+
+    // `peer` names the client in the log.
+    WebTerminal(std::unique_ptr<Socket> socket, const Settings& settings, std::string peer);
+    ~WebTerminal() override;
+    WebTerminal(const WebTerminal&) = delete;
+    WebTerminal& operator=(const WebTerminal&) = delete;
+
+    std::string readLine(bool hidden, std::size_t cap) override;
+    bool isAlive() const override { return !_dead && !_closed; }
+    void write(const std::string& bytes) override { _pending += bytes; }
+    void flush() override;
+    // A last {"type":"end"} and the closing handshake, when the session
+    // itself closes; from another thread the socket is shut down.
+    void close() override;
+    void endInput() override;
+    void limitReads(std::chrono::milliseconds idle,
+                    std::chrono::steady_clock::time_point deadline) override;
+    bool wraps() const override { return true; }
+    // Sends what is written, {"type":"end"} and the closing handshake, from
+    // the fiber that uses the socket.
+    void goodbye();
+
+private:
+    // Sends one message; false (and the terminal dead) when it cannot.
+    bool send(const std::string& json);
+    // Whether a write went well; if not, the terminal is dead.
+    bool delivered(const boost::system::error_code& result);
+    // Says goodbye with the message and closes, within the send timeout,
+    // after a read that waited too long (which leaves the WebSocket unusable).
+    void farewell(const std::string& json);
+
+    std::unique_ptr<Socket> _socket;
+    const int _fd;
+    const std::chrono::milliseconds _send_timeout;
+    const std::string _peer;
+    std::string _pending; // text written, not yet sent
+    bool _dead = false;
+    bool _ended = false; // the end was said
+    std::atomic<bool> _closed{false};
+    std::atomic<Fibers::Fiber*> _owner{nullptr}; // the session's fiber, once it reads
+    std::chrono::milliseconds _idle{0};
+    std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point _last_input = std::chrono::steady_clock::now();
+};
+
+} // namespace zanfir
