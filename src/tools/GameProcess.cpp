@@ -120,6 +120,8 @@ GameProcess::Answer GameProcess::answer(std::chrono::milliseconds timeout) {
                     : !text.empty() && text.back() != '\n' && now - lastData >= QUIET) {
             while (::poll(&ready, 1, 0) > 0 && readSome(text)) {
             }
+            if (text.ends_with(prompt)) // it came just before the game read
+                text.resize(text.size() - prompt.size());
             return {State::Waiting, text};
         }
         if (now - start >= timeout)
