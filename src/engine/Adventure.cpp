@@ -1,10 +1,7 @@
 #include "engine/Adventure.h"
 
 #include "T.h"
-#include "engine/Gatekeeper.h"
 #include "engine/Main.h"
-#include "engine/Scenes.h"
-#include "engine/SeenPlayers.h"
 #include "engine/UndoLog.h"
 #include "language/Action.h"
 #include "language/Description.h"
@@ -16,9 +13,6 @@
 #include "runtime/Output.h"
 #include "runtime/Settings.h"
 #include "state/Context.h"
-#include "state/StateStore.h"
-#include "state/ref/ObjectRef.h"
-#include "util/PasswordHash.h"
 #include "util/Util.h"
 #include "world/EventTable.h"
 #include "world/Item.h"
@@ -77,7 +71,7 @@ void Adventure::run() {
     } finish{*this};
     bool logged = false;
     try {
-        logged = init();
+        logged = _login.run();
     } catch (const std::exception& error) {
         endingFailure(entity(), error, _failure);
     }
@@ -176,6 +170,17 @@ void Adventure::limited(const std::function<void()>& work) {
         println();
         println(T::CommandTooLong);
     }
+}
+
+void Adventure::takeOver() {
+    _taken_over = true;
+    _in->endInput();
+}
+
+void Adventure::refuse(const std::string& message) {
+    println();
+    println(message);
+    println();
 }
 
 std::int32_t Adventure::userID() const {

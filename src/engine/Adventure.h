@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/ActionViews.h"
+#include "engine/Login.h"
 #include "language/Action.h"
 
 namespace zanfir {
@@ -34,13 +35,6 @@ class Word;
 // and fire the adventure's events.
 class Adventure final : public std::enable_shared_from_this<Adventure> {
 public:
-    // The longest name a new player may take, in characters.
-    static constexpr std::size_t MAX_NAME = 20;
-    // Wrong passwords a connection may give before it is closed, and the
-    // wait after each.
-    static constexpr int MAX_WRONG_PASSWORDS = 3;
-    static constexpr std::chrono::milliseconds WRONG_PASSWORD_WAIT{1000};
-
     Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out);
     ~Adventure();
     Adventure(const Adventure&) = delete;
@@ -78,8 +72,6 @@ public:
     FrontEnd* frontEnd() const { return _front_end; }
     std::int32_t connection() const { return _connection; }
     bool isDead() const { return !_running; }
-    // The login dialogue; true when a player is logged in.
-    bool init();
     void quit() { _running = false; }
     // The player logged in again elsewhere: this session ends, telling its
     // client why. Called from another thread.
@@ -175,9 +167,6 @@ public:
     std::string readln();
     std::string readln(const std::string& prompt);
     std::string readlnH(const std::string& prompt);
-    std::optional<std::string> readUserName();
-    std::optional<std::string> readUserPassword();
-    std::optional<std::string> readUserPasswordAgain();
     bool askYesNoQuestion(const std::string& prompt);
     void pressAnyKey();
     // Sleeps without holding a turn.
@@ -207,14 +196,10 @@ public:
     bool executeAction(Action& action, std::optional<bool> silent = std::nullopt);
     // What the actions of the session's command share: nesting, steps, ifs.
     ActionState& actionState() { return _actions; }
-
-private:
-    void play();
-    // Runs part of a turn; a command stopped at a limit is logged and told,
-    // and the session goes on.
-    void limited(const std::function<void()>& work);
-    void takeTurn();
-    void leaveTurn();
+    // Tells the player a refusal, between empty lines.
+    void refuse(const std::string& message);
+    // The client's address; empty on the console.
+    const std::string& address() const { return _address; }
     // Runs a read outside the session's turn.
     template <class Read>
     auto outsideTurn(Read read) -> decltype(read()) {
@@ -230,6 +215,14 @@ private:
         } back{*this, turn};
         return read();
     }
+
+private:
+    void play();
+    // Runs part of a turn; a command stopped at a limit is logged and told,
+    // and the session goes on.
+    void limited(const std::function<void()>& work);
+    void takeTurn();
+    void leaveTurn();
     // The items in the player's place, the player among them, in the order
     // of the inventory; without the hidden ones when `shown` (then the list
     // kept for the place: see Scenes).
@@ -246,26 +239,6 @@ private:
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
     // The action bound to the phrase where the player is; none when no binding matches.
     std::shared_ptr<Action> resolveHere(const Phrase& phrase);
-    void refuse(const std::string& message);
-    // Logs and counts a wrong password given for `name` on this connection;
-    // false when the connection is to end.
-    bool wrongPassword(const std::string& name);
-    // Whether the client's address is locked out now (too many wrong
-    // passwords came from it, on any connection): then it is told so and its
-    // input ends, and no password it typed is checked.
-    bool lockedOut();
-    // Whether a remote player's saved games are kept under a password.
-    bool guardsSavedGames() const;
-    // The hash a saved game of that name is kept under; none when there is
-    // no such game, or it was saved without a password.
-    std::optional<std::string> savedGamePassword(const std::string& name);
-    static std::optional<std::string> passwordIn(Context& game, const std::string& name);
-    // Whether this session may load or save over its saved game, kept under
-    // `stored`: it gave that password (asked now when it has not).
-    bool mayUseSavedGame(const std::optional<std::string>& stored);
-    // Asks the password of the saved game of `name`, kept under `stored`;
-    // true when it was given (the session may then save and load it).
-    bool proveGamePassword(const std::string& name, const std::string& stored);
 
     Main& _main;
     std::unique_ptr<Input> _in;
@@ -290,8 +263,7 @@ private:
     FrontEnd* _front_end = nullptr;
     std::int32_t _connection = 0;
     std::string _address; // empty on the console
-    int _wrong_passwords = 0;
-    std::string _game_password; // the hash this session's saved game is kept under
+    Login _login{*this, _main};
     bool _started = false;
     bool _in_turn = false;
     std::unique_ptr<UndoLog> _undo; // none in a shared world

@@ -21,27 +21,27 @@ namespace zanfir {
 bool Adventure::serialize() {
     if (_main.isMultiUser())
         return true;
-    if (guardsSavedGames()) {
-        if (!mayUseSavedGame(savedGamePassword(userName())))
+    if (_login.guardsSavedGames()) {
+        if (!_login.mayUseSavedGame(_login.savedGamePassword(userName())))
             return false;
-        if (_game_password.empty()) { // the name's first game under a password
+        if (_login.gamePassword().empty()) { // the name's first game under a password
             println(T::ChooseGamePassword);
             std::optional<std::string> first, again;
             do {
                 if (first)
                     refuse(T::PasswordNotMatch);
-                first = readUserPassword();
-                again = first ? readUserPasswordAgain() : std::nullopt;
+                first = _login.readPassword();
+                again = first ? _login.readPasswordAgain() : std::nullopt;
                 if (!again)
                     return false;
             } while (*again != *first);
             try {
-                _game_password = outsideTurn([&] { return PasswordHash::hash(*first); });
+                _login.setGamePassword(outsideTurn([&] { return PasswordHash::hash(*first); }));
             } catch (const Exception& error) {
                 throw SerializationException(error.what());
             }
         }
-        _ctx->setString(StateKeys::userPassword(userID()), _game_password);
+        _ctx->setString(StateKeys::userPassword(userID()), _login.gamePassword());
     }
     _main.store().saveGame(userName(), *_ctx);
     return true;
@@ -51,7 +51,8 @@ bool Adventure::deserialize() {
     if (_main.isMultiUser())
         return true;
     auto saved = _main.store().loadGame(userName());
-    if (!saved || (guardsSavedGames() && !mayUseSavedGame(passwordIn(*saved, userName()))))
+    if (!saved || (_login.guardsSavedGames() &&
+                   !_login.mayUseSavedGame(Login::passwordIn(*saved, userName()))))
         return false;
     // The game may have been saved under another player number: the
     // player's state takes this session's number.

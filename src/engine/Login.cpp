@@ -1,3 +1,5 @@
+#include "engine/Login.h"
+
 #include "engine/Adventure.h"
 
 #include "T.h"
@@ -42,36 +44,38 @@ bool isPlainName(const std::string& name) {
 
 } // namespace
 
+Login::Login(Adventure& session, Main& main) : _session(session), _main(main) {}
+
 // A client (not the console) meets the gatekeeper's limits: guesses of a
 // password are slowed, counted and cut, new players are throttled.
-bool Adventure::init() {
+bool Login::run() {
     using Clock = std::chrono::steady_clock;
     const Settings& settings = _main.settings();
-    _in->limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
-    Gatekeeper* gate = _address.empty() ? nullptr : &_main.gatekeeper();
-    println();
+    _session.in().limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
+    Gatekeeper* gate = _session.address().empty() ? nullptr : &_main.gatekeeper();
+    _session.println();
     for (;;) {
         if (lockedOut())
             return false;
-        auto typed = readUserName();
+        auto typed = readName();
         if (!typed)
             return false;
         std::string name = Util::capitalize(*typed);
         std::string password;
         if (_main.isMultiUser()) {
-            auto first = readUserPassword();
+            auto first = readPassword();
             if (!first || lockedOut()) // by guesses on other connections meanwhile
                 return false;
             if (!_main.userExist(name)) { // a known player's is checked as they are admitted
-                if (gate && !gate->mayCreatePlayer(_address)) {
-                    refuse(T::TooManyNewPlayers);
+                if (gate && !gate->mayCreatePlayer(_session.address())) {
+                    _session.refuse(T::TooManyNewPlayers);
                     continue;
                 }
-                auto again = readUserPasswordAgain();
+                auto again = readPasswordAgain();
                 if (!again)
                     return false;
                 if (*again != *first) {
-                    refuse(T::PasswordNotMatch);
+                    _session.refuse(T::PasswordNotMatch);
                     continue;
                 }
             }
@@ -79,7 +83,7 @@ bool Adventure::init() {
         } else if (guardsSavedGames()) {
             if (auto stored = savedGamePassword(name);
                 stored && !proveGamePassword(name, *stored)) {
-                if (!_in->isAlive() || _wrong_passwords >= MAX_WRONG_PASSWORDS)
+                if (!_session.in().isAlive() || _wrong_passwords >= MAX_WRONG_PASSWORDS)
                     return false;
                 continue;
             }
@@ -88,9 +92,9 @@ bool Adventure::init() {
         std::shared_ptr<User> player;
         bool wrong = false;
         try {
-            player = _main.addAdventure(shared_from_this(), holder, name, password);
+            player = _main.addAdventure(_session.shared_from_this(), holder, name, password);
         } catch (const LoginRefusedException& refusal) {
-            refuse(refusal.what());
+            _session.refuse(refusal.what());
             wrong = refusal.wrongPassword();
             if (!wrong)
                 continue;
@@ -101,57 +105,46 @@ bool Adventure::init() {
             continue;
         }
         if (player) {
-            setUser(player, holder.as<Context>());
-            _in->limitReads(settings.idle_timeout, Clock::time_point::max());
+            _session.setUser(player, holder.as<Context>());
+            _session.in().limitReads(settings.idle_timeout, Clock::time_point::max());
             return true;
         }
     }
 }
 
-bool Adventure::wrongPassword(const std::string& name) {
-    Log::writeG(entity(), Log::WARN,
+bool Login::wrongPassword(const std::string& name) {
+    Log::writeG(_session.entity(), Log::WARN,
                 T::LoginFailed + Util::clip(name, Log::CLIENT_TEXT) + T::LoginFailedX +
-                    (_address.empty() ? "console" : _address));
-    if (!_address.empty())
-        _main.gatekeeper().loginFailed(_address);
+                    (_session.address().empty() ? "console" : _session.address()));
+    if (!_session.address().empty())
+        _main.gatekeeper().loginFailed(_session.address());
     if (++_wrong_passwords >= MAX_WRONG_PASSWORDS) {
-        println(T::ThreeWrongPasswords);
-        _in->endInput();
+        _session.println(T::ThreeWrongPasswords);
+        _session.in().endInput();
         return false;
     }
     // A guess costs time: the player waits, holding nothing.
-    outsideTurn([this] {
-        _out->flush();
+    _session.outsideTurn([this] {
+        _session.out().flush();
         Fibers::sleepFor(WRONG_PASSWORD_WAIT);
         return std::string();
     });
     return true;
 }
 
-bool Adventure::lockedOut() {
-    if (_address.empty() || !_main.gatekeeper().lockedOut(_address))
+bool Login::lockedOut() {
+    if (_session.address().empty() || !_main.gatekeeper().lockedOut(_session.address()))
         return false;
-    refuse(T::TooManyFailures);
-    _in->endInput();
+    _session.refuse(T::TooManyFailures);
+    _session.in().endInput();
     return true;
 }
 
-void Adventure::takeOver() {
-    _taken_over = true;
-    _in->endInput();
+bool Login::guardsSavedGames() const {
+    return !_main.isMultiUser() && !_session.address().empty() && _main.settings().remote_passwords;
 }
 
-void Adventure::refuse(const std::string& message) {
-    println();
-    println(message);
-    println();
-}
-
-bool Adventure::guardsSavedGames() const {
-    return !_main.isMultiUser() && !_address.empty() && _main.settings().remote_passwords;
-}
-
-std::optional<std::string> Adventure::passwordIn(Context& game, const std::string& name) {
+std::optional<std::string> Login::passwordIn(Context& game, const std::string& name) {
     auto users = std::get<std::shared_ptr<Context>>(*game.get(StateKeys::USERS));
     std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(name)).front();
     auto stored = users->get(saver + "." + StateKeys::PASSWORD);
@@ -160,26 +153,26 @@ std::optional<std::string> Adventure::passwordIn(Context& game, const std::strin
     return std::nullopt;
 }
 
-std::optional<std::string> Adventure::savedGamePassword(const std::string& name) {
+std::optional<std::string> Login::savedGamePassword(const std::string& name) {
     try {
         if (auto game = _main.store().loadGame(name))
             return passwordIn(*game, name);
     } catch (const SerializationException& error) { // no game that can be loaded
-        Log::writeG(entity(), Log::WARN, error);
+        Log::writeG(_session.entity(), Log::WARN, error);
     }
     return std::nullopt;
 }
 
-bool Adventure::mayUseSavedGame(const std::optional<std::string>& stored) {
-    return !stored || *stored == _game_password || proveGamePassword(userName(), *stored);
+bool Login::mayUseSavedGame(const std::optional<std::string>& stored) {
+    return !stored || *stored == _game_password || proveGamePassword(_session.userName(), *stored);
 }
 
-bool Adventure::proveGamePassword(const std::string& name, const std::string& stored) {
-    auto typed = readUserPassword();
+bool Login::proveGamePassword(const std::string& name, const std::string& stored) {
+    auto typed = readPassword();
     if (!typed || lockedOut())
         return false;
-    if (!outsideTurn([&] { return PasswordHash::verify(stored, *typed); })) {
-        refuse(T::WrongPassword);
+    if (!_session.outsideTurn([&] { return PasswordHash::verify(stored, *typed); })) {
+        _session.refuse(T::WrongPassword);
         wrongPassword(name);
         return false;
     }
@@ -187,21 +180,21 @@ bool Adventure::proveGamePassword(const std::string& name, const std::string& st
     return true;
 }
 
-std::optional<std::string> Adventure::readUserName() {
+std::optional<std::string> Login::readName() {
     for (;;) {
-        std::string line = readln(T::WhatsYourName);
-        if (!_in->isAlive())
+        std::string line = _session.readln(T::WhatsYourName);
+        if (!_session.in().isAlive())
             return std::nullopt;
         auto words = Util::split(line);
         if (words.empty())
             continue;
         if (words.size() > 1) {
-            refuse(T::UseSingleWordName);
+            _session.refuse(T::UseSingleWordName);
             continue;
         }
         // Longer names kept by an older version still log in.
         if (Util::length(words[0]) > MAX_NAME && !_main.userExist(Util::capitalize(words[0]))) {
-            refuse(T::NameTooLong);
+            _session.refuse(T::NameTooLong);
             continue;
         }
         std::string upper = Util::toUpper(words[0]);
@@ -223,25 +216,25 @@ std::optional<std::string> Adventure::readUserName() {
         }
         if (!known && isPlainName(words[0]))
             return words[0];
-        refuse(T::AmbiguousName);
+        _session.refuse(T::AmbiguousName);
     }
 }
 
-std::optional<std::string> Adventure::readUserPassword() {
+std::optional<std::string> Login::readPassword() {
     for (;;) {
-        std::string line = readlnH(T::WhatsYourPassword);
-        if (!_in->isAlive())
+        std::string line = _session.readlnH(T::WhatsYourPassword);
+        if (!_session.in().isAlive())
             return std::nullopt;
         std::string password = Util::trim(line);
         if (Util::length(password) >= 4)
             return password;
-        refuse(T::PasswordTooShort);
+        _session.refuse(T::PasswordTooShort);
     }
 }
 
-std::optional<std::string> Adventure::readUserPasswordAgain() {
-    std::string line = readlnH(T::RedigitYourPassword);
-    if (!_in->isAlive())
+std::optional<std::string> Login::readPasswordAgain() {
+    std::string line = _session.readlnH(T::RedigitYourPassword);
+    if (!_session.in().isAlive())
         return std::nullopt;
     return Util::trim(line);
 }
