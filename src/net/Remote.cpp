@@ -263,7 +263,7 @@ void Remote::serve(int socket, const std::string& address) {
                                                          [this] { return status(); });
         socket = -1; // the terminal's now
         terminal->negotiate();
-        serve(terminal, address, _settings.remote_out_crlf, _fibers.get());
+        serve(terminal, address, _settings.remote_out_crlf);
     } catch (const std::exception& error) {
         Log::writeG(ENTITY, Log::WARN, error);
         if (socket >= 0)
@@ -272,8 +272,8 @@ void Remote::serve(int socket, const std::string& address) {
     }
 }
 
-void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf,
-                   Fibers* fibers) {
+void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string& address,
+                   bool crlf) {
     bool registered = false;
     try {
         auto out = std::make_unique<Output>(terminal, crlf, _settings);
@@ -296,7 +296,7 @@ void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string&
         session->setOnFinished([this, id] { close(id); });
         Log::writeG(ENTITY, Log::INFO, T::OpenConnectionForIP + address);
         try {
-            session->start(fibers);
+            session->start(_fibers.get());
         } catch (const std::exception&) {
             close(id); // no stack or thread to be had: the client is let go
             throw;

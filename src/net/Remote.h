@@ -80,11 +80,9 @@ public:
     static int acceptOne(int listening);
     // Probes a connection's link now and then (TCP keepalive).
     static void keepAlive(int socket);
-    // A session for a client admitted by the gatekeeper, on its terminal;
-    // its lines end with CR LF when `crlf`. It runs in a fiber of its own
-    // when `fibers` is given, else in a thread.
-    void serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf,
-               Fibers* fibers = nullptr);
+    // A session for a client admitted by the gatekeeper, on its terminal,
+    // in a fiber of its own; its lines end with CR LF when `crlf`.
+    void serve(const std::shared_ptr<Terminal>& terminal, const std::string& address, bool crlf);
     // What a client asking for it is told of the server (MSSP).
     std::vector<std::pair<std::string, std::string>> status() const;
 

@@ -180,7 +180,7 @@ void WebListener::handle(int socket, std::string address) {
                 terminal->goodbye();
                 return;
             }
-            _remote.serve(terminal, address, false, &_remote.fibers());
+            _remote.serve(terminal, address, false);
             return;
         }
         bool found =
