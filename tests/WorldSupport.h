@@ -12,6 +12,7 @@
 #include "TestSupport.h"
 #include "engine/Adventure.h"
 #include "engine/Main.h"
+#include "engine/PlayerRegistry.h"
 #include "language/Action.h"
 #include "language/Description.h"
 #include "net/SocketTerminal.h"
@@ -35,8 +36,6 @@ public:
                multiuser, multiuser) {}
 
     using Main::deserialize;
-    using Main::fillGlobalContext;
-    using Main::fillUserContext;
     using Main::serialize;
 
     std::shared_ptr<Action> parseAction(const std::string& text, Action* parent) override {
@@ -105,7 +104,7 @@ public:
         adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
         adventure->setConnection(frontEnd, connection, "");
         ObjectRef holder;
-        user = main.addAdventure(adventure, holder, name, "");
+        user = main.players().addAdventure(adventure, holder, name, "");
         adventure->setUser(user, holder.as<Context>());
     }
     ~Session() { close(_fd[1]); }

@@ -2,7 +2,7 @@
 
 #include "T.h"
 #include "engine/Main.h"
-#include "engine/UndoLog.h"
+#include "engine/PlayerRegistry.h"
 #include "language/Action.h"
 #include "language/Description.h"
 #include "runtime/Debug.h"
@@ -13,6 +13,7 @@
 #include "runtime/Output.h"
 #include "runtime/Settings.h"
 #include "state/Context.h"
+#include "state/StateStore.h"
 #include "util/Util.h"
 #include "world/EventTable.h"
 #include "world/Item.h"
@@ -101,12 +102,12 @@ void Adventure::run() {
 void Adventure::play() {
     println();
     println();
-    if (!isIntroSeen()) {
+    if (!_saved_games.isIntroSeen()) {
         if (auto intro = messageIntro()) {
             print(*intro);
             println();
         }
-        setIntroSeen();
+        _saved_games.setIntroSeen();
     }
     // The session works in turns; reads inside a command give the turn back
     // while they wait.
@@ -118,11 +119,7 @@ void Adventure::play() {
     while (_running && _in->isAlive()) {
         limited([&] {
             println();
-            printQuotes();
-            printLocation();
-            auto here = itemsHere(true); // once for both lists
-            printItems(here);
-            printUsers(here);
+            _scene.show();
             println();
             println();
             onCommandPromptEnter();
@@ -131,33 +128,28 @@ void Adventure::play() {
         // working session waiting. The player is answered (the prompt sent)
         // once what the command changed is durable.
         leaveTurn();
-        _main.awaitDurable();
-        _main.onEnterIdle(*this);
+        _main.store().awaitDurable();
+        _main.players().onEnterIdle();
         std::optional<std::string> command;
         try {
             do
-                command = readCommand();
+                command = _commands.readCommand();
             while (command && command->empty());
         } catch (const std::exception& error) {
             endingFailure(entity(), error, _failure);
             command.reset();
         }
-        _main.onExitIdle(*this);
+        _main.players().onExitIdle();
         if (!command)
             break;
         takeTurn();
-        if (_undo)
-            _undo->mark();
-        _repeated = false;
+        _commands.mark();
         limited([&] {
             onCommandPromptExit();
             println();
-            _curr_phrase = parseCommand(*command);
-            if (_curr_phrase)
-                executeCommand(_curr_phrase);
+            _commands.run(*command);
         });
-        if (!_repeated)
-            _last_line = std::move(*command);
+        _commands.remember(std::move(*command));
     }
 }
 
@@ -195,10 +187,13 @@ void Adventure::setUser(std::shared_ptr<User> user, std::shared_ptr<Context> con
     _running = user != nullptr; // a session with a player plays
     _user_item = std::move(user);
     _ctx = std::move(context);
-    if (_ctx && !_main.isMultiUser()) {
-        _undo = std::make_unique<UndoLog>(_main.settings().undo_levels);
-        _undo->follow(_ctx);
-    }
+    if (_ctx)
+        _commands.follow(_ctx);
+}
+
+void Adventure::setContext(std::shared_ptr<Context> context) {
+    _ctx = std::move(context);
+    _commands.follow(_ctx);
 }
 
 std::string Adventure::entity() const {
@@ -272,18 +267,18 @@ std::vector<std::shared_ptr<Item>> Adventure::getItemsHere() {
 // One look into the index of the items' state by place, not one walk from
 // the root per item (a shared world holds every player as an item); the
 // items shown come from the list kept for the place.
-std::shared_ptr<const Adventure::Items> Adventure::itemsHere(bool shown) {
+std::shared_ptr<const Scenes::Items> Adventure::itemsHere(bool shown) {
     auto location = getLocation();
     auto state = _ctx->get(StateKeys::items());
     if (!location || !state || !std::holds_alternative<std::shared_ptr<Context>>(*state))
-        return std::make_shared<const Items>();
+        return std::make_shared<const Scenes::Items>();
     const auto& items = *std::get<std::shared_ptr<Context>>(*state);
     if (shown)
-        return _main.itemsShown(items, location->name());
+        return _main.scenes().shown(items, location->name());
     std::vector<std::string> names;
     for (auto& [name, item] : items.nestedWhere(StateKeys::LOCATION, location->name()))
         names.push_back(std::move(name));
-    return std::make_shared<const Items>(_main.world().getItems(names));
+    return std::make_shared<const Scenes::Items>(_main.world().getItems(names));
 }
 
 std::vector<std::shared_ptr<Item>> Adventure::getItemsCarried() {
@@ -459,7 +454,7 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
 
 bool Adventure::executeAction(Action& action, std::optional<bool> silent) {
     return _views.with(_ctx, userID(), [&](std::shared_ptr<Context> view) {
-        return action.start({*this, std::move(view), _curr_phrase, nullptr, silent});
+        return action.start({*this, std::move(view), _commands.phrase(), nullptr, silent});
     });
 }
 
@@ -539,7 +534,7 @@ void Adventure::println() {
 
 // A turn has its limits: steps of the author's actions, text printed.
 void Adventure::takeTurn() {
-    _main.beginTurn();
+    _main.turns().beginTurn();
     _in_turn = true;
     _actions.steps_budget = _actions.steps_left = _main.settings().command_steps;
     _out->beginCommand();
@@ -547,7 +542,7 @@ void Adventure::takeTurn() {
 
 void Adventure::leaveTurn() {
     if (_in_turn)
-        _main.endTurn();
+        _main.turns().endTurn();
     _in_turn = false;
     _actions.steps_budget = _actions.steps_left = -1;
     _out->endCommand();

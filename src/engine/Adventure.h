@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "engine/ActionViews.h"
+#include "engine/Commands.h"
 #include "engine/Login.h"
+#include "engine/SavedGames.h"
+#include "engine/Scene.h"
 #include "language/Action.h"
 
 namespace zanfir {
@@ -26,13 +29,13 @@ class Location;
 class Main;
 class Output;
 class Phrase;
-class UndoLog;
 class User;
 class Word;
 
-// One player's game session, run on a thread of its own: the login, the
-// command loop, and the operations through which actions change the world
-// and fire the adventure's events.
+// One player's game session, run on a thread of its own: the command loop,
+// and the operations through which actions change the world and fire the
+// adventure's events. Its parts: the login, the saved games, the scene and
+// the commands.
 class Adventure final : public std::enable_shared_from_this<Adventure> {
 public:
     Adventure(Main& main, std::unique_ptr<Input> in, std::unique_ptr<Output> out);
@@ -81,6 +84,14 @@ public:
     // player the session runs.
     void setUser(std::shared_ptr<User> user, std::shared_ptr<Context> context);
     std::shared_ptr<Context> context() const { return _ctx; }
+    // The context the player plays in from now on (a game loaded): what
+    // came before is not taken back.
+    void setContext(std::shared_ptr<Context> context);
+
+    // The session's parts.
+    SavedGames& savedGames() { return _saved_games; }
+    Scene& scene() { return _scene; }
+    Commands& commands() { return _commands; }
     Main& main() const { return _main; }
     // The log's entity for this session: "Adventure [name]".
     std::string entity() const;
@@ -100,6 +111,10 @@ public:
     bool setItemLocation(Item& item, std::shared_ptr<Location> location);
     // Every item here but the player, players included, in load order.
     std::vector<std::shared_ptr<Item>> getItemsHere();
+    // The items in the player's place, the player among them, in the order
+    // of the inventory; without the hidden ones when `shown` (then the list
+    // kept for the place: see Scenes).
+    std::shared_ptr<const Scenes::Items> itemsHere(bool shown);
     std::vector<std::shared_ptr<Item>> getItemsCarried();
     bool takeItem(Item& item);
     bool dropItem(Item& item);
@@ -144,18 +159,6 @@ public:
     std::shared_ptr<Description> messageDead();
     std::shared_ptr<Description> message(const std::string& name);
 
-    // The single player's saved game; multi-user mode saves nothing here.
-    bool serialize();
-    bool deserialize();
-    bool isIntroSeen();
-    void setIntroSeen();
-
-    // The scene.
-    void printQuotes();
-    void printLocation();
-    void printItems();
-    void printUsers();
-
     // Prints a description: `silent` overrides its own flag (a message
     // print lends its own).
     void print(Description& description, std::optional<bool> silent = std::nullopt);
@@ -171,23 +174,6 @@ public:
     void pressAnyKey();
     // Sleeps without holding a turn.
     void sleep(std::int32_t milliseconds);
-
-    // Commands.
-    std::optional<std::string> readCommand();
-    std::vector<std::shared_ptr<Word>> resolveWords(const std::string& text);
-    std::shared_ptr<const Phrase> parseCommand(const std::string& line);
-    void storePhrase(const Phrase& phrase);
-    std::shared_ptr<Action> resolveCommand(Location& location, const Phrase& phrase);
-    std::shared_ptr<Action> resolveCommand(const std::string& entity, const Phrase& phrase,
-                                           int mask = 0);
-    bool executeCommand(std::shared_ptr<const Phrase> phrase);
-    // Puts the player's world back as it was before their last command, and
-    // says so; false, told why, when there is none to take back or the
-    // world is shared.
-    bool undo();
-    // Runs the player's last command line again (not one that ran `again`);
-    // false, told why, when there is none.
-    bool again();
 
     void fireEvent(const std::string& name, const std::optional<std::string>& a = {},
                    const std::optional<std::string>& b = {});
@@ -223,29 +209,14 @@ private:
     void limited(const std::function<void()>& work);
     void takeTurn();
     void leaveTurn();
-    // The items in the player's place, the player among them, in the order
-    // of the inventory; without the hidden ones when `shown` (then the list
-    // kept for the place: see Scenes).
-    using Items = std::vector<std::shared_ptr<Item>>;
-    std::shared_ptr<const Items> itemsHere(bool shown);
-    // Of the items shown here, those that are not players, and the other
-    // players.
-    void printItems(const std::shared_ptr<const Items>& here);
-    void printUsers(const std::shared_ptr<const Items>& here);
-    // The other players from the lines kept for the list: false, nothing
-    // printed, when there are none to be kept.
-    bool printPlayerLines(const std::shared_ptr<const Items>& here);
     // Fires an event of the table for an item and a place, each key in turn.
     void fire(const char* type, const std::string& item = "", const std::string& location = "");
-    // The action bound to the phrase where the player is; none when no binding matches.
-    std::shared_ptr<Action> resolveHere(const Phrase& phrase);
 
     Main& _main;
     std::unique_ptr<Input> _in;
     std::unique_ptr<Output> _out;
     std::shared_ptr<Context> _ctx;
     std::shared_ptr<User> _user_item;
-    std::shared_ptr<const Phrase> _curr_phrase;
     ActionState _actions;
     ActionViews _views;
     // The player's location as last read, with his context and its changes
@@ -264,11 +235,11 @@ private:
     std::int32_t _connection = 0;
     std::string _address; // empty on the console
     Login _login{*this, _main};
+    SavedGames _saved_games{*this, _login};
+    Scene _scene{*this};
+    Commands _commands{*this};
     bool _started = false;
     bool _in_turn = false;
-    std::unique_ptr<UndoLog> _undo; // none in a shared world
-    std::string _last_line;         // the last command line, for again()
-    bool _repeated = false;         // the running command ran again()
     std::string _failure;
 };
 

@@ -5,6 +5,7 @@
 #include "T.h"
 #include "engine/Gatekeeper.h"
 #include "engine/Main.h"
+#include "engine/PlayerRegistry.h"
 #include "runtime/Debug.h"
 #include "runtime/Errors.h"
 #include "runtime/Fibers.h"
@@ -66,7 +67,8 @@ bool Login::run() {
             auto first = readPassword();
             if (!first || lockedOut()) // by guesses on other connections meanwhile
                 return false;
-            if (!_main.userExist(name)) { // a known player's is checked as they are admitted
+            if (!_main.players().userExist(
+                    name)) { // a known player's is checked as they are admitted
                 if (gate && !gate->mayCreatePlayer(_session.address())) {
                     _session.refuse(T::TooManyNewPlayers);
                     continue;
@@ -92,7 +94,8 @@ bool Login::run() {
         std::shared_ptr<User> player;
         bool wrong = false;
         try {
-            player = _main.addAdventure(_session.shared_from_this(), holder, name, password);
+            player =
+                _main.players().addAdventure(_session.shared_from_this(), holder, name, password);
         } catch (const LoginRefusedException& refusal) {
             _session.refuse(refusal.what());
             wrong = refusal.wrongPassword();
@@ -193,7 +196,8 @@ std::optional<std::string> Login::readName() {
             continue;
         }
         // Longer names kept by an older version still log in.
-        if (Util::length(words[0]) > MAX_NAME && !_main.userExist(Util::capitalize(words[0]))) {
+        if (Util::length(words[0]) > MAX_NAME &&
+            !_main.players().userExist(Util::capitalize(words[0]))) {
             _session.refuse(T::NameTooLong);
             continue;
         }
@@ -208,7 +212,7 @@ std::optional<std::string> Login::readName() {
             known = true;
         }
         // A player's name is a word while they play: they may come in again.
-        if (known && _main.isMultiUser() && _main.userExist(Util::capitalize(words[0]))) {
+        if (known && _main.isMultiUser() && _main.players().userExist(Util::capitalize(words[0]))) {
             try {
                 known = !_main.world().getUser(upper);
             } catch (const Exception&) { // no player's item: a word of the adventure

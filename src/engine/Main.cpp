@@ -100,7 +100,7 @@ void Main::load(LoadListener* listener) {
         deserialize();
         if (!_global_ctx) {
             _global_ctx = std::make_shared<Context>();
-            fillGlobalContext(*_global_ctx);
+            _players->fillGlobalContext(*_global_ctx);
             _players->adopt(_global_ctx);
         }
         // At once: it folds in the journal just made again, and a server
@@ -164,106 +164,13 @@ std::shared_ptr<Description> Main::getDead() {
     return beginningText("DEAD");
 }
 
-// ---- World lookups ----
-
-std::shared_ptr<const Scenes::Items> Main::itemsShown(const Context& items,
-                                                      const std::string& place) {
-    return _scenes.shown(items, place);
-}
-
-std::shared_ptr<const Scenes::PlayerLines>
-Main::playerLines(const std::string& place, const std::shared_ptr<const Scenes::Items>& list,
-                  const std::string& layout, const Scenes::Line& line) {
-    return _scenes.playerLines(place, list, layout, line);
-}
+// ---- The action language ----
 
 std::shared_ptr<Action> Main::parseAction(const std::string& text, Action* parent) {
     return _commands.parseAction(text, parent);
 }
 
-// ---- Dictionary ----
-
-const std::vector<std::string>& Main::builtInVerbs() {
-    return World::builtInVerbs();
-}
-
-// ---- Loading ----
-
-void Main::fillDictionary() {
-    _loader->fillDictionary();
-}
-
-void Main::fillInventory() {
-    _loader->fillInventory();
-}
-
-void Main::fillMap() {
-    _loader->fillMap();
-}
-
-void Main::fillActionSet() {
-    _loader->fillActionSet();
-}
-
-void Main::fillEmbeddedActionSet(const Config& config, int type) {
-    _loader->fillEmbeddedActionSet(config, type);
-}
-
-void Main::fillAction(const std::string& name, const std::string& text, int type,
-                      const std::string& owner) {
-    _loader->fillAction(name, text, type, owner);
-}
-
-void Main::fillMessage(const std::string& name, const std::string& text, int type,
-                       const std::string& owner) {
-    _loader->fillMessage(name, text, type, owner);
-}
-
-void Main::fillEvent(const std::string& name, const std::string& text, int type,
-                     const std::string& owner) {
-    _loader->fillEvent(name, text, type, owner);
-}
-
-std::string Main::tokenizeEvent(const std::string& declaration, const std::string& part1,
-                                const std::string& part2, const std::string& part3,
-                                const std::string& location, const std::string& item) {
-    return _loader->tokenizeEvent(declaration, part1, part2, part3, location, item);
-}
-
 // ---- Players ----
-
-std::int32_t Main::userFind(const std::string& name) {
-    return _players->userFind(name);
-}
-
-bool Main::userExist(const std::string& name) {
-    return userFind(name) > 0;
-}
-
-bool Main::userVerify(const std::string& name, const std::string& password) {
-    return _players->userVerify(name, password);
-}
-
-std::int32_t Main::newUserID() {
-    return _players->newUserID();
-}
-
-void Main::fillGlobalContext(Context& ctx) {
-    _players->fillGlobalContext(ctx);
-}
-
-void Main::fillUserContext(Context& ctx, std::int32_t id) {
-    _players->fillUserContext(ctx, id);
-}
-
-std::shared_ptr<User> Main::addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
-                                         const std::string& name, const std::string& password) {
-    return _players->addAdventure(std::move(session), holder, name, password);
-}
-
-std::size_t Main::playersOnline() const {
-    return _players->online();
-}
 
 void Main::removeAdventure(Adventure& session, Context& ctx) {
     auto connection = _players->removeAdventure(session, ctx);
@@ -275,26 +182,10 @@ void Main::removeAdventure(Adventure& session, Context& ctx) {
     }
 }
 
-void Main::beginTurn() {
-    _turns.beginTurn();
-}
-
 // As many as there are turns: a session in its turn may wait too (for a
 // lock, for the journal's sync).
 int Main::sessionThreads() const {
     return _turn_count;
-}
-
-void Main::endTurn() {
-    _turns.endTurn();
-}
-
-void Main::onEnterIdle(Adventure&) {
-    _players->onEnterIdle();
-}
-
-void Main::onExitIdle(Adventure&) {
-    _players->onExitIdle();
 }
 
 // ---- Shared state ----
@@ -304,10 +195,6 @@ void Main::onExitIdle(Adventure&) {
 void Main::onIdle() {
     if (_multiuser && _dump)
         Util::contextDump(*_global_ctx, std::cerr, _settings.row_length);
-}
-
-void Main::awaitDurable() {
-    _store->awaitDurable();
 }
 
 std::string Main::stateFile() const {

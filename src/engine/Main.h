@@ -38,8 +38,8 @@ class StateStore;
 class User;
 
 // The engine: the loaded world, the players and their sessions, the state
-// that outlives them. It is a facade: each operation forwards to the part
-// that does the work.
+// that outlives them. It is a facade that hands out its parts, each of
+// which does its own work:
 //
 //     World           the tables and their lookups (leaf lock)
 //     Loader          reads the definition files into the world
@@ -53,16 +53,6 @@ class User;
 // locks, then contexts' locks; the world's lock is a leaf.
 class Main : public ActionParser {
 public:
-    static constexpr char OPTIONAL_ITEM_BEGIN = World::OPTIONAL_ITEM_BEGIN;
-    static constexpr char OPTIONAL_ITEM_END = World::OPTIONAL_ITEM_END;
-    static constexpr int VERB_WORD = Word::VERB_WORD;
-    static constexpr int ITEM_WORD = Word::ITEM_WORD;
-    static constexpr int ADVERB_WORD = Word::ADVERB_WORD;
-    static constexpr const char* ANY_WORD = Word::ANY_WORD;
-    static constexpr int DEFAULT_ACTIONSET = World::DEFAULT_ACTIONSET;
-    static constexpr int MAP_EMBEDDED_ACTIONSET = World::MAP_EMBEDDED_ACTIONSET;
-    static constexpr int INVENTORY_EMBEDDED_ACTIONSET = World::INVENTORY_EMBEDDED_ACTIONSET;
-
     // Reads the main definition file `name`.zanfa in `path` and registers
     // it as the global definition file. Throws what Config throws.
     Main(const std::string& name, const std::optional<std::string>& path, bool console, bool remote,
@@ -110,44 +100,23 @@ public:
     // upper-cased (see World).
     World& world() { return _world; }
     const World& world() const { return _world; }
-    // The items a scene shows at a place of the state `items`: see Scenes.
-    std::shared_ptr<const Scenes::Items> itemsShown(const Context& items, const std::string& place);
-    // The lines of the players of such a list, kept with it: see Scenes.
-    std::shared_ptr<const Scenes::PlayerLines>
-    playerLines(const std::string& place, const std::shared_ptr<const Scenes::Items>& list,
-                const std::string& layout, const Scenes::Line& line);
-
-    // The verbs every adventure has, canonical words.
-    static const std::vector<std::string>& builtInVerbs();
+    // The lists of items each place shows, kept for every player there.
+    Scenes& scenes() { return _scenes; }
 
     // Parses a text of the action language; none for an empty text.
     std::shared_ptr<Action> parseAction(const std::string& text, Action* parent = nullptr) override;
 
-    // Players. Names are compared exactly as stored.
-    std::int32_t userFind(const std::string& name);
-    bool userExist(const std::string& name);
-    bool userVerify(const std::string& name, const std::string& password);
-    // Registers a session and returns its player, creating the player when
-    // new; the holder receives the context the session plays in. Throws
-    // LoginRefusedException when the player cannot log in now.
-    std::shared_ptr<User> addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
-                                       const std::string& name, const std::string& password);
+    // The players and their sessions. When every session waits for input,
+    // the shared state is dumped (with -dump).
+    PlayerRegistry& players() { return *_players; }
     // Unregisters a session; in server mode its connection is closed, in
     // console mode the engine stops with its last session.
     void removeAdventure(Adventure& session, Context& ctx);
-    // A session's turn: the time it works between two reads.
-    void beginTurn();
-    void endTurn();
+    // The queue of turns: a session's turn is the time it works between
+    // two reads.
+    TurnGate& turns() { return _turns; }
     // How many threads serve the sessions of a front end's fibers.
     int sessionThreads() const;
-
-    // A session waits for input, or no longer does; when every session
-    // waits, the shared state is dumped (with -dump).
-    void onEnterIdle(Adventure& session);
-    void onExitIdle(Adventure& session);
-    // Returns once every change made to the shared world so far is durable:
-    // a session waits here before it answers its player.
-    void awaitDurable();
 
     const std::string& getName() const { return _name; }
     const std::optional<std::string>& getPath() const { return _path; }
@@ -162,35 +131,17 @@ public:
     const std::vector<std::string>& settingProblems() const { return _setting_problems; }
     // The limits on a server's clients, shared by its front-ends.
     Gatekeeper& gatekeeper() { return *_gatekeeper; }
-    // The players logged in now.
-    std::size_t playersOnline() const;
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
 
 protected:
-    void waitUntilExit();
+    // The shared world's state written and read (at start-up and at a stop).
     void serialize();
     void deserialize();
-    void fillGlobalContext(Context& ctx);
-    void fillUserContext(Context& ctx, std::int32_t id);
-    void fillDictionary();
-    void fillInventory();
-    void fillMap();
-    void onIdle();
-    std::int32_t newUserID();
-    void fillActionSet();
-    void fillEmbeddedActionSet(const Config& config, int type);
-    void fillAction(const std::string& name, const std::string& text, int type,
-                    const std::string& owner);
-    void fillMessage(const std::string& name, const std::string& text, int type,
-                     const std::string& owner);
-    void fillEvent(const std::string& name, const std::string& text, int type,
-                   const std::string& owner);
-    std::string tokenizeEvent(const std::string& declaration, const std::string& part1,
-                              const std::string& part2, const std::string& part3,
-                              const std::string& location, const std::string& item);
 
 private:
+    void waitUntilExit();
+    void onIdle();
     std::shared_ptr<Description> beginningText(const std::string& name);
 
     std::string _name;

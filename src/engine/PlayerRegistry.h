@@ -54,6 +54,7 @@ public:
     // The number of the player of that name (exactly as stored), or 0;
     // always 0 outside a shared world.
     std::int32_t userFind(const std::string& name) const;
+    bool userExist(const std::string& name) const { return userFind(name) > 0; }
     // Whether the player of that name exists and the password is theirs;
     // always true outside a shared world.
     bool userVerify(const std::string& name, const std::string& password) const;

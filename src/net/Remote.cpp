@@ -16,6 +16,7 @@
 #include "T.h"
 #include "engine/Adventure.h"
 #include "engine/Main.h"
+#include "engine/PlayerRegistry.h"
 #include "net/SocketTerminal.h"
 #include "net/Web.h"
 #include "runtime/Errors.h"
@@ -179,7 +180,7 @@ void Remote::listen() {
 
 std::vector<std::pair<std::string, std::string>> Remote::status() const {
     return {{"NAME", _settings.title},
-            {"PLAYERS", std::to_string(_main.playersOnline())},
+            {"PLAYERS", std::to_string(_main.players().online())},
             {"UPTIME", std::to_string(_started)},
             {"PORT", std::to_string(_port)},
             {"CODEBASE", "Zanfir"},

@@ -18,6 +18,8 @@
 #include "language/action/VarInc.h"
 #include "language/action/VarSet.h"
 #include "runtime/Errors.h"
+#include "tools/ElseScan.h"
+#include "tools/Spelling.h"
 #include "util/Util.h"
 #include "world/Config.h"
 #include "world/EventTable.h"
@@ -60,28 +62,8 @@ std::string normalise(const std::string& name) {
     return Util::toUpper(Util::trim(name));
 }
 
-// Letters to insert, delete, change or swap with the next to make one
-// name the other.
-std::size_t editDistance(const std::string& a, const std::string& b) {
-    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
-    for (std::size_t i = 0; i <= a.size(); ++i)
-        d[i][0] = i;
-    for (std::size_t j = 0; j <= b.size(); ++j)
-        d[0][j] = j;
-    for (std::size_t i = 1; i <= a.size(); ++i) {
-        for (std::size_t j = 1; j <= b.size(); ++j) {
-            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                                d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-        }
-    }
-    return d[a.size()][b.size()];
-}
-
-// The known name that `name` plainly misspells: a letter apart (two for a
-// name of more than seven), or its start, or started by it; the exits may
-// be written as the directions are typed.
+// The known name that `name` plainly misspells; the exits may be written
+// as the directions are typed.
 std::optional<std::string> misspelt(const std::string& name,
                                     const std::vector<std::string>& known) {
     const char* const directions[] = {Word::NORTH, Word::SOUTH, Word::EAST,
@@ -89,46 +71,7 @@ std::optional<std::string> misspelt(const std::string& name,
     for (std::size_t i = 0; i < std::size(EXITS); ++i)
         if (name == directions[i] && std::find(known.begin(), known.end(), EXITS[i]) != known.end())
             return EXITS[i];
-    std::optional<std::string> best;
-    std::size_t closest = std::string::npos;
-    for (const auto& each : known) {
-        std::size_t distance = editDistance(name, each);
-        bool near = distance <= (each.size() > 7 ? 2u : each.size() > 2 ? 1u : 0u);
-        bool start = std::min(name.size(), each.size()) >= 4 &&
-                     (name.starts_with(each) || each.starts_with(name));
-        if ((near || start) && distance < closest) {
-            best = each;
-            closest = distance;
-        }
-    }
-    return best;
-}
-
-// Where the word "else" stands in a command, outside quotes and blocks and
-// not first; npos where it does not.
-std::size_t elseWord(const std::string& command) {
-    const std::string lower = Util::toLower(command);
-    auto inName = [&](std::size_t i) {
-        auto c = static_cast<unsigned char>(lower[i]);
-        return std::isalnum(c) || c == '_' || c == '.' || c >= 0x80;
-    };
-    bool quoted = false;
-    int depth = 0;
-    for (std::size_t i = 0; i < lower.size(); ++i) {
-        char c = lower[i];
-        if (c == Util::QUOTE)
-            quoted = !quoted;
-        else if (quoted)
-            continue;
-        else if (c == ActionParser::ACTION_BEGIN)
-            ++depth;
-        else if (c == ActionParser::ACTION_END)
-            --depth;
-        else if (depth == 0 && i > 0 && lower.compare(i, 4, "else") == 0 && !inName(i - 1) &&
-                 (i + 4 == lower.size() || !inName(i + 4)))
-            return i;
-    }
-    return std::string::npos;
+    return Spelling::meant(name, known);
 }
 
 } // namespace
@@ -332,10 +275,10 @@ void Checker::checkSections(const Config& file, const std::set<std::string>& kno
 
 void Checker::checkBinding(const std::string& where, const std::string& key) {
     auto fields = Util::split(key, ':');
-    if (fields[0] != Main::ANY_WORD && !isLocation(fields[0]))
+    if (fields[0] != Word::ANY_WORD && !isLocation(fields[0]))
         error(where, quoted(T::CheckUnknownLocation, fields[0]));
     for (std::size_t i = 2; i < fields.size(); ++i)
-        if (fields[i] != Main::ANY_WORD && _main.world().getWordKind(fields[i]) == 0)
+        if (fields[i] != Word::ANY_WORD && _main.world().getWordKind(fields[i]) == 0)
             error(where, quoted(T::CheckUnknownWord, fields[i]));
 }
 
@@ -351,11 +294,11 @@ void Checker::checkEvent(const std::string& where, const std::string& key) {
     const std::string& item = names.first;
     const std::string& location = names.second;
     auto checkItemName = [&] {
-        if (!item.empty() && item != Main::ANY_WORD && !_main.world().existItem(item))
+        if (!item.empty() && item != Word::ANY_WORD && !_main.world().existItem(item))
             error(where, quoted(T::CheckUnknownItem, item));
     };
     auto checkLocation = [&] {
-        if (!location.empty() && location != Main::ANY_WORD && !isLocation(location))
+        if (!location.empty() && location != Word::ANY_WORD && !isLocation(location))
             error(where, quoted(T::CheckUnknownLocation, location));
     };
     if (fields[0].starts_with("LOCATION")) {
@@ -453,48 +396,9 @@ void Checker::checkCondition(const std::string& where, const std::string& expres
             useVariable(at->str());
 }
 
-// The blocks of a text, found as a description finds them.
 void Checker::checkElse(const std::string& where, const std::string& source) {
-    std::size_t end = 0;
-    for (std::size_t open;
-         (open = source.find(ActionParser::ACTION_BEGIN, end)) != std::string::npos;) {
-        long close = Util::matchBracket(source, open);
-        if (close < 0)
-            return;
-        checkElseIn(where, source.substr(open, static_cast<std::size_t>(close) - open + 1));
-        end = static_cast<std::size_t>(close) + 1;
-    }
-}
-
-// A text as the parser reads it. The branch of an if runs to the next ";"
-// or block: an "else" written in it without a ";" before is a part of that
-// command (a text to print, a value...), and never runs as an else.
-void Checker::checkElseIn(const std::string& where, const std::string& text) {
-    auto commands = CommandTable::split(text);
-    if (commands.size() != 1) {
-        for (const auto& command : commands)
-            checkElseIn(where, command);
-        return;
-    }
-    const std::string& command = commands.front();
-    const std::string lower = Util::toLower(command);
-    if (lower.starts_with("else"))
-        return checkElseIn(where, command.substr(4));
-    if (!lower.starts_with("if"))
-        return;
-    auto open = command.find('(', 2);
-    long close = open == std::string::npos ? -1 : Util::matchBracket(command, open);
-    if (close < 0)
-        return;
-    std::string branch = command.substr(static_cast<std::size_t>(close) + 1);
-    auto inner = CommandTable::split(branch);
-    if (inner.size() == 1) {
-        const std::string first = Util::toLower(inner.front());
-        auto at = elseWord(inner.front());
-        if (at != std::string::npos && !first.starts_with("if") && !first.starts_with("else"))
-            error(where, quoted(T::CheckElseSwallowed, inner.front().substr(0, at + 4)));
-    }
-    checkElseIn(where, branch);
+    for (const auto& command : ElseScan::swallowed(source))
+        error(where, quoted(T::CheckElseSwallowed, command));
 }
 
 // A name that a command such as NAME.take would read as another command.
@@ -518,12 +422,12 @@ void Checker::checkItem(const std::string& where, const std::string& name) {
 void Checker::checkReference(const std::string& where, const std::string& ref) {
     auto fields = Util::split(ref, ':');
     bool known = true;
-    if (fields[0] != Main::ANY_WORD && !isLocation(fields[0])) {
+    if (fields[0] != Word::ANY_WORD && !isLocation(fields[0])) {
         error(where, quoted(T::CheckUnknownLocation, fields[0]));
         known = false;
     }
     for (std::size_t i = 2; i < fields.size(); ++i) {
-        if (fields[i] != Main::ANY_WORD && _main.world().getWordKind(fields[i]) == 0) {
+        if (fields[i] != Word::ANY_WORD && _main.world().getWordKind(fields[i]) == 0) {
             error(where, quoted(T::CheckUnknownWord, fields[i]));
             known = false;
         }
@@ -532,13 +436,13 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
         return;
     auto serves = [&](const std::vector<std::string>& binding) {
         if (binding.size() != fields.size() || binding[1] != fields[1] ||
-            (binding[0] != fields[0] && binding[0] != Main::ANY_WORD))
+            (binding[0] != fields[0] && binding[0] != Word::ANY_WORD))
             return false;
         for (std::size_t i = 2; i < fields.size(); ++i) {
-            bool item = fields[i] == Main::ANY_WORD ||
-                        _main.world().getWordKind(fields[i]) == Main::ITEM_WORD;
-            if (fields[i] != Main::ANY_WORD && binding[i] != fields[i] &&
-                !(item && binding[i] == Main::ANY_WORD))
+            bool item = fields[i] == Word::ANY_WORD ||
+                        _main.world().getWordKind(fields[i]) == Word::ITEM_WORD;
+            if (fields[i] != Word::ANY_WORD && binding[i] != fields[i] &&
+                !(item && binding[i] == Word::ANY_WORD))
                 return false;
         }
         return true;
@@ -546,10 +450,10 @@ void Checker::checkReference(const std::string& where, const std::string& ref) {
     for (const auto& binding : _bindings)
         if (serves(binding))
             return;
-    for (const auto& verb : Main::builtInVerbs())
-        for (const std::string& rest : {verb, verb + ":" + Main::ANY_WORD})
-            if (_main.world().getAction(Main::ANY_WORD, rest) &&
-                serves(Util::split(std::string(Main::ANY_WORD) + ":" + rest, ':')))
+    for (const auto& verb : World::builtInVerbs())
+        for (const std::string& rest : {verb, verb + ":" + Word::ANY_WORD})
+            if (_main.world().getAction(Word::ANY_WORD, rest) &&
+                serves(Util::split(std::string(Word::ANY_WORD) + ":" + rest, ':')))
                 return;
     error(where, quoted(T::CheckUnservedReference, "@" + ref));
 }

@@ -78,10 +78,8 @@ private:
     void checkEvent(const std::string& where, const std::string& key);
     void checkReference(const std::string& where, const std::string& ref);
     void checkCondition(const std::string& where, const std::string& expression);
-    // The blocks of a text, parsed as the parser does, for an if whose one
-    // command holds an "else".
+    // An "else" that its if swallows.
     void checkElse(const std::string& where, const std::string& source);
-    void checkElseIn(const std::string& where, const std::string& text);
     void checkVariables(const Config& file, const std::vector<std::string>& sections,
                         const std::vector<std::string>& known);
     void checkIgnored();

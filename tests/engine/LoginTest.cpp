@@ -188,7 +188,8 @@ TEST_F(LoginTest, OnePlayerPlaysOnceAtATime) {
     main->removeAdventure(*again.adventure, again.ctx());
     ObjectRef holder;
     auto late = std::make_shared<Adventure>(*main, nullptr, nullptr);
-    EXPECT_THROW(main->addAdventure(late, holder, "Mario", "wrong"), LoginRefusedException);
+    EXPECT_THROW(main->players().addAdventure(late, holder, "Mario", "wrong"),
+                 LoginRefusedException);
     EXPECT_FALSE(main->world().existItem("MARIO"));
 }
 
@@ -204,9 +205,9 @@ TEST_F(LoginTest, SingleSessionsOfOneName) {
     EXPECT_TRUE(main->world().isItemWord("MARIO"));
 
     // A game saved under another number is taken over by this one.
-    ASSERT_TRUE(first.adventure->serialize());
+    ASSERT_TRUE(first.adventure->savedGames().serialize());
     second.adventure->setLocation(main->world().getLocation("SALA"));
-    ASSERT_TRUE(second.adventure->deserialize());
+    ASSERT_TRUE(second.adventure->savedGames().deserialize());
     EXPECT_EQ(second.adventure->getLocation()->name(), "INGRESSO");
     EXPECT_TRUE(second.ctx().getBoolean("USER.2.INVENTORY.SPADA"));
     EXPECT_FALSE(second.ctx().exist("USER.1"));
@@ -214,7 +215,7 @@ TEST_F(LoginTest, SingleSessionsOfOneName) {
     // Someone else's game is no saved game of this player.
     Session anna(*main, "Anna");
     std::rename(dir.file("mario.context").c_str(), dir.file("anna.context").c_str());
-    EXPECT_THROW(anna.adventure->deserialize(), SerializationException);
+    EXPECT_THROW(anna.adventure->savedGames().deserialize(), SerializationException);
 }
 
 // The author took away the place where a player was: the player starts

@@ -46,23 +46,23 @@ TEST_F(PlayerRegistryTest, PlayersOfASavedWorldAreFoundByName) {
 
     TestMain main("castello", true, dir.path());
     main.load();
-    EXPECT_EQ(main.userFind("Anna"), 3);
-    EXPECT_EQ(main.userFind("Bruno"), 7);
-    EXPECT_EQ(main.userFind("anna"), 0); // names are compared exactly
-    EXPECT_EQ(main.userFind("Carlo"), 0);
-    EXPECT_FALSE(main.userExist("9"));
+    EXPECT_EQ(main.players().userFind("Anna"), 3);
+    EXPECT_EQ(main.players().userFind("Bruno"), 7);
+    EXPECT_EQ(main.players().userFind("anna"), 0); // names are compared exactly
+    EXPECT_EQ(main.players().userFind("Carlo"), 0);
+    EXPECT_FALSE(main.players().userExist("9"));
 
     Session dario(main, "Dario");
     EXPECT_EQ(dario.adventure->userID(), 10);
-    EXPECT_EQ(main.userFind("Dario"), 10);
-    EXPECT_TRUE(main.userVerify("Dario", ""));
-    EXPECT_FALSE(main.userVerify("Dario", "x"));
+    EXPECT_EQ(main.players().userFind("Dario"), 10);
+    EXPECT_TRUE(main.players().userVerify("Dario", ""));
+    EXPECT_FALSE(main.players().userVerify("Dario", "x"));
 
     // Players met are known by their item names, whether here or away.
     Session anna(main, "Anna");
     EXPECT_TRUE(anna.ctx().getBoolean("USER.3.SEEN.ITEMS.BRUNO"));
     EXPECT_FALSE(anna.ctx().getBoolean("USER.3.SEEN.ITEMS.DARIO"));
-    anna.adventure->printUsers();
+    anna.adventure->scene().printUsers();
     EXPECT_EQ(anna.output(), "Qui c'e' Dario.\n");
     EXPECT_TRUE(anna.ctx().getBoolean("USER.3.SEEN.ITEMS.DARIO"));
 }

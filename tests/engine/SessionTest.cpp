@@ -45,15 +45,15 @@ protected:
     }
 
     std::shared_ptr<const Phrase> parse(Session& session, const std::string& line) {
-        return session.adventure->parseCommand(line);
+        return session.adventure->commands().parseCommand(line);
     }
 
     // The player's scene against a fresh look at the place.
     static void expectSceneAgrees(Session& viewer, int step) {
         Adventure& session = *viewer.adventure;
         viewer.output();
-        session.printItems();
-        session.printUsers();
+        session.scene().printItems();
+        session.scene().printUsers();
         std::string items, users;
         for (const auto& item : session.getItemsHere()) {
             if (!item->visible() || session.isItemHidden(*item))
@@ -148,31 +148,31 @@ TEST_F(SessionTest, Scene) {
                      true);
     Session mario(*main, "Mario"), luigi(*main, "Luigi");
     Adventure& session = *mario.adventure;
-    session.printLocation();
-    session.printItems();
-    session.printUsers();
+    session.scene().printLocation();
+    session.scene().printItems();
+    session.scene().printUsers();
     EXPECT_EQ(mario.output(), "[seen sala] Una grande sala.\n"
                               "[seen chiave] Una chiave luccica.\n"
                               "Vedo una porta.\n"
                               "[seen luigi] Qui c'e' Luigi.\n");
     EXPECT_TRUE(session.isItemSeen(*luigi.user));
     EXPECT_FALSE(luigi.adventure->isItemSeen(*mario.user));
-    luigi.adventure->printUsers();
+    luigi.adventure->scene().printUsers();
     EXPECT_EQ(luigi.output(), "Qui c'e' Mario.\n");
     EXPECT_TRUE(luigi.adventure->isItemSeen(*mario.user));
-    session.printLocation();
-    session.printItems();
+    session.scene().printLocation();
+    session.scene().printItems();
     EXPECT_EQ(mario.output(), "Sei in sala.\nVedo una chiave.\nVedo una porta.\n");
 
     mario.user->putQuote(luigi.user, "ciao");
     mario.user->putQuote(luigi.user, "come va?");
-    session.printQuotes();
+    session.scene().printQuotes();
     EXPECT_EQ(mario.output(), "Luigi dice << ciao >>.\n\nLuigi dice << come va? >>.\n\n");
-    session.printQuotes();
+    session.scene().printQuotes();
     EXPECT_EQ(mario.output(), "");
     // Hidden items and hidden players are not listed.
     session.hideItem(*main->world().getItem("PORTA"));
-    session.printItems();
+    session.scene().printItems();
     EXPECT_EQ(mario.output(), "Vedo una chiave.\n");
 }
 
@@ -191,18 +191,18 @@ TEST_F(SessionTest, PlayersSeenAreKeptCompactly) {
     Adventure& session = *mario.adventure;
     anna.adventure->setLocation(main->world().getLocation("CORTE"));
     auto open = [&] {
-        session.executeCommand(session.parseCommand("apri porta"));
+        session.commands().executeCommand(session.commands().parseCommand("apri porta"));
         return mario.output();
     };
     EXPECT_EQ(open(), "Luigi no\n");
-    session.printUsers();
+    session.scene().printUsers();
     EXPECT_EQ(mario.output().find("Anna"), std::string::npos);
     EXPECT_TRUE(session.isItemSeen(*luigi.user));
     EXPECT_TRUE(session.isItemSeen(*crowd[3]->user));
     EXPECT_FALSE(session.isItemSeen(*anna.user)) << "not in the place";
     EXPECT_FALSE(luigi.adventure->isItemSeen(*anna.user)) << "nor seen by another";
     EXPECT_EQ(open(), "Luigi si\n");
-    session.printItems();
+    session.scene().printItems();
     mario.output();
     EXPECT_EQ(open(), "Luigi si, chiave si\n");
 
@@ -213,7 +213,7 @@ TEST_F(SessionTest, PlayersSeenAreKeptCompactly) {
     EXPECT_FALSE(text.empty());
     auto stored = std::get<std::shared_ptr<Context>>(*state.get(mine + ".SEEN.ITEMS"))->names();
     EXPECT_EQ(std::count(stored.begin(), stored.end(), "LUIGI"), 0);
-    session.printUsers();
+    session.scene().printUsers();
     mario.output();
     EXPECT_EQ(state.getString(mine + ".SEEN.PLAYERS"), text);
 
@@ -343,9 +343,9 @@ TEST_F(SessionTest, ScenesOfAWorldOfOnesOwnListWhatIsThere) {
         switch (random() % 5) {
         case 0:
             if (random() % 2)
-                session.serialize();
+                session.savedGames().serialize();
             else
-                session.deserialize();
+                session.savedGames().deserialize();
             break;
         case 1:
             session.setLocation(main->world().getLocation(random() % 2 ? "SALA" : "CORTE"));
@@ -427,7 +427,7 @@ TEST_F(SessionTest, BindingsResolveFromSpecificToDefault) {
     Session mario(*main, "Mario");
     Adventure& session = *mario.adventure;
     auto run = [&](const std::string& line) {
-        session.executeCommand(parse(mario, line));
+        session.commands().executeCommand(parse(mario, line));
         return mario.output();
     };
     EXPECT_EQ(run("apri chiave porta"), "wild second\n[do]");

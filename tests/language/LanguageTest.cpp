@@ -239,12 +239,14 @@ TEST_F(LanguageTest, MessagesItemsAndMoves) {
 }
 
 TEST_F(LanguageTest, ReferencesResolveLikeCommands) {
-    auto phrase = [&](const std::string& line) { return session->adventure->parseCommand(line); };
+    auto phrase = [&](const std::string& line) {
+        return session->adventure->commands().parseCommand(line);
+    };
     // TOCCA PORTA runs {@*:APRI:*}: APRI with the phrase's door.
-    session->adventure->executeCommand(phrase("tocca porta"));
+    session->adventure->commands().executeCommand(phrase("tocca porta"));
     EXPECT_EQ(session->output(), "- Qui non ne vedo.\n\n"); // the door is hidden
     run("{PORTA.unhide}");
-    session->adventure->executeCommand(phrase("tocca porta"));
+    session->adventure->commands().executeCommand(phrase("tocca porta"));
     // The referred binding ends no line of its own: the referring one does.
     EXPECT_EQ(session->output(), "La porta cigola.\n");
     try {

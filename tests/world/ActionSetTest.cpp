@@ -95,10 +95,10 @@ TEST_F(ActionSetTest, BindingKeys) {
               "SALA:APRI:*:PORTA:PIANO:LANTERNA:CHIAVE");
     EXPECT_EQ(mask.ref, 0b1010); // "*" takes the place of an item
     EXPECT_EQ(main->world().tokenizeAction("*:ACCENDI:PILA", &mask,
-                                           Main::INVENTORY_EMBEDDED_ACTIONSET, "LANTERNA"),
+                                           World::INVENTORY_EMBEDDED_ACTIONSET, "LANTERNA"),
               "*:ACCENDI:PILA:LANTERNA");
     EXPECT_EQ(mask.ref, 3);
-    EXPECT_EQ(main->world().tokenizeAction("SOFFIA", &mask, Main::MAP_EMBEDDED_ACTIONSET, "SALA"),
+    EXPECT_EQ(main->world().tokenizeAction("SOFFIA", &mask, World::MAP_EMBEDDED_ACTIONSET, "SALA"),
               "SALA:SOFFIA");
     EXPECT_EQ(main->world().tokenizeAction("torre:apri"), "TORRE:APRI"); // locations as written
 

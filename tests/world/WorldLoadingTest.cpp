@@ -26,35 +26,35 @@ TEST_F(LoadingTest, Dictionary) {
     EXPECT_EQ(main.world().blankIfIgnorable("LAMPADA"), "LAMPADA");
     EXPECT_EQ(main.world().blankIfIgnorable(""), "");
 
-    EXPECT_EQ(main.world().resolveSynonym("DISSERRA", Main::VERB_WORD), "APRI");
-    EXPECT_EQ(main.world().resolveSynonym("SPALANCA", Main::VERB_WORD), "APRI");
-    EXPECT_EQ(main.world().resolveSynonym("NORD", Main::VERB_WORD), "NORD"); // built-ins win
-    EXPECT_EQ(main.world().resolveSynonym("CAMMINA", Main::VERB_WORD), "VAI");
+    EXPECT_EQ(main.world().resolveSynonym("DISSERRA", Word::VERB_WORD), "APRI");
+    EXPECT_EQ(main.world().resolveSynonym("SPALANCA", Word::VERB_WORD), "APRI");
+    EXPECT_EQ(main.world().resolveSynonym("NORD", Word::VERB_WORD), "NORD"); // built-ins win
+    EXPECT_EQ(main.world().resolveSynonym("CAMMINA", Word::VERB_WORD), "VAI");
     for (const char* verb : {"SUD", "EST", "OVEST", "ALTO", "BASSO", "CARICA", "SALVA", "BASTA",
                              "COSA", "PRENDI", "LASCIA", "GUARDA", "ATTENDI", "PARLA"})
-        EXPECT_EQ(main.world().resolveSynonym(verb, Main::VERB_WORD), verb);
-    EXPECT_EQ(main.world().resolveSynonym("CHIAVE D'ORO", Main::ITEM_WORD), "CHIAVE");
-    EXPECT_EQ(main.world().resolveSynonym("CHIAVINA", Main::ITEM_WORD), "CHIAVE");
-    EXPECT_EQ(main.world().resolveSynonym("LENTAMENTE", Main::ADVERB_WORD), "PIANO");
-    EXPECT_EQ(main.world().resolveSynonym("FORTE FORTE", Main::ADVERB_WORD), "FORTE");
-    EXPECT_EQ(main.world().resolveSynonym("LUME", Main::ITEM_WORD),
+        EXPECT_EQ(main.world().resolveSynonym(verb, Word::VERB_WORD), verb);
+    EXPECT_EQ(main.world().resolveSynonym("CHIAVE D'ORO", Word::ITEM_WORD), "CHIAVE");
+    EXPECT_EQ(main.world().resolveSynonym("CHIAVINA", Word::ITEM_WORD), "CHIAVE");
+    EXPECT_EQ(main.world().resolveSynonym("LENTAMENTE", Word::ADVERB_WORD), "PIANO");
+    EXPECT_EQ(main.world().resolveSynonym("FORTE FORTE", Word::ADVERB_WORD), "FORTE");
+    EXPECT_EQ(main.world().resolveSynonym("LUME", Word::ITEM_WORD),
               "LANTERNA"); // from the inventory
     EXPECT_EQ(main.world().resolveSynonym("X", 0), std::nullopt);
-    EXPECT_THROW(main.world().resolveSynonym("VOLA", Main::VERB_WORD), VerbNotFoundException);
-    EXPECT_THROW(main.world().resolveSynonym("VOLA", Main::ITEM_WORD), WordNotFoundException);
-    EXPECT_THROW(main.world().resolveSynonym("VOLA", Main::ADVERB_WORD), WordNotFoundException);
+    EXPECT_THROW(main.world().resolveSynonym("VOLA", Word::VERB_WORD), VerbNotFoundException);
+    EXPECT_THROW(main.world().resolveSynonym("VOLA", Word::ITEM_WORD), WordNotFoundException);
+    EXPECT_THROW(main.world().resolveSynonym("VOLA", Word::ADVERB_WORD), WordNotFoundException);
 
     // An item word wins over the same adverb; verbs are no item words.
-    EXPECT_EQ(main.world().getWordKind("PIANO"), Main::ITEM_WORD);
-    EXPECT_EQ(main.world().getWord("piano")->kind(), Main::ITEM_WORD);
-    EXPECT_EQ(main.world().getWordKind("LENTAMENTE"), Main::ADVERB_WORD);
+    EXPECT_EQ(main.world().getWordKind("PIANO"), Word::ITEM_WORD);
+    EXPECT_EQ(main.world().getWord("piano")->kind(), Word::ITEM_WORD);
+    EXPECT_EQ(main.world().getWordKind("LENTAMENTE"), Word::ADVERB_WORD);
     EXPECT_EQ(main.world().getWordKind("APRI"), 0);
     EXPECT_THROW(main.world().getWord("APRI"), WordNotFoundException);
 
     // getVerb and getWord normalise and cache; the predicates do not.
     auto verb = main.world().getVerb("  spalanca ");
     EXPECT_EQ(verb->word(), "SPALANCA");
-    EXPECT_EQ(verb->kind(), Main::VERB_WORD);
+    EXPECT_EQ(verb->kind(), Word::VERB_WORD);
     EXPECT_EQ(main.world().getVerb("SPALANCA"), verb);
     EXPECT_FALSE(main.world().isVerbWord("spalanca"));
     EXPECT_TRUE(main.world().isVerbWord("SPALANCA"));

@@ -37,7 +37,7 @@ bool ActionRef::run(const Execution& now) {
             ++item;
     }
     auto referred = std::make_shared<const Phrase>(words);
-    auto action = session.resolveCommand(location, *referred);
+    auto action = session.commands().resolveCommand(location, *referred);
     if (!action)
         throw Exception(T::ActionNotFound);
     action->start({session, now.context, referred, this});

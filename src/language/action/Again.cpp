@@ -5,7 +5,7 @@
 namespace zanfir {
 
 bool Again::run(const Execution& now) {
-    return now.session.again();
+    return now.session.commands().again();
 }
 
 } // namespace zanfir

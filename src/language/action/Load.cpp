@@ -10,7 +10,7 @@ namespace zanfir {
 bool Load::run(const Execution& now) {
     Adventure& session = now.session;
     try {
-        if (session.deserialize())
+        if (session.savedGames().deserialize())
             return true;
     } catch (const SerializationException& error) {
         Log::writeG(session.entity(), Log::WARN, error);

@@ -10,7 +10,7 @@ namespace zanfir {
 bool Save::run(const Execution& now) {
     Adventure& session = now.session;
     try {
-        if (session.serialize())
+        if (session.savedGames().serialize())
             return true;
     } catch (const SerializationException& error) {
         Log::writeG(session.entity(), Log::WARN, error);

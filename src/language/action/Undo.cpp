@@ -5,7 +5,7 @@
 namespace zanfir {
 
 bool Undo::run(const Execution& now) {
-    return now.session.undo();
+    return now.session.commands().undo();
 }
 
 } // namespace zanfir

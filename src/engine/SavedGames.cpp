@@ -1,16 +1,15 @@
-#include "engine/Adventure.h"
+#include "engine/SavedGames.h"
 
 #include "T.h"
+#include "engine/Adventure.h"
+#include "engine/Login.h"
 #include "engine/Main.h"
 #include "engine/Scenes.h"
-#include "engine/UndoLog.h"
 #include "runtime/Errors.h"
 #include "state/Context.h"
 #include "state/StateStore.h"
 #include "util/PasswordHash.h"
-#include "world/Item.h"
 #include "world/StateKeys.h"
-#include "world/User.h"
 
 namespace zanfir {
 
@@ -18,61 +17,65 @@ namespace zanfir {
 // password, chosen at the first save and asked at every later login; a
 // session that did not give it (the game was protected after it logged in)
 // is asked before it saves or loads.
-bool Adventure::serialize() {
-    if (_main.isMultiUser())
+bool SavedGames::serialize() {
+    Main& main = _session.main();
+    if (main.isMultiUser())
         return true;
+    const std::string name = _session.userName();
+    Context& state = *_session.context();
     if (_login.guardsSavedGames()) {
-        if (!_login.mayUseSavedGame(_login.savedGamePassword(userName())))
+        if (!_login.mayUseSavedGame(_login.savedGamePassword(name)))
             return false;
         if (_login.gamePassword().empty()) { // the name's first game under a password
-            println(T::ChooseGamePassword);
+            _session.println(T::ChooseGamePassword);
             std::optional<std::string> first, again;
             do {
                 if (first)
-                    refuse(T::PasswordNotMatch);
+                    _session.refuse(T::PasswordNotMatch);
                 first = _login.readPassword();
                 again = first ? _login.readPasswordAgain() : std::nullopt;
                 if (!again)
                     return false;
             } while (*again != *first);
             try {
-                _login.setGamePassword(outsideTurn([&] { return PasswordHash::hash(*first); }));
+                _login.setGamePassword(
+                    _session.outsideTurn([&] { return PasswordHash::hash(*first); }));
             } catch (const Exception& error) {
                 throw SerializationException(error.what());
             }
         }
-        _ctx->setString(StateKeys::userPassword(userID()), _login.gamePassword());
+        state.setString(StateKeys::userPassword(_session.userID()), _login.gamePassword());
     }
-    _main.store().saveGame(userName(), *_ctx);
+    main.store().saveGame(name, state);
     return true;
 }
 
-bool Adventure::deserialize() {
-    if (_main.isMultiUser())
+bool SavedGames::deserialize() {
+    Main& main = _session.main();
+    if (main.isMultiUser())
         return true;
-    auto saved = _main.store().loadGame(userName());
-    if (!saved || (_login.guardsSavedGames() &&
-                   !_login.mayUseSavedGame(Login::passwordIn(*saved, userName()))))
+    const std::string name = _session.userName();
+    auto saved = main.store().loadGame(name);
+    if (!saved ||
+        (_login.guardsSavedGames() && !_login.mayUseSavedGame(Login::passwordIn(*saved, name))))
         return false;
     // The game may have been saved under another player number: the
     // player's state takes this session's number.
     auto users = std::get<std::shared_ptr<Context>>(*saved->get(StateKeys::USERS));
-    std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(userName())).front();
-    if (std::string mine = std::to_string(userID()); saver != mine)
+    std::string saver = users->namesWhere(StateKeys::NAME, Context::Value(name)).front();
+    if (std::string mine = std::to_string(_session.userID()); saver != mine)
         users->rename(saver, mine);
     Scenes::indexItems(*saved);
-    _ctx = saved;
-    if (_undo)
-        _undo->follow(_ctx); // what came before the load is not taken back
+    _session.setContext(saved);
     return true;
 }
 
-bool Adventure::isIntroSeen() {
-    return _ctx->getBoolean(StateKeys::intro(userID()));
+bool SavedGames::isIntroSeen() {
+    return _session.context()->getBoolean(StateKeys::intro(_session.userID()));
 }
 
-void Adventure::setIntroSeen() {
-    _ctx->setBoolean(StateKeys::intro(userID()), true);
+void SavedGames::setIntroSeen() {
+    _session.context()->setBoolean(StateKeys::intro(_session.userID()), true);
 }
 
 } // namespace zanfir

@@ -1,8 +1,9 @@
-#include "engine/Adventure.h"
+#include "engine/Commands.h"
 
 #include <algorithm>
 
 #include "T.h"
+#include "engine/Adventure.h"
 #include "engine/Main.h"
 #include "engine/UndoLog.h"
 #include "language/Action.h"
@@ -13,10 +14,9 @@
 #include "util/Util.h"
 #include "world/Location.h"
 #include "world/Phrase.h"
-#include "world/Quote.h"
 #include "world/StateKeys.h"
-#include "world/User.h"
 #include "world/Word.h"
+#include "world/World.h"
 
 namespace zanfir {
 
@@ -26,29 +26,42 @@ constexpr const char* ANY = Word::ANY_WORD;
 
 } // namespace
 
-std::optional<std::string> Adventure::readCommand() {
-    std::string line = readln(T::Prompt);
-    if (!_in->isAlive())
+Commands::Commands(Adventure& session) : _session(session) {}
+
+Commands::~Commands() = default;
+
+void Commands::follow(std::shared_ptr<Context> state) {
+    if (_session.main().isMultiUser())
+        return;
+    if (!_undo)
+        _undo = std::make_unique<UndoLog>(_session.main().settings().undo_levels);
+    _undo->follow(std::move(state));
+}
+
+std::optional<std::string> Commands::readCommand() {
+    std::string line = _session.readln(T::Prompt);
+    if (!_session.in().isAlive())
         return std::nullopt;
     return Util::trim(line);
 }
 
-std::vector<std::shared_ptr<Word>> Adventure::resolveWords(const std::string& text) {
+std::vector<std::shared_ptr<Word>> Commands::resolveWords(const std::string& text) {
     std::vector<std::shared_ptr<Word>> words;
     auto tokens = Util::split(text);
     if (tokens.empty())
         return words;
-    if (!_main.world().isVerbWord(tokens[0]))
+    const World& world = _session.main().world();
+    if (!world.isVerbWord(tokens[0]))
         throw VerbNotFoundException(tokens[0]);
-    words.push_back(verb(*_main.world().resolveSynonym(tokens[0], Word::VERB_WORD)));
+    words.push_back(_session.verb(*world.resolveSynonym(tokens[0], Word::VERB_WORD)));
     for (std::size_t p = 1; p < tokens.size();) {
         std::size_t taken = 0;
         for (std::size_t n = std::min<std::size_t>(3, tokens.size() - p); n > 0 && !taken; --n) {
             std::string candidate = tokens[p];
             for (std::size_t i = 1; i < n; ++i)
                 candidate += " " + tokens[p + i];
-            if (int kind = _main.world().getWordKind(candidate)) {
-                words.push_back(word(*_main.world().resolveSynonym(candidate, kind)));
+            if (int kind = world.getWordKind(candidate)) {
+                words.push_back(_session.word(*world.resolveSynonym(candidate, kind)));
                 taken = n;
             }
         }
@@ -59,49 +72,49 @@ std::vector<std::shared_ptr<Word>> Adventure::resolveWords(const std::string& te
     return words;
 }
 
-std::shared_ptr<const Phrase> Adventure::parseCommand(const std::string& line) {
+std::shared_ptr<const Phrase> Commands::parseCommand(const std::string& line) {
     std::string text = Util::toUpper(Util::trim(line));
     for (const char* mark : {"'", "!", "*"})
         text = Util::replace(text, mark, " ").value_or(text);
     if (text.find('?') != std::string::npos) {
-        println(T::DontAskQuestions);
+        _session.println(T::DontAskQuestions);
         return nullptr;
     }
     if (Log::writesG(Log::INFO))
-        Log::writeG(entity(), Log::INFO,
+        Log::writeG(_session.entity(), Log::INFO,
                     T::Command + Util::clip(text, Log::CLIENT_TEXT) + T::QuoteEnd);
     std::string kept;
     for (const auto& token : Util::split(text))
-        kept += _main.world().blankIfIgnorable(token) + " ";
+        kept += _session.main().world().blankIfIgnorable(token) + " ";
     std::vector<std::shared_ptr<Word>> words;
     try {
         words = resolveWords(kept);
     } catch (const WordNotFoundException& unknown) {
-        println(T::WordNotFound + unknown.getWord() + T::WordNotFoundX);
-        Log::writeG(entity(), Log::WARN,
+        _session.println(T::WordNotFound + unknown.getWord() + T::WordNotFoundX);
+        Log::writeG(_session.entity(), Log::WARN,
                     T::UnknownWord + Util::clip(unknown.getWord(), Log::CLIENT_TEXT) + T::QuoteEnd);
         return nullptr;
     } catch (const VerbNotFoundException& unknown) {
-        println(T::VerbNotFound + unknown.getVerb() + T::VerbNotFoundX);
-        Log::writeG(entity(), Log::WARN,
+        _session.println(T::VerbNotFound + unknown.getVerb() + T::VerbNotFoundX);
+        Log::writeG(_session.entity(), Log::WARN,
                     T::UnknownVerb + Util::clip(unknown.getVerb(), Log::CLIENT_TEXT) + T::QuoteEnd);
         return nullptr;
     }
     if (words.empty()) {
-        println(T::EmptyPhrase);
+        _session.println(T::EmptyPhrase);
         return nullptr;
     }
     auto phrase = std::make_shared<const Phrase>(words);
     storePhrase(*phrase);
     if (Log::writesG(Log::INFO))
-        Log::writeG(entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
+        Log::writeG(_session.entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
     return phrase;
 }
 
 // The player's PHRASE holds the verb and the items of this phrase and
 // nothing else. Only what differs from the last one is written: a command
 // like the one before changes nothing (no journal record, no undo step).
-void Adventure::storePhrase(const Phrase& phrase) {
+void Commands::storePhrase(const Phrase& phrase) {
     auto write = [&phrase](Context& stored) {
         const int items = phrase.items();
         stored.setString(StateKeys::VERB, phrase.verb());
@@ -122,26 +135,27 @@ void Adventure::storePhrase(const Phrase& phrase) {
                 if (name != StateKeys::VERB && (name != StateKeys::PHRASE_ITEMS || items == 0))
                     stored.remove(name);
     };
-    const std::string path = StateKeys::phrase(userID());
+    const std::string path = StateKeys::phrase(_session.userID());
     try {
-        write(*_ctx->nested(path));
+        write(*_session.context()->nested(path));
     } catch (const TypeMismatchException&) { // a value where a context belongs
-        _ctx->remove(path);
-        write(*_ctx->nested(path));
+        _session.context()->remove(path);
+        write(*_session.context()->nested(path));
     }
 }
 
-std::shared_ptr<Action> Adventure::resolveCommand(Location& location, const Phrase& phrase) {
+std::shared_ptr<Action> Commands::resolveCommand(Location& location, const Phrase& phrase) {
     return resolveCommand(location.name(), phrase);
 }
 
-std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, const Phrase& phrase,
-                                                  int startMask) {
+std::shared_ptr<Action> Commands::resolveCommand(const std::string& entity, const Phrase& phrase,
+                                                 int startMask) {
+    const World& world = _session.main().world();
     const int items = phrase.items();
     const long last = items > 30 ? startMask : (1L << items) - 1;
     for (const std::string& set : {entity, std::string(ANY)}) {
         // Only sets that bind this verb with this many words can match.
-        if (_main.world().hasBindings(set, phrase.verb(), phrase.size() - 1)) {
+        if (world.hasBindings(set, phrase.verb(), phrase.size() - 1)) {
             long mask = startMask;
             do {
                 std::string key = phrase.verb();
@@ -149,9 +163,9 @@ std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, con
                     bool wild = phrase.kindAt(i) == Word::ITEM_WORD && (mask >> (items - ++k)) & 1;
                     key += ":" + (wild ? std::string(ANY) : phrase.wordAt(i));
                 }
-                if (auto action = _main.world().getAction(set, key)) {
+                if (auto action = world.getAction(set, key)) {
                     if (Log::writesG(Log::INFO))
-                        Log::writeG(this->entity(), Log::INFO,
+                        Log::writeG(_session.entity(), Log::INFO,
                                     T::ResolvedAction + set + ":" + key + T::QuoteEnd);
                     return action;
                 }
@@ -160,45 +174,62 @@ std::shared_ptr<Action> Adventure::resolveCommand(const std::string& entity, con
         if (set == ANY)
             break;
     }
-    Log::writeG(this->entity(), Log::WARN, T::UnresolvedAction);
+    Log::writeG(_session.entity(), Log::WARN, T::UnresolvedAction);
     return nullptr;
 }
 
-std::shared_ptr<Action> Adventure::resolveHere(const Phrase& phrase) {
-    auto here = getLocation();
+std::shared_ptr<Action> Commands::resolveHere(const Phrase& phrase) {
+    auto here = _session.getLocation();
     return here ? resolveCommand(*here, phrase) : resolveCommand(ANY, phrase);
 }
 
-bool Adventure::executeCommand(std::shared_ptr<const Phrase> phrase) {
-    _curr_phrase = phrase;
+bool Commands::executeCommand(std::shared_ptr<const Phrase> phrase) {
+    _phrase = phrase;
     if (auto action = resolveHere(*phrase)) {
-        executeAction(*action);
-        onCommandDo(*phrase);
+        _session.executeAction(*action);
+        _session.onCommandDo(*phrase);
         return true;
     }
-    println(T::CantUnderstand);
-    onCommandUnknown(*phrase);
+    _session.println(T::CantUnderstand);
+    _session.onCommandUnknown(*phrase);
     return false;
 }
 
-bool Adventure::undo() {
+void Commands::mark() {
+    if (_undo)
+        _undo->mark();
+    _repeated = false;
+}
+
+void Commands::run(const std::string& line) {
+    _phrase = parseCommand(line);
+    if (_phrase)
+        executeCommand(_phrase);
+}
+
+void Commands::remember(std::string line) {
+    if (!_repeated)
+        _last_line = std::move(line);
+}
+
+bool Commands::undo() {
     if (!_undo) {
-        println(_main.isMultiUser() ? T::NoUndoShared : T::NothingToUndo);
+        _session.println(_session.main().isMultiUser() ? T::NoUndoShared : T::NothingToUndo);
         return false;
     }
     if (!_undo->undo()) {
-        println(T::NothingToUndo);
+        _session.println(T::NothingToUndo);
         return false;
     }
-    println(T::Undone);
+    _session.println(T::Undone);
     return true;
 }
 
 // The line runs as this command's own action: the command's events fire
 // once, after it, and the line stays the one to repeat.
-bool Adventure::again() {
+bool Commands::again() {
     if (_last_line.empty() || _repeated) {
-        println(T::NothingToRepeat);
+        _session.println(T::NothingToRepeat);
         return false;
     }
     _repeated = true;
@@ -207,11 +238,11 @@ bool Adventure::again() {
         return false;
     auto action = resolveHere(*phrase);
     if (!action) {
-        println(T::CantUnderstand);
+        _session.println(T::CantUnderstand);
         return false;
     }
-    _curr_phrase = phrase;
-    executeAction(*action);
+    _phrase = phrase;
+    _session.executeAction(*action);
     return true;
 }
 

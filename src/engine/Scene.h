@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+
+#include "engine/Scenes.h"
+
+namespace zanfir {
+
+class Adventure;
+
+// What a player sees of the place before each prompt: what others said to
+// him, the place, its items and the other players.
+class Scene {
+public:
+    explicit Scene(Adventure& session) : _session(session) {}
+    Scene(const Scene&) = delete;
+    Scene& operator=(const Scene&) = delete;
+
+    // All of it, with one list of what is here for the items and players.
+    void show();
+    void printQuotes();
+    void printLocation();
+    void printItems();
+    void printUsers();
+
+private:
+    using Items = Scenes::Items;
+    // Of the items shown here, those that are not players, and the other
+    // players.
+    void printItems(const std::shared_ptr<const Items>& here);
+    void printUsers(const std::shared_ptr<const Items>& here);
+    // The other players from the lines kept for the list: false, nothing
+    // printed, when there are none to be kept.
+    bool printPlayerLines(const std::shared_ptr<const Items>& here);
+
+    Adventure& _session;
+};
+
+} // namespace zanfir
