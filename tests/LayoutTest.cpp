@@ -49,4 +49,22 @@ TEST(LayoutTest, IncludesPointOneWay) {
     EXPECT_GT(files, 100);
 }
 
+// A file that grows past this is a part waiting to be drawn out.
+TEST(LayoutTest, NoSourceFileIsLong) {
+    constexpr int MAX_LINES = 600;
+    const fs::path src = fs::path(ZANFIR_SOURCE_DIR) / "src";
+    int files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(src)) {
+        if (!entry.is_regular_file())
+            continue;
+        ++files;
+        std::ifstream in(entry.path());
+        int lines = 0;
+        for (std::string line; std::getline(in, line);)
+            ++lines;
+        EXPECT_LE(lines, MAX_LINES) << entry.path().string();
+    }
+    EXPECT_GT(files, 100);
+}
+
 } // namespace
