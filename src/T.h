@@ -109,6 +109,11 @@ struct T {
     static constexpr const char* Help =
         "Sintassi: Zanfir <adventure>.zanfa [-server] [-mud] [-debug] [-log] [-dump]";
     static constexpr const char* Exception = "Eccezione ";
+    // Where in the adventure's files a failure stands: on a line of its
+    // own after the failure, or at the end of its line in the log
+    static constexpr const char* FailurePlace = "  in ";
+    static constexpr const char* FailurePlaceInLine = " (in ";
+    static constexpr const char* FailurePlaceInLineX = ")";
     static constexpr const char* Initialization = "Inizializzazione";
     static constexpr const char* LoadingDictionary = "Caricamento dizionario";
     static constexpr const char* LoadingInventory = "Caricamento inventario";
@@ -286,7 +291,7 @@ struct T {
     // texts, then "'"
     static constexpr const char* CheckUsage = "Sintassi: zanfir-check <avventura>.zanfa";
     static constexpr const char* CheckError = "errore: ";
-    static constexpr const char* CheckNote = "nota: ";
+    static constexpr const char* CheckWarning = "avviso: ";
     static constexpr const char* CheckUnknownLocation = "luogo inesistente: '";
     static constexpr const char* CheckUnknownItem = "oggetto inesistente: '";
     static constexpr const char* CheckUnknownWord = "parola che il dizionario non conosce: '";
@@ -328,8 +333,8 @@ struct T {
     static constexpr const char* CheckNothingFound = "nessun problema trovato";
     static constexpr const char* CheckErrors = " errori";
     static constexpr const char* CheckOneError = "1 errore";
-    static constexpr const char* CheckNotes = " note";
-    static constexpr const char* CheckOneNote = "1 nota";
+    static constexpr const char* CheckWarnings = " avvisi";
+    static constexpr const char* CheckOneWarning = "1 avviso";
 };
 
 } // namespace zanfir

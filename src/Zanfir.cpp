@@ -137,7 +137,7 @@ int Zanfir::main(const std::vector<std::string>& args) {
             return 1;
         }
     } catch (const std::exception& error) {
-        std::cerr << Log::describe(error) << std::endl;
+        std::cerr << Log::describeWithPlace(error) << std::endl;
         Log::writeG("Zanfir main", Log::FAIL, error);
         Debug::traceStackG(error);
         return 1;

@@ -39,7 +39,7 @@ void logFailure(const std::string& entity, const std::exception& error) {
 void endingFailure(const std::string& entity, const std::exception& error, std::string& kept) {
     logFailure(entity, error);
     if (kept.empty())
-        kept = Log::describe(error);
+        kept = Log::describeWithPlace(error);
 }
 
 } // namespace

@@ -61,8 +61,9 @@ public:
     bool isFinished() const { return _finished; }
     // Called on the session's thread when the session ends, logged in or not.
     void setOnFinished(std::function<void()> hook) { _on_finished = std::move(hook); }
-    // The failure that ended the session, as the log describes it ("Eccezione
-    // " + class + ": " + message); empty when it ended normally. Known before
+    // The failure that ended the session ("Eccezione " + class + ": " +
+    // message, and on a line of its own where it stands in the adventure's
+    // files, when known); empty when it ended normally. Known before
     // the session hands its player back.
     const std::string& failure() const { return _failure; }
     // The front-end that serves this session, its connection number there

@@ -153,7 +153,11 @@ void Main::waitUntilExit() {
 
 std::shared_ptr<Description> Main::beginningText(const std::string& name) {
     std::string text = _venture->get(name, BEGINNING);
-    return text.empty() ? nullptr : std::make_shared<Description>(*this, text);
+    if (text.empty())
+        return nullptr;
+    auto description = std::make_shared<Description>(*this, text);
+    description->setPlace({_name + ".zanfa", _venture->line(name, BEGINNING), BEGINNING, name});
+    return description;
 }
 
 std::shared_ptr<Description> Main::getIntro() {

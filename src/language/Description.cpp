@@ -30,17 +30,27 @@ Description::Description(ActionParser& parser, const std::string& text, bool lin
 }
 
 bool Description::run(const Execution& now) {
-    if (_item_check_mask > 0 && !checkItems(now, _item_check_mask))
+    try {
+        if (_item_check_mask > 0 && !checkItems(now, _item_check_mask))
+            return true;
+        for (const auto& part : _todos) {
+            if (auto literal = std::get_if<std::string>(&part))
+                print(now, *literal);
+            else
+                std::get<std::shared_ptr<Action>>(part)->start(now.next());
+        }
+        if (_line_feed && !getParent(now))
+            println(now);
         return true;
-    for (const auto& part : _todos) {
-        if (auto literal = std::get_if<std::string>(&part))
-            print(now, *literal);
-        else
-            std::get<std::shared_ptr<Action>>(part)->start(now.next());
+    } catch (Exception& error) { // the innermost text that ran tells its place
+        if (_place)
+            error.setPlace(*_place);
+        throw;
     }
-    if (_line_feed && !getParent(now))
-        println(now);
-    return true;
+}
+
+void Description::setPlace(FilePlace place) {
+    _place = std::make_unique<const FilePlace>(std::move(place));
 }
 
 void Description::accept(ActionVisitor& visitor) const {

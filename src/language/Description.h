@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "language/Action.h"
+#include "util/FilePlace.h"
 
 namespace zanfir {
 
@@ -31,12 +32,17 @@ public:
     // Only text: running it just prints it.
     bool isPlain() const { return _todos.size() == 1 && _item_check_mask == 0 && !_line_feed; }
     const std::vector<Part>& parts() const { return _todos; }
+    // Where the text stands in the adventure's files: a failure while it
+    // runs is told there. Set once, at load.
+    void setPlace(FilePlace place);
+    const FilePlace* place() const { return _place.get(); }
 
 private:
     std::vector<Part> _todos;
     int _item_check_mask = 0;
     bool _line_feed;
     std::string _text;
+    std::unique_ptr<const FilePlace> _place;
 };
 
 } // namespace zanfir

@@ -3,6 +3,8 @@
 #include <exception>
 #include <string>
 #include <typeinfo>
+
+#include "util/FilePlace.h"
 #if __has_include(<source_location>)
 #include <source_location>
 #endif
@@ -32,6 +34,13 @@ public:
     virtual std::string className() const;
     const char* what() const noexcept override;
     const SourceLocation& where() const noexcept { return _where; }
+    // Where in the adventure's files the failure stands, when known: set
+    // by whoever knows it, the first time.
+    const FilePlace& place() const noexcept { return _place; }
+    void setPlace(FilePlace place) {
+        if (!_place.known())
+            _place = std::move(place);
+    }
 
     // The name of a type without namespace or template arguments.
     static std::string classNameOf(const std::type_info& type);
@@ -39,6 +48,7 @@ public:
 private:
     std::string _message;
     SourceLocation _where;
+    FilePlace _place;
 };
 
 class ActionDeclarationException : public Exception {

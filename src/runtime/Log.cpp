@@ -58,7 +58,10 @@ Log::Log(const std::string& path, bool crlf) : _path(path), _crlf(crlf) {
 }
 
 void Log::write(const std::string& entity, int level, const std::exception& error) {
-    write(entity, level, describe(error));
+    std::string place = placeOf(error);
+    write(entity, level,
+          place.empty() ? describe(error)
+                        : describe(error) + T::FailurePlaceInLine + place + T::FailurePlaceInLineX);
 }
 
 void Log::write(const std::string& entity, int level, const std::string& text) {
@@ -192,6 +195,16 @@ std::string Log::getClassName(const std::exception* error) {
 std::string Log::describe(const std::exception& error) {
     const char* message = error.what();
     return T::Exception + getClassName(&error) + ": " + (message ? message : "null");
+}
+
+std::string Log::placeOf(const std::exception& error) {
+    auto own = dynamic_cast<const Exception*>(&error);
+    return own && own->place().known() ? own->place().toString() : "";
+}
+
+std::string Log::describeWithPlace(const std::exception& error) {
+    std::string place = placeOf(error);
+    return place.empty() ? describe(error) : describe(error) + "\n" + T::FailurePlace + place;
 }
 
 } // namespace zanfir

@@ -50,6 +50,11 @@ public:
     static std::string getClassName(const std::exception* error);
     // "Eccezione " + class name + ": " + message.
     static std::string describe(const std::exception& error);
+    // The failure's place in the adventure's files, when known: "FILE:LINE
+    // [SECTION] KEY"; empty otherwise.
+    static std::string placeOf(const std::exception& error);
+    // describe(), and on a line of its own the place, when known.
+    static std::string describeWithPlace(const std::exception& error);
 
 private:
     // An open log file and the file it is on the disk.

@@ -35,23 +35,21 @@ const char* const EXITS[] = {"NORTH", "SOUTH", "EAST", "WEST", "UP", "DOWN"};
 // The files of an adventure, in the order their findings are told.
 const char* const FILES[] = {".zanfa", ".dictionary", ".inventory", ".map", ".actionset"};
 
-std::string place(const std::string& file, const std::string& section,
-                  const std::string& variable = "") {
-    std::string where = file;
-    if (!section.empty())
-        where += " [" + section + "]";
-    if (!variable.empty())
-        where += " " + variable;
-    return where;
-}
-
-std::string place(const Declaration& declaration) {
-    return place(declaration.file, declaration.section, declaration.variable);
-}
-
 // A file's name, without its folder.
 std::string nameOf(const Config& file) {
     return file.getPath().substr(file.getPath().rfind('/') + 1);
+}
+
+// A section of a file, or a variable of the section.
+Checker::Where place(const Config& file, const std::string& section,
+                     const std::string& variable = "") {
+    return {nameOf(file),
+            variable.empty() ? file.sectionLine(section) : file.line(variable, section), section,
+            variable};
+}
+
+Checker::Where place(const Declaration& declaration) {
+    return {declaration.file, declaration.line, declaration.section, declaration.variable};
 }
 
 std::string quoted(const char* text, const std::string& name) {
@@ -86,15 +84,15 @@ int Checker::errors() const {
     return count;
 }
 
-int Checker::notes() const {
+int Checker::warnings() const {
     return static_cast<int>(_findings.size()) - errors();
 }
 
-void Checker::error(const std::string& where, const std::string& text) {
+void Checker::error(const Where& where, const std::string& text) {
     _findings.push_back({true, where, text});
 }
 
-void Checker::note(const std::string& where, const std::string& text) {
+void Checker::warning(const Where& where, const std::string& text) {
     _findings.push_back({false, where, text});
 }
 
@@ -120,23 +118,25 @@ const std::vector<Checker::Finding>& Checker::check() {
     try {
         _main.load(this);
     } catch (const Exception& failure) {
-        error(fileName(".zanfa"), failure.what());
+        error(failure.place().known() ? failure.place() : Where{fileName(".zanfa"), 0, "", ""},
+              failure.what());
         _broken = true;
     }
     if (!_broken)
         checkWorld();
-    // File by file, each in the order found.
+    // File by file, line by line; what stands on one line in the order found.
     auto rank = [&](const Finding& finding) {
         int i = 0;
         for (const char* extension : FILES) {
-            if (finding.where.starts_with(fileName(extension)))
+            if (finding.where.file == fileName(extension))
                 return i;
             ++i;
         }
         return i;
     };
-    std::stable_sort(_findings.begin(), _findings.end(),
-                     [&](const Finding& a, const Finding& b) { return rank(a) < rank(b); });
+    std::stable_sort(_findings.begin(), _findings.end(), [&](const Finding& a, const Finding& b) {
+        return std::pair(rank(a), a.where.line) < std::pair(rank(b), b.where.line);
+    });
     return _findings;
 }
 
@@ -153,7 +153,7 @@ void Checker::checkWorld() {
     _findings.insert(_findings.end(), _description_errors.begin(), _description_errors.end());
     _texts.insert(_texts.end(), _descriptions.begin(), _descriptions.end());
     for (const char* variable : {"INTRO", "DEAD"})
-        parse(place(fileName(".zanfa"), "BEGINNING", variable), main.get(variable, "BEGINNING"));
+        parse(place(main, "BEGINNING", variable), main.get(variable, "BEGINNING"));
     for (const auto& text : _texts) {
         _where = text.where;
         if (text.action)
@@ -171,16 +171,16 @@ void Checker::checkWorld() {
     for (const auto& [name, where] : _declared_messages) {
         checkName(where, name);
         if (!_used_messages.count(name))
-            note(where, T::CheckMessageUnused);
+            warning(where, T::CheckMessageUnused);
     }
     for (const auto& name : Loader::definitionSections(inventory))
-        checkName(place(fileName(".inventory"), name), name);
+        checkName(place(inventory, name), name);
     for (const char* extension : {".dictionary", ".inventory", ".map", ".actionset"})
         if (auto each = file(extension))
             for (const auto& [section, name] : each->repeated())
-                note(place(fileName(extension), section, name), T::CheckRepeated);
+                warning(place(*each, section, name), T::CheckRepeated);
     for (const auto& [section, name] : main.repeated())
-        note(place(fileName(".zanfa"), section, name), T::CheckRepeated);
+        warning(place(main, section, name), T::CheckRepeated);
 }
 
 // ---- The load, declaration by declaration ----
@@ -196,7 +196,7 @@ bool Checker::admit(const Declaration& declaration) {
 }
 
 void Checker::loaded(const Declaration& declaration) {
-    std::string where = place(declaration);
+    Where where = place(declaration);
     std::string extension = declaration.file.substr(_main.getName().size());
     // The text as written, from the file already read.
     auto text = [&] {
@@ -231,9 +231,10 @@ void Checker::loaded(const Declaration& declaration) {
 
 void Checker::failed(const Declaration& declaration, const Exception& failure) {
     switch (declaration.kind) {
-    case Declaration::Kind::File:
+    case Declaration::Kind::File: // a syntax error knows its line
         _broken = true;
-        error(declaration.file, failure.what());
+        error(failure.place().known() ? failure.place() : Where{declaration.file, 0, "", ""},
+              failure.what());
         break;
     case Declaration::Kind::Text:
         _description_errors.push_back({true, place(declaration), failure.what()});
@@ -243,7 +244,7 @@ void Checker::failed(const Declaration& declaration, const Exception& failure) {
     }
 }
 
-void Checker::parse(const std::string& where, const std::string& text) {
+void Checker::parse(const Where& where, const std::string& text) {
     if (text.empty())
         return;
     try {
@@ -267,13 +268,13 @@ void Checker::checkSections(const Config& file, const std::set<std::string>& kno
             owners && (slash == std::string::npos || (known.count(section.substr(slash + 1)) &&
                                                       names.count(section.substr(0, slash))));
         if (!read)
-            error(place(name, section), T::CheckSectionIgnored);
+            error(place(file, section), T::CheckSectionIgnored);
     }
 }
 
 // ---- Declarations ----
 
-void Checker::checkBinding(const std::string& where, const std::string& key) {
+void Checker::checkBinding(const Where& where, const std::string& key) {
     auto fields = Util::split(key, ':');
     if (fields[0] != Word::ANY_WORD && !isLocation(fields[0]))
         error(where, quoted(T::CheckUnknownLocation, fields[0]));
@@ -283,7 +284,7 @@ void Checker::checkBinding(const std::string& where, const std::string& key) {
 }
 
 // The names of an event's key, in key order: ITEM-LOCATION-ENTER:item:place.
-void Checker::checkEvent(const std::string& where, const std::string& key) {
+void Checker::checkEvent(const Where& where, const std::string& key) {
     auto fields = Util::split(key, ':');
     EventTable::Arguments arguments;
     if (fields.size() > 1)
@@ -380,7 +381,7 @@ void Checker::useVariable(const std::string& name) {
 
 // The items and places a condition names in the paths of the state, and
 // the variables it reads.
-void Checker::checkCondition(const std::string& where, const std::string& expression) {
+void Checker::checkCondition(const Where& where, const std::string& expression) {
     static const std::regex item(R"((USER\.INVENTORY|GLOBAL\.ITEMS)\.([^.\s()=!<>&|']+))");
     static const std::regex location(R"(USER\.LOCATION\s*(==|!=)\s*'([^']*)')");
     static const std::regex name(R"([^\s()=!<>&|']+)");
@@ -396,22 +397,22 @@ void Checker::checkCondition(const std::string& where, const std::string& expres
             useVariable(at->str());
 }
 
-void Checker::checkElse(const std::string& where, const std::string& source) {
+void Checker::checkElse(const Where& where, const std::string& source) {
     for (const auto& command : ElseScan::swallowed(source))
         error(where, quoted(T::CheckElseSwallowed, command));
 }
 
 // A name that a command such as NAME.take would read as another command.
-void Checker::checkName(const std::string& where, const std::string& name) {
+void Checker::checkName(const Where& where, const std::string& name) {
     const std::string lower = Util::toLower(name);
     for (const char* keyword : {"die", "end", "sleep", "pause", "if", "else", "print", "@"})
         if (lower.starts_with(keyword))
-            return note(where, quoted(T::CheckKeywordName, keyword));
+            return warning(where, quoted(T::CheckKeywordName, keyword));
     if (lower.find("goto") != std::string::npos)
-        note(where, quoted(T::CheckKeywordName, "goto"));
+        warning(where, quoted(T::CheckKeywordName, "goto"));
 }
 
-void Checker::checkItem(const std::string& where, const std::string& name) {
+void Checker::checkItem(const Where& where, const std::string& name) {
     if (!name.empty() && !_main.world().existItem(name))
         error(where, quoted(T::CheckUnknownItem, normalise(name)));
 }
@@ -419,7 +420,7 @@ void Checker::checkItem(const std::string& where, const std::string& name) {
 // A reference is served when a binding of its place or of "*" has its verb
 // and as many words, each the same or "*" for an item; a "*" of the
 // reference stands for any item of the command that runs it.
-void Checker::checkReference(const std::string& where, const std::string& ref) {
+void Checker::checkReference(const Where& where, const std::string& ref) {
     auto fields = Util::split(ref, ':');
     bool known = true;
     if (fields[0] != Word::ANY_WORD && !isLocation(fields[0])) {
@@ -470,12 +471,12 @@ void Checker::checkVariables(const Config& file, const std::vector<std::string>&
             if (variable.find('/') != std::string::npos ||
                 std::find(known.begin(), known.end(), variable) != known.end())
                 continue;
-            std::string where = place(name, section, variable);
+            Where where = place(file, section, variable);
             if (auto like = misspelt(variable, known))
                 error(where, quoted(T::CheckVariableMisspelt, *like));
             else
-                note(where, _variables.count(variable) ? T::CheckVariableOfPlayer
-                                                       : T::CheckVariableUnread);
+                warning(where, _variables.count(variable) ? T::CheckVariableOfPlayer
+                                                          : T::CheckVariableUnread);
         }
     }
 }
@@ -496,7 +497,7 @@ void Checker::checkIgnored() {
                                : _main.world().isAdverbWord(word) ? T::CheckIgnoredAdverb
                                                                   : nullptr;
             if (kind)
-                error(place(name, "IGNORE", variable),
+                error(place(dictionary, "IGNORE", variable),
                       T::CheckIgnoredWord + std::string(kind) + quoted(T::CheckIgnoredWordX, word));
         }
     }
@@ -507,8 +508,7 @@ void Checker::checkIgnored() {
             if (words.size() > 1 && std::any_of(words.begin(), words.end(), [&](const auto& word) {
                     return _main.world().blankIfIgnorable(word).empty();
                 }))
-                error(place(nameOf(file), section, variable),
-                      quoted(T::CheckIgnoredInSynonym, synonym));
+                error(place(file, section, variable), quoted(T::CheckIgnoredInSynonym, synonym));
         }
     };
     for (const char* section : {"VERBS", "ITEMS", "ADVERBS"})
@@ -525,28 +525,28 @@ void Checker::checkPlaces() {
     const Config& main = _main.mainFile();
     const Config& inventory = *file(".inventory");
     const Config& map = *file(".map");
-    std::string mapFile = fileName(".map");
-    std::map<std::string, std::string> placed; // item: where it was listed
+    std::map<std::string, Where> placed; // item: where it was listed
     for (const auto& name : Loader::definitionSections(inventory))
         if (name.find('.') != std::string::npos)
-            error(place(fileName(".inventory"), name), T::CheckDotInName);
+            error(place(inventory, name), T::CheckDotInName);
     for (const auto& name : Loader::definitionSections(map)) {
         if (name.find('.') != std::string::npos)
-            error(place(mapFile, name), T::CheckDotInName);
+            error(place(map, name), T::CheckDotInName);
         for (const char* exit : EXITS) {
             std::string next = Util::trim(map.get(exit, name));
             if (!next.empty() && !isLocation(next))
-                error(place(mapFile, name, exit), quoted(T::CheckUnknownLocation, next));
+                error(place(map, name, exit), quoted(T::CheckUnknownLocation, next));
         }
         for (const auto& key : Loader::splitList(map.get("ITEMS", name))) {
             if (placed.count(key))
-                note(place(mapFile, name, "ITEMS"),
-                     quoted(T::CheckPlacedTwice, key) + T::CheckPlacedTwiceX + placed[key]);
-            placed[key] = place(mapFile, name, "ITEMS");
+                warning(place(map, name, "ITEMS"), quoted(T::CheckPlacedTwice, key) +
+                                                       T::CheckPlacedTwiceX +
+                                                       placed[key].toString());
+            placed[key] = place(map, name, "ITEMS");
         }
     }
     std::string start = Util::trim(main.get("LOCATION", "BEGINNING"));
-    std::string where = place(fileName(".zanfa"), "BEGINNING", "LOCATION");
+    Where where = place(main, "BEGINNING", "LOCATION");
     if (start.empty())
         error(where, T::CheckNoStart);
     else if (!isLocation(start))
@@ -559,7 +559,7 @@ void Checker::checkItemsPlaced() {
         auto item = _main.world().getItem(name);
         if (item->initialLocation().empty() && !item->initiallyCarried() &&
             !_moved_items.count(item->name()))
-            error(place(fileName(".inventory"), name), T::CheckItemNowhere);
+            error(place(inventory, name), T::CheckItemNowhere);
     }
 }
 
@@ -586,7 +586,7 @@ void Checker::checkReachable() {
     const Config& map = *file(".map");
     for (const auto& name : Loader::definitionSections(map))
         if (!reached.count(name))
-            note(place(fileName(".map"), name), T::CheckUnreachable);
+            warning(place(*file(".map"), name), T::CheckUnreachable);
 }
 
 } // namespace zanfir

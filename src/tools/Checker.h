@@ -9,6 +9,7 @@
 
 #include "engine/Main.h"
 #include "language/ActionVisitor.h"
+#include "util/FilePlace.h"
 #include "world/LoadListener.h"
 
 namespace zanfir {
@@ -26,9 +27,11 @@ class Config;
 // The texts it loaded are then walked action by action.
 class Checker : public LoadListener, private ActionVisitor {
 public:
+    // Where a finding stands.
+    using Where = FilePlace;
     struct Finding {
-        bool error;        // false: a note
-        std::string where; // file [SECTION] VARIABLE
+        bool error; // false: a warning
+        Where where;
         std::string text;
     };
 
@@ -36,10 +39,10 @@ public:
     Checker(const std::string& name, const std::optional<std::string>& path);
 
     // Loads the world and checks it; the findings file by file, each file's
-    // in the order found.
+    // line by line.
     const std::vector<Finding>& check();
     int errors() const;
-    int notes() const;
+    int warnings() const;
 
     bool admit(const Declaration& declaration) override;
     void loaded(const Declaration& declaration) override;
@@ -48,7 +51,7 @@ public:
 private:
     // A text of the adventure, as the loader parsed it, and where it stands.
     struct Text {
-        std::string where;
+        Where where;
         std::shared_ptr<Action> action;
         std::string source; // as written
     };
@@ -65,28 +68,28 @@ private:
 
     // Everything after the load, when the files could be read.
     void checkWorld();
-    void error(const std::string& where, const std::string& text);
-    void note(const std::string& where, const std::string& text);
+    void error(const Where& where, const std::string& text);
+    void warning(const Where& where, const std::string& text);
     bool isLocation(const std::string& name) const;
     const Config* file(const char* extension) const;
     std::string fileName(const char* extension) const;
     // Parses a text the loader does not read (the beginning's), keeping it
     // for the walk.
-    void parse(const std::string& where, const std::string& text);
+    void parse(const Where& where, const std::string& text);
     void checkSections(const Config& file, const std::set<std::string>& known, bool owners);
-    void checkBinding(const std::string& where, const std::string& key);
-    void checkEvent(const std::string& where, const std::string& key);
-    void checkReference(const std::string& where, const std::string& ref);
-    void checkCondition(const std::string& where, const std::string& expression);
+    void checkBinding(const Where& where, const std::string& key);
+    void checkEvent(const Where& where, const std::string& key);
+    void checkReference(const Where& where, const std::string& ref);
+    void checkCondition(const Where& where, const std::string& expression);
     // An "else" that its if swallows.
-    void checkElse(const std::string& where, const std::string& source);
+    void checkElse(const Where& where, const std::string& source);
     void checkVariables(const Config& file, const std::vector<std::string>& sections,
                         const std::vector<std::string>& known);
     void checkIgnored();
     // A name an action reads or writes as a player variable.
     void useVariable(const std::string& name);
-    void checkName(const std::string& where, const std::string& name);
-    void checkItem(const std::string& where, const std::string& name);
+    void checkName(const Where& where, const std::string& name);
+    void checkItem(const Where& where, const std::string& name);
     void checkPlaces();
     void checkItemsPlaced();
     void checkReachable();
@@ -98,9 +101,9 @@ private:
     std::vector<Text> _texts;
     std::vector<Text> _descriptions; // of items and places
     std::vector<Finding> _description_errors;
-    std::string _where;                                    // of the text being walked
-    std::vector<std::vector<std::string>> _bindings;       // keys split at ":"
-    std::map<std::string, std::string> _declared_messages; // name: where
+    Where _where;                                    // of the text being walked
+    std::vector<std::vector<std::string>> _bindings; // keys split at ":"
+    std::map<std::string, Where> _declared_messages;
     std::set<std::string> _used_messages;
     std::set<std::string> _moved_items;
     std::set<std::string> _goto_targets;

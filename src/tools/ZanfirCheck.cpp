@@ -11,6 +11,24 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// As compilers tell theirs: FILE:LINE: errore: [SECTION] VARIABLE: text.
+std::string format(const zanfir::Checker::Finding& finding) {
+    using namespace zanfir;
+    const FilePlace& where = finding.where;
+    std::string text = where.file;
+    if (where.line > 0)
+        text += ":" + std::to_string(where.line);
+    text += std::string(": ") + (finding.error ? T::CheckError : T::CheckWarning);
+    std::string context = where.section.empty() ? "" : "[" + where.section + "]";
+    if (!where.variable.empty())
+        context += (context.empty() ? "" : " ") + where.variable;
+    return text + (context.empty() ? "" : context + ": ") + finding.text;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     using namespace zanfir;
     if (argc != 2) {
@@ -29,28 +47,31 @@ int main(int argc, char** argv) {
     if (file.has_parent_path())
         directory = file.parent_path().string();
 
-    int errors = 0, notes = 0;
+    int errors = 0, warnings = 0;
     try {
         Checker checker(name, directory);
         for (const auto& finding : checker.check())
-            std::cout << (finding.error ? T::CheckError : T::CheckNote) << finding.where << ": "
-                      << finding.text << '\n';
+            std::cout << format(finding) << '\n';
         errors = checker.errors();
-        notes = checker.notes();
+        warnings = checker.warnings();
     } catch (const Exception& failure) {
-        std::cout << T::CheckError << file.filename().string() << ": " << failure.what() << '\n';
+        Checker::Where where = failure.place();
+        if (!where.known())
+            where.file = file.filename().string();
+        std::cout << format({true, where, failure.what()}) << '\n';
         errors = 1;
     }
-    if (errors + notes == 0) {
+    if (errors + warnings == 0) {
         std::cout << T::CheckNothingFound << '\n';
     } else {
         std::string summary;
         if (errors)
             summary = errors == 1 ? T::CheckOneError : std::to_string(errors) + T::CheckErrors;
-        if (errors && notes)
+        if (errors && warnings)
             summary += ", ";
-        if (notes)
-            summary += notes == 1 ? T::CheckOneNote : std::to_string(notes) + T::CheckNotes;
+        if (warnings)
+            summary +=
+                warnings == 1 ? T::CheckOneWarning : std::to_string(warnings) + T::CheckWarnings;
         std::cout << summary << '\n';
     }
     return errors ? 1 : 0;

@@ -258,7 +258,13 @@ void Config::load() {
             // variable to belong to.
             continue;
         }
-        appendPiece(line, start, value);
+        try {
+            appendPiece(line, start, value);
+        } catch (Exception& error) {
+            error.setPlace({_path.substr(_path.rfind('/') + 1), number, section,
+                            Util::toUpper(Util::trim(name))});
+            throw;
+        }
     }
     store();
 }

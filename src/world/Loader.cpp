@@ -84,11 +84,17 @@ void Loader::declare(Declaration declaration, Work work) {
         Entry entry = work();
         if (entry.key.empty())
             return;
+        if (entry.action && !entry.action->place())
+            entry.action->setPlace(
+                {declaration.file, declaration.line, declaration.section, declaration.variable});
         declaration.key = std::move(entry.key);
         declaration.action = std::move(entry.action);
-    } catch (const Exception& error) {
-        if (!_listener)
+    } catch (Exception& error) {
+        if (!_listener) {
+            error.setPlace(
+                {declaration.file, declaration.line, declaration.section, declaration.variable});
             throw;
+        }
         _listener->failed(declaration, error);
         return;
     }

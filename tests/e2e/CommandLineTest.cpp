@@ -116,7 +116,8 @@ TEST_F(CommandLineTest, StartUpFailuresAreReported) {
     RunResult broken = runZanfir({"adv/rotto", "-log", "-debug"}, "", dir.path());
     EXPECT_EQ(broken.status, 1);
     EXPECT_EQ(broken.err, "Eccezione ConfigSyntaxException: Errore di sintassi nella linea del "
-                          "file di definizione: 'INTRO=\"never closed'\n");
+                          "file di definizione: 'INTRO=\"never closed'\n"
+                          "  in rotto.zanfa:2 INTRO\n");
     EXPECT_EQ(broken.out.find("Sintassi"), std::string::npos);
     EXPECT_TRUE(logLines().empty()); // the log was not on yet
 

@@ -69,12 +69,22 @@ TEST_F(ConsoleGameTest, AFailureEndsTheGameAndIsReported) {
     EXPECT_EQ(game.status, 1);
     const std::string failure =
         "Eccezione ExpressionException: Conversione al tipo intero impossibile: 'X'";
-    EXPECT_EQ(game.err, failure + "\n");
+    const std::string place = "orto.actionset:2 [ACTIONS] *:PRENDI:MELA";
+    EXPECT_EQ(game.err, failure + "\n  in " + place + "\n");
     EXPECT_TRUE(game.out.ends_with("\nVedo una mela.\n\n\nCosa devo fare? \n")) << game.out;
     bool logged = false;
     for (const auto& row : logLines(dir.path()))
-        logged = logged || row.find(" FAIL " + failure) != std::string::npos;
+        logged =
+            logged || row.find(" FAIL " + failure + " (in " + place + ")") != std::string::npos;
     EXPECT_TRUE(logged);
+
+    // The text that failed is named, not the one that printed it.
+    writeFile(dir.file("orto.actionset"),
+              "[ACTIONS]\n*:PRENDI:MELA={MORSO.print}\n"
+              "[MESSAGES]\n// the apple's answer\n"
+              "MORSO=\"Un morso: \"\n  \"{if (0 == X) println 'No.'}\"\n");
+    RunResult inner = runZanfir({main}, "Anna\nprendi la mela\n");
+    EXPECT_EQ(inner.err, failure + "\n  in orto.actionset:5 [MESSAGES] MORSO\n");
 
     // A game that ends normally, also at the end of its input, says nothing.
     RunResult calm = runZanfir({main}, "Anna\nnord\n");

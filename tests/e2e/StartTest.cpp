@@ -63,20 +63,23 @@ TEST_F(StartTest, MissingActionSetIsOnlyAWarning) {
 TEST_F(StartTest, BrokenFilesStopTheStart) {
     struct Case {
         std::string file, content, report; // no content: the file is removed
+        std::string place;                 // where it stands, when a line is at fault
     };
     const std::vector<Case> cases = {
         {"castello.dictionary", "",
-         "Eccezione ConfigNotFoundException: File di definizione inesistente: '"},
+         "Eccezione ConfigNotFoundException: File di definizione inesistente: '", ""},
         {"castello.inventory", "[LANTERNA]\nDESCR=\"una lanterna\n",
          "Eccezione ConfigSyntaxException: Errore di sintassi nella linea del file di "
-         "definizione: 'DESCR=\"una lanterna'"},
-        {"castello.map", "[SALA]\nDESCR=Una sala {buia.\n",
-         "Eccezione Exception: parantesi non bilanciate"},
+         "definizione: 'DESCR=\"una lanterna'",
+         "castello.inventory:2 [LANTERNA] DESCR"},
+        {"castello.map", "[SALA]\nNORTH=SALA\n\nDESCR=\"Una sala \"\n \"{buia.\"\n",
+         "Eccezione Exception: parantesi non bilanciate", "castello.map:4 [SALA] DESCR"},
         {"castello.inventory", "[LANTERNA]\nDESCR=Una lanterna {accendi}.\n",
          "Eccezione ActionSyntaxException: Errore generale nel comando dell'azione (Errore "
-         "generale nel comando dell'azione (comando non riconosciuto): 'accendi'): 'accendi'"},
+         "generale nel comando dell'azione (comando non riconosciuto): 'accendi'): 'accendi'",
+         "castello.inventory:2 [LANTERNA] DESCR"},
     };
-    for (const auto& [name, content, expected] : cases) {
+    for (const auto& [name, content, expected, place] : cases) {
         TempDir fresh;
         std::string file = copyFixture("castello", fresh);
         std::string broken = fresh.file(name);
@@ -89,10 +92,14 @@ TEST_F(StartTest, BrokenFilesStopTheStart) {
         }
         RunResult result = runZanfir({file, "-log"});
         EXPECT_EQ(result.status, 1) << name;
-        EXPECT_EQ(result.err, report + "\n") << name;
+        // The failure as it always was, then where it stands.
+        EXPECT_EQ(result.err, report + "\n" + (place.empty() ? "" : "  in " + place + "\n"))
+            << name;
         auto rows = logLines(fresh.file("logs"));
         ASSERT_FALSE(rows.empty());
-        EXPECT_EQ(rows.back(), "Zanfir main                    FAIL " + report) << name;
+        EXPECT_EQ(rows.back(), "Zanfir main                    FAIL " + report +
+                                   (place.empty() ? "" : " (in " + place + ")"))
+            << name;
     }
 }
 
