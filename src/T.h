@@ -330,6 +330,12 @@ struct T {
     static constexpr const char* CheckIgnoredWordX = " (i comandi la scartano sempre): '";
     static constexpr const char* CheckIgnoredInSynonym =
         "sinonimo con una parola da ignorare, che i comandi scartano: nessuno lo puo' scrivere: '";
+    static constexpr const char* CheckSettingMisspelt = "impostazione sconosciuta, forse '";
+    static constexpr const char* CheckSettingUnknown =
+        "impostazione sconosciuta: il gioco non la legge";
+    static constexpr const char* CheckSettingInSection =
+        "impostazione dentro una sezione: il gioco legge le impostazioni solo in cima al file, "
+        "prima di ogni sezione";
     static constexpr const char* CheckNothingFound = "nessun problema trovato";
     static constexpr const char* CheckErrors = " errori";
     static constexpr const char* CheckOneError = "1 errore";

@@ -83,8 +83,10 @@ Entry flagging(Entry entry, bool Settings::*given) {
     return entry;
 }
 
-// Why the value cannot be used; none when it can.
-std::optional<std::string> problem(const Entry& entry, const std::string& value) {
+} // namespace
+
+std::optional<std::string> Settings::Entry::problem(const std::string& value) const {
+    const Entry& entry = *this;
     if (entry.kind == Kind::TEXT && !entry.choices.empty()) {
         for (const auto& choice : entry.choices)
             if (Util::equalsIgnoreCase(Util::trim(value), choice))
@@ -109,8 +111,6 @@ std::optional<std::string> problem(const Entry& entry, const std::string& value)
     return std::to_string(number) + T::SettingOutside + std::to_string(entry.min) +
            T::SettingOutsideX + std::to_string(entry.max);
 }
-
-} // namespace
 
 const std::vector<Entry>& Settings::table() {
     static const std::vector<Entry> entries{
@@ -173,7 +173,7 @@ Settings Settings::read(const Config& main, std::vector<std::string>* problems) 
         // An empty number is as good as none.
         if (!value || (entry.kind == Kind::NUMBER && Util::trim(*value).empty()))
             continue;
-        if (auto why = problem(entry, *value)) {
+        if (auto why = entry.problem(*value)) {
             if (problems)
                 problems->push_back(T::SettingRefused + std::string(entry.name) + ": " + *why +
                                     T::SettingRefusedX + entry.get(settings));

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,9 @@ struct Settings {
         const char* shown = nullptr;      // the default as the README words it, when not its value
         std::function<std::string(const Settings&)> get;        // as the file writes it
         std::function<void(Settings&, const std::string&)> set; // a value found good
+        // Why a value cannot be used (not a whole number, out of range,
+        // none of the choices); none when it can.
+        std::optional<std::string> problem(const std::string& value) const;
     };
     // Every setting, in the order the README lists them.
     static const std::vector<Entry>& table();

@@ -19,6 +19,7 @@
 #include "language/action/VarSet.h"
 #include "runtime/Errors.h"
 #include "tools/ElseScan.h"
+#include "tools/SettingsCheck.h"
 #include "tools/Spelling.h"
 #include "util/Util.h"
 #include "world/Config.h"
@@ -145,6 +146,9 @@ const std::vector<Checker::Finding>& Checker::check() {
 void Checker::checkWorld() {
     const Config& main = _main.mainFile();
     const Config& inventory = *file(".inventory");
+    for (auto& finding : SettingsCheck::check(main))
+        _findings.push_back(std::move(finding));
+    checkSections(main, {"BEGINNING"}, false);
     checkSections(*file(".dictionary"), {"IGNORE", "VERBS", "ITEMS", "ADVERBS"}, false);
     checkSections(inventory, {"ACTIONS", "MESSAGES", "EVENTS"}, true);
     checkSections(*file(".map"), {"ACTIONS", "MESSAGES", "EVENTS"}, true);
@@ -469,7 +473,8 @@ void Checker::checkVariables(const Config& file, const std::vector<std::string>&
     for (const auto& section : sections) {
         for (const auto& variable : file.variables(section)) {
             if (variable.find('/') != std::string::npos ||
-                std::find(known.begin(), known.end(), variable) != known.end())
+                std::find(known.begin(), known.end(), variable) != known.end() ||
+                (&file == &_main.mainFile() && SettingsCheck::isSetting(variable)))
                 continue;
             Where where = place(file, section, variable);
             if (auto like = misspelt(variable, known))

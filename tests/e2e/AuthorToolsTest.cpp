@@ -253,6 +253,29 @@ TEST(CheckerTest, WarningsAloneAreNoFailure) {
                        "seconda volta: vale quest'ultimo valore\n1 avviso\n");
 }
 
+// The settings are held to the settings' table: a misspelt name, a value
+// the setting cannot take, a setting written where nothing reads it.
+TEST(CheckerTest, SettingsAreHeldToTheirTable) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    replace(dir.file("torre.zanfa"), "RowLength=80\n",
+            "RowLenght=60\nWebPort=abc\nCheckpointSeconds=-5\nColore=blu\nJournalBytes=\n");
+    replace(dir.file("torre.zanfa"), "LogLevel=INFO", "LogLevel=tutto");
+    replace(dir.file("torre.zanfa"), "LOCATION=PRATO", "LOCATION=PRATO\nwebport=8080");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "torre.zanfa:3: errore: ROWLENGHT: impostazione sconosciuta, forse 'RowLength'\n"
+              "torre.zanfa:4: errore: WEBPORT: 'abc' non e' un numero intero; uso 0\n"
+              "torre.zanfa:5: errore: CHECKPOINTSECONDS: -5 e' meno di 1; uso 60\n"
+              "torre.zanfa:6: avviso: COLORE: impostazione sconosciuta: il gioco non la legge\n"
+              "torre.zanfa:12: errore: LOGLEVEL: 'tutto' non e' uno fra INFO, WARN, FAIL; uso "
+              "INFO\n"
+              "torre.zanfa:25: errore: [BEGINNING] WEBPORT: impostazione dentro una sezione: il "
+              "gioco legge le impostazioni solo in cima al file, prima di ogni sezione\n"
+              "5 errori, 1 avviso\n");
+}
+
 TEST(CheckerTest, FilesItCannotReadAndBadCommandLines) {
     TempDir dir;
     std::string main = copyFixture("torre", dir, true);
