@@ -303,6 +303,10 @@ struct T {
     static constexpr const char* CheckItemNowhere =
         "l'oggetto non sta in nessun luogo: nessun ITEMS lo elenca, non e' CARRIED e nessuna "
         "azione lo sposta";
+    static constexpr const char* CheckNoDescr =
+        "oggetto senza DESCR: il gioco lo mostra col suo nome tra apici: '";
+    static constexpr const char* CheckMapItemMisspelt =
+        "oggetto che l'inventario non dichiara, forse '";
     static constexpr const char* CheckPlacedTwice = "oggetto elencato in due luoghi: '";
     static constexpr const char* CheckPlacedTwiceX = "; vale questo, non ";
     static constexpr const char* CheckDotInName =

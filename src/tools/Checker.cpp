@@ -18,6 +18,7 @@
 #include "language/action/VarInc.h"
 #include "language/action/VarSet.h"
 #include "runtime/Errors.h"
+#include "tools/DictionaryCheck.h"
 #include "tools/ElseScan.h"
 #include "tools/SettingsCheck.h"
 #include "tools/Spelling.h"
@@ -41,15 +42,7 @@ std::string nameOf(const Config& file) {
     return file.getPath().substr(file.getPath().rfind('/') + 1);
 }
 
-// A section of a file, or a variable of the section.
-Checker::Where place(const Config& file, const std::string& section,
-                     const std::string& variable = "") {
-    return {nameOf(file),
-            variable.empty() ? file.sectionLine(section) : file.line(variable, section), section,
-            variable};
-}
-
-Checker::Where place(const Declaration& declaration) {
+Checker::Where placeOf(const Declaration& declaration) {
     return {declaration.file, declaration.line, declaration.section, declaration.variable};
 }
 
@@ -83,6 +76,13 @@ int Checker::errors() const {
     for (const auto& finding : _findings)
         count += finding.error;
     return count;
+}
+
+Checker::Where Checker::place(const Config& file, const std::string& section,
+                              const std::string& variable) {
+    Config::Section in = section.empty() ? std::nullopt : Config::Section(section);
+    return {nameOf(file), variable.empty() ? file.sectionLine(section) : file.line(variable, in),
+            section, variable};
 }
 
 int Checker::warnings() const {
@@ -168,7 +168,8 @@ void Checker::checkWorld() {
     checkVariables(*file(".map"), Loader::definitionSections(*file(".map")),
                    Loader::locationVariables());
     checkVariables(main, {"BEGINNING"}, {"INTRO", "DEAD", "LOCATION"});
-    checkIgnored();
+    for (auto& finding : DictionaryCheck(_main.world(), *file(".dictionary"), inventory).check())
+        _findings.push_back(std::move(finding));
     checkPlaces();
     checkItemsPlaced();
     checkReachable();
@@ -195,12 +196,12 @@ bool Checker::admit(const Declaration& declaration) {
     std::string type = normalise(Util::split(declaration.variable, ':')[0]);
     if (EventTable::find(type))
         return true;
-    error(place(declaration), quoted(T::CheckUnknownEvent, type));
+    error(placeOf(declaration), quoted(T::CheckUnknownEvent, type));
     return false;
 }
 
 void Checker::loaded(const Declaration& declaration) {
-    Where where = place(declaration);
+    Where where = placeOf(declaration);
     std::string extension = declaration.file.substr(_main.getName().size());
     // The text as written, from the file already read.
     auto text = [&] {
@@ -228,6 +229,9 @@ void Checker::loaded(const Declaration& declaration) {
         _texts.push_back(text());
         break;
     case Declaration::Kind::Item:
+        if (declaration.variable == "ITEMS") // only the map lists it
+            _map_items.emplace_back(declaration.key, where);
+        break;
     case Declaration::Kind::Location:
         break;
     }
@@ -241,10 +245,10 @@ void Checker::failed(const Declaration& declaration, const Exception& failure) {
               failure.what());
         break;
     case Declaration::Kind::Text:
-        _description_errors.push_back({true, place(declaration), failure.what()});
+        _description_errors.push_back({true, placeOf(declaration), failure.what()});
         break;
     default:
-        error(place(declaration), failure.what());
+        error(placeOf(declaration), failure.what());
     }
 }
 
@@ -486,44 +490,6 @@ void Checker::checkVariables(const Config& file, const std::vector<std::string>&
     }
 }
 
-// Ignorable words are dropped from a command before its words are looked
-// up: one that is also a verb, an item word or an adverb is never read as
-// such, nor is a synonym of several words with an ignorable one among them.
-void Checker::checkIgnored() {
-    const Config& dictionary = *file(".dictionary");
-    std::string name = fileName(".dictionary");
-    for (const auto& variable : dictionary.variables("IGNORE")) {
-        std::vector<std::string> words{variable};
-        for (auto& word : Loader::splitList(dictionary.get(variable, "IGNORE")))
-            words.push_back(std::move(word));
-        for (const auto& word : words) {
-            const char* kind = _main.world().isVerbWord(word)     ? T::CheckIgnoredVerb
-                               : _main.world().isItemWord(word)   ? T::CheckIgnoredItem
-                               : _main.world().isAdverbWord(word) ? T::CheckIgnoredAdverb
-                                                                  : nullptr;
-            if (kind)
-                error(place(dictionary, "IGNORE", variable),
-                      T::CheckIgnoredWord + std::string(kind) + quoted(T::CheckIgnoredWordX, word));
-        }
-    }
-    auto checkSynonyms = [&](const Config& file, const std::string& section,
-                             const std::string& variable) {
-        for (const auto& synonym : Loader::splitList(file.get(variable, section))) {
-            auto words = Util::split(synonym);
-            if (words.size() > 1 && std::any_of(words.begin(), words.end(), [&](const auto& word) {
-                    return _main.world().blankIfIgnorable(word).empty();
-                }))
-                error(place(file, section, variable), quoted(T::CheckIgnoredInSynonym, synonym));
-        }
-    };
-    for (const char* section : {"VERBS", "ITEMS", "ADVERBS"})
-        for (const auto& variable : dictionary.variables(section))
-            checkSynonyms(dictionary, section, variable);
-    const Config& inventory = *file(".inventory");
-    for (const auto& item : Loader::definitionSections(inventory))
-        checkSynonyms(inventory, item, "SYNONYMS");
-}
-
 // ---- The world ----
 
 void Checker::checkPlaces() {
@@ -558,14 +524,22 @@ void Checker::checkPlaces() {
         error(where, quoted(T::CheckUnknownLocation, start));
 }
 
+// Items of the inventory that lie nowhere or have no description; an item
+// only the map lists that is plainly one of the inventory's misspelt.
 void Checker::checkItemsPlaced() {
     const Config& inventory = *file(".inventory");
-    for (const auto& name : Loader::definitionSections(inventory)) {
+    const auto declared = Loader::definitionSections(inventory);
+    for (const auto& name : declared) {
         auto item = _main.world().getItem(name);
         if (item->initialLocation().empty() && !item->initiallyCarried() &&
             !_moved_items.count(item->name()))
             error(place(inventory, name), T::CheckItemNowhere);
+        if (!inventory.getN("DESCR", name))
+            warning(place(inventory, name), quoted(T::CheckNoDescr, Util::toLower(name)));
     }
+    for (const auto& [name, where] : _map_items)
+        if (auto meant = Spelling::meant(normalise(name), declared))
+            error(where, quoted(T::CheckMapItemMisspelt, *meant));
 }
 
 void Checker::checkReachable() {

@@ -38,6 +38,11 @@ public:
     // Reads the main file `name`.zanfa in `path`; throws what Config throws.
     Checker(const std::string& name, const std::optional<std::string>& path);
 
+    // Where a section of a file stands, or a variable of the section (of
+    // the top level, without a section).
+    static Where place(const Config& file, const std::string& section,
+                       const std::string& variable = "");
+
     // Loads the world and checks it; the findings file by file, each file's
     // line by line.
     const std::vector<Finding>& check();
@@ -85,7 +90,6 @@ private:
     void checkElse(const Where& where, const std::string& source);
     void checkVariables(const Config& file, const std::vector<std::string>& sections,
                         const std::vector<std::string>& known);
-    void checkIgnored();
     // A name an action reads or writes as a player variable.
     void useVariable(const std::string& name);
     void checkName(const Where& where, const std::string& name);
@@ -107,7 +111,8 @@ private:
     std::set<std::string> _used_messages;
     std::set<std::string> _moved_items;
     std::set<std::string> _goto_targets;
-    std::set<std::string> _variables; // of players, that actions use
+    std::set<std::string> _variables;                      // of players, that actions use
+    std::vector<std::pair<std::string, Where>> _map_items; // that only the map lists
 };
 
 } // namespace zanfir

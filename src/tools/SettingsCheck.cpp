@@ -32,12 +32,11 @@ bool SettingsCheck::isSetting(const std::string& name) {
 
 std::vector<Checker::Finding> SettingsCheck::check(const Config& main) {
     std::vector<Checker::Finding> found;
-    const std::string file = main.getPath().substr(main.getPath().rfind('/') + 1);
     std::vector<std::string> names;
     for (const auto& [name, entry] : byName())
         names.push_back(name);
     for (const auto& variable : main.variables()) {
-        Checker::Where where{file, main.line(variable), "", variable};
+        Checker::Where where = Checker::place(main, "", variable);
         auto known = byName().find(Util::toUpper(variable));
         if (known == byName().end()) {
             if (auto meant = Spelling::meant(Util::toUpper(variable), names))
@@ -59,9 +58,8 @@ std::vector<Checker::Finding> SettingsCheck::check(const Config& main) {
     for (const auto& section : sections)
         for (const auto& variable : main.variables(section))
             if (isSetting(variable))
-                found.push_back({true,
-                                 {file, main.line(variable, section), section, variable},
-                                 T::CheckSettingInSection});
+                found.push_back(
+                    {true, Checker::place(main, section, variable), T::CheckSettingInSection});
     return found;
 }
 
