@@ -340,6 +340,10 @@ struct T {
     static constexpr const char* CheckSettingInSection =
         "impostazione dentro una sezione: il gioco legge le impostazioni solo in cima al file, "
         "prima di ogni sezione";
+    static constexpr const char* CheckWordOfTwo = "parola di due nomi: '";
+    static constexpr const char* CheckWordOfTwoX = "' e' gia' di ";
+    static constexpr const char* CheckWordOfTwoXX = ": i comandi la leggono come uno solo dei due";
+    static constexpr const char* CheckWordOfGame = ", un verbo del gioco";
     static constexpr const char* CheckNothingFound = "nessun problema trovato";
     static constexpr const char* CheckErrors = " errori";
     static constexpr const char* CheckOneError = "1 errore";

@@ -1,6 +1,7 @@
 #include "tools/DictionaryCheck.h"
 
 #include <algorithm>
+#include <map>
 
 #include "T.h"
 #include "util/Util.h"
@@ -13,6 +14,7 @@ namespace zanfir {
 std::vector<Checker::Finding> DictionaryCheck::check() {
     _found.clear();
     checkIgnored();
+    checkShared();
     for (const char* section : {"VERBS", "ITEMS", "ADVERBS"})
         for (const auto& variable : _dictionary.variables(section))
             checkSynonyms(_dictionary, section, variable);
@@ -36,6 +38,42 @@ void DictionaryCheck::checkIgnored() {
                                   T::CheckIgnoredWord + std::string(kind) + T::CheckIgnoredWordX +
                                       word + T::QuoteEnd});
         }
+    }
+}
+
+void DictionaryCheck::checkShared() {
+    struct Use {
+        std::string name;
+        Checker::Where where; // no file: a verb of the game's
+    };
+    auto add = [this](std::map<std::string, Use>& table, const std::string& word,
+                      const std::string& name, const Checker::Where& where) {
+        auto [at, added] = table.try_emplace(word, Use{name, where});
+        if (added || at->second.name == name)
+            return;
+        const Checker::Where& first = at->second.where;
+        std::string other = first.known() ? at->second.name + " (" + first.file + ":" +
+                                                std::to_string(first.line) + ")"
+                                          : at->second.name + T::CheckWordOfGame;
+        _found.push_back(
+            {true, where,
+             T::CheckWordOfTwo + word + T::CheckWordOfTwoX + other + T::CheckWordOfTwoXX});
+    };
+    std::map<std::string, Use> verbs, items, adverbs;
+    for (const auto& verb : World::builtInVerbs())
+        verbs.try_emplace(verb, Use{verb, {}});
+    for (auto [section, table] :
+         {std::pair{"VERBS", &verbs}, std::pair{"ITEMS", &items}, std::pair{"ADVERBS", &adverbs}})
+        for (const auto& name : _dictionary.variables(section)) {
+            auto where = Checker::place(_dictionary, section, name);
+            add(*table, name, name, where);
+            for (const auto& synonym : Loader::splitList(_dictionary.get(name, section)))
+                add(*table, synonym, name, where);
+        }
+    for (const auto& name : Loader::definitionSections(_inventory)) {
+        add(items, name, name, Checker::place(_inventory, name));
+        for (const auto& synonym : Loader::splitList(_inventory.get("SYNONYMS", name)))
+            add(items, synonym, name, Checker::place(_inventory, name, "SYNONYMS"));
     }
 }
 
