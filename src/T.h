@@ -171,6 +171,9 @@ struct T {
     static constexpr const char* ErrorListeningConnections =
         "Errore durante l'ascolto sulla porta di connessione";
     static constexpr const char* CantOpenLogFileC = "IMPOSSIBILE APRIRE IL FILE DI LOG! ";
+    static constexpr const char* CantOpenLogFileHint =
+        "Il log resta spento finche' il file non si puo' aprire: crea la cartella, o indicane "
+        "un'altra con LogPath nel file principale.";
     static constexpr const char* CantWriteLogFileC =
         "IMPOSSIBILE COMPLETARE LA SCRITTURA SUL FILE DI LOG! ";
     static constexpr const char* AssertionFailed = "Asserzione fallita: ";

@@ -114,15 +114,21 @@ std::shared_ptr<Log::File> Log::openFile(const std::string& name) {
         return _file;
     }
     _file.reset();
+    if (name == _unopened && now - _tried < RECHECK)
+        return nullptr;
     int fd = ::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0 || ::fstat(fd, &info) != 0) {
         std::system_error error(errno, std::generic_category(), name);
-        std::cerr << T::CantOpenLogFileC << getClassName(&error) << ": " << error.what()
-                  << std::endl;
+        if (name != _unopened)
+            std::cerr << T::CantOpenLogFileC << getClassName(&error) << ": " << error.what() << '\n'
+                      << T::CantOpenLogFileHint << std::endl;
         if (fd >= 0)
             ::close(fd);
+        _unopened = name;
+        _tried = now;
         return nullptr;
     }
+    _unopened.clear();
     _file = std::make_shared<File>(fd, info.st_dev, info.st_ino, name);
     return _file;
 }

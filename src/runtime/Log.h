@@ -79,6 +79,10 @@ private:
     bool _crlf;
     std::atomic<int> _level = INFO;
     std::shared_ptr<File> _file;
+    // The file that could not be opened, told once, and when it was last
+    // tried: it is tried again once in a while, not for every entry.
+    std::string _unopened;
+    std::chrono::steady_clock::time_point _tried;
 };
 
 } // namespace zanfir

@@ -121,11 +121,21 @@ TEST_F(CommandLineTest, StartUpFailuresAreReported) {
     EXPECT_EQ(broken.out.find("Sintassi"), std::string::npos);
     EXPECT_TRUE(logLines().empty()); // the log was not on yet
 
-    // A log directory that does not exist is reported and never created.
-    writeFile(dir.file("adv/senzalog.zanfa"), "LogPath=nowhere\n");
-    RunResult nolog = runZanfir({"adv/senzalog", "-log"}, "", dir.path());
-    EXPECT_TRUE(nolog.err.starts_with("IMPOSSIBILE APRIRE IL FILE DI LOG! ")) << nolog.err;
-    EXPECT_FALSE(fileExists(dir.file("adv/nowhere")));
+    // A log directory that does not exist is reported once, with what to
+    // do, and never created.
+    std::string game = copyFixture("castello", dir);
+    std::string main = readFile(game);
+    writeFile(game, "LogPath=nowhere\n" + main);
+    RunResult nolog = runZanfir({game, "-log"}, "Anna\nguarda\nnord\nbasta\ns\n");
+    const std::string told =
+        "IMPOSSIBILE APRIRE IL FILE DI LOG! system_error: " + dir.file("nowhere/");
+    EXPECT_TRUE(nolog.err.starts_with(told)) << nolog.err;
+    EXPECT_EQ(nolog.err.find("IMPOSSIBILE", 1), std::string::npos) << nolog.err;
+    EXPECT_NE(nolog.err.find("\nIl log resta spento finche' il file non si puo' aprire: crea la "
+                             "cartella, o indicane un'altra con LogPath nel file principale.\n"),
+              std::string::npos)
+        << nolog.err;
+    EXPECT_FALSE(fileExists(dir.file("nowhere")));
 }
 
 } // namespace
