@@ -347,6 +347,17 @@ struct T {
     static constexpr const char* CheckWordOfTwoX = "' e' gia' di ";
     static constexpr const char* CheckWordOfTwoXX = ": i comandi la leggono come uno solo dei due";
     static constexpr const char* CheckWordOfGame = ", un verbo del gioco";
+    static constexpr const char* CheckVariableNeverSet = "variabile letta ma mai impostata: '";
+    static constexpr const char* CheckPerhaps = ", forse '";
+    static constexpr const char* CheckNumberOnLeft = "numero a sinistra di un confronto: '";
+    static constexpr const char* CheckNumberOnLeftX = "' con '";
+    static constexpr const char* CheckNumberOnLeftXX =
+        "': il gioco si ferma quando la variabile non ha un numero (finche' non e' impostata, "
+        "per esempio); scrivi prima la variabile";
+    static constexpr const char* CheckTextWithNumber =
+        "testo confrontato con un numero: la variabile '";
+    static constexpr const char* CheckTextWithNumberX =
+        "' ha sempre un numero, e il gioco si ferma confrontandola con ";
     static constexpr const char* CheckNothingFound = "nessun problema trovato";
     static constexpr const char* CheckErrors = " errori";
     static constexpr const char* CheckOneError = "1 errore";

@@ -22,6 +22,7 @@
 #include "tools/ElseScan.h"
 #include "tools/SettingsCheck.h"
 #include "tools/Spelling.h"
+#include "tools/VariableCheck.h"
 #include "util/Util.h"
 #include "world/Config.h"
 #include "world/EventTable.h"
@@ -69,7 +70,9 @@ std::optional<std::string> misspelt(const std::string& name,
 } // namespace
 
 Checker::Checker(const std::string& name, const std::optional<std::string>& path)
-    : _main(name, path, true, false, false) {}
+    : _main(name, path, true, false, false), _variable_check(std::make_unique<VariableCheck>()) {}
+
+Checker::~Checker() = default;
 
 int Checker::errors() const {
     int count = 0;
@@ -164,6 +167,8 @@ void Checker::checkWorld() {
             text.action->accept(*this);
         checkElse(text.where, text.source);
     }
+    for (auto& finding : _variable_check->check())
+        _findings.push_back(std::move(finding));
     checkVariables(inventory, Loader::definitionSections(inventory), Loader::itemVariables());
     checkVariables(*file(".map"), Loader::definitionSections(*file(".map")),
                    Loader::locationVariables());
@@ -356,7 +361,7 @@ void Checker::visit(const MsgPrint& print) {
     if (print.getMessage().empty()) {
         for (const auto& piece : print.getStrings())
             if (!Util::stringIsString(piece) && !Util::stringIsInteger(piece))
-                useVariable(piece);
+                _variable_check->read(piece, _where);
         return;
     }
     std::string name = normalise(print.getMessage());
@@ -366,33 +371,28 @@ void Checker::visit(const MsgPrint& print) {
 }
 
 void Checker::visit(const VarInc& increment) {
-    useVariable(increment.getVariable());
+    _variable_check->set(increment.getVariable(), true, _where);
 }
 
 void Checker::visit(const VarSet& assignment) {
-    useVariable(assignment.getVariable());
     const std::string& value = assignment.getValue();
-    if (!assignment.isAsk() && !assignment.isRandom() && !Util::stringIsString(value) &&
-        !Util::stringIsBoolean(value) && !Util::stringIsInteger(value))
-        useVariable(value);
+    bool literal = assignment.isAsk() || assignment.isRandom() || Util::stringIsString(value) ||
+                   Util::stringIsBoolean(value) || Util::stringIsInteger(value);
+    _variable_check->set(
+        assignment.getVariable(),
+        assignment.isRandom() || (!assignment.isAsk() && Util::stringIsInteger(value)), _where);
+    if (!literal)
+        _variable_check->read(value, _where);
 }
 
-void Checker::useVariable(const std::string& name) {
-    static const std::string players = "USER.VARIABLES.";
-    std::string variable = normalise(name);
-    if (variable.starts_with(players))
-        variable.erase(0, players.size());
-    variable = variable.substr(0, variable.find('.'));
-    if (!variable.empty() && variable != "USER" && variable != "GLOBAL")
-        _variables.insert(variable);
-}
-
-// The items and places a condition names in the paths of the state, and
-// the variables it reads.
+// The items and places a condition names in the paths of the state, the
+// variables it reads and what it compares.
 void Checker::checkCondition(const Where& where, const std::string& expression) {
     static const std::regex item(R"((USER\.INVENTORY|GLOBAL\.ITEMS)\.([^.\s()=!<>&|']+))");
     static const std::regex location(R"(USER\.LOCATION\s*(==|!=)\s*'([^']*)')");
     static const std::regex name(R"([^\s()=!<>&|']+)");
+    static const std::regex comparison(
+        R"(('[^']*'|[^\s()=!<>&|']+)\s*(==|!=|<=|>=|<|>)\s*('[^']*'|[^\s()=!<>&|']+))");
     const std::string text = Util::toUpper(expression);
     for (std::sregex_iterator at(text.begin(), text.end(), item), end; at != end; ++at)
         checkItem(where, (*at)[2]);
@@ -402,7 +402,10 @@ void Checker::checkCondition(const Where& where, const std::string& expression) 
     const std::string unquoted = std::regex_replace(text, std::regex("'[^']*'"), " ");
     for (std::sregex_iterator at(unquoted.begin(), unquoted.end(), name), end; at != end; ++at)
         if (!Util::stringIsBoolean(at->str()) && !Util::stringIsInteger(at->str()))
-            useVariable(at->str());
+            _variable_check->read(at->str(), where);
+    for (std::sregex_iterator at(expression.begin(), expression.end(), comparison), end; at != end;
+         ++at)
+        _variable_check->compare((*at)[1], (*at)[3], where);
 }
 
 void Checker::checkElse(const Where& where, const std::string& source) {
@@ -484,8 +487,8 @@ void Checker::checkVariables(const Config& file, const std::vector<std::string>&
             if (auto like = misspelt(variable, known))
                 error(where, quoted(T::CheckVariableMisspelt, *like));
             else
-                warning(where, _variables.count(variable) ? T::CheckVariableOfPlayer
-                                                          : T::CheckVariableUnread);
+                warning(where, _variable_check->isUsed(variable) ? T::CheckVariableOfPlayer
+                                                                 : T::CheckVariableUnread);
         }
     }
 }

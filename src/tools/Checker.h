@@ -16,6 +16,7 @@ namespace zanfir {
 
 class Action;
 class Config;
+class VariableCheck;
 
 // Loads an adventure without playing it and finds what would go wrong in a
 // game: names of places, items, words and messages that nothing declares,
@@ -37,6 +38,7 @@ public:
 
     // Reads the main file `name`.zanfa in `path`; throws what Config throws.
     Checker(const std::string& name, const std::optional<std::string>& path);
+    ~Checker() override;
 
     // Where a section of a file stands, or a variable of the section (of
     // the top level, without a section).
@@ -90,8 +92,6 @@ private:
     void checkElse(const Where& where, const std::string& source);
     void checkVariables(const Config& file, const std::vector<std::string>& sections,
                         const std::vector<std::string>& known);
-    // A name an action reads or writes as a player variable.
-    void useVariable(const std::string& name);
     void checkName(const Where& where, const std::string& name);
     void checkItem(const Where& where, const std::string& name);
     void checkPlaces();
@@ -111,7 +111,7 @@ private:
     std::set<std::string> _used_messages;
     std::set<std::string> _moved_items;
     std::set<std::string> _goto_targets;
-    std::set<std::string> _variables;                      // of players, that actions use
+    std::unique_ptr<VariableCheck> _variable_check;        // of the players' variables
     std::vector<std::pair<std::string, Where>> _map_items; // that only the map lists
 };
 

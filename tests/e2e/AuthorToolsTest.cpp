@@ -174,15 +174,17 @@ TEST(CheckerTest, VariablesElsesAndIgnoredWords) {
     replace(dir.file("torre.dictionary"), "ARTICOLI=il,", "ARTICOLI=edificio, lentamente, il,");
     replace(dir.file("torre.dictionary"), "CAMPANA=campanella",
             "CAMPANA=campanella, campana di bronzo");
-    append(dir.file("torre.actionset"),
-           "\n[ACTIONS]\n"
-           "*:USA:TORRE={if (A) LANTERNA.hide ELSE LANTERNA.unhide}\n"
-           "*:USA:CAMPANA={if (A) if (B) X = 1 else X = 2}\n"
-           // Nothing wrong from here on.
-           "*:USA:LANTERNA={if (A) {println 'a'} else println 'b'}\n"
-           "*:USA:PORTA={if (A) println 'Or else niente'; else println 'b'}\n"
-           "*:USA:CHIAVE={if (A) if (B) {println 'a'} else println 'b'}\n"
-           "*:USA:MAPPA={if (A) println ELSEWHERE + ' ' + X.ELSE}\n");
+    append(
+        dir.file("torre.actionset"),
+        "\n[ACTIONS]\n"
+        "*:USA:TORRE={if (A) LANTERNA.hide ELSE LANTERNA.unhide}\n"
+        "*:USA:CAMPANA={if (A) if (B) X = 1 else X = 2}\n"
+        // Nothing wrong from here on.
+        "*:USA:LANTERNA={if (A) {println 'a'} else println 'b'}\n"
+        "*:USA:PORTA={if (A) println 'Or else niente'; else println 'b'}\n"
+        "*:USA:CHIAVE={if (A) if (B) {println 'a'} else println 'b'}\n"
+        "*:USA:MAPPA={if (A) println ELSEWHERE + ' ' + X.ELSE}\n"
+        "*:ATTENDI:TORRE={A = true; B = false; USER.VARIABLES.ELSEWHERE = 'x'; BAGNATI = true}\n");
     RunResult run = check(main);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out,
@@ -236,6 +238,38 @@ TEST(CheckerTest, WordsOfTwoNames) {
               "LANTERNA (torre.dictionary:31): i comandi la leggono come uno solo dei due\n"
               "torre.inventory:25: errore: [CHIAVE] SYNONYMS: parola di due nomi: 'PORTA' e' gia' "
               "di PORTA (torre.dictionary:34): i comandi la leggono come uno solo dei due\n"
+              "4 errori\n");
+}
+
+// A variable read but set nowhere, and comparisons that stop the game when
+// they run; each where it is written, a name plainly meant named.
+TEST(CheckerTest, VariablesNeverSetAndComparisonsThatStopTheGame) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    append(dir.file("torre.actionset"),
+           "\n[ACTIONS]\n"
+           "*:ATTENDI:TORRE={GIRI = 0; GIRI++; NOME = 'Anna'; ACCESA = ask 'Accendi? '; "
+           "STATO = 'chiuso'; STATO = 0}\n"
+           "*:USA:TORRE={println 'Hai ' + PUNTII + ' punti.'}\n"
+           "*:USA:MAPPA={if (LUME_ACCESSO) println 'Luce.'}\n"
+           "*:USA:CAMPANA={if (GIRI == 'tre') println 'Tre.'}\n"
+           "*:USA:CHIAVE={if ((3 == GIRI) && (ACCESA)) println 'Tre.'}\n"
+           // Nothing wrong from here on.
+           "*:USA:PORTA={if (NOME == 'Anna') println 'Ciao.'; if (GIRI >= 3) println 'x'; "
+           "if ('a' == NOME) println 'y'; if (3 == 3) X = NOME; if (STATO == 'chiuso') X = 1}\n");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "torre.actionset:14: errore: [ACTIONS] *:USA:TORRE: variabile letta ma mai "
+              "impostata: 'PUNTII', forse 'PUNTI'\n"
+              "torre.actionset:15: errore: [ACTIONS] *:USA:MAPPA: variabile letta ma mai "
+              "impostata: 'LUME_ACCESSO'\n"
+              "torre.actionset:16: errore: [ACTIONS] *:USA:CAMPANA: testo confrontato con un "
+              "numero: la variabile 'GIRI' ha sempre un numero, e il gioco si ferma "
+              "confrontandola con 'tre'\n"
+              "torre.actionset:17: errore: [ACTIONS] *:USA:CHIAVE: numero a sinistra di un "
+              "confronto: '3' con 'GIRI': il gioco si ferma quando la variabile non ha un numero "
+              "(finche' non e' impostata, per esempio); scrivi prima la variabile\n"
               "4 errori\n");
 }
 
