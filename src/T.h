@@ -358,6 +358,20 @@ struct T {
         "testo confrontato con un numero: la variabile '";
     static constexpr const char* CheckTextWithNumberX =
         "' ha sempre un numero, e il gioco si ferma confrontandola con ";
+    static constexpr const char* CheckStrayBrace =
+        "'}' che non chiude nessun blocco: il gioco lo stampa come testo";
+    static constexpr const char* CheckUnclosedText =
+        "testo senza uno dei due apici: il gioco non lo stampa: '";
+    static constexpr const char* CheckCutText =
+        "un ';' dentro il testo tra apici chiude il comando e lo spezza in due: '";
+    static constexpr const char* CheckCutTextX = "' e '";
+    static constexpr const char* CheckCutTextXX =
+        "'; scrivi il testo senza ';' (per esempio con una virgola)";
+    static constexpr const char* CheckKeywordCommand = "il comando '";
+    static constexpr const char* CheckKeywordCommandX = "' comincia come '";
+    static constexpr const char* CheckKeywordCommandXX =
+        "' e il gioco lo legge cosi': dai alla variabile, all'oggetto o al messaggio un altro "
+        "nome";
     static constexpr const char* CheckNothingFound = "nessun problema trovato";
     static constexpr const char* CheckErrors = " errori";
     static constexpr const char* CheckOneError = "1 errore";

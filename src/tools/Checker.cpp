@@ -19,9 +19,9 @@
 #include "language/action/VarSet.h"
 #include "runtime/Errors.h"
 #include "tools/DictionaryCheck.h"
-#include "tools/ElseScan.h"
 #include "tools/SettingsCheck.h"
 #include "tools/Spelling.h"
+#include "tools/TextScan.h"
 #include "tools/VariableCheck.h"
 #include "util/Util.h"
 #include "world/Config.h"
@@ -165,7 +165,7 @@ void Checker::checkWorld() {
         _where = text.where;
         if (text.action)
             text.action->accept(*this);
-        checkElse(text.where, text.source);
+        checkText(text.where, text.source);
     }
     for (auto& finding : _variable_check->check())
         _findings.push_back(std::move(finding));
@@ -250,11 +250,27 @@ void Checker::failed(const Declaration& declaration, const Exception& failure) {
               failure.what());
         break;
     case Declaration::Kind::Text:
-        _description_errors.push_back({true, placeOf(declaration), failure.what()});
+        _description_errors.push_back(
+            {true, placeOf(declaration), explained(declaration, failure)});
         break;
     default:
-        error(placeOf(declaration), failure.what());
+        error(placeOf(declaration), explained(declaration, failure));
     }
+}
+
+// A command the parser refused, in plain words where the text shows why.
+std::string Checker::explained(const Declaration& declaration, const Exception& failure) const {
+    auto refused = dynamic_cast<const ActionSyntaxException*>(&failure);
+    auto file = _files.find(declaration.file.substr(_main.getName().size()));
+    if (!refused || file == _files.end())
+        return failure.what();
+    std::string source = file->second->get(declaration.variable, declaration.section);
+    if (auto cut = TextScan::cutText(source))
+        return T::CheckCutText + cut->first + T::CheckCutTextX + cut->second + T::CheckCutTextXX;
+    if (auto keyword = TextScan::keywordOf(refused->getWhat()))
+        return T::CheckKeywordCommand + refused->getWhat() + T::CheckKeywordCommandX + *keyword +
+               T::CheckKeywordCommandXX;
+    return failure.what();
 }
 
 void Checker::parse(const Where& where, const std::string& text) {
@@ -360,7 +376,10 @@ void Checker::visit(const ItemTake& take) {
 void Checker::visit(const MsgPrint& print) {
     if (print.getMessage().empty()) {
         for (const auto& piece : print.getStrings())
-            if (!Util::stringIsString(piece) && !Util::stringIsInteger(piece))
+            if (piece.starts_with(Util::QUOTE) != piece.ends_with(Util::QUOTE) ||
+                piece == std::string(1, Util::QUOTE))
+                error(_where, quoted(T::CheckUnclosedText, piece));
+            else if (!Util::stringIsString(piece) && !Util::stringIsInteger(piece))
                 _variable_check->read(piece, _where);
         return;
     }
@@ -408,9 +427,11 @@ void Checker::checkCondition(const Where& where, const std::string& expression) 
         _variable_check->compare((*at)[1], (*at)[3], where);
 }
 
-void Checker::checkElse(const Where& where, const std::string& source) {
-    for (const auto& command : ElseScan::swallowed(source))
+void Checker::checkText(const Where& where, const std::string& source) {
+    for (const auto& command : TextScan::swallowed(source))
         error(where, quoted(T::CheckElseSwallowed, command));
+    if (TextScan::strayBrace(source))
+        error(where, T::CheckStrayBrace);
 }
 
 // A name that a command such as NAME.take would read as another command.

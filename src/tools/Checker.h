@@ -88,8 +88,12 @@ private:
     void checkEvent(const Where& where, const std::string& key);
     void checkReference(const Where& where, const std::string& ref);
     void checkCondition(const Where& where, const std::string& expression);
-    // An "else" that its if swallows.
-    void checkElse(const Where& where, const std::string& source);
+    // What the parser reads otherwise than written: an "else" that its if
+    // swallows, a "}" that closes nothing.
+    void checkText(const Where& where, const std::string& source);
+    // The reason a declaration could not be loaded, in plain words where
+    // they can be found.
+    std::string explained(const Declaration& declaration, const Exception& failure) const;
     void checkVariables(const Config& file, const std::vector<std::string>& sections,
                         const std::vector<std::string>& known);
     void checkName(const Where& where, const std::string& name);

@@ -273,6 +273,35 @@ TEST(CheckerTest, VariablesNeverSetAndComparisonsThatStopTheGame) {
               "4 errori\n");
 }
 
+// Texts the parser reads otherwise than the author wrote them, said in
+// plain words.
+TEST(CheckerTest, TextsThatReadOtherwise) {
+    TempDir dir;
+    std::string main = copyFixture("torre", dir, true);
+    append(dir.file("torre.actionset"),
+           "\n[ACTIONS]\n"
+           "*:USA:TORRE={println 'Uno; due'}\n"
+           "*:USA:MAPPA=Un testo } di troppo.\n"
+           "*:USA:CAMPANA={print 'Ciao}\n"
+           "*:USA:PORTA={ENDLETTO = true}\n"
+           // Nothing wrong here: quotes inside a text are apostrophes.
+           "*:USA:CHIAVE={print 'L'acqua e' fredda'; println 'Uno, due'}\n");
+    RunResult run = check(main);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "torre.actionset:13: errore: [ACTIONS] *:USA:TORRE: un ';' dentro il testo tra "
+              "apici chiude il comando e lo spezza in due: 'println 'Uno' e 'due''; scrivi il "
+              "testo senza ';' (per esempio con una virgola)\n"
+              "torre.actionset:14: errore: [ACTIONS] *:USA:MAPPA: '}' che non chiude nessun "
+              "blocco: il gioco lo stampa come testo\n"
+              "torre.actionset:15: errore: [ACTIONS] *:USA:CAMPANA: testo senza uno dei due apici: "
+              "il gioco non lo stampa: ''Ciao'\n"
+              "torre.actionset:16: errore: [ACTIONS] *:USA:PORTA: il comando 'ENDLETTO = true' "
+              "comincia come 'end' e il gioco lo legge cosi': dai alla variabile, all'oggetto o "
+              "al messaggio un altro nome\n"
+              "4 errori\n");
+}
+
 // Each kind of misspelling the checker names: a letter missing, one too
 // many, one changed, two swapped, two apart in a long name, a name cut
 // short or run on, a direction as it is typed. Names like none stay notes.
