@@ -177,6 +177,24 @@ struct T {
     static constexpr const char* CantWriteLogFileC =
         "IMPOSSIBILE COMPLETARE LA SCRITTURA SUL FILE DI LOG! ";
     static constexpr const char* AssertionFailed = "Asserzione fallita: ";
+    // The author's trace (-debug) of what each command runs
+    static constexpr const char* TracePrefix = "[traccia] ";
+    static constexpr const char* TracePhrase = "frase: ";
+    static constexpr const char* TraceBinding = "azione: ";
+    static constexpr const char* TraceEvent = "evento: ";
+    static constexpr const char* TraceIn = " in ";
+    static constexpr const char* TraceCondition = "se ";
+    static constexpr const char* TraceTrue = ": vero";
+    static constexpr const char* TraceFalse = ": falso";
+    static constexpr const char* TraceVariable = "variabile ";
+    static constexpr const char* TraceItem = "oggetto ";
+    static constexpr const char* TracePlayer = "giocatore: ";
+    static constexpr const char* TraceChange = " -> ";
+    static constexpr const char* TraceUnset = "(nessun valore)";
+    static constexpr const char* TraceCarried = "(portato)";
+    static constexpr const char* TraceNowhere = "(nessun luogo)";
+    static constexpr const char* TraceHidden = ": nascosto";
+    static constexpr const char* TraceShown = ": visibile";
 
     // Errors of the definition files and of the world; the name follows, then "'"
     static constexpr const char* ConfigNotFound = "File di definizione inesistente: '";

@@ -3,7 +3,6 @@
 #include "T.h"
 #include "engine/Main.h"
 #include "engine/PlayerRegistry.h"
-#include "language/Action.h"
 #include "language/Description.h"
 #include "runtime/Debug.h"
 #include "runtime/Errors.h"
@@ -18,11 +17,8 @@
 #include "world/EventTable.h"
 #include "world/Item.h"
 #include "world/Location.h"
-#include "world/Phrase.h"
-#include "world/Quote.h"
 #include "world/StateKeys.h"
 #include "world/User.h"
-#include "world/Word.h"
 #include <algorithm>
 #include <thread>
 
@@ -33,6 +29,11 @@ namespace {
 void logFailure(const std::string& entity, const std::exception& error) {
     Log::writeG(entity, Log::FAIL, error);
     Debug::traceStackG(error);
+}
+
+// The author's trace of a player or an item moved.
+void traceMove(const std::string& what, const std::string& from, const std::string& to) {
+    Debug::stepG(what + from + T::TraceChange + to);
 }
 
 // A failure that ends the session: logged, and the first one kept.
@@ -220,6 +221,7 @@ void Adventure::setLocation(std::shared_ptr<Location> location) {
     if (current)
         onLocationExit(*current);
     _user_item->setLocation(*this, *_ctx, *location);
+    traceMove(T::TracePlayer, current ? current->name() : T::TraceNowhere, location->name());
     onLocationEnter(*location);
 }
 
@@ -251,6 +253,8 @@ bool Adventure::setItemLocation(Item& item, std::shared_ptr<Location> location) 
     }
     if (!item.moveTo(*this, *_ctx, *location))
         return false;
+    traceMove(T::TraceItem + item.name() + ": ", current ? current->name() : T::TraceCarried,
+              location->name());
     onLocationItemEnter(*location, item);
     onItemLocationEnter(item, *location);
     return true;
@@ -300,17 +304,22 @@ bool Adventure::takeItem(Item& item) {
     }
     if (!item.takeUp(*this, *_ctx))
         return false;
+    traceMove(T::TraceItem + item.name() + ": ", current ? current->name() : T::TraceNowhere,
+              T::TraceCarried);
     onItemTake(item);
     return true;
 }
 
 bool Adventure::dropItem(Item& item) {
-    if (auto here = getLocation()) {
+    auto here = getLocation();
+    if (here) {
         onItemLocationEnter(item, *here);
         onLocationItemEnter(*here, item);
     }
     if (!item.dropDown(*this, *_ctx))
         return false;
+    traceMove(T::TraceItem + item.name() + ": ", T::TraceCarried,
+              here ? here->name() : T::TraceNowhere);
     onItemDrop(item);
     return true;
 }
@@ -354,11 +363,13 @@ bool Adventure::isItemHidden(Item& item) {
 
 void Adventure::hideItem(Item& item) {
     item.setHidden(*this, *_ctx, true);
+    Debug::stepG(T::TraceItem + item.name() + T::TraceHidden);
     onItemHide(item);
 }
 
 void Adventure::unhideItem(Item& item) {
     item.setHidden(*this, *_ctx, false);
+    Debug::stepG(T::TraceItem + item.name() + T::TraceShown);
     onItemUnhide(item);
 }
 
@@ -444,6 +455,7 @@ void Adventure::fireEvent(const std::string& name, const std::optional<std::stri
     auto handler = _main.world().getEvent(key);
     if (!handler)
         return;
+    Debug::stepG(T::TraceEvent + key + Description::traced(*handler));
     auto [item, location] =
         EventTable::itemAndLocation(std::string_view(key).substr(0, typeLength), {a, b});
     auto event = _ctx->nested(StateKeys::event(userID())); // one walk for both
@@ -467,11 +479,7 @@ std::shared_ptr<Item> Adventure::item(const std::string& name) {
 }
 
 std::shared_ptr<Item> Adventure::findItem(const std::string& name) {
-    try {
-        return item(name);
-    } catch (const ItemNotFoundException&) {
-        return nullptr;
-    }
+    return _main.world().findItem(name);
 }
 
 std::shared_ptr<Word> Adventure::verb(const std::string& text) {

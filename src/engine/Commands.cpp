@@ -7,6 +7,8 @@
 #include "engine/Main.h"
 #include "engine/UndoLog.h"
 #include "language/Action.h"
+#include "language/Description.h"
+#include "runtime/Debug.h"
 #include "runtime/Errors.h"
 #include "runtime/Input.h"
 #include "runtime/Log.h"
@@ -105,6 +107,8 @@ std::shared_ptr<const Phrase> Commands::parseCommand(const std::string& line) {
         return nullptr;
     }
     auto phrase = std::make_shared<const Phrase>(words);
+    if (Debug::isOnG())
+        Debug::stepG(T::TracePhrase + phrase->toString());
     storePhrase(*phrase);
     if (Log::writesG(Log::INFO))
         Log::writeG(_session.entity(), Log::INFO, T::Phrase + phrase->toString() + T::QuoteEnd);
@@ -164,6 +168,9 @@ std::shared_ptr<Action> Commands::resolveCommand(const std::string& entity, cons
                     key += ":" + (wild ? std::string(ANY) : phrase.wordAt(i));
                 }
                 if (auto action = world.getAction(set, key)) {
+                    if (Debug::isOnG())
+                        Debug::stepG(T::TraceBinding + set + ":" + key +
+                                     Description::traced(*action));
                     if (Log::writesG(Log::INFO))
                         Log::writeG(_session.entity(), Log::INFO,
                                     T::ResolvedAction + set + ":" + key + T::QuoteEnd);

@@ -85,6 +85,19 @@ bool Action::checkItems(const Execution& now, int mask) {
     return ok;
 }
 
+std::string Action::traced(const Execution& now, const std::string& variable) {
+    auto value = now.context ? now.context->get(StateKeys::variable(variable)) : std::nullopt;
+    if (!value)
+        return T::TraceUnset;
+    if (auto text = std::get_if<std::string>(&*value))
+        return "'" + *text + "'";
+    if (auto number = std::get_if<std::int32_t>(&*value))
+        return std::to_string(*number);
+    if (auto flag = std::get_if<bool>(&*value))
+        return *flag ? "TRUE" : "FALSE";
+    return "{...}";
+}
+
 void Action::refreshVariables(const Execution& now) {
     if (now.context)
         now.context->appendFromNested(StateKeys::variables());

@@ -100,6 +100,9 @@ protected:
     // Copies the player's variables, as they are now, to the top level of
     // the action context, where conditions and prints name them bare.
     void refreshVariables(const Execution& now);
+    // A player's variable as the author's trace shows it: a text in quotes,
+    // a number, TRUE or FALSE; "(nessun valore)" when unset.
+    static std::string traced(const Execution& now, const std::string& variable);
 
 private:
     const std::uint64_t _id;

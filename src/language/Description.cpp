@@ -49,6 +49,13 @@ bool Description::run(const Execution& now) {
     }
 }
 
+std::string Description::traced(const Action& action) {
+    auto text = dynamic_cast<const Description*>(&action);
+    if (!text || !text->place())
+        return "";
+    return T::TraceIn + FilePlace{text->place()->file, text->place()->line, "", ""}.toString();
+}
+
 void Description::setPlace(FilePlace place) {
     _place = std::make_unique<const FilePlace>(std::move(place));
 }

@@ -36,6 +36,9 @@ public:
     // runs is told there. Set once, at load.
     void setPlace(FilePlace place);
     const FilePlace* place() const { return _place.get(); }
+    // " in FILE:LINE" of an action that is a text with its place, for the
+    // author's trace; empty otherwise.
+    static std::string traced(const Action& action);
 
 private:
     std::vector<Part> _todos;

@@ -46,6 +46,15 @@ void Debug::traceG(const std::string& text) {
         global_debug->trace(text);
 }
 
+bool Debug::isOnG() {
+    return global_debug != nullptr;
+}
+
+void Debug::stepG(const std::string& text) {
+    if (global_debug)
+        global_debug->trace(T::TracePrefix + text);
+}
+
 void Debug::traceStackG(const std::exception& error) {
     if (global_debug)
         global_debug->traceStack(error);

@@ -21,6 +21,11 @@ public:
     static void setGlobalDebug(std::shared_ptr<Debug> debug);
     static std::shared_ptr<Debug> getGlobalDebug();
     static void traceG(const std::string& text);
+    // Whether the trace is on (to skip making its lines).
+    static bool isOnG();
+    // A line of the author's trace of what a command ran: "[traccia] " and
+    // the text.
+    static void stepG(const std::string& text);
     static void traceStackG(const std::exception& error);
     static void assertG(bool condition, const std::string& text);
 };

@@ -56,6 +56,14 @@ std::shared_ptr<Item> World::getItem(const std::string& name) const {
     return found->second;
 }
 
+std::shared_ptr<Item> World::findItem(const std::string& name) const {
+    std::string normal;
+    const std::string& key = keyOf(name, normal);
+    std::shared_lock guard(_lock);
+    auto found = _items.find(key);
+    return found == _items.end() ? nullptr : found->second;
+}
+
 std::shared_ptr<User> World::getUser(const std::string& name) const {
     auto user = std::dynamic_pointer_cast<User>(getItem(name));
     if (!user)

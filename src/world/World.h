@@ -44,6 +44,8 @@ public:
     // is no player, TypeMismatchException.
     std::shared_ptr<Location> getLocation(const std::string& name) const;
     std::shared_ptr<Item> getItem(const std::string& name) const;
+    // The item of that name, or none.
+    std::shared_ptr<Item> findItem(const std::string& name) const;
     std::shared_ptr<User> getUser(const std::string& name) const;
     bool existItem(const std::string& name) const;
     // Every item, players included, in the order they came.

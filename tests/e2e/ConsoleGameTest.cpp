@@ -92,6 +92,40 @@ TEST_F(ConsoleGameTest, AFailureEndsTheGameAndIsReported) {
     EXPECT_EQ(calm.err, "");
 }
 
+// With -debug an author sees what each command ran: the phrase, the
+// binding and where it is written, each condition and its value, each
+// variable changed, each item or player moved, each event and its text.
+TEST_F(ConsoleGameTest, TheAuthorsTrace) {
+    std::string main = smallAdventure();
+    writeFile(dir.file("orto.actionset"),
+              "[ACTIONS]\n"
+              "*:PRENDI:MELA={if (MORSI == 3) println 'Finita.'; else {MELA.take; MORSI++; "
+              "STATO = 'presa'}}\n"
+              "[EVENTS]\n"
+              "LOCATION-ENTER:ORTO=Che profumo.\n");
+    const std::string input = "Anna\nprendi la mela\nlascia il pomo\nnord\n";
+    RunResult game = runZanfir({main, "-debug"}, input);
+    EXPECT_EQ(game.status, 0);
+    EXPECT_EQ(game.err, "[traccia] frase: PRENDI MELA\n"
+                        "[traccia] azione: *:PRENDI:MELA in orto.actionset:2\n"
+                        "[traccia] se (MORSI == 3): falso\n"
+                        "[traccia] oggetto MELA: CUCINA -> (portato)\n"
+                        "[traccia] variabile MORSI: (nessun valore) -> 1\n"
+                        "[traccia] variabile STATO: (nessun valore) -> 'presa'\n"
+                        "[traccia] frase: LASCIA MELA\n"
+                        "[traccia] azione: *:LASCIA:*\n"
+                        "[traccia] oggetto MELA: (portato) -> CUCINA\n"
+                        "[traccia] frase: NORD\n"
+                        "[traccia] azione: *:NORD\n"
+                        "[traccia] giocatore: CUCINA -> ORTO\n"
+                        "[traccia] evento: LOCATION-ENTER:ORTO in orto.actionset:4\n");
+    // The game itself says the same as without the trace, which is off
+    // unless asked for.
+    RunResult plain = runZanfir({main}, input);
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(plain.out, game.out);
+}
+
 TEST_F(ConsoleGameTest, SaveAndLoadAcrossRuns) {
     std::string main = copyFixture("castello", dir);
     RunResult missing = runZanfir({main}, "mario\ncarica\n");
