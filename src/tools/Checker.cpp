@@ -432,6 +432,9 @@ void Checker::checkText(const Where& where, const std::string& source) {
         error(where, quoted(T::CheckElseSwallowed, command));
     if (TextScan::strayBrace(source))
         error(where, T::CheckStrayBrace);
+    for (const auto& [command, keyword] : TextScan::misread(source))
+        error(where, T::CheckKeywordCommand + command + T::CheckKeywordCommandX + keyword +
+                         T::CheckKeywordCommandXX);
 }
 
 // A name that a command such as NAME.take would read as another command.

@@ -1,6 +1,7 @@
 #include "tools/TextScan.h"
 
 #include <cctype>
+#include <string_view>
 
 #include "language/ActionParser.h"
 #include "language/CommandTable.h"
@@ -61,8 +62,7 @@ bool TextScan::strayBrace(const std::string& source) {
     return false;
 }
 
-std::optional<std::pair<std::string, std::string>> TextScan::cutText(const std::string& source) {
-    // The commands of the blocks, cut where the parser cuts them.
+std::vector<std::string> TextScan::commandsOf(const std::string& source) {
     std::vector<std::string> commands;
     std::string command;
     int depth = 0;
@@ -78,19 +78,39 @@ std::optional<std::pair<std::string, std::string>> TextScan::cutText(const std::
             command += c;
         }
     }
+    return commands;
+}
+
+std::optional<std::pair<std::string, std::string>> TextScan::cutText(const std::string& source) {
+    const auto commands = commandsOf(source);
     auto letter = [](char c) {
         return std::isalnum(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80;
     };
-    // A text opened and never closed: its quote is the command's last.
+    // A quote that opens a text starts the command or follows a blank or
+    // an operator; one that ends a text is followed by no letter (a quote
+    // between two letters is an apostrophe).
+    auto opener = [](const std::string& text, std::size_t at) {
+        return at == 0 || std::isspace(static_cast<unsigned char>(text[at - 1])) ||
+               std::string_view("+(=,").find(text[at - 1]) != std::string_view::npos;
+    };
+    auto ender = [&](const std::string& text, std::size_t at) {
+        return at + 1 == text.size() || !letter(text[at + 1]);
+    };
+    // A text opened and not ended.
     auto opens = [&](const std::string& text) {
         auto at = text.find(Util::QUOTE);
-        return at != std::string::npos && (at == 0 || !letter(text[at - 1])) &&
-               text.find(Util::QUOTE, at + 1) == std::string::npos;
+        if (at == std::string::npos || !opener(text, at))
+            return false;
+        for (auto next = text.find(Util::QUOTE, at + 1); next != std::string::npos;
+             next = text.find(Util::QUOTE, next + 1))
+            if (ender(text, next))
+                return false;
+        return true;
     };
-    // A text closed and never opened: its first quote follows a letter.
+    // A text ended and not opened: its first quote opens nothing.
     auto closes = [&](const std::string& text) {
         auto at = text.find(Util::QUOTE);
-        return at != std::string::npos && at > 0 && letter(text[at - 1]);
+        return at != std::string::npos && !opener(text, at);
     };
     for (std::size_t i = 0; i + 1 < commands.size(); ++i)
         if (opens(commands[i]) && closes(commands[i + 1]))
@@ -98,12 +118,30 @@ std::optional<std::pair<std::string, std::string>> TextScan::cutText(const std::
     return std::nullopt;
 }
 
+std::vector<std::pair<std::string, std::string>> TextScan::misread(const std::string& source) {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (const auto& command : commandsOf(source))
+        if (auto keyword = keywordOf(command))
+            found.emplace_back(command, *keyword);
+    return found;
+}
+
 std::optional<std::string> TextScan::keywordOf(const std::string& command) {
+    // The first word, as a name is written: a name longer than a keyword
+    // that starts with it (ENDLETTO), or holds "goto" (GOTOMAPPA).
     const std::string lower = Util::toLower(Util::trim(command));
+    std::size_t end = 0;
+    while (end < lower.size() &&
+           (std::isalnum(static_cast<unsigned char>(lower[end])) || lower[end] == '_' ||
+            static_cast<unsigned char>(lower[end]) >= 0x80))
+        ++end;
+    const std::string word = lower.substr(0, end);
+    if (word == "println")
+        return std::nullopt;
     for (const char* keyword : {"die", "end", "sleep", "pause", "if", "else", "print"})
-        if (lower.starts_with(keyword))
+        if (word.starts_with(keyword) && word != keyword)
             return keyword;
-    if (lower.find("goto") != std::string::npos)
+    if (word.find("goto") != std::string::npos && word != "goto")
         return "goto";
     return std::nullopt;
 }

@@ -26,8 +26,13 @@ public:
     // "print"...) or what it holds ("goto"), when it is one of those: a
     // variable named ENDLETTO makes "ENDLETTO = true" an "end".
     static std::optional<std::string> keywordOf(const std::string& command);
+    // The commands of the blocks of a text read as a keyword, each with it.
+    static std::vector<std::pair<std::string, std::string>> misread(const std::string& source);
 
 private:
+    // The commands of the blocks of a text, cut where the parser cuts them
+    // (at every ";" and brace), quotes or not.
+    static std::vector<std::string> commandsOf(const std::string& source);
     // A text as the parser reads it.
     static void scan(const std::string& text, std::vector<std::string>& found);
     // Where the word "else" stands in a command, outside quotes and blocks

@@ -284,8 +284,11 @@ TEST(CheckerTest, TextsThatReadOtherwise) {
            "*:USA:MAPPA=Un testo } di troppo.\n"
            "*:USA:CAMPANA={print 'Ciao}\n"
            "*:USA:PORTA={ENDLETTO = true}\n"
+           "*:SALTA:TORRE={if (PUNTI) {PUNTI++; print 'Sì; ancora.'}}\n"
+           "*:SALTA:MAPPA={PRINTED = true}\n"
            // Nothing wrong here: quotes inside a text are apostrophes.
-           "*:USA:CHIAVE={print 'L'acqua e' fredda'; println 'Uno, due'}\n");
+           "*:USA:CHIAVE={print 'L'acqua e' fredda'; println 'Uno, due'; if (A) println 'x'; "
+           "A = true; goto PRATO}\n");
     RunResult run = check(main);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out,
@@ -299,7 +302,13 @@ TEST(CheckerTest, TextsThatReadOtherwise) {
               "torre.actionset:16: errore: [ACTIONS] *:USA:PORTA: il comando 'ENDLETTO = true' "
               "comincia come 'end' e il gioco lo legge cosi': dai alla variabile, all'oggetto o "
               "al messaggio un altro nome\n"
-              "4 errori\n");
+              "torre.actionset:17: errore: [ACTIONS] *:SALTA:TORRE: un ';' dentro il testo tra "
+              "apici chiude il comando e lo spezza in due: 'print 'Sì' e 'ancora.''; scrivi il "
+              "testo senza ';' (per esempio con una virgola)\n"
+              "torre.actionset:18: errore: [ACTIONS] *:SALTA:MAPPA: il comando 'PRINTED = true' "
+              "comincia come 'print' e il gioco lo legge cosi': dai alla variabile, all'oggetto o "
+              "al messaggio un altro nome\n"
+              "6 errori\n");
 }
 
 // Each kind of misspelling the checker names: a letter missing, one too
