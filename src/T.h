@@ -364,6 +364,10 @@ struct T {
     static constexpr const char* CheckWordOfTwo = "parola di due nomi: '";
     static constexpr const char* CheckWordOfTwoX = "' e' gia' di ";
     static constexpr const char* CheckWordOfTwoXX = ": i comandi la leggono come uno solo dei due";
+    static constexpr const char* CheckSynonymOfOthers =
+        "sinonimo fatto di parole di altri oggetti: '";
+    static constexpr const char* CheckSynonymOfOthersX = "' si legge sempre come ";
+    static constexpr const char* CheckSynonymOfOthersXX = ", mai come gli oggetti delle sue parole";
     static constexpr const char* CheckWordOfGame = ", un verbo del gioco";
     static constexpr const char* CheckVariableNeverSet = "variabile letta ma mai impostata: '";
     static constexpr const char* CheckPerhaps = ", forse '";

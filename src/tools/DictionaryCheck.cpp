@@ -60,6 +60,11 @@ void DictionaryCheck::checkShared() {
              T::CheckWordOfTwo + word + T::CheckWordOfTwoX + other + T::CheckWordOfTwoXX});
     };
     std::map<std::string, Use> verbs, items, adverbs;
+    struct Synonym {
+        std::string words, name;
+        Checker::Where where;
+    };
+    std::vector<Synonym> phrases; // the items' synonyms of several words
     for (const auto& verb : World::builtInVerbs())
         verbs.try_emplace(verb, Use{verb, {}});
     for (auto [section, table] :
@@ -67,13 +72,32 @@ void DictionaryCheck::checkShared() {
         for (const auto& name : _dictionary.variables(section)) {
             auto where = Checker::place(_dictionary, section, name);
             add(*table, name, name, where);
-            for (const auto& synonym : Loader::splitList(_dictionary.get(name, section)))
+            for (const auto& synonym : Loader::splitList(_dictionary.get(name, section))) {
                 add(*table, synonym, name, where);
+                if (table == &items && Util::split(synonym).size() > 1)
+                    phrases.push_back({synonym, name, where});
+            }
         }
     for (const auto& name : Loader::definitionSections(_inventory)) {
         add(items, name, name, Checker::place(_inventory, name));
-        for (const auto& synonym : Loader::splitList(_inventory.get("SYNONYMS", name)))
-            add(items, synonym, name, Checker::place(_inventory, name, "SYNONYMS"));
+        for (const auto& synonym : Loader::splitList(_inventory.get("SYNONYMS", name))) {
+            auto where = Checker::place(_inventory, name, "SYNONYMS");
+            add(items, synonym, name, where);
+            if (Util::split(synonym).size() > 1)
+                phrases.push_back({synonym, name, where});
+        }
+    }
+    // A synonym whose every word is another item's: a command naming those
+    // items together reads the synonym's item instead.
+    for (const auto& [words, name, where] : phrases) {
+        auto split = Util::split(words);
+        if (std::all_of(split.begin(), split.end(), [&, &name = name](const std::string& word) {
+                auto found = items.find(word);
+                return found != items.end() && found->second.name != name;
+            }))
+            _found.push_back({false, where,
+                              T::CheckSynonymOfOthers + words + T::CheckSynonymOfOthersX + name +
+                                  T::CheckSynonymOfOthersXX});
     }
 }
 

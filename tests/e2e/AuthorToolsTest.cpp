@@ -226,6 +226,8 @@ TEST(CheckerTest, WordsOfTwoNames) {
     replace(dir.file("torre.dictionary"), "GUARDA=esamina, osserva",
             "GUARDA=esamina, osserva, suona, salva");
     replace(dir.file("torre.dictionary"), "CAMPANA=campanella", "CAMPANA=campanella, lume");
+    // Said as two items, "chiave porta" is the tower: a warning.
+    replace(dir.file("torre.dictionary"), "TORRE=edificio", "TORRE=edificio, chiave porta");
     replace(dir.file("torre.inventory"), "HIDDEN=TRUE", "HIDDEN=TRUE\nSYNONYMS=porta, chiave");
     RunResult run = check(main);
     EXPECT_EQ(run.status, 1);
@@ -234,11 +236,14 @@ TEST(CheckerTest, WordsOfTwoNames) {
               "SUONA (torre.dictionary:14): i comandi la leggono come uno solo dei due\n"
               "torre.dictionary:17: errore: [VERBS] GUARDA: parola di due nomi: 'SALVA' e' gia' di "
               "SALVA, un verbo del gioco: i comandi la leggono come uno solo dei due\n"
+              "torre.dictionary:36: avviso: [ITEMS] TORRE: sinonimo fatto di parole di altri "
+              "oggetti: 'CHIAVE PORTA' si legge sempre come TORRE, mai come gli oggetti delle sue "
+              "parole\n"
               "torre.dictionary:37: errore: [ITEMS] CAMPANA: parola di due nomi: 'LUME' e' gia' di "
               "LANTERNA (torre.dictionary:31): i comandi la leggono come uno solo dei due\n"
               "torre.inventory:25: errore: [CHIAVE] SYNONYMS: parola di due nomi: 'PORTA' e' gia' "
               "di PORTA (torre.dictionary:34): i comandi la leggono come uno solo dei due\n"
-              "4 errori\n");
+              "4 errori, 1 avviso\n");
 }
 
 // A variable read but set nowhere, and comparisons that stop the game when
