@@ -2,8 +2,10 @@
 
 #include "T.h"
 #include "engine/Adventure.h"
+#include "runtime/Debug.h"
 #include "runtime/Errors.h"
 #include "state/Context.h"
+#include "util/Util.h"
 #include "world/Phrase.h"
 #include "world/StateKeys.h"
 
@@ -85,7 +87,11 @@ bool Action::checkItems(const Execution& now, int mask) {
     return ok;
 }
 
-std::string Action::traced(const Execution& now, const std::string& variable) {
+namespace {
+
+// A player's variable as the trace shows it: a text in quotes, a number,
+// TRUE or FALSE; "(nessun valore)" when unset.
+std::string traced(const Execution& now, const std::string& variable) {
     auto value = now.context ? now.context->get(StateKeys::variable(variable)) : std::nullopt;
     if (!value)
         return T::TraceUnset;
@@ -96,6 +102,19 @@ std::string Action::traced(const Execution& now, const std::string& variable) {
     if (auto flag = std::get_if<bool>(&*value))
         return *flag ? "TRUE" : "FALSE";
     return "{...}";
+}
+
+} // namespace
+
+std::string Action::traceBefore(const Execution& now, const std::string& variable) {
+    return Debug::isOnG() ? traced(now, variable) : "";
+}
+
+void Action::traceChange(const Execution& now, const std::string& variable,
+                         const std::string& before) {
+    if (Debug::isOnG())
+        Debug::stepG(T::TraceVariable + Util::toUpper(variable) + ": " + before + T::TraceChange +
+                     traced(now, variable));
 }
 
 void Action::refreshVariables(const Execution& now) {

@@ -100,9 +100,11 @@ protected:
     // Copies the player's variables, as they are now, to the top level of
     // the action context, where conditions and prints name them bare.
     void refreshVariables(const Execution& now);
-    // A player's variable as the author's trace shows it: a text in quotes,
-    // a number, TRUE or FALSE; "(nessun valore)" when unset.
-    static std::string traced(const Execution& now, const std::string& variable);
+    // The author's trace of a player's variable changed: its value before
+    // the change (empty when the trace is off), then the line saying it.
+    static std::string traceBefore(const Execution& now, const std::string& variable);
+    static void traceChange(const Execution& now, const std::string& variable,
+                            const std::string& before);
 
 private:
     const std::uint64_t _id;

@@ -1,10 +1,7 @@
 #include "language/action/VarInc.h"
 
-#include "T.h"
 #include "language/ActionVisitor.h"
-#include "runtime/Debug.h"
 #include "state/Context.h"
-#include "util/Util.h"
 #include "world/StateKeys.h"
 
 namespace zanfir {
@@ -14,7 +11,7 @@ bool VarInc::run(const Execution& now) {
         return false;
     Context& ctx = *now.context;
     std::string path = StateKeys::variable(_variable);
-    std::string before = Debug::isOnG() ? traced(now, _variable) : "";
+    std::string before = traceBefore(now, _variable);
     auto value = ctx.get(path);
     if (!value) {
         ctx.setInt(path, _delta);
@@ -25,9 +22,7 @@ bool VarInc::run(const Execution& now) {
     } else if (auto flag = std::get_if<bool>(&*value)) {
         ctx.setBoolean(path, !*flag);
     }
-    if (Debug::isOnG())
-        Debug::stepG(T::TraceVariable + Util::toUpper(_variable) + ": " + before + T::TraceChange +
-                     traced(now, _variable));
+    traceChange(now, _variable, before);
     return true;
 }
 

@@ -5,10 +5,8 @@
 #include <mutex>
 #include <random>
 
-#include "T.h"
 #include "engine/Adventure.h"
 #include "language/ActionVisitor.h"
-#include "runtime/Debug.h"
 #include "state/Context.h"
 #include "util/Util.h"
 #include "world/StateKeys.h"
@@ -62,7 +60,7 @@ bool VarSet::run(const Execution& now) {
     }
     Context& ctx = *now.context;
     std::string path = StateKeys::variable(_variable);
-    std::string before = Debug::isOnG() ? traced(now, _variable) : "";
+    std::string before = traceBefore(now, _variable);
     std::string text = Util::trim(value);
     if (Util::stringIsString(text))
         ctx.setString(path, text.substr(1, text.size() - 2));
@@ -72,9 +70,7 @@ bool VarSet::run(const Execution& now) {
         ctx.setInt(path, Util::parseInt(text));
     else
         ctx.set(path, ctx.get(value).value_or(std::string()));
-    if (Debug::isOnG())
-        Debug::stepG(T::TraceVariable + Util::toUpper(_variable) + ": " + before + T::TraceChange +
-                     traced(now, _variable));
+    traceChange(now, _variable, before);
     return true;
 }
 
