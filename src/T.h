@@ -25,6 +25,8 @@ struct T {
     static constexpr const char* PressAnyKey = "- Premi <invio> per continuare... ";
     static constexpr const char* Prompt = "Cosa devo fare? ";
     static constexpr const char* EmptyPhrase = "- Beh?";
+    static constexpr const char* LineTooLong = "- La riga e' troppo lunga (piu' di ";
+    static constexpr const char* LineTooLongX = " byte): non ne ho fatto nulla.";
     static constexpr const char* VerbNotFound = "- Non conosco il verbo '";
     static constexpr const char* VerbNotFoundX = "'.";
     static constexpr const char* WordNotFound = "- Non conosco la parola '";

@@ -100,7 +100,7 @@ public:
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
         auto terminal = quietTerminal(main, _fd[0]);
         auto out = std::make_unique<Output>(terminal, false, main.settings());
-        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
+        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_LINE);
         adventure = std::make_shared<Adventure>(main, std::move(in), std::move(out));
         adventure->setConnection(frontEnd, connection, "");
         ObjectRef holder;
@@ -135,7 +135,7 @@ public:
         socketpair(AF_UNIX, SOCK_STREAM, 0, _fd);
         auto terminal = quietTerminal(main, _fd[0]);
         auto out = std::make_unique<Output>(terminal, false, main.settings());
-        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE);
+        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_LINE);
         session = std::make_shared<Adventure>(main, std::move(in), std::move(out));
         session->start();
     }

@@ -19,7 +19,7 @@ void Console::start() {
     else
         terminal = std::make_shared<ConsoleTerminal>(STDIN_FILENO, STDOUT_FILENO, fitWidth);
     auto out = std::make_unique<Output>(terminal, _settings.console_out_crlf, _settings);
-    auto in = std::make_unique<Input>(terminal, *out);
+    auto in = std::make_unique<Input>(terminal, *out, _settings.max_line_bytes);
     _session = std::make_shared<Adventure>(_main, std::move(in), std::move(out));
     // The console's only session ends the program, also when its input ended
     // before anybody logged in.

@@ -556,18 +556,14 @@ void Adventure::leaveTurn() {
     _out->endCommand();
 }
 
-std::string Adventure::readln() {
-    return outsideTurn([this] { return _in->readln(); });
-}
-
-std::string Adventure::readln(const std::string& prompt) {
-    print(prompt);
-    return readln();
-}
-
-std::string Adventure::readlnH(const std::string& prompt) {
-    print(prompt);
-    return outsideTurn([this] { return _in->readln(true); });
+std::string Adventure::readln(const std::string& prompt, bool hidden) {
+    for (;;) {
+        print(prompt);
+        std::string line = outsideTurn([&] { return _in->readln(hidden); });
+        if (!_in->refused())
+            return line;
+        println(T::LineTooLong + std::to_string(_in->most()) + T::LineTooLongX);
+    }
 }
 
 void Adventure::sleep(std::int32_t milliseconds) {

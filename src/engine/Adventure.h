@@ -168,9 +168,10 @@ public:
     void print(const std::string& text);
     void println(const std::string& text);
     void println();
-    std::string readln();
-    std::string readln(const std::string& prompt);
-    std::string readlnH(const std::string& prompt);
+    // Prints the prompt and reads a line (`hidden`: a password); a line
+    // refused for its length is told and the prompt comes again.
+    std::string readln(const std::string& prompt, bool hidden = false);
+    std::string readlnH(const std::string& prompt) { return readln(prompt, true); }
     bool askYesNoQuestion(const std::string& prompt);
     void pressAnyKey();
     // Sleeps without holding a turn.

@@ -278,7 +278,7 @@ void Remote::serve(const std::shared_ptr<Terminal>& terminal, const std::string&
     bool registered = false;
     try {
         auto out = std::make_unique<Output>(terminal, crlf, _settings);
-        auto in = std::make_unique<Input>(terminal, *out, Input::MAX_REMOTE_LINE,
+        auto in = std::make_unique<Input>(terminal, *out, _settings.max_line_bytes,
                                           static_cast<double>(_settings.commands_per_second));
         auto session = std::make_shared<Adventure>(_main, std::move(in), std::move(out));
         std::int32_t id;

@@ -110,10 +110,18 @@ std::string WebTerminal::readLine(bool hidden, std::size_t cap) {
     auto end = _deadline;
     if (_idle.count() > 0)
         end = std::min(end, _last_input + _idle);
+    // A message longer than a line may be is read to its end and kept only
+    // so far as to be refused.
+    std::string line;
     beast::flat_buffer buffer;
     socket.expiresAt(end);
     socket.awaitReply();
-    _socket->read(buffer, result);
+    do {
+        _socket->read_some(buffer, 0, result);
+        if (line.size() < cap)
+            line += beast::buffers_to_string(buffer.data()).substr(0, cap - line.size());
+        buffer.clear();
+    } while (!result && !_socket->is_message_done());
     socket.expiresNever();
     if (result == beast::error::timeout && !_closed) {
         // Nothing came in time: a last word, and the end.
@@ -125,7 +133,6 @@ std::string WebTerminal::readLine(bool hidden, std::size_t cap) {
         return "";
     }
     _last_input = std::chrono::steady_clock::now();
-    std::string line = beast::buffers_to_string(buffer.data()).substr(0, cap);
     std::replace_if(
         line.begin(), line.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
     return line + "\n";

@@ -29,8 +29,9 @@ class WebTerminal : public Terminal {
 public:
     using Socket = boost::beast::websocket::stream<FiberSocket>;
 
-    // A message longer than this ends the connection.
-    static constexpr std::size_t MAX_MESSAGE = 4096;
+    // A message longer than this ends the connection; one longer than the
+    // line asked for is read, its start kept, and refused by the Input.
+    static constexpr std::size_t MAX_MESSAGE = 1024 * 1024;
 
     // `peer` names the client in the log.
     WebTerminal(std::unique_ptr<Socket> socket, const Settings& settings, std::string peer);

@@ -16,21 +16,25 @@ class Terminal;
 // A session's line input, read from its terminal.
 class Input {
 public:
-    // The longest line one readln returns on the console and on a
-    // connection; longer lines come in pieces.
-    static constexpr std::size_t MAX_LINE = 256;
-    static constexpr std::size_t MAX_REMOTE_LINE = 4096;
+    // The longest line a player may send, without its end.
+    static constexpr std::size_t MAX_LINE = 4096;
 
-    // Reads lines of at most `cap` bytes from the terminal that `out`
+    // Reads whole lines of at most `most` bytes from the terminal that `out`
     // writes to; with a `rate`, at most so many lines a second on average,
     // as Pace says (a client's input then waits; nothing is lost).
-    Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t cap = MAX_LINE,
+    Input(std::shared_ptr<Terminal> terminal, Output& out, std::size_t most = MAX_LINE,
           double rate = 0);
     virtual ~Input() = default;
 
-    // One line with its terminator. At the end of the input or on an error
-    // the input is dead and what was gathered is returned.
+    // One line with its terminator, as UTF-8 (a byte that begins no letter
+    // becomes U+FFFD) without control characters. A longer line than the
+    // input takes is read to its end and refused: "" comes back and
+    // refused() tells. At the end of the input or on an error the input is
+    // dead and what was gathered is returned.
     virtual std::string readln(bool hidden = false);
+    // Whether the last line read was refused for its length.
+    bool refused() const { return _refused; }
+    std::size_t most() const { return _most; }
     virtual bool isAlive() const;
     // Ends the input from another thread: a read in progress returns.
     void endInput();
@@ -40,7 +44,8 @@ public:
 private:
     std::shared_ptr<Terminal> _terminal;
     Output& _out;
-    std::size_t _cap;
+    std::size_t _most;
+    bool _refused = false;
     std::optional<Pace> _pace;
 };
 

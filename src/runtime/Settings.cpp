@@ -134,6 +134,8 @@ const std::vector<Entry>& Settings::table() {
                "bytes of output that may wait for a client"),
         number("CommandSteps", &Settings::command_steps, 1, "steps a command may take"),
         number("CommandOutput", &Settings::command_output, 1, "bytes a command may print"),
+        number("MaxLineBytes", &Settings::max_line_bytes, 16,
+               "bytes of the longest line a player may send", 1024 * 1024),
         number("QuoteQueue", &Settings::quote_queue, 1, "sentences waiting for a player"),
         number("QuoteQueueBytes", &Settings::quote_queue_bytes, 1,
                "bytes of sentences waiting for a player"),

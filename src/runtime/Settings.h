@@ -59,6 +59,8 @@ struct Settings {
     std::chrono::seconds idle_timeout{0};
     std::size_t max_connections = 2000;
     std::size_t max_connections_per_address = 50;
+    // The longest line a player may send, in bytes without its end.
+    std::size_t max_line_bytes = 4096;
     // Lines a client may send a second on average (in bursts of ten).
     std::size_t commands_per_second = 50;
     // New players a shared world takes from one address in a minute.

@@ -355,44 +355,66 @@ void Util::contextDump(const Context& context, std::ostream& stream, int width) 
     stream.flush();
 }
 
+namespace {
+
+// The bytes of the UTF-8 sequence at `i`: its length when it is whole and
+// well formed, else minus the bytes that begin it as one could (at least 1).
+int sequenceAt(std::string_view s, std::size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80)
+        return 1;
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0)
+            lo = 0xA0;
+        else if (c == 0xED)
+            hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0)
+            lo = 0x90;
+        else if (c == 0xF4)
+            hi = 0x8F;
+    } else {
+        return -1;
+    }
+    std::size_t k = 1;
+    for (; k < len && i + k < s.size(); ++k) {
+        auto d = static_cast<unsigned char>(s[i + k]);
+        if (k == 1 ? d < lo || d > hi : (d & 0xC0) != 0x80)
+            break;
+    }
+    return k == len ? static_cast<int>(len) : -static_cast<int>(k);
+}
+
+} // namespace
+
 bool Util::isUtf8(std::string_view s) {
-    std::size_t i = 0, n = s.size();
-    while (i < n) {
-        auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
+    for (std::size_t i = 0; i < s.size();) {
+        int len = sequenceAt(s, i);
+        if (len < 0)
             return false;
-        }
-        if (i + len > n)
-            return false;
-        auto d = static_cast<unsigned char>(s[i + 1]);
-        if (d < lo || d > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += len;
+        i += static_cast<std::size_t>(len);
     }
     return true;
+}
+
+std::string Util::repairUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        int len = sequenceAt(s, i);
+        if (len > 0)
+            out.append(s.substr(i, static_cast<std::size_t>(len)));
+        else
+            out += "\xEF\xBF\xBD"; // U+FFFD for the bytes that began no letter
+        i += static_cast<std::size_t>(len > 0 ? len : -len);
+    }
+    return out;
 }
 
 namespace {

@@ -38,6 +38,9 @@ public:
     // Number of characters (UTF-8 sequences) in the text.
     static std::size_t length(std::string_view text);
     static bool isUtf8(std::string_view text);
+    // The text with each run of bytes that is no UTF-8 letter (the longest
+    // that begins one, or a single byte) replaced by U+FFFD.
+    static std::string repairUtf8(std::string_view text);
     // Text a player typed, fit for other players' screens and the log:
     // without control characters but the line end (C0, DEL and C1; a tab
     // becomes a blank) and without the escape sequences they begin. In text

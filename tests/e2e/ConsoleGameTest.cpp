@@ -43,6 +43,23 @@ TEST_F(ConsoleGameTest, ShortGameTranscript) {
                             "- Premi <invio> per continuare... \n");
 }
 
+// A line is one command up to MaxLineBytes; a longer one runs nothing. Bytes
+// that are no UTF-8 become U+FFFD and leave the letters after them whole.
+TEST_F(ConsoleGameTest, LongLinesAndBadBytes) {
+    std::string input = "Anna\nprendi" + std::string(300, ' ') + "la mela\n" +
+                        std::string(5000, 'x') + "\n\xFE\xC3\x80\n";
+    RunResult game = runZanfir({smallAdventure()}, input);
+    EXPECT_EQ(game.status, 0);
+    std::string after = game.out.substr(game.out.find("Vedo una mela." + PROMPT));
+    EXPECT_EQ(after, "Vedo una mela." + PROMPT + "\nFatto.\n\nSei in cucina." + PROMPT +
+                         "- La riga e' troppo lunga (piu' di 4096 byte): non ne ho fatto nulla.\n"
+                         "Cosa devo fare? \n- Non conosco il verbo '\xEF\xBF\xBD\xC3\x80'.\n"
+                         "\nSei in cucina." +
+                         PROMPT);
+    RunResult narrow = runZanfir({smallAdventure("MaxLineBytes=300\n")}, input);
+    EXPECT_NE(narrow.out.find("(piu' di 300 byte)"), std::string::npos) << narrow.out;
+}
+
 TEST_F(ConsoleGameTest, InputEndingDuringTheLogin) {
     auto start = std::chrono::steady_clock::now();
     RunResult game = runZanfir({smallAdventure()}, "");

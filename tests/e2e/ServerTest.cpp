@@ -238,18 +238,30 @@ TEST_F(ServerTest, WhatPlayersTypeCannotSteerOthers) {
     anna.send("parla bruno\r\n");
     anna.until("Cosa gli devo dire? ");
     anna.send("\x1B]0;preso!\x07"
-              "ciao \x1B[2Jbruno\r\n");
+              "ciao \xFE\xC3\x80 \x1B[2Jbruno\r\n");
     anna.until(PROMPT);
     anna.send(std::string(3000, 'z') + "\x1B[31m\r\n");
     anna.until(PROMPT);
+    // A line is one command however long, up to the limit; past it, none.
+    anna.send("guarda" + std::string(300, ' ') + "\r\n");
+    std::string looked = anna.until(PROMPT);
+    EXPECT_NE(looked.find("Vedo una lanterna."), std::string::npos) << looked;
+    EXPECT_EQ(looked.find("Beh?"), std::string::npos) << looked;
+    anna.send(std::string(5000, 'z') + "\r\n");
+    EXPECT_EQ(anna.until(PROMPT).substr(5000),
+              "\r\r\n- La riga e' troppo lunga (piu' di 4096 byte): non ne ho fatto nulla.\r\n" +
+                  PROMPT);
     bruno.send("cosa\r\n");
     std::string heard = bruno.until(PROMPT);
-    EXPECT_NE(heard.find("Anna dice << ciao bruno >>."), std::string::npos) << heard;
+    // A byte that is no UTF-8 reaches nobody raw, nor harms the letter after it.
+    EXPECT_NE(heard.find("Anna dice << ciao \xEF\xBF\xBD\xC3\x80 bruno >>."), std::string::npos)
+        << heard;
     EXPECT_EQ(heard.find('\x1B'), std::string::npos);
     EXPECT_EQ(heard.find('\a'), std::string::npos);
     bool cut = false;
     for (const auto& row : log()) {
         EXPECT_EQ(row.find('\x1B'), std::string::npos) << row;
+        EXPECT_TRUE(zanfir::Util::isUtf8(row)) << row;
         EXPECT_LT(row.size(), 300u);
         cut = cut || row.find("ZZZZ... [tagliato]") != std::string::npos;
     }

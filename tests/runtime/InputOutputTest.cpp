@@ -100,20 +100,28 @@ TEST_F(IOTest, WritingToAClosedPeerIsDropped) {
 TEST_F(IOTest, ConsoleReadsLineByLine) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    std::string text = "nord\r\nprendi la lampada\n" + std::string(300, 'x') + "\n\nlast";
+    std::string text = "nord\r\nprendi la lampada\n" + std::string(300, 'x') + "\n" +
+                       std::string(301, 'z') + "\ny\n\nlast";
     ASSERT_EQ(::write(fds[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     close(fds[1]);
     Pair screen;
     auto terminal = std::make_shared<ConsoleTerminal>(fds[0], screen.fd[0]);
     Output out(terminal, false, Settings());
-    Input in(terminal, out);
+    Input in(terminal, out, 300);
     out.print("Cosa devo fare? ");
     EXPECT_EQ(out.column(), 16);
     EXPECT_EQ(in.readln(), "nord\r\n");
     EXPECT_EQ(out.column(), 0); // the player's Enter ended the row
     EXPECT_EQ(in.readln(), "prendi la lampada\n");
-    EXPECT_EQ(in.readln(), std::string(256, 'x'));
-    EXPECT_EQ(in.readln(), std::string(44, 'x') + "\n");
+    // A line is whole up to the limit; past it, none of it is read as a line.
+    EXPECT_EQ(in.readln(), std::string(300, 'x') + "\n");
+    EXPECT_FALSE(in.refused());
+    out.print("Cosa devo fare? ");
+    EXPECT_EQ(in.readln(), "");
+    EXPECT_TRUE(in.refused());
+    EXPECT_EQ(out.column(), 0);
+    EXPECT_EQ(in.readln(), "y\n");
+    EXPECT_FALSE(in.refused());
     EXPECT_EQ(in.readln(), "\n");
     EXPECT_TRUE(in.isAlive());
     EXPECT_EQ(in.readln(), "last");
@@ -128,7 +136,7 @@ TEST_F(IOTest, RemoteEchoBackspaceAndMasking) {
     Pair pair;
     auto terminal = pair.terminal(true, true);
     Output out(terminal, true, Settings());
-    Input in(terminal, out, Input::MAX_REMOTE_LINE);
+    Input in(terminal, out, Input::MAX_LINE);
     pair.send("ab\bc\r\n");
     EXPECT_EQ(in.readln(), "ac\r\n");
     out.println("Fatto."); // the echo leaves with the answer
@@ -154,10 +162,16 @@ TEST_F(IOTest, RemoteWithoutEchoAndNulByte) {
     Pair pair;
     auto terminal = pair.terminal(false, false);
     Output out(terminal, false, Settings());
-    Input in(terminal, out, Input::MAX_REMOTE_LINE);
-    pair.send(std::string(5000, 'y') + "\n");
-    EXPECT_EQ(in.readln(), std::string(4096, 'y'));
-    EXPECT_EQ(in.readln(), std::string(904, 'y') + "\n");
+    Input in(terminal, out, Input::MAX_LINE);
+    pair.send(std::string(5000, 'y') + "\n" + std::string(4096, 'w') + "\r\n");
+    EXPECT_EQ(in.readln(), "");
+    EXPECT_TRUE(in.refused());
+    EXPECT_EQ(in.readln(), std::string(4096, 'w') + "\r\n");
+    // A byte that begins no letter is one U+FFFD; the letters after it stay.
+    // (0xFF would begin a telnet command.)
+    pair.send("\xC3\xC3\x80 \xE2\x82 \xFE\xC0\x80\xF0\x9F\x98\x80\n");
+    EXPECT_EQ(in.readln(), "\xEF\xBF\xBD\xC3\x80 \xEF\xBF\xBD \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                           "\xF0\x9F\x98\x80\n");
     // CR NUL ends a line, as telnet's character mode sends it; any other
     // NUL is dropped.
     pair.send("nord\nsu");
@@ -176,7 +190,7 @@ TEST_F(IOTest, ClosingATerminalEndsTheReadThatWaits) {
     Pair pair;
     auto terminal = pair.terminal(true, false);
     Output out(terminal, false, Settings());
-    Input in(terminal, out, Input::MAX_REMOTE_LINE);
+    Input in(terminal, out, Input::MAX_LINE);
     pair.send("nor");
     std::string line = "unread";
     std::thread reader([&] { line = in.readln(); });
@@ -201,7 +215,7 @@ TEST_F(IOTest, OutputWaitsInAQueueNotInTheSession) {
     Pair pair;
     auto terminal = pair.terminal(false, false, settings);
     Output out(terminal, false, settings);
-    Input in(terminal, out, Input::MAX_REMOTE_LINE);
+    Input in(terminal, out, Input::MAX_LINE);
     const std::string block(4 * 1024 * 1024, 'x');
     auto start = std::chrono::steady_clock::now();
     out.write(block);
@@ -231,7 +245,7 @@ TEST_F(IOTest, OutputWaitsInAQueueNotInTheSession) {
         lost.flush();
     }
     EXPECT_FALSE(closing->isAlive());
-    EXPECT_EQ(Input(closing, lost, Input::MAX_REMOTE_LINE).readln(), "");
+    EXPECT_EQ(Input(closing, lost, Input::MAX_LINE).readln(), "");
 }
 
 } // namespace
