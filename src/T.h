@@ -35,6 +35,20 @@ struct T {
     static constexpr const char* Undone = "- Fatto: l'ultimo comando e' annullato.";
     static constexpr const char* NothingToUndo = "- Non c'e' niente da annullare.";
     static constexpr const char* NoUndoShared = "- In un mondo condiviso non si torna indietro.";
+    static constexpr const char* GameSaved = "- Partita salvata.";
+    static constexpr const char* GameLoaded = "- Partita caricata.";
+    static constexpr const char* NoSavedGame = "- Non c'e' nessuna partita salvata da caricare.";
+    static constexpr const char* SharedAlwaysSaved =
+        "- Un mondo condiviso si salva da solo: non c'e' niente da caricare.";
+    // The second chance at the end of a game of one's own: the choices
+    // offered (those that can be taken), and the words that take them
+    // (with Load and Quit).
+    static constexpr const char* EndUndo = "ANNULLA l'ultima mossa";
+    static constexpr const char* EndLoad = "CARICA la partita salvata";
+    static constexpr const char* EndOr = " o ";
+    static constexpr const char* EndAsk = "? ";
+    static constexpr const char* Undo = "ANNULLA";
+    static constexpr const char* Restart = "RICOMINCIA";
     static constexpr const char* NothingToRepeat = "- Non c'e' niente da ripetere.";
     static constexpr const char* DontAskQuestions =
         "Non si risponde ad una domanda con una domanda.";

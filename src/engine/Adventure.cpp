@@ -103,13 +103,7 @@ void Adventure::run() {
 void Adventure::play() {
     println();
     println();
-    if (!_saved_games.isIntroSeen()) {
-        if (auto intro = messageIntro()) {
-            print(*intro);
-            println();
-        }
-        _saved_games.setIntroSeen();
-    }
+    _scene.showIntro();
     // The session works in turns; reads inside a command give the turn back
     // while they wait.
     struct Turn {
@@ -151,6 +145,8 @@ void Adventure::play() {
             _commands.run(*command);
         });
         _commands.remember(std::move(*command));
+        if (!_running)
+            _running = _ending.resume();
     }
 }
 

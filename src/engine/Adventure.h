@@ -11,6 +11,7 @@
 
 #include "engine/ActionViews.h"
 #include "engine/Commands.h"
+#include "engine/Ending.h"
 #include "engine/Login.h"
 #include "engine/SavedGames.h"
 #include "engine/Scene.h"
@@ -93,6 +94,7 @@ public:
     SavedGames& savedGames() { return _saved_games; }
     Scene& scene() { return _scene; }
     Commands& commands() { return _commands; }
+    Ending& ending() { return _ending; }
     Main& main() const { return _main; }
     // The log's entity for this session: "Adventure [name]".
     std::string entity() const;
@@ -240,6 +242,7 @@ private:
     SavedGames _saved_games{*this, _login};
     Scene _scene{*this};
     Commands _commands{*this};
+    Ending _ending{*this};
     bool _started = false;
     bool _in_turn = false;
     std::string _failure;

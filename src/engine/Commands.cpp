@@ -219,6 +219,10 @@ void Commands::remember(std::string line) {
         _last_line = std::move(line);
 }
 
+bool Commands::canTakeBackRunning() const {
+    return _undo && _undo->holdsRunning();
+}
+
 bool Commands::undo() {
     if (!_undo) {
         _session.println(_session.main().isMultiUser() ? T::NoUndoShared : T::NothingToUndo);

@@ -50,6 +50,8 @@ public:
     // says so; false, told why, when there is none to take back or the
     // world is shared.
     bool undo();
+    // Whether the command running can be taken back, after it, with undo().
+    bool canTakeBackRunning() const;
     // Runs the player's last command line again (not one that ran `again`);
     // false, told why, when there is none.
     bool again();

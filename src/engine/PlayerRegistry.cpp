@@ -111,6 +111,22 @@ void PlayerRegistry::fillUserContext(Context& ctx, std::int32_t id) {
             item->init(nullptr, user.get());
 }
 
+void PlayerRegistry::fillPlayer(Context& ctx, std::int32_t id, const std::string& name,
+                                const std::string& store) {
+    fillUserContext(ctx, id);
+    ctx.setString(StateKeys::userName(id), name);
+    ctx.setString(StateKeys::userPassword(id), store);
+}
+
+std::shared_ptr<Context> PlayerRegistry::newWorld(User& player) {
+    auto ctx = std::make_shared<Context>();
+    fillGlobalContext(*ctx);
+    fillPlayer(*ctx, player.id(), player.descr().text(), "");
+    player.init(ctx->nested(StateKeys::GLOBAL).get(),
+                ctx->nested(StateKeys::user(player.id())).get());
+    return ctx;
+}
+
 // A hash takes tens of milliseconds: it is made without the lock, and the
 // stored password it was checked against is checked again under the lock.
 std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> session,
@@ -172,9 +188,7 @@ std::shared_ptr<User> PlayerRegistry::admit(const std::shared_ptr<Adventure>& se
     auto setUp = [&] {
         id = newUserID();
         location = _world.getLocation(_start);
-        fillUserContext(*ctx, id);
-        ctx->setString(StateKeys::userName(id), name);
-        ctx->setString(StateKeys::userPassword(id), store);
+        fillPlayer(*ctx, id, name, store);
     };
     if (_multiuser) {
         if (credential(name) != checked)

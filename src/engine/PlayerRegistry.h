@@ -62,6 +62,9 @@ public:
     // A fresh world, and a new player's fresh state, in a context.
     void fillGlobalContext(Context& ctx);
     void fillUserContext(Context& ctx, std::int32_t id);
+    // A world of one's own as it begins, for this player (a game started
+    // again).
+    std::shared_ptr<Context> newWorld(User& player);
 
     // Registers a session and returns its player, made when new; the holder
     // receives the context the session plays in. In a shared world the
@@ -99,6 +102,10 @@ private:
     // no longer `checked` (none: there was no player), or when an older
     // session plays them (then given in `older`). `store` is what to store
     // as their password, when not empty.
+    // The player's own part of the state: their items, name and stored
+    // password.
+    void fillPlayer(Context& ctx, std::int32_t id, const std::string& name,
+                    const std::string& store);
     std::shared_ptr<User> admit(const std::shared_ptr<Adventure>& session, ObjectRef& holder,
                                 const std::string& name, const std::optional<std::string>& checked,
                                 const std::string& store, std::shared_ptr<Adventure>& older);

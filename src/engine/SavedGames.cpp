@@ -50,15 +50,16 @@ bool SavedGames::serialize() {
     return true;
 }
 
-bool SavedGames::deserialize() {
+SavedGames::Loaded SavedGames::deserialize() {
     Main& main = _session.main();
     if (main.isMultiUser())
-        return true;
+        return Loaded::NONE;
     const std::string name = _session.userName();
     auto saved = main.store().loadGame(name);
-    if (!saved ||
-        (_login.guardsSavedGames() && !_login.mayUseSavedGame(Login::passwordIn(*saved, name))))
-        return false;
+    if (!saved)
+        return Loaded::NONE;
+    if (_login.guardsSavedGames() && !_login.mayUseSavedGame(Login::passwordIn(*saved, name)))
+        return Loaded::REFUSED;
     // The game may have been saved under another player number: the
     // player's state takes this session's number.
     auto users = std::get<std::shared_ptr<Context>>(*saved->get(StateKeys::USERS));
@@ -67,7 +68,16 @@ bool SavedGames::deserialize() {
         users->rename(saver, mine);
     Scenes::indexItems(*saved);
     _session.setContext(saved);
-    return true;
+    return Loaded::YES;
+}
+
+bool SavedGames::exists() {
+    Main& main = _session.main();
+    try {
+        return !main.isMultiUser() && main.store().loadGame(_session.userName()) != nullptr;
+    } catch (const SerializationException&) {
+        return true; // there is one, which loading tells cannot be read
+    }
 }
 
 bool SavedGames::isIntroSeen() {

@@ -16,9 +16,13 @@ public:
     // Saves the player's state; false when the player could not give the
     // game's password.
     bool serialize();
-    // The saved game becomes the player's state; false when there is none,
-    // or its password was not given.
-    bool deserialize();
+    enum class Loaded { YES, NONE, REFUSED };
+    // The saved game becomes the player's state: NONE when there is none,
+    // REFUSED when its password was not given.
+    Loaded deserialize();
+    // Whether the player has a saved game (in a world of their own), even
+    // one that cannot be read.
+    bool exists();
     bool isIntroSeen();
     void setIntroSeen();
 

@@ -149,4 +149,15 @@ bool Scene::printPlayerLines(const std::shared_ptr<const Items>& here) {
     return true;
 }
 
+void Scene::showIntro() {
+    SavedGames& games = _session.savedGames();
+    if (games.isIntroSeen())
+        return;
+    if (auto intro = _session.messageIntro()) {
+        _session.print(*intro);
+        _session.println();
+    }
+    games.setIntroSeen();
+}
+
 } // namespace zanfir

@@ -9,7 +9,8 @@ namespace zanfir {
 class Adventure;
 
 // What a player sees of the place before each prompt: what others said to
-// him, the place, its items and the other players.
+// him, the place, its items and the other players; and the introduction at
+// the beginning of a game.
 class Scene {
 public:
     explicit Scene(Adventure& session) : _session(session) {}
@@ -22,6 +23,8 @@ public:
     void printLocation();
     void printItems();
     void printUsers();
+    // The introduction, unless this game has shown it.
+    void showIntro();
 
 private:
     using Items = Scenes::Items;

@@ -33,6 +33,8 @@ public:
     // Puts the tree back as it was before the command that ran before this
     // one; false, with nothing changed, when there is no such command.
     bool undo();
+    // Whether the running command can still be taken back.
+    bool holdsRunning() const { return !_marks.empty(); }
 
     bool byPath() const override { return false; }
     void changedIn(Context& holder, const std::string& name, const Context::Value* now,

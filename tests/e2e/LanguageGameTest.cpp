@@ -9,6 +9,8 @@ using namespace zanfir::test;
 
 namespace {
 
+const std::string CHOICES = "- ANNULLA l'ultima mossa, RICOMINCIA o BASTA? ";
+
 class LanguageGameTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -16,7 +18,7 @@ protected:
                   "[BEGINNING]\nINTRO=Pronti.\nDEAD=Sei morto.\nLOCATION=CASA\n");
         writeFile(dir.file("gioco.dictionary"),
                   "[VERBS]\nLANCIA=\nSCAVA=\nDORMI=\nRIPOSA=\nSALTA=\nFINE=\nCHIAMA=\n"
-                  "VOLA=\nNASCONDI=\nSALUTA=\nCONTA=\nANCORA=\n"
+                  "VOLA=\nNASCONDI=\nSALUTA=\nCONTA=\nANCORA=\nTUFFA=\n"
                   "[ITEMS]\nDADO=\nTESORO=\nPALA=\n");
         writeFile(dir.file("gioco.inventory"), "[DADO]\nDESCR=un dado\nCARRIED=TRUE\n"
                                                "[TESORO]\nDESCR=un tesoro\nHIDDEN=TRUE\n"
@@ -34,6 +36,7 @@ protected:
                   "*:RIPOSA={pause}Riposato.\n"
                   "*:SALTA={OK = ask 'Sei sicuro? '}{if (OK) die; else println 'Meglio di no.'}\n"
                   "*:FINE={end}\n"
+                  "*:TUFFA={goto GIARDINO}{die}\n"
                   "*:CHIAMA={PALA.gohere}La pala torna da te.\n"
                   "*:VOLA={goto GIARDINO}\n"
                   "*:NASCONDI={TESORO.hide}\n"
@@ -85,7 +88,7 @@ TEST_F(LanguageGameTest, EveryKindOfCommand) {
     EXPECT_EQ(said[10], "\n- Premi <invio> per continuare... \nRiposato.\n");
     EXPECT_TRUE(std::regex_match(said[11], std::regex("Esce [1-6]\\.\n")));
     EXPECT_EQ(said[12], "Sei sicuro? Meglio di no.\n\n");
-    EXPECT_EQ(said[13], "Sei sicuro? Sei morto.\n\n- Premi <invio> per continuare... \n\n");
+    EXPECT_EQ(said[13], "Sei sicuro? Sei morto.\n\n" + CHOICES + "\n\n");
     // The scene after each command shows where the player and the items are.
     EXPECT_NE(game.out.find("Sei in giardino.\nVedo una pala."), std::string::npos);
 }
@@ -106,7 +109,45 @@ TEST_F(LanguageGameTest, EndWithoutDeathText) {
     EXPECT_EQ(game.status, 0);
     auto said = answers(game.out);
     ASSERT_EQ(said.size(), 1u);
-    EXPECT_EQ(said[0], "\n\n- Premi <invio> per continuare... \n\n");
+    EXPECT_EQ(said[0], "\n\n" + CHOICES + "\n\n");
+}
+
+// At the end of a game of one's own the player may take the fatal move
+// back, load the saved game, start again or leave.
+TEST_F(LanguageGameTest, TheEndOffersASecondChance) {
+    const std::string main = dir.file("gioco.zanfa");
+    RunResult undone = runZanfir({main}, "Anna\nprendi pala\ntuffa\nannulla\ncosa\n");
+    EXPECT_EQ(undone.status, 0);
+    auto said = answers(undone.out);
+    ASSERT_EQ(said.size(), 3u) << undone.out;
+    EXPECT_EQ(said[1],
+              "Sei morto.\n\n" + CHOICES + "\n\n- Fatto: l'ultimo comando e' annullato.\n");
+    EXPECT_EQ(said[2], "Possiedi:\n- un dado\n- una pala\n");
+    EXPECT_NE(undone.out.find("annullato.\n\nSei in casa.\n\n\nCosa"), std::string::npos);
+
+    RunResult again = runZanfir({main}, "Anna\nprendi pala\ntuffa\nvola\nricomincia\ncosa\n");
+    said = answers(again.out);
+    ASSERT_EQ(said.size(), 3u) << again.out;
+    EXPECT_EQ(said[1], "Sei morto.\n\n" + CHOICES + CHOICES + "\n\nPronti.\n");
+    EXPECT_EQ(said[2], "Possiedi:\n- un dado\n");
+    EXPECT_NE(again.out.find("Pronti.\n\nSei in casa.\nVedo una pala."), std::string::npos);
+
+    const std::string withLoad =
+        "- ANNULLA l'ultima mossa, CARICA la partita salvata, RICOMINCIA o BASTA? ";
+    RunResult loaded =
+        runZanfir({main}, "Anna\nprendi pala\nsalva\nlascia pala\nvola\ntuffa\ncarica\ncosa\n");
+    said = answers(loaded.out);
+    ASSERT_EQ(said.size(), 6u) << loaded.out;
+    EXPECT_EQ(said[1], "- Partita salvata.\n");
+    EXPECT_EQ(said[4], "Sei morto.\n\n" + withLoad + "\n\n- Partita caricata.\n");
+    EXPECT_EQ(said[5], "Possiedi:\n- un dado\n- una pala\n");
+
+    // BASTA, Enter and the end of the input leave, as before.
+    for (const char* end : {"basta\ncosa\n", "\ncosa\n", ""}) {
+        RunResult left = runZanfir({main}, std::string("Bea\ntuffa\n") + end);
+        EXPECT_EQ(left.status, 0);
+        EXPECT_TRUE(left.out.ends_with("Sei morto.\n\n" + CHOICES + "\n\n")) << left.out;
+    }
 }
 
 // A command that runs too many steps, or prints too much, is stopped; the

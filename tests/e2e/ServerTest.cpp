@@ -106,6 +106,42 @@ TEST_F(ServerTest, OneWorldPerConnection) {
     EXPECT_FALSE(fileExists(dir.file("castello.gcontext")));
 }
 
+// A player of a world of their own is offered a second chance at the end;
+// in a shared world the end stays a pause before the goodbye.
+TEST_F(ServerTest, TheEndOfAGame) {
+    std::string main = adventure();
+    std::string words = readFile(dir.file("castello.dictionary"));
+    writeFile(dir.file("castello.dictionary"),
+              words.replace(words.find("[VERBS]\n"), 8, "[VERBS]\nSALTA=\n"));
+    writeFile(dir.file("castello.actionset"),
+              readFile(dir.file("castello.actionset")) + "*:SALTA={die}\n");
+    {
+        Process server({main, "-server"});
+        TcpClient anna(port);
+        join(anna, "Anna", false);
+        anna.send("nord\r\nsalta\r\n");
+        anna.until(PROMPT);
+        anna.until("- ANNULLA l'ultima mossa, RICOMINCIA o BASTA? ");
+        anna.send("annulla\r\n");
+        std::string back = anna.until(PROMPT);
+        EXPECT_NE(back.find("- Fatto: l'ultimo comando e' annullato.\r\n\r\n"
+                            "Sei in una grande sala."),
+                  std::string::npos)
+            << back;
+        anna.send("salta\r\n");
+        anna.until("RICOMINCIA o BASTA? ");
+        anna.send("basta\r\n");
+        EXPECT_TRUE(anna.closedByServer());
+    }
+    Process shared({main, "-server", "-mud"});
+    TcpClient bruno(port);
+    join(bruno, "Bruno", true);
+    bruno.send("salta\r\n");
+    bruno.until("- Premi <invio> per continuare... ");
+    bruno.send("\r\n");
+    EXPECT_TRUE(bruno.closedByServer());
+}
+
 TEST_F(ServerTest, EchoAndLineEnds) {
     Process server({adventure("RemoteInEcho=false\nRemoteOutCRLF=FALSE\n"), "-server"});
     TcpClient client(port);

@@ -207,7 +207,7 @@ TEST_F(LoginTest, SingleSessionsOfOneName) {
     // A game saved under another number is taken over by this one.
     ASSERT_TRUE(first.adventure->savedGames().serialize());
     second.adventure->setLocation(main->world().getLocation("SALA"));
-    ASSERT_TRUE(second.adventure->savedGames().deserialize());
+    ASSERT_EQ(second.adventure->savedGames().deserialize(), SavedGames::Loaded::YES);
     EXPECT_EQ(second.adventure->getLocation()->name(), "INGRESSO");
     EXPECT_TRUE(second.ctx().getBoolean("USER.2.INVENTORY.SPADA"));
     EXPECT_FALSE(second.ctx().exist("USER.1"));

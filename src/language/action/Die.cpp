@@ -11,8 +11,7 @@ bool Die::run(const Execution& now) {
         if (auto dead = session.messageDead())
             print(now, *dead);
     println(now);
-    session.pressAnyKey();
-    session.quit();
+    session.ending().offer();
     return true;
 }
 

@@ -10,8 +10,10 @@ namespace zanfir {
 bool Save::run(const Execution& now) {
     Adventure& session = now.session;
     try {
-        if (session.savedGames().serialize())
+        if (session.savedGames().serialize()) {
+            println(now, T::GameSaved);
             return true;
+        }
     } catch (const SerializationException& error) {
         Log::writeG(session.entity(), Log::WARN, error);
     }
