@@ -365,7 +365,6 @@ struct T {
         "manca il ';' prima di 'else': il comando dell'if lo ingloba e l'else non viene mai "
         "eseguito: '";
     static constexpr const char* CheckIgnoredWord = "parola da ignorare che e' anche ";
-    static constexpr const char* CheckIgnoredVerb = "un verbo";
     static constexpr const char* CheckIgnoredItem = "una parola di oggetto";
     static constexpr const char* CheckIgnoredAdverb = "un avverbio";
     static constexpr const char* CheckIgnoredWordX = " (i comandi la scartano sempre): '";

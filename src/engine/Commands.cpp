@@ -85,9 +85,13 @@ std::shared_ptr<const Phrase> Commands::parseCommand(const std::string& line) {
     if (Log::writesG(Log::INFO))
         Log::writeG(_session.entity(), Log::INFO,
                     T::Command + Util::clip(text, Log::CLIENT_TEXT) + T::QuoteEnd);
+    // A word both ignorable and a verb (I for COSA) is the verb when it
+    // begins the command, and ignored anywhere else.
+    const World& world = _session.main().world();
     std::string kept;
     for (const auto& token : Util::split(text))
-        kept += _session.main().world().blankIfIgnorable(token) + " ";
+        kept += (kept.empty() && world.isVerbWord(token) ? token : world.blankIfIgnorable(token)) +
+                " ";
     std::vector<std::shared_ptr<Word>> words;
     try {
         words = resolveWords(kept);

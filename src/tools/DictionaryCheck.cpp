@@ -29,7 +29,8 @@ void DictionaryCheck::checkIgnored() {
         for (auto& word : Loader::splitList(_dictionary.get(variable, "IGNORE")))
             words.push_back(std::move(word));
         for (const auto& word : words) {
-            const char* kind = _world.isVerbWord(word)     ? T::CheckIgnoredVerb
+            // A verb is one where it begins a command.
+            const char* kind = _world.isVerbWord(word)     ? nullptr
                                : _world.isItemWord(word)   ? T::CheckIgnoredItem
                                : _world.isAdverbWord(word) ? T::CheckIgnoredAdverb
                                                            : nullptr;

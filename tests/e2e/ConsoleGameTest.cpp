@@ -276,6 +276,36 @@ TEST_F(ConsoleGameTest, TheBundledMineAsANewPlayerMeetsIt) {
         << out.substr(out.size() - 600);
 }
 
+// What a new player types first is understood: I and L alone, the items
+// the texts name, both lamps at once, each named.
+TEST_F(ConsoleGameTest, TheBundledMineUnderstandsWhatItShows) {
+    std::string main = copyFixture("miniera", dir, true);
+    std::string route = "Anna\ni\nl\ne\nprendi la scatola\nguarda il bancone\nguarda i bicchieri\n";
+    for (const auto& line : lines(readFile(dir.file("miniera.walkthrough")))) {
+        if (line == "> prendi la lampada")
+            break;
+        if (line.starts_with("> ") && line != "> Anna" && line != "> prendi i fiammiferi")
+            route += line.substr(2) + "\n";
+    }
+    route += "prendi le lampade\nlascia le lampade\nprendi le lampade\n";
+    RunResult game = runZanfir({main}, route);
+    std::string out = game.out;
+    auto has = [&](const std::string& text) { return out.find(text) != std::string::npos; };
+    EXPECT_EQ(out.find("Beh?"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Non conosco"), std::string::npos) << out;
+    EXPECT_TRUE(has("Cosa devo fare? \nPossiedi:\n- la lettera del nonno\n"));
+    EXPECT_TRUE(has("Cosa devo fare? \nSei sulla piccola piazza di Pietracava"));
+    EXPECT_TRUE(has("«Quelli poi riportameli, eh!» ti dice Gustavo.\nFatto."));
+    EXPECT_TRUE(has("Un bancone di castagno"));
+    EXPECT_TRUE(has("Bicchieri spessi da osteria"));
+    const std::string both = "La lampada a carburo: Fatto.\nLa lampada di sicurezza: Fatto.\n";
+    auto taken = out.find(both);
+    ASSERT_NE(taken, std::string::npos) << out.substr(out.size() - 1500);
+    auto dropped = out.find(both, taken + 1);
+    ASSERT_NE(dropped, std::string::npos);
+    EXPECT_NE(out.find(both, dropped + 1), std::string::npos);
+}
+
 // Moves taken back, several deep, and repeated, with the score's count of
 // moves taken back with them.
 TEST_F(ConsoleGameTest, MovesTakenBackAndRepeated) {
