@@ -119,6 +119,7 @@ void Adventure::play() {
             println();
             onCommandPromptEnter();
         });
+        _scene.tellStatus();
         // Waiting for the player is no turn: the idle moments never keep a
         // working session waiting. The player is answered (the prompt sent)
         // once what the command changed is durable.

@@ -5,11 +5,14 @@
 #include "T.h"
 #include "engine/Adventure.h"
 #include "engine/Main.h"
+#include "engine/PlayerRegistry.h"
 #include "engine/Scenes.h"
 #include "engine/SeenPlayers.h"
 #include "language/Description.h"
 #include "runtime/Output.h"
+#include "runtime/Terminal.h"
 #include "state/Context.h"
+#include "util/Util.h"
 #include "world/Item.h"
 #include "world/Location.h"
 #include "world/Quote.h"
@@ -158,6 +161,18 @@ void Scene::showIntro() {
         _session.println();
     }
     games.setIntroSeen();
+}
+
+void Scene::tellStatus() {
+    auto here = _session.getLocation();
+    if (!here)
+        return;
+    const std::string& text = here->descr().text();
+    std::string place = text.find('{') == std::string::npos
+                            ? T::YouAre + text + T::YouAreX
+                            : Util::capitalize(Util::toLower(here->name()));
+    Main& main = _session.main();
+    _session.out().terminal().status(place, main.isMultiUser() ? main.players().online() : 0);
 }
 
 } // namespace zanfir

@@ -25,6 +25,9 @@ public:
     void printUsers();
     // The introduction, unless this game has shown it.
     void showIntro();
+    // Tells the terminal where the player is (see Terminal::status): the
+    // place's short description when it is plain text, else its name.
+    void tellStatus();
 
 private:
     using Items = Scenes::Items;

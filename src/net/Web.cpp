@@ -195,7 +195,7 @@ void WebListener::handle(int socket, std::string address) {
                   "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; "
                   "connect-src 'self'; img-src 'self' data:");
         reply.set("X-Content-Type-Options", "nosniff");
-        reply.body() = found ? page(_settings.title) : "404\n";
+        reply.body() = found ? page(_settings.title, _settings.max_line_bytes) : "404\n";
         reply.keep_alive(false);
         reply.prepare_payload();
         stream->expiresAfter(REQUEST_TIMEOUT);

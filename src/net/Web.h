@@ -32,8 +32,9 @@ public:
     // Wakes the accept loop, which then ends.
     void stopAccepting();
 
-    // The page, with the adventure's title.
-    static std::string page(const std::string& title);
+    // The page, with the adventure's title and the longest line a player
+    // may send.
+    static std::string page(const std::string& title, std::size_t maxLine);
     // Whether a WebSocket from that Origin may open, for a request to the
     // host `host`: its host (and port) is that one, or one of `allowed`,
     // separated by commas (no scheme: "//" begins a comment in the file).

@@ -4,6 +4,8 @@
 
 #include "net/Web.h"
 
+#include <utility>
+
 namespace zanfir {
 
 extern const char* const WEB_PAGE;
@@ -35,10 +37,13 @@ std::string escaped(const std::string& text) {
 
 } // namespace
 
-std::string WebListener::page(const std::string& title) {
-    std::string out = WEB_PAGE, mark = "{{TITLE}}", name = escaped(title);
-    for (auto at = out.find(mark); at != std::string::npos; at = out.find(mark, at + name.size()))
-        out.replace(at, mark.size(), name);
+std::string WebListener::page(const std::string& title, std::size_t maxLine) {
+    std::string out = WEB_PAGE;
+    for (auto [mark, value] : {std::pair<std::string, std::string>{"{{TITLE}}", escaped(title)},
+                               {"{{MAXLINE}}", std::to_string(maxLine)}})
+        for (auto at = out.find(mark); at != std::string::npos;
+             at = out.find(mark, at + value.size()))
+            out.replace(at, mark.size(), value);
     return out;
 }
 

@@ -89,6 +89,14 @@ void WebTerminal::flush() {
         send(textMessage(std::exchange(_pending, "")));
 }
 
+void WebTerminal::status(const std::string& place, std::size_t online) {
+    std::string now = message({{"type", "status"}, {"place", place}, {"online", online}});
+    if (now != _status) {
+        _status = std::move(now);
+        _status_sent = false;
+    }
+}
+
 void WebTerminal::limitReads(std::chrono::milliseconds idle,
                              std::chrono::steady_clock::time_point deadline) {
     _idle = idle;
@@ -101,6 +109,8 @@ std::string WebTerminal::readLine(bool hidden, std::size_t cap) {
     auto& socket = _socket->next_layer();
     socket.hold(); // the text and the question leave together
     flush();
+    if (!_status_sent)
+        _status_sent = send(_status);
     bool asked = send(ASK[hidden]);
     error_code result;
     socket.expiresAfter(_send_timeout);

@@ -19,6 +19,8 @@ struct Settings;
 // from the client is one line. The server's messages are JSON objects:
 // {"type":"text","text":...} for what was written, {"type":"input",
 // "secret":...} each time a line is awaited (secret for a password), and
+// {"type":"status","place":...,"online":N} when where the player is (or how
+// many play a shared world; 0 otherwise) changed, before the question; and
 // {"type":"end"} before the session closes it. The browser wraps the text
 // and shows what its player types, so nothing is wrapped or echoed here.
 //
@@ -50,6 +52,8 @@ public:
     void limitReads(std::chrono::milliseconds idle,
                     std::chrono::steady_clock::time_point deadline) override;
     bool wraps() const override { return true; }
+    // Sent with the next question when it changed.
+    void status(const std::string& place, std::size_t online) override;
     // Sends what is written, {"type":"end"} and the closing handshake, from
     // the fiber that uses the socket.
     void goodbye();
@@ -68,6 +72,8 @@ private:
     const std::chrono::milliseconds _send_timeout;
     const std::string _peer;
     std::string _pending; // text written, not yet sent
+    std::string _status;  // the last status message, and whether it is sent
+    bool _status_sent = true;
     bool _dead = false;
     bool _ended = false; // the end was said
     std::atomic<bool> _closed{false};

@@ -37,6 +37,12 @@ public:
     virtual int width() const { return 0; }
     // Whether the player's side wraps the text to its width itself.
     virtual bool wraps() const { return false; }
+    // Where the player is, and how many play in the shared world (0 in a
+    // world of one's own), for a terminal that shows it beside the text.
+    virtual void status(const std::string& place, std::size_t online) {
+        (void)place;
+        (void)online;
+    }
     // From now on reads give up, telling the player and ending the
     // terminal, when nothing has come for `idle` (zero: never), or at
     // `deadline`. A terminal of the machine's own user ignores this.

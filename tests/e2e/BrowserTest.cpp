@@ -10,7 +10,8 @@ using namespace zanfir::test;
 // The page in a real browser (headless chromium, driven by
 // tests/browser/play.mjs): a new player logs in with the password masked and
 // plays; a second page joins the shared world and sees the first player.
-// The script's screenshot of the page is left beside the program, page.png.
+// The script's screenshots of the page are left beside the program, page-phone-light.png
+// and the others (see play.mjs).
 TEST(BrowserTest, ThePageInChromium) {
     std::string script = std::string(ZANFIR_SOURCE_DIR) + "/tests/browser/";
     if (::access("/usr/bin/chromium", X_OK) != 0 || ::access("/usr/bin/node", X_OK) != 0 ||
@@ -25,7 +26,7 @@ TEST(BrowserTest, ThePageInChromium) {
                         *zanfir::Util::replace(readFile(main), "RemotePort=", "//RemotePort="));
     Process server({main, "-server", "-mud"});
     ASSERT_TRUE(TcpClient(web).connected());
-    std::string build = ZANFIR_BIN, shot = build.substr(0, build.rfind('/') + 1) + "page.png";
+    std::string build = ZANFIR_BIN, shot = build.substr(0, build.rfind('/') + 1) + "page";
     RunResult run =
         runProgram("/usr/bin/node",
                    {script + "play.mjs", "http://127.0.0.1:" + std::to_string(web) + "/", shot}, "",

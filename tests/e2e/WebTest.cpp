@@ -60,11 +60,16 @@ public:
             } else if ((*message)["type"] == "end") {
                 _ended = true;
                 return text;
+            } else if ((*message)["type"] == "status") {
+                _status = (*message)["place"].get<std::string>() + " / " +
+                          std::to_string((*message)["online"].get<int>());
             }
         }
         return text;
     }
     bool ended() const { return _ended; }
+    // The last status: "place / players online".
+    const std::string& status() const { return _status; }
     // Whether the server closed the WebSocket.
     bool closed() {
         while (next()) {
@@ -108,6 +113,7 @@ private:
     asio::io_context _io;
     websocket::stream<beast::tcp_stream> _ws;
     bool _opened = false, _secret = false, _ended = false, _closed = false;
+    std::string _status;
 };
 
 // A page may open a WebSocket from the server's own host, or from one the
@@ -194,6 +200,8 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
               std::string::npos)
         << intro;
     EXPECT_EQ(intro.find('\r'), std::string::npos);
+    // The page is told where the player is, and how many play.
+    EXPECT_EQ(anna.status(), "Sei nell'ingresso. / 1");
     for (const auto& row : logLines(dir.file("logs")))
         EXPECT_EQ(row.find("203.0.113.5"), std::string::npos) << row;
 
@@ -207,12 +215,16 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     std::string scene = anna.untilInput();
     EXPECT_NE(scene.find("Qui c'e' Bruno."), std::string::npos) << scene;
     EXPECT_NE(scene.find("Qui c'e' Carla."), std::string::npos) << scene;
+    EXPECT_EQ(anna.status(), "Sei nell'ingresso. / 3");
     carla.send("parla anna\r\n");
     carla.until("Cosa gli devo dire? ");
     carla.send("«Ciao», è tardi\r\n");
     carla.until(PROMPT);
     anna.send("guarda");
     EXPECT_NE(anna.untilInput().find("Carla dice << «Ciao», è tardi >>."), std::string::npos);
+    anna.send("nord");
+    anna.untilInput();
+    EXPECT_EQ(anna.status(), "Sei in una grande sala. / 3");
 
     anna.send("basta");
     anna.untilInput();
