@@ -35,6 +35,9 @@ struct T {
     static constexpr const char* Undone = "- Fatto: l'ultimo comando e' annullato.";
     static constexpr const char* NothingToUndo = "- Non c'e' niente da annullare.";
     static constexpr const char* NoUndoShared = "- In un mondo condiviso non si torna indietro.";
+    static constexpr const char* ResumeRefused =
+        "- Non posso riprendere la partita di prima: entra di nuovo con nome e password.";
+    static constexpr const char* ResumeRefusedLog = "Ripresa di una pagina rifiutata dall'IP ";
     static constexpr const char* GameSaved = "- Partita salvata.";
     static constexpr const char* GameLoaded = "- Partita caricata.";
     static constexpr const char* NoSavedGame = "- Non c'e' nessuna partita salvata da caricare.";

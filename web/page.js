@@ -5,8 +5,10 @@ const send = document.getElementById("send"), pause = document.getElementById("c
 const status = document.getElementById("status");
 const history = []; let back = 0, socket = null, secret = false, playing = false, ended = false;
 
-// The transcript outlives a reload of the tab (not the tab itself).
-const KEPT = "zanfir-transcript", KEPT_PARTS = 1000;
+// The transcript outlives a reload of the tab (not the tab itself), and so
+// does the token with which a reload takes the player up again.
+const KEPT = "zanfir-transcript", KEPT_PARTS = 1000, RESUME = "zanfir-resume";
+const remember = (key, value) => { try { value ? sessionStorage.setItem(key, value) : sessionStorage.removeItem(key); } catch {} };
 let kept = [];
 try { kept = JSON.parse(sessionStorage.getItem(KEPT) || "[]"); } catch { kept = []; }
 let saving = 0;
@@ -42,7 +44,10 @@ function ask(message) {
 function connect() {
   again.hidden = true; line.disabled = send.disabled = false; ended = playing = false;
   const scheme = location.protocol === "https:" ? "wss://" : "ws://";
-  socket = new WebSocket(scheme + location.host + "/ws");
+  let resume = null;
+  try { resume = sessionStorage.getItem(RESUME); } catch {}
+  remember(RESUME, null); // it serves once
+  socket = new WebSocket(scheme + location.host + "/ws" + (resume ? "?resume=" + encodeURIComponent(resume) : ""));
   socket.onmessage = (event) => {
     let message;
     try { message = JSON.parse(event.data); } catch { return; }
@@ -52,7 +57,8 @@ function connect() {
       playing = true;
       status.textContent = message.place + (message.online > 0 ? " · in linea: " + message.online : "");
       status.hidden = false;
-    } else if (message.type === "end") ended = true;
+    } else if (message.type === "resume") remember(RESUME, message.token);
+    else if (message.type === "end") { ended = true; remember(RESUME, null); }
   };
   socket.onclose = () => {
     show(ended ? "\n— Fine della partita. —\n" : "\n— Connessione interrotta. —\n", "note");

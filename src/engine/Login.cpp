@@ -6,6 +6,7 @@
 #include "engine/Gatekeeper.h"
 #include "engine/Main.h"
 #include "engine/PlayerRegistry.h"
+#include "engine/ResumeTokens.h"
 #include "runtime/Debug.h"
 #include "runtime/Errors.h"
 #include "runtime/Fibers.h"
@@ -13,6 +14,7 @@
 #include "runtime/Log.h"
 #include "runtime/Output.h"
 #include "runtime/Settings.h"
+#include "runtime/Terminal.h"
 #include "state/Context.h"
 #include "state/StateStore.h"
 #include "state/ref/ObjectRef.h"
@@ -55,6 +57,8 @@ bool Login::run() {
     _session.in().limitReads(std::chrono::milliseconds(0), Clock::now() + settings.login_timeout);
     Gatekeeper* gate = _session.address().empty() ? nullptr : &_main.gatekeeper();
     _session.println();
+    if (resume())
+        return true;
     for (;;) {
         if (lockedOut())
             return false;
@@ -108,11 +112,45 @@ bool Login::run() {
             continue;
         }
         if (player) {
-            _session.setUser(player, holder.as<Context>());
-            _session.in().limitReads(settings.idle_timeout, Clock::time_point::max());
+            admitted(player, holder, name);
             return true;
         }
     }
+}
+
+// A page reloaded in a shared world presents its token instead of a
+// password; a token refused is said, and the player logs in as ever.
+bool Login::resume() {
+    Terminal& terminal = _session.out().terminal();
+    std::string token = terminal.resumeTokenGiven();
+    if (token.empty() || !_main.isMultiUser())
+        return false;
+    auto name = _main.resumeTokens().redeem(token, _session.address());
+    ObjectRef holder;
+    std::shared_ptr<User> player;
+    try {
+        if (name)
+            player =
+                _main.players().addAdventure(_session.shared_from_this(), holder, *name, "", true);
+    } catch (const LoginRefusedException&) { // the player is gone meanwhile
+    }
+    if (!player) {
+        Log::writeG(_session.entity(), Log::WARN, T::ResumeRefusedLog + _session.address());
+        _session.refuse(T::ResumeRefused);
+        return false;
+    }
+    admitted(player, holder, *name);
+    return true;
+}
+
+void Login::admitted(const std::shared_ptr<User>& player, ObjectRef& holder,
+                     const std::string& name) {
+    _session.setUser(player, holder.as<Context>());
+    _session.in().limitReads(_main.settings().idle_timeout,
+                             std::chrono::steady_clock::time_point::max());
+    Terminal& terminal = _session.out().terminal();
+    if (_main.isMultiUser() && terminal.keepsResumeTokens())
+        terminal.giveResumeToken(_main.resumeTokens().issue(name, _session.address()));
 }
 
 bool Login::wrongPassword(const std::string& name) {

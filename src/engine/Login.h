@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,6 +11,8 @@ namespace zanfir {
 class Adventure;
 class Context;
 class Main;
+class ObjectRef;
+class User;
 
 // How a player comes in, and the passwords a session has proven. In a
 // shared world a new name chooses its password (asked twice) and a known
@@ -53,6 +56,12 @@ public:
 
 private:
     std::optional<std::string> readName();
+    // Takes up the player of the token a reloaded page presented; false
+    // when there is none, or it is refused.
+    bool resume();
+    // The player is in: the session plays as them, and a page is given a
+    // token to come back with.
+    void admitted(const std::shared_ptr<User>& player, ObjectRef& holder, const std::string& name);
     // Logs and counts a wrong password given for `name` on this connection;
     // false when the connection is to end.
     bool wrongPassword(const std::string& name);

@@ -9,6 +9,7 @@
 #include "engine/Adventure.h"
 #include "engine/FrontEnd.h"
 #include "engine/PlayerRegistry.h"
+#include "engine/ResumeTokens.h"
 #include "language/Description.h"
 #include "runtime/Debug.h"
 #include "runtime/Log.h"
@@ -48,6 +49,7 @@ Main::Main(const std::string& name, const std::optional<std::string>& path, bool
                                                 multiuser, _settings);
     _players->setOnIdle([this] { onIdle(); });
     _gatekeeper = std::make_unique<Gatekeeper>(_settings);
+    _resume_tokens = std::make_unique<ResumeTokens>(_settings.web_resume);
     setStore(std::make_unique<JsonFileStore>(getBaseDir(), _name));
 }
 

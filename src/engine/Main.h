@@ -33,6 +33,7 @@ class Loader;
 class Location;
 class ObjectRef;
 class PlayerRegistry;
+class ResumeTokens;
 class Saver;
 class StateStore;
 class User;
@@ -46,6 +47,7 @@ class User;
 //     CommandTable    parses the action language
 //     PlayerRegistry  players, sessions, connections, idle count (first lock)
 //     TurnGate        the queue of turns
+//     Gatekeeper      the limits on clients; ResumeTokens, reloaded pages
 //     StateStore      where the state is kept; Saver writes it in the background
 //     FrontEnd        how players reach the engine (the console, a listener)
 //
@@ -131,6 +133,8 @@ public:
     const std::vector<std::string>& settingProblems() const { return _setting_problems; }
     // The limits on a server's clients, shared by its front-ends.
     Gatekeeper& gatekeeper() { return *_gatekeeper; }
+    // The tokens with which reloaded pages take their players up again.
+    ResumeTokens& resumeTokens() { return *_resume_tokens; }
     // The file of the shared state: base directory, name, ".gcontext".
     std::string stateFile() const;
 
@@ -165,6 +169,7 @@ private:
     std::unique_ptr<Loader> _loader;
     std::unique_ptr<PlayerRegistry> _players;
     std::unique_ptr<Gatekeeper> _gatekeeper;
+    std::unique_ptr<ResumeTokens> _resume_tokens;
     static constexpr unsigned TURNS_PER_PROCESSOR = 4; // measured best of 1, 2, 4 and 8
     const int _turn_count;
     TurnGate _turns;

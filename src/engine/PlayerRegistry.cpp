@@ -131,14 +131,17 @@ std::shared_ptr<Context> PlayerRegistry::newWorld(User& player) {
 // stored password it was checked against is checked again under the lock.
 std::shared_ptr<User> PlayerRegistry::addAdventure(std::shared_ptr<Adventure> session,
                                                    ObjectRef& holder, const std::string& name,
-                                                   const std::string& password) {
+                                                   const std::string& password, bool proven) {
     std::shared_ptr<Adventure> older;
     if (!_multiuser)
         return admit(session, holder, name, std::nullopt, password, older);
     for (;;) {
         auto stored = credential(name);
         std::string store; // a new player's hash, or one for a password kept in clear
-        if (stored) {
+        if (proven) {
+            if (!stored)
+                throw LoginRefusedException(T::ResumeRefused);
+        } else if (stored) {
             if (!PasswordHash::verify(*stored, password))
                 throw LoginRefusedException(T::WrongPassword, true);
             if (!PasswordHash::isHash(*stored))

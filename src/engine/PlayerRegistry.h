@@ -72,9 +72,11 @@ public:
     // new player (or one whose password was kept in clear), without the lock
     // held. Throws LoginRefusedException when the player cannot log in now
     // (a wrong password too), and LocationNotFoundException for a start
-    // place the map lacks.
+    // place the map lacks. A player `proven` otherwise (a page's resume
+    // token) is let in without the password: they must exist.
     std::shared_ptr<User> addAdventure(std::shared_ptr<Adventure> session, ObjectRef& holder,
-                                       const std::string& name, const std::string& password);
+                                       const std::string& name, const std::string& password,
+                                       bool proven = false);
     // Unregisters a session and takes its player out of the world; the
     // connection recorded for it at login.
     Connection removeAdventure(Adventure& session, Context& ctx);

@@ -36,6 +36,8 @@ namespace {
 
 constexpr const char* ENTITY = "Remote";
 constexpr std::size_t MAX_HEADER = 8192;
+// A resume token is 64 hex digits; more is never read.
+constexpr std::size_t MAX_TOKEN = 128;
 
 // The items of a list separated by commas, trimmed.
 std::vector<std::string> listed(const std::string& list) {
@@ -136,7 +138,12 @@ void WebListener::handle(int socket, std::string address) {
             return;
         }
         const auto& request = parser.get();
-        std::string target(request.target());
+        std::string target(request.target()), resume;
+        // "/ws?resume=<token>": a reloaded page takes its player up again.
+        if (const std::string mark = "/ws?resume="; target.starts_with(mark)) {
+            resume = target.substr(mark.size(), MAX_TOKEN);
+            target = "/ws";
+        }
         if (target == "/ws" && websocket::is_upgrade(request)) {
             std::string origin(request[http::field::origin]), host(request[http::field::host]);
             if (!originAllowed(origin, host, _settings.web_origins)) {
@@ -174,6 +181,7 @@ void WebListener::handle(int socket, std::string address) {
                 return;
             }
             auto terminal = std::make_shared<WebTerminal>(std::move(ws), _settings, address);
+            terminal->presentResumeToken(resume);
             if (refusal) {
                 Log::writeG(ENTITY, Log::WARN, T::Refused + address + refusal->log);
                 terminal->write(refusal->tell + std::string("\n"));

@@ -92,9 +92,13 @@ void WebTerminal::flush() {
 void WebTerminal::status(const std::string& place, std::size_t online) {
     std::string now = message({{"type", "status"}, {"place", place}, {"online", online}});
     if (now != _status) {
-        _status = std::move(now);
-        _status_sent = false;
+        _status = now;
+        _notes.push_back(std::move(now));
     }
+}
+
+void WebTerminal::giveResumeToken(const std::string& token) {
+    _notes.push_back(message({{"type", "resume"}, {"token", token}}));
 }
 
 void WebTerminal::limitReads(std::chrono::milliseconds idle,
@@ -109,8 +113,8 @@ std::string WebTerminal::readLine(bool hidden, std::size_t cap) {
     auto& socket = _socket->next_layer();
     socket.hold(); // the text and the question leave together
     flush();
-    if (!_status_sent)
-        _status_sent = send(_status);
+    for (const auto& note : std::exchange(_notes, {}))
+        send(note);
     bool asked = send(ASK[hidden]);
     error_code result;
     socket.expiresAfter(_send_timeout);

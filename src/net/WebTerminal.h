@@ -4,6 +4,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <boost/beast/websocket/stream.hpp>
 
@@ -20,8 +21,9 @@ struct Settings;
 // {"type":"text","text":...} for what was written, {"type":"input",
 // "secret":...} each time a line is awaited (secret for a password), and
 // {"type":"status","place":...,"online":N} when where the player is (or how
-// many play a shared world; 0 otherwise) changed, before the question; and
-// {"type":"end"} before the session closes it. The browser wraps the text
+// many play a shared world; 0 otherwise) changed, before the question;
+// {"type":"resume","token":...} with a token that takes the player up again
+// from a reloaded page; and {"type":"end"} before the session closes it. The browser wraps the text
 // and shows what its player types, so nothing is wrapped or echoed here.
 //
 // Reads and writes run in the session's fiber; close and endInput may come
@@ -54,6 +56,12 @@ public:
     bool wraps() const override { return true; }
     // Sent with the next question when it changed.
     void status(const std::string& place, std::size_t online) override;
+    // The token of the URL the page connected with (/ws?resume=...).
+    void presentResumeToken(std::string token) { _resume_given = std::move(token); }
+    std::string resumeTokenGiven() const override { return _resume_given; }
+    bool keepsResumeTokens() const override { return true; }
+    // Sent with the next question.
+    void giveResumeToken(const std::string& token) override;
     // Sends what is written, {"type":"end"} and the closing handshake, from
     // the fiber that uses the socket.
     void goodbye();
@@ -71,9 +79,10 @@ private:
     const int _fd;
     const std::chrono::milliseconds _send_timeout;
     const std::string _peer;
-    std::string _pending; // text written, not yet sent
-    std::string _status;  // the last status message, and whether it is sent
-    bool _status_sent = true;
+    std::string _pending;            // text written, not yet sent
+    std::string _status;             // the last status message
+    std::vector<std::string> _notes; // messages to send before the next question
+    std::string _resume_given;
     bool _dead = false;
     bool _ended = false; // the end was said
     std::atomic<bool> _closed{false};

@@ -128,6 +128,8 @@ const std::vector<Entry>& Settings::table() {
              true),
         text("WebProxies", &Settings::web_proxies,
              "reverse proxies whose X-Forwarded-For is believed", true),
+        number("WebResumeMinutes", &Settings::web_resume, 1,
+               "minutes a reloaded page may resume its player without the password", 24 * 60),
         flag("RemoteOutCRLF", &Settings::remote_out_crlf, "lines to players end with CR LF"),
         flag("RemoteInEcho", &Settings::remote_in_echo, "what players type is echoed"),
         number("RemoteOutQueue", &Settings::remote_out_queue, 1,

@@ -31,6 +31,9 @@ struct Settings {
     int web_port = 0;
     std::string web_origins;
     std::string web_proxies;
+    // How long a reloaded page may take its player of a shared world up
+    // again without the password.
+    std::chrono::minutes web_resume{30};
     bool remote_out_crlf = true;
     bool remote_in_echo = true;
     // Single-world server: a name's saved game is kept under a password.

@@ -37,6 +37,12 @@ public:
     virtual int width() const { return 0; }
     // Whether the player's side wraps the text to its width itself.
     virtual bool wraps() const { return false; }
+    // A page that can take its player up again after a reload: the token it
+    // presented when it connected (empty: none), and whether it keeps a new
+    // one, given with giveResumeToken.
+    virtual std::string resumeTokenGiven() const { return ""; }
+    virtual bool keepsResumeTokens() const { return false; }
+    virtual void giveResumeToken(const std::string& token) { (void)token; }
     // Where the player is, and how many play in the shared world (0 in a
     // world of one's own), for a terminal that shows it beside the text.
     virtual void status(const std::string& place, std::size_t online) {

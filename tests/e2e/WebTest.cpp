@@ -26,7 +26,8 @@ using namespace zanfir::test::prompts;
 // test after ten seconds.
 class WebClient {
 public:
-    explicit WebClient(int port, const std::string& origin = "", const std::string& forwarded = "")
+    explicit WebClient(int port, const std::string& origin = "", const std::string& forwarded = "",
+                       const std::string& target = "/ws")
         : _ws(_io) {
         asio::ip::tcp::endpoint server(asio::ip::make_address("127.0.0.1"),
                                        static_cast<unsigned short>(port));
@@ -40,7 +41,7 @@ public:
                     req.set("X-Forwarded-For", forwarded);
             }));
         boost::system::error_code error;
-        _ws.async_handshake(host, "/ws", [&](boost::system::error_code e) { error = e; });
+        _ws.async_handshake(host, target, [&](boost::system::error_code e) { error = e; });
         _opened = wait() && !error;
     }
 
@@ -60,6 +61,8 @@ public:
             } else if ((*message)["type"] == "end") {
                 _ended = true;
                 return text;
+            } else if ((*message)["type"] == "resume") {
+                _token = (*message)["token"].get<std::string>();
             } else if ((*message)["type"] == "status") {
                 _status = (*message)["place"].get<std::string>() + " / " +
                           std::to_string((*message)["online"].get<int>());
@@ -70,6 +73,8 @@ public:
     bool ended() const { return _ended; }
     // The last status: "place / players online".
     const std::string& status() const { return _status; }
+    // The last resume token given.
+    const std::string& token() const { return _token; }
     // Whether the server closed the WebSocket.
     bool closed() {
         while (next()) {
@@ -113,7 +118,7 @@ private:
     asio::io_context _io;
     websocket::stream<beast::tcp_stream> _ws;
     bool _opened = false, _secret = false, _ended = false, _closed = false;
-    std::string _status;
+    std::string _status, _token;
 };
 
 // A page may open a WebSocket from the server's own host, or from one the
@@ -236,6 +241,44 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     EXPECT_TRUE(anna.closed());
     bruno.send("guarda");
     EXPECT_EQ(bruno.untilInput().find("Qui c'e' Anna."), std::string::npos);
+}
+
+// A reloaded page takes its player up again with its token, once, from its
+// own address, without the password; a token refused sends the player to
+// the login.
+TEST_F(WebTest, AReloadedPageResumesItsPlayer) {
+    Process server({adventure("WebProxies=127.0.0.1\n"), "-server", "-mud"});
+    ASSERT_TRUE(TcpClient(web).connected());
+    std::string token;
+    {
+        WebClient anna(web);
+        join(anna, "Anna");
+        token = anna.token();
+        EXPECT_EQ(token.size(), 64u);
+        anna.send("nord");
+        anna.untilInput();
+    } // the page goes away: a reload
+    WebClient again(web, "", "", "/ws?resume=" + token);
+    std::string scene = again.untilInput();
+    EXPECT_NE(scene.find("Sei in una grande sala."), std::string::npos) << scene;
+    EXPECT_EQ(scene.find("Qual'e'"), std::string::npos) << scene;
+    EXPECT_NE(again.token(), token);
+    EXPECT_EQ(again.token().size(), 64u);
+
+    const std::string refused =
+        "\n- Non posso riprendere la partita di prima: entra di nuovo con nome e password.\n\n";
+    WebClient reused(web, "", "", "/ws?resume=" + token);
+    EXPECT_EQ(reused.untilInput(), "\n" + refused + NAME);
+    WebClient elsewhere(web, "", "198.51.100.9", "/ws?resume=" + again.token());
+    EXPECT_EQ(elsewhere.untilInput(), "\n" + refused + NAME);
+    // Spent by the attempt from elsewhere: no good from its own address either.
+    WebClient late(web, "", "", "/ws?resume=" + again.token());
+    EXPECT_EQ(late.untilInput(), "\n" + refused + NAME);
+    bool logged = false;
+    for (const auto& row : logLines(dir.file("logs")))
+        logged = logged || row.find("WARN Ripresa di una pagina rifiutata dall'IP 198.51.100.9") !=
+                               std::string::npos;
+    EXPECT_TRUE(logged);
 }
 
 // A client that sends half a request, or nothing, is closed once the
