@@ -115,6 +115,18 @@ try {
   check(!resumed.slice(resumed.lastIndexOf("Pagina ricaricata.")).includes("Qual'e' il tuo nome?"),
         "no login after a reload");
 
+  // A connection lost is told as such; connecting again takes the player up.
+  await anna.evaluate(() => socket.close());
+  await waitFor(anna, "Connessione interrotta.");
+  step = "the button to connect again";
+  await anna.waitForSelector("#again:not([hidden])", { timeout: 10000 });
+  check(await anna.$eval("#again", (button) => button.textContent) === "Riconnetti", "Riconnetti");
+  await anna.click("#again");
+  await anna.waitForFunction(() => {
+    const log = document.getElementById("log").textContent;
+    return log.slice(log.lastIndexOf("Connessione interrotta.")).includes("Cosa devo fare?");
+  }, { timeout: 10000, polling: 100 });
+
   // Anna quits: the pause is a button, and the page shows an ending with a
   // button to play again.
   await type(anna, "basta");
@@ -125,7 +137,9 @@ try {
   await anna.waitForSelector("#continue:not([hidden])", { timeout: 10000 });
   await anna.click("#continue");
   await waitFor(anna, "Fine della partita.");
-  check(!(await text(anna)).includes("Connessione interrotta."), "a goodbye is no lost connection");
+  const ending = await text(anna);
+  check(!ending.slice(ending.lastIndexOf("Premi <invio>")).includes("Connessione interrotta."),
+        "a goodbye is no lost connection");
   step = "the button to play again";
   await anna.waitForSelector("#again:not([hidden])", { timeout: 10000 });
   check(await anna.$eval("#again", (button) => button.textContent) === "Gioca ancora", "Gioca ancora");

@@ -136,6 +136,13 @@ TEST_F(ServerTest, TheEndOfAGame) {
     Process shared({main, "-server", "-mud"});
     TcpClient bruno(port);
     join(bruno, "Bruno", true);
+    // The shared world saves itself: SALVA and CARICA say so.
+    bruno.send("salva\r\n");
+    EXPECT_NE(bruno.until(PROMPT).find("- Partita salvata.\r\n"), std::string::npos);
+    bruno.send("carica\r\n");
+    EXPECT_NE(bruno.until(PROMPT).find("- Un mondo condiviso si salva da solo: non c'e' niente "
+                                       "da caricare.\r\n"),
+              std::string::npos);
     bruno.send("salta\r\n");
     bruno.until("- Premi <invio> per continuare... ");
     bruno.send("\r\n");
