@@ -11,6 +11,7 @@
 
 #include "TestSupport.h"
 #include "net/Web.h"
+#include "net/WebTerminal.h"
 #include "util/Util.h"
 
 using namespace zanfir::test;
@@ -348,6 +349,13 @@ TEST_F(WebTest, RefusalsAndDepartures) {
     flood.leave();
     for (const auto& row : logLines(dir.file("logs")))
         EXPECT_TRUE(zanfir::Util::isUtf8(row)) << row;
+    // A message past any line's size, or the page's, ends the connection:
+    // nobody streams one for ever.
+    WebClient endless(web);
+    endless.untilInput();
+    endless.send(std::string(zanfir::WebTerminal::MAX_MESSAGE + 1, 'x'));
+    EXPECT_EQ(endless.untilInput(), "");
+    EXPECT_TRUE(endless.closed());
 
     for (int step = 0; step < 5; ++step) {
         WebClient leaving(web);
