@@ -143,6 +143,10 @@ struct T {
     static constexpr const char* CarriedObjectMovedToBeginningX = "'";
     static constexpr const char* PlayerMovedToBeginning =
         "Giocatore spostato alla locazione iniziale, la sua non esiste piu': '";
+    static constexpr const char* PlayerPlaceNoName =
+        "Giocatore spostato alla locazione iniziale, la sua non e' il nome di un luogo: '";
+    static constexpr const char* StateWithoutGlobal =
+        "Lo stato condiviso non ha la parte GLOBAL (il file resta com'e'): '";
     static constexpr const char* SavingAgain = "Lo stato del mondo condiviso si salva di nuovo";
     // A setting of the main file that cannot be used: "Impostazione " + name
     // + ": " + why + "; uso " + default.

@@ -12,6 +12,7 @@
 #include "engine/ResumeTokens.h"
 #include "language/Description.h"
 #include "runtime/Debug.h"
+#include "runtime/Errors.h"
 #include "runtime/Log.h"
 #include "state/Context.h"
 #include "state/JsonFileStore.h"
@@ -21,6 +22,7 @@
 #include "world/Item.h"
 #include "world/Loader.h"
 #include "world/Location.h"
+#include "world/StateKeys.h"
 #include "world/User.h"
 
 namespace zanfir {
@@ -216,6 +218,11 @@ void Main::deserialize() {
     if (!_multiuser)
         return;
     if (auto saved = _store->loadShared()) {
+        // A world without its items' state cannot be played; the file stays
+        // as it is, for its host to look at.
+        auto global = saved->get(StateKeys::GLOBAL);
+        if (!global || !std::holds_alternative<std::shared_ptr<Context>>(*global))
+            throw SerializationException(T::StateWithoutGlobal + stateFile() + T::QuoteEnd);
         _global_ctx = saved;
         _players->adopt(saved);
     }

@@ -239,8 +239,10 @@ std::shared_ptr<Location> PlayerRegistry::knownPlace(Context& ctx, std::int32_t 
         return _world.getLocation(ctx.getString(StateKeys::userLocation(id)));
     } catch (const LocationNotFoundException&) {
         Log::writeG(ENTITY, Log::WARN, T::PlayerMovedToBeginning + name + T::QuoteEnd);
-        return _world.getLocation(_start);
+    } catch (const TypeMismatchException&) { // a number, say, where the place's name belongs
+        Log::writeG(ENTITY, Log::WARN, T::PlayerPlaceNoName + name + T::QuoteEnd);
     }
+    return _world.getLocation(_start); // the player's state takes it as they come in
 }
 
 PlayerRegistry::Connection PlayerRegistry::removeAdventure(Adventure& session, Context& ctx) {

@@ -850,6 +850,48 @@ TEST_F(ServerTest, AFloodOfSentencesIsBounded) {
 // The operator learns on standard error that the shared world cannot be
 // saved: at the start, the server does not start; during play, once when
 // saving fails and once when it works again.
+// A state file that lost its world is refused at start-up and left as it
+// is; a player whose place is no name starts again at the beginning, with a
+// WARN that names them.
+TEST_F(ServerTest, DamagedStateFiles) {
+    std::string main = adventure();
+    const std::string state = dir.file("castello.gcontext");
+    const std::string bare =
+        R"({"format": "zanfir-context", "version": 1, "context": {"USER": {}}})";
+    writeFile(state, bare);
+    RunResult refused = runZanfir({main, "-server", "-mud"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "Eccezione SerializationException: Lo stato condiviso non ha la parte "
+                           "GLOBAL (il file resta com'e'): '" +
+                               state + "'\n");
+    EXPECT_EQ(readFile(state), bare);
+    ::unlink(state.c_str());
+
+    {
+        Process server({main, "-server", "-mud"});
+        TcpClient anna(port);
+        join(anna, "Anna", true);
+        anna.send("nord\r\n");
+        anna.until(PROMPT);
+    }
+    std::string saved = readFile(state);
+    const std::string place = "\"LOCATION\": \"SALA\"";
+    auto at = saved.find(place);
+    ASSERT_NE(at, std::string::npos) << saved;
+    writeFile(state, saved.replace(at, place.size(), "\"LOCATION\": 7"));
+    Process server({main, "-server", "-mud"});
+    TcpClient anna(port);
+    anna.until(NAME);
+    std::string back = answer(anna, "Anna", "segreto", PROMPT);
+    EXPECT_NE(back.find("Sei nell'ingresso."), std::string::npos) << back;
+    EXPECT_TRUE(waitUntil([&] {
+        return logged("WARN Giocatore spostato alla locazione iniziale, la sua non e' il nome di "
+                      "un luogo: 'Anna'");
+    }));
+    anna.send("nord\r\n"); // the place was repaired: the player moves on from it
+    EXPECT_NE(anna.until(PROMPT).find("Sei in una grande sala."), std::string::npos);
+}
+
 TEST_F(ServerTest, AServerThatCannotSaveSaysSo) {
     std::string main = adventure("CheckpointSeconds=1\n");
     if (!setReadOnly(dir.path(), true))
