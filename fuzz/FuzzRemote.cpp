@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         auto terminal =
             std::make_shared<zanfir::SocketTerminal>(fd[0], zanfir::Settings()); // owns fd[0]
         zanfir::Output out(terminal, true, zanfir::Settings());
-        zanfir::Input in(terminal, out, zanfir::Input::MAX_REMOTE_LINE);
+        zanfir::Input in(terminal, out, zanfir::Input::MAX_LINE);
         for (bool hidden = false; in.isAlive(); hidden = !hidden) {
             in.readln(hidden);
             char sink[65536];
