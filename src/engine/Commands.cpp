@@ -90,8 +90,8 @@ std::shared_ptr<const Phrase> Commands::parseCommand(const std::string& line) {
     const World& world = _session.main().world();
     std::string kept;
     for (const auto& token : Util::split(text))
-        kept += (kept.empty() && world.isVerbWord(token) ? token : world.blankIfIgnorable(token)) +
-                " ";
+        kept +=
+            (kept.empty() && world.isVerbWord(token) ? token : world.blankIfIgnorable(token)) + " ";
     std::vector<std::shared_ptr<Word>> words;
     try {
         words = resolveWords(kept);
