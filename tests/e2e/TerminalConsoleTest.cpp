@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "TestSupport.h"
+#include "util/Util.h"
 
 using namespace zanfir::test;
 
@@ -188,6 +189,19 @@ TEST_F(TerminalConsoleTest, TextIsWrappedAtTheTerminalsWidth) {
     intro = widest(fixed.screen.rows(), from);
     EXPECT_GT(intro, 60u);
     EXPECT_LE(intro, 69u);
+
+    // The bundled game sets no RowLength: it follows the terminal too.
+    PtyGame mine({copyFixture("miniera", dir, true)}, 60);
+    mine.until("nome? ");
+    from = mine.screen.rows().size();
+    mine.type("Anna\r");
+    mine.until(PROMPT);
+    std::size_t letters = 0;
+    const auto rows = mine.screen.rows();
+    for (std::size_t i = from; i < rows.size(); ++i)
+        letters = std::max(letters, zanfir::Util::length(rows[i]));
+    EXPECT_GT(letters, 50u);
+    EXPECT_LE(letters, 59u);
 
     // Output that is no terminal keeps to 80 columns.
     RunResult piped = runZanfir({adventure()}, "Anna\n");
