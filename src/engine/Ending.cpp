@@ -61,26 +61,25 @@ bool Ending::resume() {
 }
 
 bool Ending::take(Choice choice) {
-    Adventure& session = _session;
-    session.println();
+    _session.println();
     switch (choice) {
     case Choice::UNDO:
-        session.commands().mark(); // the last move's level is the one before
-        return session.commands().undo();
+        _session.commands().mark(); // the last move's level is the one before
+        return _session.commands().undo();
     case Choice::LOAD:
         try {
-            if (session.savedGames().deserialize() == SavedGames::Loaded::YES) {
-                session.println(T::GameLoaded);
+            if (_session.savedGames().deserialize() == SavedGames::Loaded::YES) {
+                _session.println(T::GameLoaded);
                 return true;
             }
         } catch (const SerializationException& error) {
-            Log::writeG(session.entity(), Log::WARN, error);
+            Log::writeG(_session.entity(), Log::WARN, error);
         }
-        session.println(T::FileAccessError);
+        _session.println(T::FileAccessError);
         return false;
     case Choice::RESTART:
-        session.setContext(session.main().players().newWorld(*session.user()));
-        session.scene().showIntro();
+        _session.setContext(_session.main().players().newWorld(*_session.user()));
+        _session.scene().showIntro();
         return true;
     case Choice::LEAVE:
         break;

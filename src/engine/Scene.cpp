@@ -164,15 +164,16 @@ void Scene::showIntro() {
 }
 
 void Scene::tellStatus() {
-    auto here = _session.getLocation();
+    Terminal& terminal = _session.out().terminal();
+    auto here = terminal.showsStatus() ? _session.getLocation() : nullptr;
     if (!here)
-        return;
+        return; // nothing asked for, nor the registry's lock taken at every prompt
     const std::string& text = here->descr().text();
     std::string place = text.find('{') == std::string::npos
                             ? T::YouAre + text + T::YouAreX
                             : Util::capitalize(Util::toLower(here->name()));
     Main& main = _session.main();
-    _session.out().terminal().status(place, main.isMultiUser() ? main.players().online() : 0);
+    terminal.status(place, main.isMultiUser() ? main.players().online() : 0);
 }
 
 } // namespace zanfir

@@ -55,6 +55,7 @@ public:
                     std::chrono::steady_clock::time_point deadline) override;
     bool wraps() const override { return true; }
     // Sent with the next question when it changed.
+    bool showsStatus() const override { return true; }
     void status(const std::string& place, std::size_t online) override;
     // The token of the URL the page connected with (/ws?resume=...).
     void presentResumeToken(std::string token) { _resume_given = std::move(token); }

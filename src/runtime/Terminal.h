@@ -44,7 +44,9 @@ public:
     virtual bool keepsResumeTokens() const { return false; }
     virtual void giveResumeToken(const std::string& token) { (void)token; }
     // Where the player is, and how many play in the shared world (0 in a
-    // world of one's own), for a terminal that shows it beside the text.
+    // world of one's own), for a terminal that shows it beside the text
+    // (showsStatus).
+    virtual bool showsStatus() const { return false; }
     virtual void status(const std::string& place, std::size_t online) {
         (void)place;
         (void)online;
