@@ -17,6 +17,11 @@ struct T {
     static constexpr const char* WrongPassword = "- Mi dispiace, la password non e' corretta.";
     static constexpr const char* PasswordTooShort =
         "- La password deve essere lunga almeno 4 caratteri.";
+    static constexpr const char* NewName =
+        "- E' un nome nuovo: scegli la sua password, di almeno 4 caratteri (la scriverai due "
+        "volte).";
+    static constexpr const char* WelcomeBack = "- Ciao di nuovo, ";
+    static constexpr const char* WelcomeBackX = "!";
     static constexpr const char* ChooseGamePassword =
         "- Scegli una password per le partite salvate con il tuo nome.";
     static constexpr const char* AlreadyPlaying = "- Questo giocatore e' gia' in gioco.";
@@ -95,6 +100,8 @@ struct T {
     static constexpr const char* ServerFull = "- Il server e' al completo: riprova piu' tardi.";
     static constexpr const char* TooManyFailures =
         "- Troppe password sbagliate da questo indirizzo: riprova piu' tardi.";
+    static constexpr const char* NameLockedOut =
+        "- Troppe password sbagliate per questo nome da questo indirizzo: riprova piu' tardi.";
     static constexpr const char* TooManyNewPlayers =
         "- Troppi nuovi giocatori da questo indirizzo: riprova fra un minuto.";
     static constexpr const char* ThreeWrongPasswords = "- Tre password sbagliate: arrivederci.";

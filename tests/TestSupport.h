@@ -135,6 +135,9 @@ namespace prompts {
 inline const std::string NAME = "Qual'e' il tuo nome? ";
 inline const std::string PASSWORD = "Qual'e' la tua password? ";
 inline const std::string AGAIN = "Riscrivi la tua password, per favore: ";
+// What a new name is told before its password prompt, in a shared world.
+inline const std::string NEW_NAME = "- E' un nome nuovo: scegli la sua password, di almeno 4 "
+                                    "caratteri (la scriverai due volte).\n";
 inline const std::string PROMPT = "Cosa devo fare? ";
 } // namespace prompts
 

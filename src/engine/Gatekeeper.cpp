@@ -6,12 +6,18 @@
 #include <cstring>
 
 #include "T.h"
+#include "util/Util.h"
 
 namespace zanfir {
 
 namespace {
 // Addresses kept before the first sweep of those without a recent event.
 constexpr std::size_t ADDRESSES_KEPT = 4096;
+
+// A name counts whatever its case, and from its address's source.
+std::string guessed(const std::string& source, const std::string& name) {
+    return source + " " + Util::toUpper(name);
+}
 } // namespace
 
 std::string Gatekeeper::source(const std::string& address) {
@@ -53,12 +59,13 @@ void Gatekeeper::Recent::add(const std::string& address, Clock::time_point now) 
 Gatekeeper::Gatekeeper(const Settings& settings, std::function<Clock::time_point()> now)
     : _now(std::move(now)), _max_connections(settings.max_connections),
       _max_per_address(settings.max_connections_per_address),
-      _new_players_per_minute(settings.new_players_per_minute) {}
+      _new_players_per_minute(settings.new_players_per_minute),
+      _address_failures_limit(settings.address_lockout_failures) {}
 
 std::optional<Gatekeeper::Refusal> Gatekeeper::connect(const std::string& address) {
     std::string key = source(address);
     std::lock_guard guard(_lock);
-    if (_failures.count(key, _now()) >= LOGIN_FAILURES)
+    if (_address_failures.count(key, _now()) >= _address_failures_limit)
         return Refusal{T::TooManyFailures, T::RefusedLockedOut};
     if (_connected >= _max_connections)
         return Refusal{T::ServerFull, T::RefusedFull};
@@ -82,12 +89,23 @@ void Gatekeeper::disconnect(const std::string& address) {
 
 bool Gatekeeper::lockedOut(const std::string& address) {
     std::lock_guard guard(_lock);
-    return _failures.count(source(address), _now()) >= LOGIN_FAILURES;
+    return _address_failures.count(source(address), _now()) >= _address_failures_limit;
 }
 
-void Gatekeeper::loginFailed(const std::string& address) {
+bool Gatekeeper::lockedOut(const std::string& address, const std::string& name) {
+    std::string key = source(address);
     std::lock_guard guard(_lock);
-    _failures.add(source(address), _now());
+    auto now = _now();
+    return _failures.count(guessed(key, name), now) >= LOGIN_FAILURES ||
+           _address_failures.count(key, now) >= _address_failures_limit;
+}
+
+void Gatekeeper::loginFailed(const std::string& address, const std::string& name) {
+    std::string key = source(address);
+    std::lock_guard guard(_lock);
+    auto now = _now();
+    _failures.add(guessed(key, name), now);
+    _address_failures.add(key, now);
 }
 
 bool Gatekeeper::mayCreatePlayer(const std::string& address) {
@@ -98,6 +116,12 @@ bool Gatekeeper::mayCreatePlayer(const std::string& address) {
         return false;
     _new_players.add(key, now);
     return true;
+}
+
+bool Gatekeeper::newPlayersSpent(const std::string& address) {
+    std::string key = source(address);
+    std::lock_guard guard(_lock);
+    return _new_players.count(key, _now()) >= _new_players_per_minute;
 }
 
 } // namespace zanfir

@@ -39,15 +39,22 @@ public:
     void disconnect(const std::string& address);
 
     // Whether logins from the address are refused: too many wrong
-    // passwords came from it lately.
+    // passwords came from it lately, whatever the names.
     bool lockedOut(const std::string& address);
-    void loginFailed(const std::string& address);
+    // Whether the name is refused to the address: too many wrong passwords
+    // for it came from there (or the address is locked out).
+    bool lockedOut(const std::string& address, const std::string& name);
+    void loginFailed(const std::string& address, const std::string& name);
     // Counts a new player from the address, unless it made too many in the
     // last minute.
     bool mayCreatePlayer(const std::string& address);
+    // Whether the address made too many new players in the last minute
+    // (nothing is counted).
+    bool newPlayersSpent(const std::string& address);
 
-    // Past so many wrong passwords within the window, an address is locked out
-    // until they fall out of it.
+    // Past so many wrong passwords for one name from one address within the
+    // window, the name is locked for that address until they fall out of
+    // it; the whole address, past AddressLockoutFailures for any names.
     static constexpr std::size_t LOGIN_FAILURES = 10;
     static constexpr std::chrono::minutes FAILURE_WINDOW{10};
 
@@ -77,7 +84,9 @@ private:
     std::size_t _connected = 0;
     std::unordered_map<std::string, std::size_t> _by_address;
     const std::size_t _new_players_per_minute;
-    Recent _failures{FAILURE_WINDOW};
+    const std::size_t _address_failures_limit;
+    Recent _failures{FAILURE_WINDOW};         // by address and name
+    Recent _address_failures{FAILURE_WINDOW}; // by address
     Recent _new_players{std::chrono::minutes(1)};
 };
 

@@ -59,29 +59,47 @@ bool Login::run() {
     _session.println();
     if (resume())
         return true;
+    if (gate) { // a client sees what it came to first
+        _session.println(settings.title);
+        if (!settings.welcome.empty())
+            _session.println(settings.welcome);
+        _session.println();
+    }
     for (;;) {
         if (lockedOut())
             return false;
         auto typed = readName();
-        if (!typed)
+        if (!typed || lockedOut()) // by guesses on other connections meanwhile
             return false;
         std::string name = Util::capitalize(*typed);
+        if (nameLockedOut(name))
+            continue;
         std::string password;
+        bool known = false;
         if (_main.isMultiUser()) {
-            auto first = readPassword();
-            if (!first || lockedOut()) // by guesses on other connections meanwhile
-                return false;
-            if (!_main.players().userExist(
-                    name)) { // a known player's is checked as they are admitted
-                if (gate && !gate->mayCreatePlayer(_session.address())) {
+            known = _main.players().userExist(name);
+            if (!known) { // told before a password is asked, counted once it is chosen
+                if (gate && gate->newPlayersSpent(_session.address())) {
                     _session.refuse(T::TooManyNewPlayers);
                     continue;
                 }
+                _session.println(T::NewName);
+            }
+            auto first = readPassword();
+            if (!first || lockedOut()) // by guesses on other connections meanwhile
+                return false;
+            if (nameLockedOut(name))
+                continue;
+            if (!known) { // a known player's is checked as they are admitted
                 auto again = readPasswordAgain();
                 if (!again)
                     return false;
                 if (*again != *first) {
                     _session.refuse(T::PasswordNotMatch);
+                    continue;
+                }
+                if (gate && !gate->mayCreatePlayer(_session.address())) {
+                    _session.refuse(T::TooManyNewPlayers);
                     continue;
                 }
             }
@@ -113,6 +131,8 @@ bool Login::run() {
         }
         if (player) {
             admitted(player, holder, name);
+            if (known)
+                _session.println(T::WelcomeBack + name + T::WelcomeBackX);
             return true;
         }
     }
@@ -158,7 +178,7 @@ bool Login::wrongPassword(const std::string& name) {
                 T::LoginFailed + Util::clip(name, Log::CLIENT_TEXT) + T::LoginFailedX +
                     (_session.address().empty() ? "console" : _session.address()));
     if (!_session.address().empty())
-        _main.gatekeeper().loginFailed(_session.address());
+        _main.gatekeeper().loginFailed(_session.address(), name);
     if (++_wrong_passwords >= MAX_WRONG_PASSWORDS) {
         _session.println(T::ThreeWrongPasswords);
         _session.in().endInput();
@@ -178,6 +198,13 @@ bool Login::lockedOut() {
         return false;
     _session.refuse(T::TooManyFailures);
     _session.in().endInput();
+    return true;
+}
+
+bool Login::nameLockedOut(const std::string& name) {
+    if (_session.address().empty() || !_main.gatekeeper().lockedOut(_session.address(), name))
+        return false;
+    _session.refuse(T::NameLockedOut);
     return true;
 }
 

@@ -20,7 +20,8 @@ class User;
 // remote player's saved game may be kept under a password (RemotePasswords),
 // asked at login and before a save or load over it. Wrong passwords are
 // logged, told to the gatekeeper, cost a pause and end the connection at the
-// third; an address locked out is refused before any password is checked.
+// third; a name locked for the address, or an address locked out, is refused
+// before any password is checked.
 class Login {
 public:
     // The longest name a new player may take, in characters.
@@ -69,6 +70,10 @@ private:
     // passwords came from it, on any connection): then it is told so and its
     // input ends, and no password it typed is checked.
     bool lockedOut();
+    // Whether `name` is locked for the client's address now (too many wrong
+    // passwords for it came from there): then it is told so, and no
+    // password is asked or checked for it.
+    bool nameLockedOut(const std::string& name);
     // Asks the password of the saved game of `name`, kept under `stored`;
     // true when it was given (the session may then save and load it).
     bool proveGamePassword(const std::string& name, const std::string& stored);

@@ -25,6 +25,7 @@ struct Settings {
     std::string remote_port = "12345"; // checked by the listener when it opens
     std::string remote_address;        // to listen on; empty: every address
     std::string title;                 // of the adventure; empty: its file's name
+    std::string welcome;               // a line for clients before the name prompt
     // The web door of a server (0: none), the hosts (and ports) other than
     // its own whose pages may open a WebSocket, and the proxies whose
     // forwarded client address is believed (comma-separated lists).
@@ -68,6 +69,9 @@ struct Settings {
     std::size_t commands_per_second = 50;
     // New players a shared world takes from one address in a minute.
     std::size_t new_players_per_minute = 3;
+    // Wrong passwords from one address, for any names, within ten minutes
+    // that lock the whole address out.
+    std::size_t address_lockout_failures = 50;
     // The sentences waiting for a player: past either limit the oldest go.
     std::size_t quote_queue = 64;
     std::size_t quote_queue_bytes = 64 * 1024;

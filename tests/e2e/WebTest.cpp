@@ -153,9 +153,9 @@ protected:
     }
     // Logs a new player in through the web door.
     static void join(WebClient& client, const std::string& name) {
-        EXPECT_EQ(client.untilInput(), "\n" + NAME);
+        EXPECT_EQ(client.untilInput(), "\nIl <castello>\n\n" + NAME);
         client.send(name);
-        EXPECT_EQ(client.untilInput(), PASSWORD);
+        EXPECT_EQ(client.untilInput(), NEW_NAME + PASSWORD);
         EXPECT_TRUE(client.secret());
         client.send("segreto");
         EXPECT_EQ(client.untilInput(), AGAIN);
@@ -192,10 +192,10 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     // Who is no trusted proxy cannot name another address for himself.
     WebClient anna(web, "", "203.0.113.5");
     ASSERT_TRUE(anna.opened());
-    EXPECT_EQ(anna.untilInput(), "\n" + NAME);
+    EXPECT_EQ(anna.untilInput(), "\nIl <castello>\n\n" + NAME);
     EXPECT_FALSE(anna.secret());
     anna.send("Anna");
-    EXPECT_EQ(anna.untilInput(), PASSWORD);
+    EXPECT_EQ(anna.untilInput(), NEW_NAME + PASSWORD);
     EXPECT_TRUE(anna.secret());
     anna.send("segreto");
     EXPECT_EQ(anna.untilInput(), AGAIN);
@@ -269,12 +269,12 @@ TEST_F(WebTest, AReloadedPageResumesItsPlayer) {
     const std::string refused =
         "\n- Non posso riprendere la partita di prima: entra di nuovo con nome e password.\n\n";
     WebClient reused(web, "", "", "/ws?resume=" + token);
-    EXPECT_EQ(reused.untilInput(), "\n" + refused + NAME);
+    EXPECT_EQ(reused.untilInput(), "\n" + refused + "Il <castello>\n\n" + NAME);
     WebClient elsewhere(web, "", "198.51.100.9", "/ws?resume=" + again.token());
-    EXPECT_EQ(elsewhere.untilInput(), "\n" + refused + NAME);
+    EXPECT_EQ(elsewhere.untilInput(), "\n" + refused + "Il <castello>\n\n" + NAME);
     // Spent by the attempt from elsewhere: no good from its own address either.
     WebClient late(web, "", "", "/ws?resume=" + again.token());
-    EXPECT_EQ(late.untilInput(), "\n" + refused + NAME);
+    EXPECT_EQ(late.untilInput(), "\n" + refused + "Il <castello>\n\n" + NAME);
     bool logged = false;
     for (const auto& row : logLines(dir.file("logs")))
         logged = logged || row.find("WARN Ripresa di una pagina rifiutata dall'IP 198.51.100.9") !=
@@ -312,13 +312,13 @@ TEST_F(WebTest, RefusalsAndDepartures) {
     EXPECT_FALSE(WebClient(web, "http://evilgioco.example").opened());
     { // a client behind the proxy this server trusts
         WebClient behind(web, "", "203.0.113.9, 10.9.8.7");
-        EXPECT_EQ(behind.untilInput(), "\n" + NAME);
+        EXPECT_EQ(behind.untilInput(), "\nIl <castello>\n\n" + NAME);
     }
     { // clients behind the proxy count by the address it forwards
         std::vector<std::unique_ptr<WebClient>> many;
         for (int i = 0; i < 4; ++i) {
             many.push_back(std::make_unique<WebClient>(web, "", "198.51.100.7"));
-            EXPECT_EQ(many.back()->untilInput(), "\n" + NAME);
+            EXPECT_EQ(many.back()->untilInput(), "\nIl <castello>\n\n" + NAME);
         }
         WebClient fifth(web, "", "198.51.100.7");
         EXPECT_EQ(fifth.untilInput(),

@@ -11,8 +11,10 @@ struct Turned {
     Gatekeeper::Clock::time_point now = Gatekeeper::Clock::now();
 };
 
-Settings limits(std::size_t all, std::size_t perAddress, std::size_t newPlayers = 3) {
+Settings limits(std::size_t all, std::size_t perAddress, std::size_t newPlayers = 3,
+                std::size_t addressFailures = 50) {
     Settings settings;
+    settings.address_lockout_failures = addressFailures;
     settings.max_connections = all;
     settings.max_connections_per_address = perAddress;
     settings.new_players_per_minute = newPlayers;
@@ -50,24 +52,24 @@ TEST(GatekeeperTest, RecentEventsOnly) {
     Turned clock;
     Gatekeeper gate(limits(100000, 100000), [&] { return clock.now; });
     for (std::size_t i = 0; i + 1 < Gatekeeper::LOGIN_FAILURES; ++i)
-        gate.loginFailed("10.0.0.7");
-    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
+        gate.loginFailed("10.0.0.7", "Anna");
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7", "Anna"));
     clock.now += std::chrono::minutes(5);
-    gate.loginFailed("10.0.0.7");
-    EXPECT_TRUE(gate.lockedOut("10.0.0.7"));
-    EXPECT_EQ(refusal(gate, "10.0.0.7"), T::TooManyFailures);
-    EXPECT_FALSE(gate.lockedOut("10.0.0.8"));
+    gate.loginFailed("10.0.0.7", "Anna");
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "Anna"));
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "ANNA")); // whatever its case
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8", "Anna"));
 
     // Many other addresses fail meanwhile: the lock-out is kept, the old
     // failures are forgotten.
     clock.now += std::chrono::minutes(4);
     for (int i = 0; i < 10000; ++i) {
-        gate.loginFailed("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+        gate.loginFailed("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256), "Anna");
         clock.now += std::chrono::milliseconds(1);
     }
-    EXPECT_TRUE(gate.lockedOut("10.0.0.7"));
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "Anna"));
     clock.now += std::chrono::minutes(2); // the first nine are ten minutes old
-    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7", "Anna"));
     EXPECT_EQ(refusal(gate, "10.0.0.7"), "");
 
     for (int i = 0; i < 3; ++i)
@@ -81,20 +83,44 @@ TEST(GatekeeperTest, RecentEventsOnly) {
 // Wrong passwords lock out where they came from: an IPv4 address alone, an
 // IPv6 client's whole /64, whichever of its addresses it guesses from.
 TEST(GatekeeperTest, LockOutsByAddressAndByNetwork) {
-    Gatekeeper gate(limits(100000, 100000));
+    Gatekeeper gate(limits(100000, 100000, 3, Gatekeeper::LOGIN_FAILURES));
     for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES; ++i) {
-        gate.loginFailed("10.0.0." + std::to_string(i % 2 ? 7 : 8));
-        gate.loginFailed("2001:db8:1:2::" + std::to_string(i + 1));
+        gate.loginFailed("10.0.0." + std::to_string(i % 2 ? 7 : 8), "Anna");
+        gate.loginFailed("2001:db8:1:2::" + std::to_string(i + 1), "Anna");
     }
-    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
-    EXPECT_FALSE(gate.lockedOut("10.0.0.8"));
-    EXPECT_TRUE(gate.lockedOut("2001:db8:1:2:ffff::9"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7", "Anna"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8", "Anna"));
+    EXPECT_TRUE(gate.lockedOut("2001:db8:1:2:ffff::9", "Anna"));
     EXPECT_EQ(refusal(gate, "2001:db8:1:2::abcd"), T::TooManyFailures);
-    EXPECT_FALSE(gate.lockedOut("2001:db8:1:3::1"));
+    EXPECT_FALSE(gate.lockedOut("2001:db8:1:3::1", "Anna"));
     for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
-        gate.loginFailed("10.0.0.7");
+        gate.loginFailed("10.0.0.7", "Anna");
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "Anna"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8", "Anna"));
+}
+
+// Guesses at one name lock that name for the guesser only: the household
+// behind the address still plays, with its own names, until the guesses
+// at any names pass AddressLockoutFailures.
+TEST(GatekeeperTest, ANameIsLockedForItsGuesserOnly) {
+    Gatekeeper gate(limits(100000, 100000, 3, 25));
+    for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES; ++i)
+        gate.loginFailed("10.0.0.7", "Anna");
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "Anna"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7", "Bruno"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8", "Anna"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
+    EXPECT_EQ(refusal(gate, "10.0.0.7"), "");
+
+    // Fewer than ten at each name, more than the address may make in all.
+    for (int i = 0; i < 14; ++i)
+        gate.loginFailed("10.0.0.7", "Nome" + std::to_string(i % 7));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7", "Nome1"));
+    gate.loginFailed("10.0.0.7", "Carla");
     EXPECT_TRUE(gate.lockedOut("10.0.0.7"));
-    EXPECT_FALSE(gate.lockedOut("10.0.0.8"));
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "Dario"));
+    EXPECT_EQ(refusal(gate, "10.0.0.7"), T::TooManyFailures);
+    EXPECT_FALSE(gate.lockedOut("10.0.0.8", "Dario"));
 }
 
 // An event counts for exactly its window; forgetting the addresses of old
@@ -104,23 +130,23 @@ TEST(GatekeeperTest, WindowsAndSweeps) {
     const auto start = clock.now;
     Gatekeeper gate(limits(100000, 100000), [&] { return clock.now; });
     for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES; ++i)
-        gate.loginFailed("10.0.0.7");
+        gate.loginFailed("10.0.0.7", "Anna");
     clock.now = start + Gatekeeper::FAILURE_WINDOW - std::chrono::nanoseconds(1);
-    EXPECT_TRUE(gate.lockedOut("10.0.0.7"));
+    EXPECT_TRUE(gate.lockedOut("10.0.0.7", "Anna"));
     clock.now = start + Gatekeeper::FAILURE_WINDOW;
-    EXPECT_FALSE(gate.lockedOut("10.0.0.7"));
+    EXPECT_FALSE(gate.lockedOut("10.0.0.7", "Anna"));
 
     // Half the failures old, half recent, when thousands of other addresses
     // make the gatekeeper sweep: the recent half still counts.
     for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
-        gate.loginFailed("10.0.0.8");
+        gate.loginFailed("10.0.0.8", "Anna");
     clock.now += std::chrono::minutes(9);
     for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
-        gate.loginFailed("10.0.0.8");
+        gate.loginFailed("10.0.0.8", "Anna");
     clock.now += std::chrono::minutes(2);
     for (int i = 0; i < 10000; ++i)
-        gate.loginFailed("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+        gate.loginFailed("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256), "Anna");
     for (std::size_t i = 0; i < Gatekeeper::LOGIN_FAILURES / 2; ++i)
-        gate.loginFailed("10.0.0.8");
-    EXPECT_TRUE(gate.lockedOut("10.0.0.8"));
+        gate.loginFailed("10.0.0.8", "Anna");
+    EXPECT_TRUE(gate.lockedOut("10.0.0.8", "Anna"));
 }

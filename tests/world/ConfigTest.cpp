@@ -218,6 +218,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(none.max_connections, 2000u);
     EXPECT_EQ(none.max_connections_per_address, 50u);
     EXPECT_EQ(none.new_players_per_minute, 3u);
+    EXPECT_EQ(none.address_lockout_failures, 50u);
+    EXPECT_EQ(none.welcome, "");
     EXPECT_EQ(none.commands_per_second, 50u);
 
     Settings set = Settings::read(load("LogPath=diario\nLogCRLF=false\nLogLevel=WARN\n"
@@ -231,7 +233,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
                                        "LoginTimeout=5\nIdleTimeout=600\nMaxConnections=9\n"
                                        "MaxConnectionsPerAddress=3\nNewPlayersPerMinute=7\n"
                                        "CommandsPerSecond=8\nRemotePasswords=true\n"
-                                       "RemoteAddress= 127.0.0.1 \nTitle=La torre\n"));
+                                       "RemoteAddress= 127.0.0.1 \nTitle=La torre\n"
+                                       "AddressLockoutFailures=12\nWelcome=Ciao a tutti.\n"));
     EXPECT_EQ(set.log_path, "diario");
     EXPECT_FALSE(set.log_crlf || set.remote_out_crlf || set.remote_in_echo);
     EXPECT_EQ(set.log_level, "WARN");
@@ -255,6 +258,8 @@ TEST_F(ConfigTest, SettingsAndTheirDefaults) {
     EXPECT_EQ(set.max_connections, 9u);
     EXPECT_EQ(set.max_connections_per_address, 3u);
     EXPECT_EQ(set.new_players_per_minute, 7u);
+    EXPECT_EQ(set.address_lockout_failures, 12u);
+    EXPECT_EQ(set.welcome, "Ciao a tutti.");
     EXPECT_EQ(set.commands_per_second, 8u);
 
     for (const char* length : {"0", "-5", "wide", "80x", ""}) {
