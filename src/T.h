@@ -66,6 +66,15 @@ struct T {
     static constexpr const char* ISeeX = ".";
     static constexpr const char* HereThereIs = "Qui c'e' ";
     static constexpr const char* HereThereIsX = ".";
+    // Who comes and goes, as the others in the place are told.
+    static constexpr const char* Arrives = "- Arriva ";
+    static constexpr const char* Leaves = " se ne va.";
+    static constexpr const char* GoesNorth = " va verso nord.";
+    static constexpr const char* GoesSouth = " va verso sud.";
+    static constexpr const char* GoesEast = " va verso est.";
+    static constexpr const char* GoesWest = " va verso ovest.";
+    static constexpr const char* GoesUp = " sale.";
+    static constexpr const char* GoesDown = " scende.";
     static constexpr const char* Says = " dice << ";
     static constexpr const char* SaysX = " >>.";
     static constexpr const char* NoOneHere = "Non c'e' nessuno.";

@@ -321,6 +321,22 @@ std::optional<std::string> TcpClient::tryUntil(const std::string& marker,
     return text;
 }
 
+const std::string& TcpClient::within(std::chrono::milliseconds time) {
+    auto deadline = std::chrono::steady_clock::now() + time;
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd ready{_fd, POLLIN, 0};
+        if (_fd < 0 || left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0)
+            return _pending;
+        char buffer[4096];
+        ssize_t n = ::read(_fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return _pending;
+        _pending.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
 namespace {
 // The test one of whose waits timed out: it has failed, and its later waits
 // give up within a second rather than each wait out its time.

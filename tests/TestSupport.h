@@ -95,6 +95,8 @@ public:
     std::optional<std::string>
     tryUntil(const std::string& marker,
              std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // What came within the time (it stays to be read): no failure.
+    const std::string& within(std::chrono::milliseconds time);
     void send(const std::string& bytes);
     void close();
 

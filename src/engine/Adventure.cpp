@@ -92,6 +92,7 @@ void Adventure::run() {
     }
     Log::writeG(entity(), Log::INFO, T::AdventureEnd);
     _out->flush(); // before the engine closes a connection
+    _user_item->listen(nullptr);
     try {
         _main.removeAdventure(*this, *_ctx);
     } catch (const std::exception& error) {
@@ -211,7 +212,7 @@ std::shared_ptr<Location> Adventure::getLocation() {
     return location;
 }
 
-void Adventure::setLocation(std::shared_ptr<Location> location) {
+void Adventure::setLocation(std::shared_ptr<Location> location, int direction) {
     auto current = getLocation();
     if (current && current->equals(location.get()))
         return;
@@ -219,6 +220,7 @@ void Adventure::setLocation(std::shared_ptr<Location> location) {
         onLocationExit(*current);
     _user_item->setLocation(*this, *_ctx, *location);
     traceMove(T::TracePlayer, current ? current->name() : T::TraceNowhere, location->name());
+    _presence.moved(current.get(), *location, direction);
     onLocationEnter(*location);
 }
 

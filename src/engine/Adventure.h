@@ -13,6 +13,7 @@
 #include "engine/Commands.h"
 #include "engine/Ending.h"
 #include "engine/Login.h"
+#include "engine/Presence.h"
 #include "engine/SavedGames.h"
 #include "engine/Scene.h"
 #include "language/Action.h"
@@ -101,7 +102,8 @@ public:
 
     // The player's position.
     std::shared_ptr<Location> getLocation();
-    void setLocation(std::shared_ptr<Location> location);
+    // `direction` (a Location bit; 0: none) tells the others which way.
+    void setLocation(std::shared_ptr<Location> location, int direction = 0);
     bool isLocationSeen(Location& location);
     void setLocationSeen(Location& location);
     void setLocationNotSeen(Location& location);
@@ -241,6 +243,7 @@ private:
     Login _login{*this, _main};
     SavedGames _saved_games{*this, _login};
     Scene _scene{*this};
+    Presence _presence{*this};
     Commands _commands{*this};
     Ending _ending{*this};
     bool _started = false;

@@ -5,6 +5,7 @@
 #include "T.h"
 #include "engine/Adventure.h"
 #include "engine/Main.h"
+#include "engine/Scene.h"
 #include "engine/UndoLog.h"
 #include "language/Action.h"
 #include "language/Description.h"
@@ -41,7 +42,16 @@ void Commands::follow(std::shared_ptr<Context> state) {
 }
 
 std::optional<std::string> Commands::readCommand() {
-    std::string line = _session.readln(T::Prompt);
+    struct Awaiting {
+        Scene& scene;
+        explicit Awaiting(Scene& shown) : scene(shown) { scene.awaitCommand(true); }
+        ~Awaiting() { scene.awaitCommand(false); }
+    };
+    std::string line;
+    {
+        Awaiting awaiting(_session.scene());
+        line = _session.readln(T::Prompt);
+    }
     if (!_session.in().isAlive())
         return std::nullopt;
     return Util::trim(line);

@@ -7,6 +7,7 @@
 #include "engine/Main.h"
 #include "engine/PlayerRegistry.h"
 #include "engine/ResumeTokens.h"
+#include "engine/Scene.h"
 #include "runtime/Debug.h"
 #include "runtime/Errors.h"
 #include "runtime/Fibers.h"
@@ -169,6 +170,10 @@ void Login::admitted(const std::shared_ptr<User>& player, ObjectRef& holder,
     _session.in().limitReads(_main.settings().idle_timeout,
                              std::chrono::steady_clock::time_point::max());
     Terminal& terminal = _session.out().terminal();
+    if (_main.isMultiUser() && _main.settings().live_messages && terminal.takesLiveText()) {
+        terminal.onLive([this] { _session.scene().showLive(); });
+        player->listen([shown = _session.out().sharedTerminal()] { shown->wake(); });
+    }
     if (_main.isMultiUser() && terminal.keepsResumeTokens())
         terminal.giveResumeToken(_main.resumeTokens().issue(name, _session.address()));
 }

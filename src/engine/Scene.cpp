@@ -30,11 +30,29 @@ void Scene::show() {
 }
 
 void Scene::printQuotes() {
-    while (auto quote = _session.user()->getQuote()) {
-        _session.print(quote->user()->descr());
-        _session.println(T::Says + quote->text() + T::SaysX);
-        _session.println();
+    while (auto quote = _session.user()->getQuote())
+        printQuote(*quote);
+}
+
+void Scene::printQuote(const Quote& quote) {
+    if (quote.user()) {
+        _session.print(quote.user()->descr());
+        _session.println(T::Says + quote.text() + T::SaysX);
+    } else {
+        _session.println(quote.text());
     }
+    _session.println();
+}
+
+void Scene::showLive() {
+    auto quote = _awaiting_command && _session.user() ? _session.user()->getQuote() : nullptr;
+    if (!quote)
+        return;
+    _session.println(); // off the prompt's row
+    do
+        printQuote(*quote);
+    while ((quote = _session.user()->getQuote()));
+    _session.print(T::Prompt);
 }
 
 void Scene::printLocation() {

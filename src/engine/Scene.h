@@ -6,6 +6,8 @@
 
 namespace zanfir {
 
+class Quote;
+
 class Adventure;
 
 // What a player sees of the place before each prompt: what others said to
@@ -28,6 +30,11 @@ public:
     // Tells the terminal where the player is (see Terminal::status): the
     // place's short description when it is plain text, else its name.
     void tellStatus();
+    // While the player waits at the command prompt (awaitCommand), what is
+    // queued for them is shown at once, and the prompt again (see
+    // Terminal::takesLiveText); else it waits for the next scene.
+    void awaitCommand(bool waiting) { _awaiting_command = waiting; }
+    void showLive();
 
 private:
     using Items = Scenes::Items;
@@ -38,8 +45,10 @@ private:
     // The other players from the lines kept for the list: false, nothing
     // printed, when there are none to be kept.
     bool printPlayerLines(const std::shared_ptr<const Items>& here);
+    void printQuote(const Quote& quote);
 
     Adventure& _session;
+    bool _awaiting_command = false;
 };
 
 } // namespace zanfir

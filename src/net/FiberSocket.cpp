@@ -13,6 +13,7 @@
 #include <boost/beast/core/error.hpp>
 
 #include "runtime/Fibers.h"
+#include "runtime/Waker.h"
 
 namespace zanfir {
 
@@ -26,7 +27,8 @@ FiberSocket::~FiberSocket() {
 }
 
 FiberSocket::FiberSocket(FiberSocket&& other) noexcept
-    : _fd(std::exchange(other._fd, -1)), _deadline(other._deadline) {}
+    : _fd(std::exchange(other._fd, -1)), _deadline(other._deadline), _waker(other._waker),
+      _on_wake(std::move(other._on_wake)) {}
 
 FiberSocket::executor_type FiberSocket::get_executor() const {
     static boost::asio::io_context idle; // nothing is ever run on it
@@ -75,7 +77,12 @@ std::size_t FiberSocket::transfer(Pieces& pieces, bool out, boost::system::error
             }
             timeout = static_cast<int>(std::min<long long>(left, 60 * 60 * 1000));
         }
-        if (Fibers::poll(_fd, out ? POLLOUT : POLLIN, timeout) < 0 && errno != EINTR) {
+        bool woken = false;
+        int ready = out || !_waker ? Fibers::poll(_fd, out ? POLLOUT : POLLIN, timeout)
+                                   : _waker->poll(_fd, POLLIN, timeout, woken);
+        if (woken && _on_wake)
+            _on_wake();
+        if (ready < 0 && errno != EINTR) {
             error.assign(errno, boost::system::system_category());
             return 0;
         }

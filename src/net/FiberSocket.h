@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include <boost/asio/buffer.hpp>
@@ -13,6 +14,8 @@
 #include <boost/system/system_error.hpp>
 
 namespace zanfir {
+
+class Waker;
 
 // A connected socket that a fiber reads and writes as if it blocked: while
 // it waits, its thread serves other fibers (Fibers::poll). A read or write
@@ -41,6 +44,13 @@ public:
     void expiresAfter(std::chrono::milliseconds time) { _deadline = Clock::now() + time; }
     void expiresAt(Clock::time_point deadline) { _deadline = deadline; }
     void expiresNever() { _deadline = Clock::time_point::max(); }
+    Clock::time_point deadline() const { return _deadline; }
+    // A wake of `waker` while a read waits runs `handler` in the reading
+    // fiber, which then waits on; the waker outlives the reads.
+    void wakeWith(Waker* waker, std::function<void()> handler) {
+        _waker = waker;
+        _on_wake = std::move(handler);
+    }
 
     template <class Buffers>
     std::size_t read_some(const Buffers& buffers, boost::system::error_code& error) {
@@ -104,6 +114,8 @@ private:
 
     int _fd;
     Clock::time_point _deadline = Clock::time_point::max();
+    Waker* _waker = nullptr;
+    std::function<void()> _on_wake;
     bool _held = false;
     bool _await = false;
     std::string _waiting; // written while held

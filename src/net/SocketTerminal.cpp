@@ -127,7 +127,10 @@ bool SocketTerminal::fill() {
             sendSome(); // mostly it all leaves at once: no wait for room
 
         short events = static_cast<short>(POLLIN | (_pending.empty() ? 0 : POLLOUT));
-        int ready = Fibers::poll(_in, events, wait);
+        bool woken = false;
+        int ready = _waker.poll(_in, events, wait, woken);
+        if (woken && takesLiveText())
+            live(); // what it writes leaves at the top of the loop
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

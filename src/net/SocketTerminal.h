@@ -6,6 +6,7 @@
 
 #include "net/Telnet.h"
 #include "runtime/ConsoleTerminal.h"
+#include "runtime/Waker.h"
 
 namespace zanfir {
 
@@ -45,6 +46,9 @@ public:
     // terminal, so that a read in progress never meets a reused number.
     void close() override;
     void endInput() override;
+    // A client that negotiated edits its line itself: text may come first.
+    bool takesLiveText() const override { return _telnet.spoken(); }
+    void wake() override { _waker.wake(); }
     void limitReads(std::chrono::milliseconds idle,
                     std::chrono::steady_clock::time_point deadline) override;
 
@@ -69,6 +73,7 @@ private:
     const std::chrono::milliseconds _send_timeout;
     const std::string _peer;
     Telnet _telnet;
+    Waker _waker;
     std::atomic<bool> _closed{false};
     std::chrono::milliseconds _idle{0};
     std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();

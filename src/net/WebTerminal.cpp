@@ -61,6 +61,20 @@ WebTerminal::WebTerminal(std::unique_ptr<Socket> socket, const Settings& setting
       _send_timeout(settings.remote_send_timeout), _peer(std::move(peer)) {
     _socket->read_message_max(MAX_MESSAGE);
     _socket->text(true);
+    // Sent in a frame of its own while the stream reads: only reads wait
+    // for the client, so no message of the stream's is half written.
+    _socket->next_layer().wakeWith(&_waker, [this] {
+        live();
+        if (_pending.empty())
+            return;
+        auto& socket = _socket->next_layer();
+        auto reading = socket.deadline();
+        socket.expiresAfter(_send_timeout);
+        std::string bytes = frame(0x1, textMessage(std::exchange(_pending, "")));
+        error_code ignored;
+        socket.writeAll(bytes.data(), bytes.size(), ignored);
+        socket.expiresAt(reading);
+    });
 }
 
 WebTerminal::~WebTerminal() = default; // the socket closes with its stream

@@ -11,6 +11,7 @@
 #include "net/FiberSocket.h"
 #include "runtime/Fibers.h"
 #include "runtime/Terminal.h"
+#include "runtime/Waker.h"
 
 namespace zanfir {
 
@@ -54,6 +55,8 @@ public:
     void limitReads(std::chrono::milliseconds idle,
                     std::chrono::steady_clock::time_point deadline) override;
     bool wraps() const override { return true; }
+    bool takesLiveText() const override { return true; }
+    void wake() override { _waker.wake(); }
     // Sent with the next question when it changed.
     bool showsStatus() const override { return true; }
     void status(const std::string& place, std::size_t online) override;
@@ -87,6 +90,7 @@ private:
     bool _dead = false;
     bool _ended = false; // the end was said
     std::atomic<bool> _closed{false};
+    Waker _waker;
     std::atomic<Fibers::Fiber*> _owner{nullptr}; // the session's fiber, once it reads
     std::chrono::milliseconds _idle{0};
     std::chrono::steady_clock::time_point _deadline = std::chrono::steady_clock::time_point::max();

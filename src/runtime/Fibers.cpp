@@ -221,6 +221,22 @@ struct Fibers::Scheduler {
             ready.push_back(fiber);
     }
 
+    void interrupt(Fiber* fiber) {
+        bool notify = false, poke = false;
+        {
+            std::lock_guard guard(lock);
+            if (!fiber->waiting)
+                return;
+            endWait(fiber, 0);
+            notify = idle > 0;
+            poke = !notify && polling;
+        }
+        if (notify)
+            work.notify_one();
+        else if (poke)
+            pokePoller();
+    }
+
     // Runs the fibers that are ready; with none, waits for the descriptors
     // (one thread at a time) or for a fiber to be ready.
     void runWorker() {
@@ -500,6 +516,10 @@ void Fibers::park() {
 void Fibers::unpark(Fiber* fiber) {
     if (wakes(fiber->state))
         fiber->scheduler->push(fiber);
+}
+
+void Fibers::interrupt(Fiber* fiber) {
+    fiber->scheduler->interrupt(fiber);
 }
 
 int Fibers::poll(int fd, short events, int timeout_ms) {

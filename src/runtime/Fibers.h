@@ -51,6 +51,10 @@ public:
     // nothing.
     static void park();
     static void unpark(Fiber* fiber);
+    // Ends a poll or a sleep of `fiber` now, as if its time had passed
+    // (poll returns 0); nothing when it is not waiting. Any thread may call
+    // it while `fiber` cannot end (see Waker).
+    static void interrupt(Fiber* fiber);
     // Parks until `done()` holds, looked at under `lock` (held on entry and
     // on return, let go while parked). Whoever makes it hold unparks the
     // fiber under the same lock: the fiber cannot end before it is woken.

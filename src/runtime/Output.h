@@ -29,6 +29,7 @@ public:
     virtual void println(const std::string& text);
 
     Terminal& terminal() const { return *_terminal; }
+    const std::shared_ptr<Terminal>& sharedTerminal() const { return _terminal; }
     // From now on the text written may not pass the settings' limit for one
     // command: past it, writing throws CommandStoppedException. endCommand
     // lifts the limit.

@@ -167,6 +167,8 @@ const std::vector<Entry>& Settings::table() {
                "wrong passwords in ten minutes that lock an address out"),
         number("CommandsPerSecond", &Settings::commands_per_second, 1,
                "lines a client may send a second"),
+        flag("LiveMessages", &Settings::live_messages,
+             "speech and comings and goings reach clients at once"),
         flag("RemotePasswords", &Settings::remote_passwords,
              "with -server, saved games kept under a password"),
     };

@@ -39,6 +39,9 @@ struct Settings {
     bool remote_in_echo = true;
     // Single-world server: a name's saved game is kept under a password.
     bool remote_passwords = false;
+    // Speech and comings and goings reach a client that can show them at
+    // once, not at its next command.
+    bool live_messages = true;
     // Output waiting for a client that reads slowly: past this many bytes
     // the connection is closed.
     std::size_t remote_out_queue = 1024 * 1024;

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace zanfir {
@@ -51,6 +52,13 @@ public:
         (void)place;
         (void)online;
     }
+    // Text for the player at any moment, for a terminal whose client shows
+    // it while its player types (takesLiveText): wake(), from any thread,
+    // has a read in progress (or the next one) run the handler given to
+    // onLive in the session's own fiber, send what it wrote, and read on.
+    virtual bool takesLiveText() const { return false; }
+    virtual void wake() {}
+    void onLive(std::function<void()> handler) { _on_live = std::move(handler); }
     // From now on reads give up, telling the player and ending the
     // terminal, when nothing has come for `idle` (zero: never), or at
     // `deadline`. A terminal of the machine's own user ignores this.
@@ -59,6 +67,16 @@ public:
         (void)idle;
         (void)deadline;
     }
+
+protected:
+    // Runs the session's handler for live text, if it gave one.
+    void live() {
+        if (_on_live)
+            _on_live();
+    }
+
+private:
+    std::function<void()> _on_live;
 };
 
 } // namespace zanfir

@@ -21,6 +21,17 @@ void User::putQuote(std::shared_ptr<User> from, const std::string& text) {
         _quote_bytes -= _quotes.front()->text().size();
         _quotes.pop_front();
     }
+    if (_listener)
+        _listener();
+}
+
+void User::putNotice(const std::string& text) {
+    putQuote(nullptr, text);
+}
+
+void User::listen(std::function<void()> listener) {
+    std::lock_guard guard(_lock);
+    _listener = std::move(listener);
 }
 
 void User::setQuoteLimits(std::size_t count, std::size_t bytes) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 
 #include "world/Item.h"
 
@@ -19,8 +20,15 @@ public:
     // Past either limit of the queue the oldest sentences are dropped.
     virtual void putQuote(std::shared_ptr<User> from, const std::string& text);
     void setQuoteLimits(std::size_t count, std::size_t bytes);
+    // A line for the player from no one (someone comes or goes), queued
+    // with the quotes.
+    void putNotice(const std::string& text);
     // The oldest quote, removed from the queue; none when there is none.
     virtual std::shared_ptr<Quote> getQuote();
+    // Called (under the player's lock, from the thread of whoever queues)
+    // at each quote or notice queued: the session playing them may show it
+    // at once. Empty: none.
+    void listen(std::function<void()> listener);
     virtual bool isLocationSeen(Adventure& adv, Context& ctx, const Location& loc);
     virtual void setLocationSeen(Adventure& adv, Context& ctx, const Location& loc, bool seen);
 
@@ -44,6 +52,7 @@ private:
     std::size_t _quote_bytes = 0;
     std::size_t _max_quotes = SIZE_MAX;
     std::size_t _max_quote_bytes = SIZE_MAX;
+    std::function<void()> _listener;
 };
 
 } // namespace zanfir

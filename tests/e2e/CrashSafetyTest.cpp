@@ -117,6 +117,38 @@ TEST(CrashSafetyTest, CheckpointsDoNotWaitForIdlePlayers) {
     EXPECT_GT(count, 1);
 }
 
+// New players, answered their first prompt, are kept by a server killed
+// right then: their accounts were on disk before the prompt left.
+TEST(CrashSafetyTest, NewPlayersAreKeptOnceAnswered) {
+    TempDir dir;
+    int port = freePort();
+    std::string main = countingWorld(dir, port, "NewPlayersPerMinute=1000\n");
+    Process server({main, "-server", "-mud"});
+    constexpr int PLAYERS = 20;
+    std::vector<std::unique_ptr<TcpClient>> players;
+    for (int i = 0; i < PLAYERS; ++i)
+        players.push_back(std::make_unique<TcpClient>(port));
+    std::vector<std::thread> logins;
+    for (int i = 0; i < PLAYERS; ++i)
+        logins.emplace_back([&, i] {
+            players[i]->until("Qual'e' il tuo nome? ");
+            players[i]->send("Nuovo" + std::to_string(i) + "\r\nsegreto\r\nsegreto\r\n");
+            players[i]->until("Cosa devo fare? ");
+        });
+    for (auto& login : logins)
+        login.join();
+    server.kill();
+    server.finish();
+    auto state = zanfir::JsonFileStore(dir.path() + "/", "castello").loadShared();
+    ASSERT_NE(state, nullptr);
+    auto users = std::get<std::shared_ptr<zanfir::Context>>(*state->get("USER"));
+    for (int i = 0; i < PLAYERS; ++i)
+        EXPECT_EQ(users->namesWhere("NAME", zanfir::Context::Value("Nuovo" + std::to_string(i)))
+                      .size(),
+                  1u)
+            << i;
+}
+
 TEST(CrashSafetyTest, SavedGameSurvivesKills) {
     TempDir dir;
     std::string main = copyFixture("castello", dir);

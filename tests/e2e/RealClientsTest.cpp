@@ -162,6 +162,21 @@ TEST_P(RealClientsTest, PlayingTheBundledGame) {
     }
     EXPECT_GT(width, 60u);
 
+    // Another player's words come while she types: they are on her screen at
+    // once, and the line she was typing reaches the server whole.
+    TcpClient bruno(port);
+    bruno.until(NAME);
+    bruno.send("Bruno\r\nsegreto\r\nsegreto\r\n");
+    bruno.until(PROMPT);
+    player.type("guar");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // her client shows it
+    bruno.send("parla anna\r\nbuonasera!\r\n");
+    player.until("Bruno dice << buonasera! >>.");
+    player.until(PROMPT);
+    player.type("da\r");
+    std::string again = player.until(PROMPT);
+    EXPECT_NE(again.find("Sei sulla piccola piazza"), std::string::npos) << again;
+
     EXPECT_EQ(count(player.screen(), "prendi la lettera"), 1);
     EXPECT_EQ(count(player.screen(), "segreto"), 0);
     EXPECT_EQ(count(player.screen(), "*"), 0);

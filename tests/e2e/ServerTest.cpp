@@ -993,6 +993,72 @@ TEST_F(ServerTest, StopsCleanlyOnASignal) {
     }
 }
 
+// Players whose clients negotiated hear what others say to them, and who
+// comes and goes where they are, at once, idle or halfway through typing a
+// line; nothing of it comes again with their next command. A raw client
+// reads it all with its next command, as ever.
+TEST_F(ServerTest, WhatOthersSayAndDoArrivesAtOnce) {
+    Process server({adventure(), "-server", "-mud"});
+    const std::string IAC = "\xff";
+    auto speaking = [&](TcpClient& client, const std::string& name) {
+        client.until(NAME);
+        client.send(IAC + "\xfb\x1f" + name + "\r\nsegreto\r\nsegreto\r\n"); // WILL NAWS
+        client.until(PROMPT);
+    };
+    auto nothing = [](TcpClient& client) {
+        return client.within(std::chrono::milliseconds(300)).empty();
+    };
+    TcpClient anna(port), bruno(port), carla(port);
+    speaking(anna, "Anna");
+    speaking(bruno, "Bruno");
+    join(carla, "Carla", true); // raw
+    bruno.send("parla\r\n");
+    bruno.until("Cosa devo dire? ");
+    bruno.send("ciao a tutti!\r\n");
+    bruno.until(PROMPT);
+    EXPECT_EQ(anna.until(PROMPT), "\r\nBruno dice << ciao a tutti! >>.\r\n\r\n" + PROMPT);
+    EXPECT_TRUE(nothing(carla));
+
+    anna.send("nord\r\n");
+    std::string moved = anna.until(PROMPT);
+    EXPECT_EQ(moved.find("Arriva"), std::string::npos) << moved; // not told of herself
+    EXPECT_EQ(moved.find("Bruno dice"), std::string::npos) << moved;
+    EXPECT_EQ(bruno.until(PROMPT), "\r\n- Anna va verso nord.\r\n\r\n" + PROMPT);
+    bruno.send("prendi la"); // typing when Carla arrives
+    carla.send("guarda\r\n");
+    std::string later = carla.until(PROMPT); // what the raw client missed, in order
+    EXPECT_NE(later.find("Bruno dice << ciao a tutti! >>.\r\n\r\n- Anna va verso nord.\r\n"),
+              std::string::npos)
+        << later;
+    carla.send("nord\r\n");
+    carla.until(PROMPT);
+    EXPECT_EQ(bruno.until(PROMPT), "\r\n- Carla va verso nord.\r\n\r\n" + PROMPT);
+    EXPECT_EQ(anna.until(PROMPT), "\r\n- Arriva Carla.\r\n\r\n" + PROMPT);
+    bruno.send(" lanterna\r\n"); // the line typed before is whole
+    EXPECT_NE(bruno.until(PROMPT).find("Fatto"), std::string::npos);
+    anna.send("alto\r\n");
+    anna.until(PROMPT);
+    EXPECT_TRUE(nothing(carla));
+    carla.send("guarda\r\n");
+    EXPECT_NE(carla.until(PROMPT).find("- Anna sale.\r\n"), std::string::npos);
+}
+
+// LiveMessages=FALSE: every client hears what was said at its next command.
+TEST_F(ServerTest, LiveMessagesCanBeTurnedOff) {
+    Process server({adventure("LiveMessages=FALSE\n"), "-server", "-mud"});
+    TcpClient anna(port), bruno(port);
+    anna.until(NAME);
+    anna.send("\xff\xfb\x1f"
+              "Anna\r\nsegreto\r\nsegreto\r\n");
+    anna.until(PROMPT);
+    join(bruno, "Bruno", true);
+    bruno.send("parla anna\r\nciao!\r\n");
+    bruno.until(PROMPT);
+    EXPECT_EQ(anna.within(std::chrono::milliseconds(300)), "");
+    anna.send("guarda\r\n");
+    EXPECT_NE(anna.until(PROMPT).find("Bruno dice << ciao! >>."), std::string::npos);
+}
+
 // A client that speaks telnet: nothing it types comes back, its password
 // is kept off its screen, the text follows its window's width, and it may
 // ask for the server's status.

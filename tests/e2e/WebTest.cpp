@@ -71,6 +71,13 @@ public:
         }
         return text;
     }
+    // The next text that comes, whether the session waits or not.
+    std::string nextText() {
+        while (auto message = next())
+            if ((*message)["type"] == "text")
+                return (*message)["text"].get<std::string>();
+        return "";
+    }
     bool ended() const { return _ended; }
     // The last status: "place / players online".
     const std::string& status() const { return _status; }
@@ -226,11 +233,14 @@ TEST_F(WebTest, PlayersThroughTheWebDoor) {
     carla.until("Cosa gli devo dire? ");
     carla.send("«Ciao», è tardi\r\n");
     carla.until(PROMPT);
+    // Heard at once, and not again with the next command.
+    EXPECT_EQ(anna.nextText(), "\nCarla dice << «Ciao», è tardi >>.\n\n" + PROMPT);
     anna.send("guarda");
-    EXPECT_NE(anna.untilInput().find("Carla dice << «Ciao», è tardi >>."), std::string::npos);
+    EXPECT_EQ(anna.untilInput().find("Carla dice"), std::string::npos);
     anna.send("nord");
     anna.untilInput();
     EXPECT_EQ(anna.status(), "Sei in una grande sala. / 3");
+    EXPECT_EQ(bruno.nextText(), "\n- Anna va verso nord.\n\n" + PROMPT);
 
     anna.send("basta");
     anna.untilInput();

@@ -11,11 +11,12 @@ namespace zanfir {
 bool Move::run(const Execution& now) {
     Adventure& session = now.session;
     auto here = session.getLocation();
-    std::string next = here ? here->getNextByDirection(now.phrase->verbWord()->getDirection()) : "";
+    int direction = now.phrase->verbWord()->getDirection();
+    std::string next = here ? here->getNextByDirection(direction) : "";
     if (next.empty())
         println(now, T::CantGoThere);
     else
-        session.setLocation(session.location(next));
+        session.setLocation(session.location(next), direction);
     return true;
 }
 
