@@ -90,6 +90,7 @@ bench: build
 	$(BUILD_DIR)/bench_files
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10 --web
+	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --seconds 10 --web --no-live
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 0 --no-mud
 	$(BUILD_DIR)/bench_remote --connections 1000 --active 100 --kill
 

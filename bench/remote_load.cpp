@@ -4,7 +4,7 @@
 //
 //   bench_remote [--connections N] [--active N] [--seconds S] [--no-mud]
 //                [--checkpoint S] [--kill] [--world N] [--web]
-//                [--adventure NAME] [--spread] [--new-players]
+//                [--adventure NAME] [--spread] [--new-players] [--no-live]
 //
 // With --web the clients come through the WebSocket door (WebPort) instead
 // of telnet, as the page does. --adventure names a bundled adventure other
@@ -16,6 +16,11 @@
 // passwords hashed at libsodium's lowest cost, so that logging thousands in
 // takes seconds and not the minutes of full-cost hashes; --new-players logs
 // them in as new players instead, each password hashed in full.
+//
+// WebSocket clients take live text (what others say, who comes and goes,
+// sent while they wait); --no-live turns it off (LiveMessages=FALSE), for
+// the figures without it. A question is answered when its input message
+// comes, whatever live text came before.
 //
 // The clients all come from 127.0.0.1: the server's caps of connections and
 // of new players per address are raised to their number, and a client
@@ -79,6 +84,7 @@ struct Options {
     std::string adventure = "torre";
     bool spread = false;
     bool newPlayers = false;
+    bool live = true;
 };
 
 // One simulated player.
@@ -478,10 +484,13 @@ int main(int argc, char** argv) {
             options.spread = true;
         else if (arg == "--new-players")
             options.newPlayers = true;
+        else if (arg == "--no-live")
+            options.live = false;
         else {
             std::cerr << "usage: bench_remote [--connections N] [--active N] [--seconds S] "
                          "[--no-mud] [--checkpoint S] [--kill] [--world N] [--web]\n"
-                         "                    [--adventure NAME] [--spread] [--new-players]\n";
+                         "                    [--adventure NAME] [--spread] [--new-players] "
+                         "[--no-live]\n";
             return 2;
         }
     }
@@ -518,7 +527,7 @@ int main(int argc, char** argv) {
         raised = "MaxConnections=" + std::to_string(std::max(2000, options.connections + 1)) +
                  "\nMaxConnectionsPerAddress=" + std::to_string(options.connections + 1) +
                  "\nNewPlayersPerMinute=" + std::to_string(options.connections) +
-                 "\nCommandsPerSecond=100000\n";
+                 "\nCommandsPerSecond=100000\n" + (options.live ? "" : "LiveMessages=FALSE\n");
         main.insert(settings == std::string::npos ? main.size() : settings + 1,
                     "RemotePort=" + std::to_string(port) + "\nWebPort=" + std::to_string(webPort) +
                         "\nCheckpointSeconds=" + std::to_string(options.checkpoint) + "\n" +
@@ -633,11 +642,20 @@ int main(int argc, char** argv) {
                 bot.step = Bot::Done;
                 continue;
             }
+            // A page's question is one when its input message has come
+            // (live text ends with the prompt too).
             auto take = [&](const char* marker) {
                 auto at = bot.pending.find(marker);
                 if (at == std::string::npos)
                     return false;
-                bot.pending.erase(0, at + std::strlen(marker));
+                std::size_t end = at + std::strlen(marker);
+                if (web) {
+                    auto input = bot.pending.find("\"type\":\"input\"", end);
+                    if (input == std::string::npos)
+                        return false;
+                    end = bot.pending.find('}', input) + 1;
+                }
+                bot.pending.erase(0, end);
                 return true;
             };
             for (bool progress = true; progress;) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/Fibers.h"
+#include "runtime/Waker.h"
 
 using zanfir::Fibers;
 using namespace std::chrono_literals;
@@ -248,3 +249,36 @@ TEST(FibersTest, AShutdownLetsParkedFibersGo) {
 }
 
 } // namespace
+
+// A wake from another thread ends a fiber's wait for its socket, or its
+// next wait when none runs; wakes within the pace of the last one told are
+// told together once it has passed.
+TEST(FibersTest, AWakeEndsAWaitAndIsPaced) {
+    Fibers fibers(2);
+    SocketPair pair;
+    zanfir::Waker waker;
+    std::atomic<bool> waiting{false};
+    std::vector<std::chrono::steady_clock::time_point> told;
+    std::thread waking([&] {
+        while (!waiting)
+            std::this_thread::sleep_for(1ms);
+        waker.wake();
+        std::this_thread::sleep_for(10ms);
+        waker.wake();
+        waker.wake();
+    });
+    ASSERT_TRUE(runAll(fibers, 1, [&](int) {
+        auto end = std::chrono::steady_clock::now() + 1s;
+        waiting = true;
+        while (std::chrono::steady_clock::now() < end) {
+            bool woken = false;
+            waker.poll(pair.ends[0], POLLIN, 1000, woken);
+            if (woken)
+                told.push_back(std::chrono::steady_clock::now());
+        }
+    }));
+    waking.join();
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_GE(told[1] - told[0], zanfir::Waker::PACE - 1ms);
+    EXPECT_LT(told[1] - told[0], 500ms);
+}
