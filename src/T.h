@@ -99,6 +99,11 @@ struct T {
     static constexpr const char* WhatDoIHaveToSay = "Cosa devo dire? ";
     static constexpr const char* GettingMad = "Parlare da soli e' il primo sintomo della follia.";
     static constexpr const char* NotHereNow = "- Qui non c'e'.";
+    static constexpr const char* NoUseForIt = "- Non sa che farsene.";
+    static constexpr const char* GivenTo = "- Fatto: ora ce l'ha ";
+    static constexpr const char* GivenToX = ".";
+    static constexpr const char* GivesYou = " ti da' ";
+    static constexpr const char* CantGetReceiver = "giocatore non determinabile";
     static constexpr const char* DontSeeItHere = "- Qui non ne vedo.";
     static constexpr const char* CommandTooLong = "- Il comando era troppo lungo: l'ho interrotto.";
     static constexpr const char* ServerStopping = "- Il server si ferma. A presto!";

@@ -15,6 +15,7 @@
 #include "language/action/IfElse.h"
 #include "language/action/IfThen.h"
 #include "language/action/ItemDrop.h"
+#include "language/action/ItemGive.h"
 #include "language/action/ItemGoTo.h"
 #include "language/action/ItemHide.h"
 #include "language/action/ItemTake.h"
@@ -236,6 +237,17 @@ std::shared_ptr<Action> silently(const Command& command) {
     return action;
 }
 
+// item.give player; either may be "*", the command's own.
+std::shared_ptr<Action> give(const Command& command) {
+    auto action = std::make_shared<ItemGive>();
+    action->setItem(nameBeforeDot(command, T::CantGetItem));
+    std::string receiver = Util::trim(command.text.substr(command.lower.find(".give") + 5));
+    if (receiver.empty())
+        throw Exception(T::CantGetReceiver);
+    action->setReceiver(receiver);
+    return action;
+}
+
 std::shared_ptr<Action> message(const Command& command, bool silent) {
     auto print = std::make_shared<MsgPrint>();
     print->setMessage(nameBeforeDot(command, T::CantGetMsgName));
@@ -298,6 +310,7 @@ const std::vector<Row>& commands() {
                       [](const Command& c) { return hide(c, false); }),
         row<ItemTake>("ItemTake", after(".take"), silently<ItemTake>),
         row<ItemDrop>("ItemDrop", after(".drop"), silently<ItemDrop>),
+        row<ItemGive>("ItemGive", after(".give"), give),
         row<MsgPrint>("MsgPrint", after(".print"),
                       [](const Command& c) { return message(c, false); }),
         row<MsgPrint>("MsgPrint", after(".exec"),

@@ -54,6 +54,15 @@ bool Item::dropDown(Adventure& adv, Context& ctx) {
     return true;
 }
 
+bool Item::handTo(Adventure& adv, Context& ctx, int receiver) {
+    std::lock_guard guard(_lock);
+    if (!isCarried(adv, ctx))
+        return false;
+    ctx.setBoolean(StateKeys::inventory(adv.userID(), _name), false);
+    ctx.setBoolean(StateKeys::inventory(receiver, _name), true);
+    return true;
+}
+
 bool Item::moveTo(Adventure&, Context& ctx, const Location& loc) {
     std::lock_guard guard(_lock);
     if (ctx.getString(StateKeys::itemLocation(_name)).empty())

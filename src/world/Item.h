@@ -44,6 +44,9 @@ public:
     // is; dropping only while the player carries it; moving only while it
     // lies in some place. False when the item was no longer there.
     virtual bool takeUp(Adventure& adv, Context& ctx);
+    // Hands the item the session's player carries to the player of that
+    // number: false when it is not carried (any more).
+    virtual bool handTo(Adventure& adv, Context& ctx, int receiver);
     virtual bool dropDown(Adventure& adv, Context& ctx);
     virtual bool moveTo(Adventure& adv, Context& ctx, const Location& loc);
     virtual void deleteAll(Adventure& adv, Context& ctx);

@@ -739,6 +739,20 @@ TEST_F(ServerTest, TheBundledGameIsSharedSensibly) {
     say(anna, "est");
     EXPECT_NE(say(bruno, "est").find("Qui c'e' Anna."), std::string::npos);
     EXPECT_NE(say(anna, "prendi i fiammiferi").find("Fatto."), std::string::npos);
+    // Handed to another player, they pass into his hands, Gustavo aside.
+    std::string given = say(anna, "dai i fiammiferi a bruno");
+    EXPECT_NE(given.find("- Fatto: ora ce l'ha Bruno."), std::string::npos) << given;
+    EXPECT_EQ(given.find("«Grazie!"), std::string::npos) << given;
+    std::string got = say(bruno, "cosa");
+    EXPECT_NE(got.find("- Anna ti da' una scatola di fiammiferi."), std::string::npos) << got;
+    EXPECT_NE(got.find("- una scatola di fiammiferi"), std::string::npos) << got;
+    EXPECT_NE(say(anna, "dai i fiammiferi a bruno").find("- Non ne possiedi."), std::string::npos);
+    EXPECT_NE(say(bruno, "dai i fiammiferi al bancone").find("- Non sa che farsene."),
+              std::string::npos);
+    say(anna, "ovest");
+    EXPECT_NE(say(bruno, "dai i fiammiferi ad anna").find("- Qui non c'e'."), std::string::npos);
+    say(anna, "est");
+    say(bruno, "dai i fiammiferi ad anna");
     std::string handed = say(anna, "dai i fiammiferi a gustavo");
     EXPECT_NE(handed.find("«Grazie! Sei di parola"), std::string::npos) << handed;
     EXPECT_EQ(handed.find("Gustavo annuisce"), std::string::npos) << handed;
