@@ -184,6 +184,10 @@ struct T {
     static constexpr const char* Checkpoint = "Stato salvato (";
     static constexpr const char* CheckpointX = "), giornale sincronizzato finora volte: ";
     static constexpr const char* Stopped = "Server fermato";
+    static constexpr const char* StoppedIn = "Server fermato in ";
+    static constexpr const char* StoppedWorld = ": mondo salvato, con ";
+    static constexpr const char* StoppedPlayers = " giocatori (in gioco: ";
+    static constexpr const char* StoppedPlaying = ")";
     static constexpr const char* AdventureBegin = "Inizio avventura";
     static constexpr const char* AdventureEnd = "Termine avventura";
     static constexpr const char* Command = "Comando: '";

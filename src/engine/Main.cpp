@@ -134,10 +134,23 @@ void Main::stop() {
     if (_stopping.exchange(true))
         return;
     Log::writeG(ENTITY, Log::INFO, T::Stopping);
+    auto began = std::chrono::steady_clock::now();
+    std::size_t playing = _multiuser ? _players->online() : 0;
     if (_front_end)
         _front_end->stop(_settings.stop_timeout);
     _saver->finish(); // the last checkpoint
     Log::writeG(ENTITY, Log::INFO, T::Stopped);
+    if (_front_end) { // the host learns that all is saved, and how long it took
+        char took[32];
+        std::snprintf(took, sizeof took, "%.2f",
+                      std::chrono::duration<double>(std::chrono::steady_clock::now() - began)
+                          .count());
+        std::string line = T::StoppedIn + Util::replace(took, ".", ",").value_or(took) + " s";
+        if (_multiuser)
+            line += T::StoppedWorld + std::to_string(_players->known()) + T::StoppedPlayers +
+                    std::to_string(playing) + T::StoppedPlaying;
+        std::cout << line << "." << std::endl;
+    }
     quit();
 }
 

@@ -268,6 +268,11 @@ bool PlayerRegistry::isEmpty() const {
     return _adventures.empty();
 }
 
+std::size_t PlayerRegistry::known() const {
+    std::lock_guard guard(_lock);
+    return _names.size();
+}
+
 std::size_t PlayerRegistry::online() const {
     std::lock_guard guard(_lock);
     return _adventures.size();

@@ -83,6 +83,8 @@ public:
     bool isEmpty() const;
     // The sessions registered now.
     std::size_t online() const;
+    // The players the shared world knows, online or not.
+    std::size_t known() const;
 
     // Runs when the last registered session starts waiting for input,
     // under the lock.

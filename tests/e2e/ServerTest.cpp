@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -999,6 +1000,10 @@ TEST_F(ServerTest, StopsCleanlyOnASignal) {
         EXPECT_TRUE(anna.closedByServer());
         RunResult stopped = server.finish(std::chrono::seconds(10));
         EXPECT_EQ(stopped.status, 0) << signal;
+        EXPECT_TRUE(std::regex_search(
+            stopped.out, std::regex("\nServer fermato in [0-9]+,[0-9]{2} s: mondo salvato, con 2 "
+                                    "giocatori \\(in gioco: [12]\\)\\.\n$")))
+            << stopped.out;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
         auto state = zanfir::ContextFile::read(dir.file("castello.gcontext"));
         EXPECT_TRUE(state->getBoolean("USER.1.INVENTORY.LANTERNA"));
