@@ -183,6 +183,8 @@ struct T {
     static constexpr const char* Clipped = "... [tagliato]";
     static constexpr const char* Checkpoint = "Stato salvato (";
     static constexpr const char* CheckpointX = "), giornale sincronizzato finora volte: ";
+    static constexpr const char* BadProxyHeader =
+        "Connessione chiusa: nessuna intestazione PROXY valida dal proxy ";
     static constexpr const char* Stopped = "Server fermato";
     static constexpr const char* StoppedIn = "Server fermato in ";
     static constexpr const char* StoppedWorld = ": mondo salvato, con ";

@@ -7,6 +7,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <poll.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <iostream>
@@ -17,6 +20,7 @@
 #include "engine/Adventure.h"
 #include "engine/Main.h"
 #include "engine/PlayerRegistry.h"
+#include "net/ProxyHeader.h"
 #include "net/SocketTerminal.h"
 #include "net/Web.h"
 #include "runtime/Errors.h"
@@ -244,6 +248,47 @@ void Remote::accepted(int socket) {
         ::close(socket);
         return;
     }
+    for (const auto& proxy : Util::split(_settings.telnet_proxies, ','))
+        if (Util::trim(proxy) == address) { // its header is awaited in a fiber of its own
+            _fibers->spawn([this, socket, address] {
+                std::string client = proxied(socket, address);
+                if (client.empty()) {
+                    Log::writeG(ENTITY, Log::WARN, T::BadProxyHeader + address);
+                    ::close(socket);
+                    return;
+                }
+                admit(socket, client);
+            });
+            return;
+        }
+    admit(socket, address);
+}
+
+std::string Remote::proxied(int socket, const std::string& proxy) {
+    auto deadline = std::chrono::steady_clock::now() + PROXY_HEADER_WAIT;
+    char bytes[ProxyHeader::MOST];
+    for (;;) {
+        ssize_t seen = ::recv(socket, bytes, sizeof bytes, MSG_PEEK | MSG_DONTWAIT);
+        if (seen == 0 || (seen < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            return "";
+        auto header = ProxyHeader::parse(
+            std::string_view(bytes, static_cast<std::size_t>(std::max<ssize_t>(seen, 0))));
+        if (header.state == ProxyHeader::State::INVALID)
+            return "";
+        if (header.state == ProxyHeader::State::DONE) {
+            if (::recv(socket, bytes, header.length, MSG_WAITALL) !=
+                static_cast<ssize_t>(header.length))
+                return "";
+            return header.client.empty() ? proxy : header.client;
+        }
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now());
+        if (left.count() <= 0 || Fibers::poll(socket, POLLIN, static_cast<int>(left.count())) <= 0)
+            return "";
+    }
+}
+
+void Remote::admit(int socket, const std::string& address) {
     if (auto refusal = _main.gatekeeper().connect(address)) {
         Log::writeG(ENTITY, Log::WARN, T::Refused + address + refusal->log);
         std::string text =

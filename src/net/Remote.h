@@ -91,6 +91,14 @@ private:
     // Wakes the accept loop, which then ends.
     void stopAccepting();
     void accepted(int socket);
+    // How long a trusted proxy has to send its header.
+    static constexpr std::chrono::seconds PROXY_HEADER_WAIT{5};
+    // The client a trusted proxy (TelnetProxies) names in the PROXY header it
+    // sends first, read off the socket: the proxy's own address when it
+    // speaks for itself; empty when no valid header came in time.
+    static std::string proxied(int socket, const std::string& proxy);
+    // Lets the client in, unless the gatekeeper refuses it.
+    void admit(int socket, const std::string& address);
     // Admitted by the gatekeeper: a session for the client.
     void serve(int socket, const std::string& address);
 

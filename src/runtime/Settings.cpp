@@ -127,6 +127,8 @@ const std::vector<Entry>& Settings::table() {
         number("WebPort", &Settings::web_port, 0, "port of the browser door; 0: none", 65535),
         text("WebOrigins", &Settings::web_origins, "other hosts whose pages may open a WebSocket",
              true),
+        text("TelnetProxies", &Settings::telnet_proxies,
+             "proxies whose PROXY header names the telnet client", true),
         text("WebProxies", &Settings::web_proxies,
              "reverse proxies whose X-Forwarded-For is believed", true),
         number("WebResumeMinutes", &Settings::web_resume, 1,

@@ -32,6 +32,8 @@ struct Settings {
     int web_port = 0;
     std::string web_origins;
     std::string web_proxies;
+    // The TLS proxies whose PROXY header names a telnet client.
+    std::string telnet_proxies;
     // How long a reloaded page may take its player of a shared world up
     // again without the password.
     std::chrono::minutes web_resume{30};

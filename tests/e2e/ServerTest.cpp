@@ -494,6 +494,37 @@ INSTANTIATE_TEST_SUITE_P(FromAnAddress, PasswordGuessingTest, ::testing::Values(
                              return std::string(info.param == std::string("::1") ? "IPv6" : "IPv4");
                          });
 
+// Behind a TLS proxy listed in TelnetProxies the client is the one its
+// PROXY header names, in the log and at the gatekeeper; a proxy's
+// connection without a valid header is closed; anyone else's header is
+// only a line typed.
+TEST_F(ServerTest, PlayersBehindAProxyKeepTheirAddresses) {
+    Process server({adventure("TelnetProxies=10.0.0.1, 127.0.0.1\n"), "-server", "-mud"});
+    TcpClient anna(port);
+    anna.send("PROXY TCP4 203.0.113.9 127.0.0.1 5555 " + std::to_string(port) + "\r\n");
+    anna.until(NAME);
+    answer(anna, "Anna", "segreto", AGAIN);
+    anna.send("segreto\r\n");
+    anna.until(PROMPT);
+    TcpClient guesser(port);
+    guesser.send(std::string("\r\n\r\n\0\r\nQUIT\n\x21\x11\x00\x0c", 16) +
+                 std::string("\xc6\x33\x64\x07\x7f\x00\x00\x01\x15\xb3\x00\x17", 12));
+    guesser.until(NAME);
+    answer(guesser, "Anna", "sbagliata", NAME);
+    EXPECT_TRUE(logged("Password sbagliata per 'Anna' dall'IP 198.51.100.7"));
+    EXPECT_TRUE(logged("Aperta una connessione con l'IP 203.0.113.9"));
+    TcpClient bad(port);
+    bad.send("Anna\r\n");
+    EXPECT_TRUE(bad.closedByServer());
+    EXPECT_TRUE(logged("nessuna intestazione PROXY valida dal proxy 127.0.0.1"));
+    TcpClient direct(port, std::chrono::seconds(2), "::1");
+    if (direct.connected()) {
+        direct.until(NAME);
+        direct.send("PROXY TCP4 203.0.113.9 127.0.0.1 5555 23\r\n");
+        EXPECT_NE(direct.until(NAME).find("- Usa nomi di una sola parola"), std::string::npos);
+    }
+}
+
 // One address makes at most NewPlayersPerMinute new players a minute; known
 // players still log in.
 TEST_F(ServerTest, NewPlayersAreThrottled) {
