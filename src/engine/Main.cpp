@@ -142,9 +142,9 @@ void Main::stop() {
     Log::writeG(ENTITY, Log::INFO, T::Stopped);
     if (_front_end) { // the host learns that all is saved, and how long it took
         char took[32];
-        std::snprintf(took, sizeof took, "%.2f",
-                      std::chrono::duration<double>(std::chrono::steady_clock::now() - began)
-                          .count());
+        std::snprintf(
+            took, sizeof took, "%.2f",
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count());
         std::string line = T::StoppedIn + Util::replace(took, ".", ",").value_or(took) + " s";
         if (_multiuser)
             line += T::StoppedWorld + std::to_string(_players->known()) + T::StoppedPlayers +

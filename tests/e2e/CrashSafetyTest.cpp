@@ -143,9 +143,9 @@ TEST(CrashSafetyTest, NewPlayersAreKeptOnceAnswered) {
     ASSERT_NE(state, nullptr);
     auto users = std::get<std::shared_ptr<zanfir::Context>>(*state->get("USER"));
     for (int i = 0; i < PLAYERS; ++i)
-        EXPECT_EQ(users->namesWhere("NAME", zanfir::Context::Value("Nuovo" + std::to_string(i)))
-                      .size(),
-                  1u)
+        EXPECT_EQ(
+            users->namesWhere("NAME", zanfir::Context::Value("Nuovo" + std::to_string(i))).size(),
+            1u)
             << i;
 }
 

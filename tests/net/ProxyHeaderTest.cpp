@@ -32,10 +32,9 @@ TEST(ProxyHeaderTest, TextHeaders) {
     EXPECT_EQ(parsed.client, ""); // the proxy's own address stays
     EXPECT_EQ(ProxyHeader::parse("PRO").state, State::INCOMPLETE);
     EXPECT_EQ(ProxyHeader::parse("PROXY TCP4 203.0.113.9 192.0.2.1").state, State::INCOMPLETE);
-    for (const char* bad :
-         {"Anna\r\n", "PROXY TCP4 203.0.113.300 192.0.2.1 5555 23\r\n",
-          "PROXY TCP4 2001:db8::1 192.0.2.1 5555 23\r\n", "PROXY UDP4 1.2.3.4 1.2.3.5 1 2\r\n",
-          "PROXY TCP4 203.0.113.9\r\n"})
+    for (const char* bad : {"Anna\r\n", "PROXY TCP4 203.0.113.300 192.0.2.1 5555 23\r\n",
+                            "PROXY TCP4 2001:db8::1 192.0.2.1 5555 23\r\n",
+                            "PROXY UDP4 1.2.3.4 1.2.3.5 1 2\r\n", "PROXY TCP4 203.0.113.9\r\n"})
         EXPECT_EQ(ProxyHeader::parse(bad).state, State::INVALID) << bad;
     EXPECT_EQ(ProxyHeader::parse("PROXY TCP4 " + std::string(120, '1')).state, State::INVALID);
 }
