@@ -175,6 +175,12 @@ Process::Process(const std::vector<std::string>& args, const std::string& cwd) {
     close(in);
 }
 
+Process::Process(const std::string& program, const std::vector<std::string>& args) {
+    int in;
+    _pid = spawn(program, args, "", in, _out, _err);
+    close(in);
+}
+
 // Stopped as a host stops it, so that it ends as it would (and a coverage
 // build writes its counts); one that does not stop in time is killed.
 Process::~Process() {

@@ -52,6 +52,8 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
 class Process {
 public:
     Process(const std::vector<std::string>& args, const std::string& cwd = "");
+    // Another program than the one under test (an installed one).
+    Process(const std::string& program, const std::vector<std::string>& args);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;

@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -19,49 +16,6 @@ namespace {
 
 const std::vector<std::string> PROGRAMS = {"zanfir", "zanfir-check", "zanfir-script",
                                            "zanfir-admin", "zanfir-world"};
-
-// An installed program run in the background, its output kept in a file;
-// killed if the test leaves it running.
-class Background {
-public:
-    Background(const std::string& program, const std::vector<std::string>& args,
-               const std::string& output) {
-        _pid = fork();
-        if (_pid == 0) {
-            int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(fd, 1);
-            dup2(fd, 2);
-            std::vector<char*> argv{const_cast<char*>(program.c_str())};
-            for (const auto& arg : args)
-                argv.push_back(const_cast<char*>(arg.c_str()));
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-    }
-    ~Background() {
-        if (_pid > 0) {
-            ::kill(_pid, SIGKILL);
-            waitpid(_pid, nullptr, 0);
-        }
-    }
-    Background(const Background&) = delete;
-    Background& operator=(const Background&) = delete;
-
-    // Sends the signal and waits for the end: the exit status, or -1 when
-    // it was killed or did not end in time.
-    int stop(int signal) {
-        ::kill(_pid, signal);
-        int status = 0;
-        if (!waitUntil([&] { return waitpid(_pid, &status, WNOHANG) == _pid; }))
-            return -1;
-        _pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t _pid = -1;
-};
 
 // This build, installed once below a temporary prefix.
 class InstallTest : public ::testing::Test {
@@ -123,7 +77,7 @@ TEST_F(InstallTest, RunsASharedWorldOnACopy) {
     writeFile(main, "RemotePort=" + std::to_string(port) + "\n" + text);
 
     {
-        Background server(bin("zanfir-world"), {main, state.path()}, source.file("out"));
+        Process server(bin("zanfir-world"), {main, state.path()});
         TcpClient anna(port);
         anna.until(NAME);
         anna.send("Anna\r\n");
@@ -132,7 +86,9 @@ TEST_F(InstallTest, RunsASharedWorldOnACopy) {
         anna.until(AGAIN);
         anna.send("segreto\r\n");
         anna.until(PROMPT);
-        EXPECT_EQ(server.stop(SIGTERM), 0) << readFile(source.file("out"));
+        server.signal(SIGTERM);
+        RunResult stopped = server.finish();
+        EXPECT_EQ(stopped.status, 0) << stopped.err;
     }
     EXPECT_TRUE(fileExists(state.file("miniera/miniera.gcontext")));
     EXPECT_FALSE(logLines(state.file("miniera/logs")).empty());
@@ -140,14 +96,16 @@ TEST_F(InstallTest, RunsASharedWorldOnACopy) {
     EXPECT_FALSE(fileExists(adventures() + "/miniera/miniera.gcontext"));
 
     // By its installed name now: the copy with its port and its player stays.
-    Background again(bin("zanfir-world"), {"miniera", state.path()}, source.file("out"));
+    Process again(bin("zanfir-world"), {"miniera", state.path()});
     TcpClient anna(port);
     anna.until(NAME);
     anna.send("Anna\r\n");
     std::string known = anna.until(PASSWORD);
     EXPECT_EQ(known.find(NEW_NAME), std::string::npos) << known;
     anna.close();
-    EXPECT_EQ(again.stop(SIGTERM), 0) << readFile(source.file("out"));
+    again.signal(SIGTERM);
+    RunResult stopped = again.finish();
+    EXPECT_EQ(stopped.status, 0) << stopped.err;
 }
 
 TEST_F(InstallTest, WorldTellsWhatItCannotRun) {
