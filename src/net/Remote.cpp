@@ -80,7 +80,11 @@ void Remote::RemoteConnection::endInput() {
     _terminal->endInput();
 }
 
-Remote::Remote(Main& main, Settings settings) : _main(main), _settings(std::move(settings)) {}
+Remote::Remote(Main& main, Settings settings) : _main(main), _settings(std::move(settings)) {
+    for (const auto& proxy : Util::split(_settings.telnet_proxies, ','))
+        if (auto trimmed = Util::trim(proxy); !trimmed.empty())
+            _proxies.push_back(trimmed);
+}
 
 void Remote::start() {
     listen();
@@ -248,19 +252,19 @@ void Remote::accepted(int socket) {
         ::close(socket);
         return;
     }
-    for (const auto& proxy : Util::split(_settings.telnet_proxies, ','))
-        if (Util::trim(proxy) == address) { // its header is awaited in a fiber of its own
-            _fibers->spawn([this, socket, address] {
-                std::string client = proxied(socket, address);
-                if (client.empty()) {
-                    Log::writeG(ENTITY, Log::WARN, T::BadProxyHeader + address);
-                    ::close(socket);
-                    return;
-                }
-                admit(socket, client);
-            });
-            return;
-        }
+    if (std::find(_proxies.begin(), _proxies.end(), address) != _proxies.end()) {
+        // its header is awaited in a fiber of its own
+        _fibers->spawn([this, socket, address] {
+            std::string client = proxied(socket, address);
+            if (client.empty()) {
+                Log::writeG(ENTITY, Log::WARN, T::BadProxyHeader + address);
+                ::close(socket);
+                return;
+            }
+            admit(socket, client);
+        });
+        return;
+    }
     admit(socket, address);
 }
 

@@ -104,6 +104,7 @@ private:
 
     Main& _main;
     Settings _settings;
+    std::vector<std::string> _proxies; // TelnetProxies, one address each
     int _port = 0;
     std::time_t _started = 0; // when it began to listen
     std::atomic<int> _socket{-1};
